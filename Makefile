@@ -1,0 +1,27 @@
+# The two commands of a newcomer:
+#   make run    install what is missing, build, start the ground station with the simulated aircraft
+#   make test   install what is missing, build, run every test
+BUILD_DIR ?= build
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps configure build run test clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+configure: deps
+	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+build: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	@scripts/run-gcs
+
+test: build
+	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD_DIR)

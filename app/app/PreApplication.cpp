@@ -1,0 +1,5 @@
+#include "app/PreApplication.h"
+
+void orvexPreApplicationSetup()
+{
+}
