@@ -1,0 +1,106 @@
+// The beep tone and the output-format codes.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "voice/SpeechEngine.h"
+#include "voice/Tone.h"
+
+using namespace orvex;
+
+namespace {
+
+// Samples of channel 0 as signed values, whatever the sample size.
+std::vector<int> channelZero(const std::vector<uint8_t>& pcm, const SSpeechFormat& f)
+{
+    std::vector<int> out;
+    const size_t frameBytes = static_cast<size_t>(f.channels) * f.bitsPerSample / 8;
+    for (size_t at = 0; at + frameBytes <= pcm.size(); at += frameBytes) {
+        if (f.bitsPerSample == 8)
+            out.push_back(static_cast<int>(pcm[at]) - 128);
+        else
+            out.push_back(static_cast<int16_t>(pcm[at] | (pcm[at + 1] << 8)));
+    }
+    return out;
+}
+
+double zeroCrossingFrequency(const std::vector<int>& s, int sampleRateHz)
+{
+    int crossings = 0;
+    for (size_t i = 1; i < s.size(); ++i)
+        if ((s[i - 1] < 0 && s[i] >= 0) || (s[i - 1] >= 0 && s[i] < 0))
+            ++crossings;
+    return crossings / 2.0 / (static_cast<double>(s.size()) / sampleRateHz);
+}
+
+TEST(SpeechFormatTest, CodesWalkRatesThenLayouts)
+{
+    auto f = decodeSpeechFormat(0);
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->sampleRateHz, 8000);
+    EXPECT_EQ(f->bitsPerSample, 8);
+    EXPECT_EQ(f->channels, 1);
+    f = decodeSpeechFormat(35);
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->sampleRateHz, 48000);
+    EXPECT_EQ(f->bitsPerSample, 16);
+    EXPECT_EQ(f->channels, 2);
+    f = decodeSpeechFormat(6); // 11 kHz 16-bit mono
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->sampleRateHz, 11025);
+    EXPECT_EQ(f->bitsPerSample, 16);
+    EXPECT_EQ(f->channels, 1);
+    f = decodeSpeechFormat(29); // 44 kHz 8-bit stereo
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->sampleRateHz, 44100);
+    EXPECT_EQ(f->bitsPerSample, 8);
+    EXPECT_EQ(f->channels, 2);
+    EXPECT_FALSE(decodeSpeechFormat(-1));
+    EXPECT_FALSE(decodeSpeechFormat(36));
+}
+
+TEST(ToneTest, BeepIs750HzFor200msInEveryFormat)
+{
+    for (int code : {0, 3, 14, 35}) {
+        const SSpeechFormat f = *decodeSpeechFormat(code);
+        const std::vector<uint8_t> pcm = makeTonePcm(kBeepFrequencyHz, kBeepDurationMs, f);
+        const size_t frameBytes = static_cast<size_t>(f.channels) * f.bitsPerSample / 8;
+        ASSERT_EQ(pcm.size(), static_cast<size_t>(f.sampleRateHz) / 5 * frameBytes) << "format " << code;
+        const std::vector<int> s = channelZero(pcm, f);
+        EXPECT_NEAR(zeroCrossingFrequency(s, f.sampleRateHz), 750.0, 10.0) << "format " << code;
+        if (f.channels == 2) { // both channels carry the same tone
+            for (size_t at = 0; at < pcm.size(); at += frameBytes)
+                ASSERT_EQ(pcm[at], pcm[at + frameBytes / 2]);
+        }
+    }
+}
+
+TEST(ToneTest, AmplitudeAndFadesStayWithinFullScale)
+{
+    const SSpeechFormat f{16000, 16, 1};
+    const std::vector<int> s = channelZero(makeTonePcm(750, 200, f, 5.0), f); // clamped to 1
+    int peak = 0;
+    for (int v : s)
+        peak = std::max(peak, std::abs(v));
+    EXPECT_GT(peak, 32000);
+    EXPECT_LE(peak, 32767);
+    EXPECT_EQ(s.front(), 0) << "starts from silence";
+    EXPECT_LT(std::abs(s.back()), 200) << "ends in silence";
+
+    const SSpeechFormat f8{8000, 8, 1};
+    const std::vector<uint8_t> quiet = makeTonePcm(750, 200, f8, 0.0);
+    for (uint8_t b : quiet)
+        ASSERT_EQ(b, 128);
+}
+
+TEST(ToneTest, UnusableRequestsGiveNoSamples)
+{
+    EXPECT_TRUE(makeTonePcm(750, 200, SSpeechFormat{0, 16, 1}).empty());
+    EXPECT_TRUE(makeTonePcm(750, 200, SSpeechFormat{8000, 24, 1}).empty());
+    EXPECT_TRUE(makeTonePcm(750, 200, SSpeechFormat{8000, 16, 0}).empty());
+    EXPECT_TRUE(makeTonePcm(750, 0, SSpeechFormat{8000, 16, 1}).empty());
+    EXPECT_EQ(makeTonePcm(750, 1000000, SSpeechFormat{8000, 8, 1}).size(), 80000u) << "capped at 10 s";
+}
+
+} // namespace
