@@ -1,0 +1,112 @@
+#include "route/SkyWay.h"
+
+#include <cmath>
+#include <utility>
+
+#include "app/Settings.h"
+
+namespace orvex {
+
+CWayPointDefaults CWayPointDefaults::fromSettings(const CSettings& settings)
+{
+    CWayPointDefaults d;
+    d.altitude = settings.getInt(keys::kAltitude);
+    d.photoMode = settings.getInt(keys::kSpeed);
+    d.turnAmount = settings.getInt(keys::kZhuanWanLiang);
+    d.circleFlag = settings.getInt(keys::kZhiShiHangXian);
+    d.circleTime = settings.getInt(keys::kZhiShiShiJian);
+    d.servoAction = settings.getInt(keys::kZhiXingDuoJi);
+    d.delayTime = settings.getInt(keys::kDelayTime);
+    d.repeatTime = settings.getInt(keys::kRepeatTime);
+    return d;
+}
+
+CWayPoint CWayPoint::makeNew(const CWayPointDefaults& d)
+{
+    CWayPoint w;
+    w.longitude = 0;
+    w.latitude = 0;
+    w.pointTag = 0;
+    w.verified = 0;
+    w.altitude = d.altitude;
+    w.photoMode = d.photoMode;
+    w.turnAmount = static_cast<uint16_t>(d.turnAmount);
+    w.circleFlag = static_cast<uint8_t>(d.circleFlag);
+    w.circleTime = static_cast<uint16_t>(d.circleTime);
+    w.servoAction = static_cast<uint8_t>(d.servoAction);
+    w.delayTime = static_cast<uint8_t>(d.delayTime);
+    w.repeatTime = static_cast<uint8_t>(d.repeatTime);
+    return w;
+}
+
+CWayPoint CWayPoint::makeNew(const CSettings& settings)
+{
+    return makeNew(CWayPointDefaults::fromSettings(settings));
+}
+
+bool CSkyWay::insert(size_t index, const CWayPoint& point)
+{
+    if (index > m_points.size())
+        return false;
+    m_points.insert(m_points.begin() + static_cast<std::ptrdiff_t>(index), point);
+    return true;
+}
+
+bool CSkyWay::removeAt(size_t index)
+{
+    if (index >= m_points.size())
+        return false;
+    m_points.erase(m_points.begin() + static_cast<std::ptrdiff_t>(index));
+    return true;
+}
+
+bool CSkyWay::swap(size_t a, size_t b)
+{
+    if (a >= m_points.size() || b >= m_points.size())
+        return false;
+    std::swap(m_points[a], m_points[b]);
+    return true;
+}
+
+void CSkyWay::forceFirstWaypointCircle()
+{
+    if (m_points.empty())
+        return;
+    m_points.front().circleFlag = 1;
+    m_points.front().circleTime = 0;
+}
+
+void CSkyWay::setAllAltitudes(int32_t altitude)
+{
+    for (CWayPoint& w : m_points)
+        w.altitude = altitude;
+}
+
+double routeDistanceKm(float lat1, float lon1, float lat2, float lon2)
+{
+    constexpr double k = 0.017453292222222222; // 3.1415926 / 180
+    constexpr double radiusKm = 6378.137;
+    const double phi1 = lat1 * k;
+    const double phi2 = lat2 * k;
+    const double dLambda = lon1 * k - lon2 * k;
+    const double s1 = std::sin(dLambda / 2);
+    const double s2 = std::sin((phi1 - phi2) / 2);
+    double h = s1 * s1 * std::cos(phi2) * std::cos(phi1) + s2 * s2;
+    // Rounding can push h a hair past 1 for antipodal points; asin would give NaN.
+    if (h > 1.0)
+        h = 1.0;
+    if (!(h >= 0.0))
+        h = 0.0;
+    return 2 * std::asin(std::sqrt(h)) * radiusKm;
+}
+
+double CSkyWay::lengthKm() const
+{
+    double total = 0;
+    for (size_t i = 1; i < m_points.size(); ++i)
+        total += routeDistanceKm(static_cast<float>(m_points[i - 1].latitude), static_cast<float>(m_points[i - 1].longitude),
+                                 static_cast<float>(m_points[i].latitude), static_cast<float>(m_points[i].longitude));
+    return total;
+}
+
+} // namespace orvex
