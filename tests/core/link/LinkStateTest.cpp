@@ -1,0 +1,297 @@
+// The link state machine: every step that releases the store writes the records first.
+#include "link/ComConfig.h"
+#include "link/LinkState.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace orvex;
+
+namespace {
+
+std::array<std::uint8_t, 99> record(std::uint8_t tag)
+{
+    std::array<std::uint8_t, 99> r{};
+    r[0] = '$';
+    r[1] = 'S';
+    r[2] = 'T';
+    r[3] = 'P';
+    r[4] = 0x00; // latitude 2.0f = 0x40000000
+    r[7] = 0x40;
+    r[42] = tag;
+    std::uint8_t sum = 0;
+    for (int i = 0; i < 98; ++i)
+        sum = std::uint8_t(sum + r[i]);
+    r[98] = sum;
+    return r;
+}
+
+struct Hooks : ILinkHooks {
+    int portsClosed = 0, tracksCleared = 0, timerStops = 0, barHides = 0;
+    void closeSerialPort() override { ++portsClosed; }
+    void clearAircraftTrack() override { ++tracksCleared; }
+    void stopReplayTimer() override { ++timerStops; }
+    void hideFlightDataBar() override { ++barHides; }
+};
+
+class LinkStateTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/orvex-link-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+        state.setHooks(&hooks);
+        state.setLogDirectory((dir / "Hj").string());
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::tm nextTime()
+    {
+        std::tm t{};
+        t.tm_year = 126;
+        t.tm_mon = 6;
+        t.tm_mday = 1;
+        t.tm_hour = 10;
+        t.tm_min = 0;
+        t.tm_sec = seconds++;
+        return t;
+    }
+    std::size_t recordsInLog(const std::string& name) const
+    {
+        std::error_code ec;
+        const auto size = fs::file_size(dir / "Hj" / name, ec);
+        return ec ? 0 : std::size_t(size) / 99;
+    }
+    void feed(int n)
+    {
+        for (int i = 0; i < n; ++i)
+            ASSERT_TRUE(state.storeRecord(record(std::uint8_t(i)).data()).has_value());
+    }
+
+    fs::path dir;
+    int seconds = 0;
+    Hooks hooks;
+    CLinkState state{[this] { return nextTime(); }};
+};
+
+} // namespace
+
+TEST_F(LinkStateTest, SerialOpenFailureLeavesIdle)
+{
+    EXPECT_FALSE(state.openSerial([] { return false; }));
+    EXPECT_EQ(state.mode(), ELinkMode::Idle);
+    EXPECT_FALSE(state.store().isHeld());
+    EXPECT_FALSE(state.storeRecord(record(1).data()).has_value()) << "no link, nothing stored";
+    EXPECT_TRUE(state.canOpenLink());
+    EXPECT_FALSE(state.canCloseLink());
+}
+
+TEST_F(LinkStateTest, CloseLinkWritesTheLastRecordsBeforeReleasingTheStore)
+{
+    ASSERT_TRUE(state.openSerial([] { return true; }));
+    EXPECT_TRUE(state.serialOpen());
+    EXPECT_FALSE(state.canOpenLink());
+    const std::string log = state.logWriter().fileName();
+    EXPECT_EQ(log, "20260701100000.hj");
+    feed(7);
+    EXPECT_EQ(state.store().displayIndex(), 6u);
+    state.flush();
+    EXPECT_EQ(recordsInLog(log), 7u);
+    feed(3); // arrive after the last timer flush
+    state.closeLink();
+    EXPECT_EQ(recordsInLog(log), 10u);
+    EXPECT_EQ(hooks.portsClosed, 1);
+    EXPECT_EQ(hooks.barHides, 1);
+    EXPECT_EQ(state.mode(), ELinkMode::Idle);
+    EXPECT_FALSE(state.store().isHeld());
+    EXPECT_EQ(state.flush().recordsWritten, 0u) << "timer 4 does nothing while idle";
+}
+
+TEST_F(LinkStateTest, OpeningAnotherLinkFlushesTheFirst)
+{
+    state.activateWifi();
+    EXPECT_TRUE(state.wifiActive());
+    const std::string wifiLog = state.logWriter().fileName();
+    feed(5);
+    ASSERT_TRUE(state.openSerial([] { return true; }));
+    EXPECT_EQ(recordsInLog(wifiLog), 5u);
+    EXPECT_EQ(hooks.barHides, 1);
+    EXPECT_GE(hooks.tracksCleared, 1);
+    const std::string serialLog = state.logWriter().fileName();
+    EXPECT_NE(serialLog, wifiLog) << "a new log for each link";
+    EXPECT_EQ(state.store().count(), 0u);
+    feed(2);
+    state.activateWifi();
+    EXPECT_EQ(recordsInLog(serialLog), 2u);
+    EXPECT_EQ(hooks.portsClosed, 1);
+}
+
+TEST_F(LinkStateTest, StartingAReplayAndShutdownFlushToo)
+{
+    ASSERT_TRUE(state.openSerial([] { return true; }));
+    const std::string log = state.logWriter().fileName();
+    feed(4);
+    const fs::path replayed = dir / "Hj" / log;
+    auto loaded = state.startReplay(replayed.string());
+    ASSERT_TRUE(loaded.ok) << loaded.error;
+    EXPECT_TRUE(state.replayLoaded());
+    EXPECT_EQ(state.store().count(), 4u) << "the replay sees every record of the closed link";
+    EXPECT_TRUE(state.store().isReadOnly());
+    EXPECT_FALSE(state.storeRecord(record(9).data()).has_value()) << "replay store takes no records";
+    EXPECT_EQ(state.flush().recordsWritten, 0u);
+
+    state.closeLink();
+    EXPECT_TRUE(state.replayLoaded()) << "close link keeps a replay";
+    state.activateWifi();
+    EXPECT_FALSE(state.store().isReadOnly());
+    const std::string wifiLog = state.logWriter().fileName();
+    feed(6);
+    state.shutdown();
+    EXPECT_EQ(recordsInLog(wifiLog), 6u);
+    EXPECT_EQ(state.mode(), ELinkMode::Idle);
+}
+
+TEST_F(LinkStateTest, FailedReplayLoadIsIdleAndCloseLinkOrReplayReleasesAReplay)
+{
+    auto failed = state.startReplay((dir / "missing.hj").string());
+    EXPECT_FALSE(failed.ok);
+    EXPECT_FALSE(failed.error.empty());
+    EXPECT_EQ(state.mode(), ELinkMode::Idle);
+
+    fs::create_directories(dir / "Hj");
+    std::ofstream(dir / "Hj" / "r.hj", std::ios::binary).write(reinterpret_cast<const char*>(record(1).data()), 99);
+    ASSERT_TRUE(state.startReplay((dir / "Hj" / "r.hj").string()).ok);
+    EXPECT_TRUE(state.replay().isRunning());
+    const int stopsBefore = hooks.timerStops;
+    state.closeLinkOrReplay();
+    EXPECT_EQ(state.mode(), ELinkMode::Idle);
+    EXPECT_FALSE(state.store().isHeld());
+    EXPECT_FALSE(state.replay().isRunning());
+    EXPECT_GT(hooks.timerStops, stopsBefore);
+}
+
+TEST_F(LinkStateTest, DestroyingTheStateStillWritesTheLog)
+{
+    std::string log;
+    {
+        CLinkState local{[this] { return nextTime(); }};
+        local.setLogDirectory((dir / "Hj").string());
+        local.activateWifi();
+        log = local.logWriter().fileName();
+        for (int i = 0; i < 3; ++i)
+            local.storeRecord(record(std::uint8_t(i)).data());
+    }
+    EXPECT_EQ(recordsInLog(log), 3u);
+}
+
+TEST(ComConfig, DefaultsAreTheWin32Layout)
+{
+    const CComConfig c;
+    const auto& b = c.bytes();
+    ASSERT_EQ(b.size(), 52u);
+    EXPECT_EQ(b[0], 52);
+    EXPECT_EQ(b[4], 1);
+    EXPECT_EQ(b[8], 28);
+    // 115200 = 0x0001C200 little-endian at 12
+    EXPECT_EQ(b[12], 0x00);
+    EXPECT_EQ(b[13], 0xC2);
+    EXPECT_EQ(b[14], 0x01);
+    EXPECT_EQ(b[16], 0x11) << "binary mode and DTR control enable";
+    EXPECT_EQ(b[17], 0x00) << "RTS control off";
+    EXPECT_EQ(b[22] | (b[23] << 8), 2048);
+    EXPECT_EQ(b[24] | (b[25] << 8), 512);
+    EXPECT_EQ(b[26], 8);
+    EXPECT_EQ(b[27], 0);
+    EXPECT_EQ(b[28], 0);
+    EXPECT_EQ(b[29], 0x11);
+    EXPECT_EQ(b[30], 0x13);
+    for (std::size_t i = 31; i < 52; ++i)
+        EXPECT_EQ(b[i], 0) << i;
+    EXPECT_EQ(c.baudRate(), 115200u);
+    EXPECT_EQ(c.dtrControl(), EDtrControl::Enable);
+    EXPECT_EQ(c.rtsControl(), ERtsControl::Disable);
+    EXPECT_EQ(c.flowControl(), EFlowControl::None);
+    EXPECT_TRUE(c.problem().empty());
+}
+
+TEST(ComConfig, SavedRecordOverwritesAtMost52Bytes)
+{
+    // A record saved on Windows: 9600 baud, 7 data bits, even parity, two stop bits,
+    // CTS output flow, RTS handshake.
+    std::vector<std::uint8_t> saved(52, 0);
+    saved[0] = 52;
+    saved[4] = 1;
+    saved[8] = 28;
+    saved[12] = 0x80; // 9600 = 0x2580
+    saved[13] = 0x25;
+    saved[16] = 0x01 | 0x04 | 0x10; // binary, CTS flow, DTR enable
+    saved[17] = 0x20;               // RTS handshake (bits 12-13 = 2)
+    saved[26] = 7;
+    saved[27] = 2;
+    saved[28] = 2;
+    saved.push_back(0x99); // byte 53 is never taken
+    const CComConfig c = CComConfig::fromSaved(saved);
+    EXPECT_EQ(c.baudRate(), 9600u);
+    EXPECT_EQ(c.byteSize(), 7);
+    EXPECT_EQ(c.parity(), EParity::Even);
+    EXPECT_EQ(c.stopBits(), EStopBits::Two);
+    EXPECT_EQ(c.rtsControl(), ERtsControl::Handshake);
+    EXPECT_EQ(c.flowControl(), EFlowControl::Hardware);
+    EXPECT_EQ(c.toVector(), std::vector<std::uint8_t>(saved.begin(), saved.begin() + 52));
+
+    // 28 bytes: only the first 28 are replaced; stop bits and the XON/XOFF chars stay default.
+    std::vector<std::uint8_t> shortRecord(saved.begin(), saved.begin() + 28);
+    const CComConfig s = CComConfig::fromSaved(shortRecord);
+    EXPECT_EQ(s.baudRate(), 9600u);
+    EXPECT_EQ(s.parity(), EParity::Even);
+    EXPECT_EQ(s.stopBits(), EStopBits::One);
+    EXPECT_EQ(s.bytes()[29], 0x11);
+}
+
+TEST(ComConfig, EditingKeepsOtherBytesAndFlagsBitExact)
+{
+    std::vector<std::uint8_t> saved = CComConfig().toVector();
+    saved[36] = 1;    // provider subtype written by the platform
+    saved[16] |= 0x40; // DSR sensitivity, not edited here
+    CComConfig c = CComConfig::fromSaved(saved);
+    c.setBaudRate(57600);
+    c.setFlowControl(EFlowControl::Software);
+    EXPECT_EQ(c.flowControl(), EFlowControl::Software);
+    EXPECT_TRUE(c.xonXoffInput());
+    EXPECT_TRUE(c.xonXoffOutput());
+    EXPECT_EQ(c.rtsControl(), ERtsControl::Enable);
+    EXPECT_EQ(c.bytes()[36], 1);
+    EXPECT_EQ(c.bytes()[16] & 0x40, 0x40);
+    EXPECT_EQ(c.dtrControl(), EDtrControl::Enable);
+    c.setFlowControl(EFlowControl::None);
+    EXPECT_EQ(c.flowControl(), EFlowControl::None);
+    c.setDtrControl(EDtrControl::Disable);
+    EXPECT_EQ(c.bytes()[16] & 0x30, 0);
+
+    CComConfig broken;
+    broken.setByteSize(9);
+    EXPECT_FALSE(broken.problem().empty());
+    broken.setByteSize(8);
+    broken.setBaudRate(0);
+    EXPECT_FALSE(broken.problem().empty());
+}
+
+TEST(SerialDevicePath, MapsComNamesAndKeepsDeviceNames)
+{
+    EXPECT_EQ(serialDevicePath("COM1"), "/dev/ttyS0");
+    EXPECT_EQ(serialDevicePath("COM12"), "/dev/ttyS11");
+    EXPECT_EQ(serialDevicePath("com3"), "/dev/ttyS2");
+    EXPECT_EQ(serialDevicePath("ttyUSB0"), "/dev/ttyUSB0");
+    EXPECT_EQ(serialDevicePath("/dev/pts/7"), "/dev/pts/7");
+    EXPECT_EQ(serialDevicePath("COM0"), "/dev/COM0") << "no COM0 port: a name that does not open";
+    EXPECT_EQ(serialDevicePath("COMX"), "/dev/COMX");
+    EXPECT_EQ(serialDevicePath("COM99999999999"), "/dev/COM99999999999");
+    EXPECT_EQ(serialDevicePath(""), "");
+}
