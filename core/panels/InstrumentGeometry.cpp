@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace orvex {
 
 namespace {
 
-constexpr double kDegreesPerRadian = 180.0 / kInstrumentPi;
+// Pies and arcs are drawn in exact degrees, so the chord ends are placed with the exact pi.
+constexpr double kDegreesPerRadian = 180.0 / std::numbers::pi;
 constexpr double kMaxPitchDegrees = 90;
 constexpr double kPlotLimit = 1e6;   // farther than this from the area is not drawn
 constexpr double kPlotFactor = 0.002;

@@ -1,0 +1,174 @@
+// Geometry of the drawn instruments, without any drawing.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "panels/InstrumentGeometry.h"
+
+using namespace orvex;
+
+TEST(InstrumentAngles, AltimeterTurnsOncePerFiveHundred)
+{
+    const SInstrumentAngles a = instrumentAngles(EInstrumentKind::Altimeter, 250, 500);
+    EXPECT_DOUBLE_EQ(a.scale, 0.0125663704);
+    EXPECT_DOUBLE_EQ(a.value, 250);
+    EXPECT_NEAR(a.angle1, 3.1415926, 1e-7);
+    EXPECT_NEAR(a.angle2, 6.2831852, 1e-7);
+
+    // Straight down at 250, straight up again at 500 (first needle length 25). The truncated pi
+    // leaves the end a hair short of the exact point, and truncation toward zero then takes
+    // the pixel on the centre's side: 84.9999 -> 84, 59.9999 -> 59.
+    EXPECT_EQ(dialPoint(60, 60, a.angle1, 25), (SDialPoint{60, 84}));
+    EXPECT_EQ(dialPoint(60, 60, a.angle2, 25), (SDialPoint{59, 35}));
+    // 125 points right, 375 left.
+    EXPECT_EQ(dialPoint(60, 60, 125 * kAltimeterScale, 25), (SDialPoint{85, 59}));
+    EXPECT_EQ(dialPoint(60, 60, 375 * kAltimeterScale, 25), (SDialPoint{35, 60}));
+}
+
+TEST(InstrumentAngles, AttitudeKeepsPitchInDegreesAndRollInRadians)
+{
+    // The panel passes pitch and -roll.
+    const SInstrumentAngles a = instrumentAngles(EInstrumentKind::Attitude, 12, -30);
+    EXPECT_DOUBLE_EQ(a.angle1, -12);
+    EXPECT_NEAR(a.angle2, 30 * 0.017453292222222222, 1e-12);
+}
+
+TEST(InstrumentAngles, NonFinitePointsFallBackToTheCentre)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_EQ(dialPoint(10, 20, nan, 5), (SDialPoint{10, 20}));
+    EXPECT_EQ(dialPoint(10, 20, 1, std::numeric_limits<double>::infinity()), (SDialPoint{10, 20}));
+}
+
+TEST(AltimeterGeometry, FiftyTicksEveryFifthLonger)
+{
+    const SDialFrame f = dialFrame(130, 130);
+    EXPECT_EQ(f.cx, 65);
+    EXPECT_EQ(f.r, 65);
+    const auto ticks = altimeterTicks(f);
+    ASSERT_EQ(ticks.size(), 50u);
+    int major = 0;
+    for (const SAltimeterTick& t : ticks) {
+        const double outer = std::hypot(t.outer.x - f.cx, t.outer.y - f.cy);
+        const double inner = std::hypot(t.inner.x - f.cx, t.inner.y - f.cy);
+        EXPECT_NEAR(outer, 54, 1.5);
+        EXPECT_NEAR(outer - inner, t.major ? 6 : 3, 1.5);
+        major += t.major;
+    }
+    EXPECT_EQ(major, 10);
+    // The 50th tick is at the top.
+    EXPECT_EQ(ticks.back().outer, (SDialPoint{64, 11}));
+}
+
+TEST(AttitudeGeometry, LevelFlightHasTheHorizonThroughTheCentre)
+{
+    const SDialFrame f = dialFrame(130, 130);
+    const SHorizon h = horizonGeometry(instrumentAngles(EInstrumentKind::Attitude, 0, 0), f);
+    EXPECT_DOUBLE_EQ(h.skyStartDegrees, 180);
+    EXPECT_DOUBLE_EQ(h.skySweepDegrees, 180);
+    EXPECT_NEAR(h.chordA.x, 20, 1e-9);
+    EXPECT_NEAR(h.chordA.y, 65, 1e-9);
+    EXPECT_NEAR(h.chordB.x, 110, 1e-9);
+    EXPECT_NEAR(h.chordB.y, 65, 1e-9);
+}
+
+TEST(AttitudeGeometry, NoseUpMovesTheHorizonDownByTheSineOfThePitch)
+{
+    const SDialFrame f = dialFrame(130, 130);
+    const SHorizon up = horizonGeometry(instrumentAngles(EInstrumentKind::Attitude, 20, 0), f);
+    EXPECT_DOUBLE_EQ(up.skySweepDegrees, 220);
+    EXPECT_FALSE(up.triangleIsGround);
+    EXPECT_NEAR(up.chordA.y, 65 + 45 * std::sin(20 * M_PI / 180), 1e-3);
+    EXPECT_NEAR(up.chordB.y, up.chordA.y, 1e-9);
+
+    const SHorizon down = horizonGeometry(instrumentAngles(EInstrumentKind::Attitude, -20, 0), f);
+    EXPECT_DOUBLE_EQ(down.skySweepDegrees, 140);
+    EXPECT_TRUE(down.triangleIsGround);
+    EXPECT_NEAR(down.chordA.y, 65 - 45 * std::sin(20 * M_PI / 180), 1e-3);
+}
+
+TEST(AttitudeGeometry, LeftWingDownTurnsTheSkyClockwise)
+{
+    const SDialFrame f = dialFrame(130, 130);
+    // Roll 30 left: the panel passes -roll as the second value.
+    const SHorizon h = horizonGeometry(instrumentAngles(EInstrumentKind::Attitude, 0, -30), f);
+    EXPECT_NEAR(h.rollRadians, 30 * 0.017453292222222222, 1e-12);
+    // The chord's left end goes up, its right end down.
+    EXPECT_LT(h.chordA.y, 65 - 20);
+    EXPECT_GT(h.chordB.y, 65 + 20);
+    // The sky's middle (start + sweep / 2) points 30 degrees clockwise from the top.
+    EXPECT_NEAR(h.skyStartDegrees + h.skySweepDegrees / 2, 270 + 30, 1e-5);
+    // The bank pointer points there too.
+    const SLineF p = bankPointer(h, f);
+    EXPECT_GT(p.to.x, 65);
+    EXPECT_LT(p.to.y, 65);
+}
+
+TEST(AttitudeGeometry, PitchBeyondTheVerticalKeepsOnePie)
+{
+    const SDialFrame f = dialFrame(130, 130);
+    EXPECT_DOUBLE_EQ(horizonGeometry(instrumentAngles(EInstrumentKind::Attitude, 120, 0), f).skySweepDegrees, 360);
+    EXPECT_DOUBLE_EQ(horizonGeometry(instrumentAngles(EInstrumentKind::Attitude, -1e9f, 0), f).skySweepDegrees, 0);
+    const SHorizon nan =
+        horizonGeometry(instrumentAngles(EInstrumentKind::Attitude, std::numeric_limits<float>::quiet_NaN(),
+                                         std::numeric_limits<float>::infinity()),
+                        f);
+    EXPECT_DOUBLE_EQ(nan.skySweepDegrees, 180);
+    EXPECT_DOUBLE_EQ(nan.rollRadians, 0);
+}
+
+TEST(AttitudeGeometry, LadderAndBankScale)
+{
+    const SDialFrame f = dialFrame(130, 130);
+    const SHorizon level = horizonGeometry(instrumentAngles(EInstrumentKind::Attitude, 0, 0), f);
+    const auto ladder = pitchLadder(level, f);
+    ASSERT_EQ(ladder.size(), 13u);  // one centre mark, six above and six below
+    EXPECT_EQ(ladder[0].colour, ELadderColour::Green);
+    EXPECT_NEAR(ladder[0].line.to.x - ladder[0].line.from.x, 10, 1e-9);
+    // 30 degrees: 45 x sin 30 = 22.5 from the centre, wide; 25 degrees narrow.
+    const SLadderMark& top30 = ladder[11];
+    EXPECT_NEAR(top30.line.from.y, 65 - 22.5, 1e-4);
+    EXPECT_NEAR(top30.line.to.x - top30.line.from.x, 10, 1e-9);
+    EXPECT_NEAR(ladder[9].line.to.x - ladder[9].line.from.x, 2, 1e-9);
+
+    const SHorizon banked = horizonGeometry(instrumentAngles(EInstrumentKind::Attitude, 0, -90), f);
+    const auto turned = pitchLadder(banked, f);
+    // A quarter turn makes the marks vertical.
+    EXPECT_NEAR(turned[0].line.from.x, turned[0].line.to.x, 1e-6);
+
+    const auto marks = bankScaleMarks(f);
+    ASSERT_EQ(marks.size(), 9u);
+    EXPECT_NEAR(marks[0].from.x, 65, 0.5);  // the 0 mark at the top
+    EXPECT_NEAR(marks[0].from.y, 65 - kBankScaleOuterRadiusPx, 0.5);
+}
+
+TEST(CalibrationPlotGeometry, PointsFollowTheCalibrationNumbers)
+{
+    const CalibrationValues c{0, 0, 0, 1, 1};
+    SPointF p;
+    ASSERT_TRUE(plotXyPoint({100, 50}, c, 100, 50, p));
+    EXPECT_DOUBLE_EQ(p.x, 120);
+    EXPECT_DOUBLE_EQ(p.y, 60);
+    ASSERT_TRUE(plotZyPoint({100, 50}, c, 100, 50, p));
+    EXPECT_DOUBLE_EQ(p.x, 120);
+    EXPECT_DOUBLE_EQ(p.y, 60);
+
+    // Without calibration values XY points lie on the horizontal axis, ZY on the vertical one.
+    const CalibrationValues none{};
+    ASSERT_TRUE(plotXyPoint({300, -80}, none, 100, 50, p));
+    EXPECT_DOUBLE_EQ(p.y, 50);
+    ASSERT_TRUE(plotZyPoint({300, -80}, none, 100, 50, p));
+    EXPECT_DOUBLE_EQ(p.x, 100);
+
+    const CalibrationValues offset{10, 20, 30, 2, 3};
+    ASSERT_TRUE(plotXyPoint({110, 30}, offset, 100, 50, p));
+    EXPECT_DOUBLE_EQ(p.x, (100 * 0.002 + 1) * 100);
+    EXPECT_DOUBLE_EQ(p.y, 10 * 2 * 100 * 0.002 + 50);
+    ASSERT_TRUE(plotZyPoint({130, 30}, offset, 100, 50, p));
+    EXPECT_DOUBLE_EQ(p.x, (100 * 3 * 0.002 + 1) * 100);
+    EXPECT_DOUBLE_EQ(p.y, 10 * 100 * 0.002 + 50);
+
+    EXPECT_FALSE(plotXyPoint({std::numeric_limits<float>::quiet_NaN(), 0}, c, 100, 50, p));
+    EXPECT_FALSE(plotZyPoint({3e38f, 0}, CalibrationValues{0, 0, 0, 0, 3e38f}, 100, 50, p));
+}
