@@ -108,7 +108,7 @@ std::string gb18030ToUtf8(std::string_view bytes)
     return out;
 }
 
-bool writeAll(int fd, const std::string& data)
+bool writeAll(int fd, std::string_view data)
 {
     size_t done = 0;
     while (done < data.size()) {
@@ -308,10 +308,14 @@ std::string CIniFile::text() const
 
 bool CIniFile::save() const
 {
-    const std::string data = text();
-    const size_t slash = m_path.rfind('/');
-    const std::string dir = slash == std::string::npos ? std::string(".") : m_path.substr(0, slash + 1);
-    std::string tmpl = m_path + ".tmpXXXXXX";
+    return writeFileAtomically(m_path, text());
+}
+
+bool writeFileAtomically(const std::string& path, std::string_view data)
+{
+    const size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    const std::string tmpl = path + ".tmpXXXXXX";
     std::vector<char> name(tmpl.begin(), tmpl.end());
     name.push_back('\0');
     const int fd = ::mkstemp(name.data());
@@ -319,13 +323,13 @@ bool CIniFile::save() const
         return false;
     // Keep the permissions of the file being replaced; a new file gets rw-r--r--.
     struct stat st {};
-    const mode_t mode = (::stat(m_path.c_str(), &st) == 0) ? (st.st_mode & 07777) : 0644;
+    const mode_t mode = (::stat(path.c_str(), &st) == 0) ? (st.st_mode & 07777) : 0644;
     bool ok = ::fchmod(fd, mode) == 0;
     ok = ok && writeAll(fd, data);
     ok = ok && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     if (ok)
-        ok = ::rename(name.data(), m_path.c_str()) == 0;
+        ok = ::rename(name.data(), path.c_str()) == 0;
     if (!ok) {
         ::unlink(name.data());
         return false;

@@ -67,4 +67,9 @@ private:
     bool m_crlf = true; // line end used when writing (kept from the file that was read)
 };
 
+// Replaces the file at `path` with `data` atomically: a temporary file in the same directory is
+// written, flushed to disk and renamed over it (keeping the old file's permissions). False when
+// any step fails; the old file is then untouched and no temporary file is left.
+bool writeFileAtomically(const std::string& path, std::string_view data);
+
 } // namespace orvex
