@@ -1,0 +1,522 @@
+// The map event handler on recorded event texts, with a recording page, a scripted user and a
+// real settings file in a temporary directory.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/Settings.h"
+#include "map/MapEventHandler.h"
+#include "route/SkyWay.h"
+
+using namespace orvex;
+
+namespace {
+
+struct CRecordingScript : IMapScript {
+    std::vector<std::pair<std::string, std::vector<std::string>>> calls;
+    void call(const std::string& fn, const std::vector<std::string>& args) override { calls.emplace_back(fn, args); }
+    std::vector<std::string> names() const
+    {
+        std::vector<std::string> n;
+        for (const auto& c : calls)
+            n.push_back(c.first);
+        return n;
+    }
+};
+
+struct CScriptedUi : IMapUi {
+    std::vector<std::string> status;
+    std::vector<std::string> messages;
+    std::deque<std::optional<std::string>> names; // answers of the name dialog
+    std::vector<std::string> nameInitials;
+    EWaypointMenuChoice waypointChoice = EWaypointMenuChoice::None;
+    EPlaceMarkMenuChoice placeMarkChoice = EPlaceMarkMenuChoice::None;
+    bool editOk = false;
+    int editorOpened = 0, offlineRequests = 0, placeMarkRefresh = 0, historyRefresh = 0;
+    std::vector<int> uploads, edits;
+    std::function<void()> duringMenu;
+
+    void setStatusText(const std::string& t) override { status.push_back(t); }
+    void showMessage(const std::string& t) override { messages.push_back(t); }
+    std::optional<std::string> askName(EMapNameDialog, const std::string& initial) override
+    {
+        nameInitials.push_back(initial);
+        if (names.empty())
+            return std::nullopt;
+        auto a = names.front();
+        names.pop_front();
+        return a;
+    }
+    void openRouteEditor() override { ++editorOpened; }
+    EWaypointMenuChoice waypointMenu(int, int) override
+    {
+        if (duringMenu)
+            duringMenu();
+        return waypointChoice;
+    }
+    EPlaceMarkMenuChoice placeMarkMenu(int, int) override { return placeMarkChoice; }
+    bool editWaypoint(int index) override
+    {
+        edits.push_back(index);
+        return editOk;
+    }
+    void uploadWaypoint(int index) override { uploads.push_back(index); }
+    void requestOfflinePage() override { ++offlineRequests; }
+    void placeMarksChanged() override { ++placeMarkRefresh; }
+    void historyChanged() override { ++historyRefresh; }
+};
+
+class MapEventHandlerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = std::filesystem::temp_directory_path() /
+              ("orvex-map-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir);
+        iniPath = (dir / "Korva.ini").string();
+        std::filesystem::remove(iniPath);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    void writeIni(const std::string& text)
+    {
+        std::ofstream(iniPath, std::ios::binary) << text;
+    }
+
+    std::filesystem::path dir;
+    std::string iniPath;
+};
+
+CWayPoint at(double lat, double lon, int alt = 500)
+{
+    CWayPoint wp;
+    wp.latitude = lat;
+    wp.longitude = lon;
+    wp.altitude = alt;
+    return wp;
+}
+
+} // namespace
+
+TEST_F(MapEventHandlerTest, AppendTakesDefaultAltitudeForZero)
+{
+    writeIni("[WayPoint]\r\nAltitude=650\r\nSpeed=2\r\n");
+    CSettings settings(iniPath);
+    CSkyWay route;
+    CRecordingScript page;
+    CScriptedUi ui;
+    CMapEventHandler h(route, page, settings, ui);
+    h.handle("1001;30.5,114.3,0,0,;");
+    ASSERT_EQ(route.size(), 1u);
+    EXPECT_DOUBLE_EQ(route[0].latitude, 30.5);
+    EXPECT_DOUBLE_EQ(route[0].longitude, 114.3);
+    EXPECT_EQ(route[0].altitude, 650);
+    EXPECT_EQ(route[0].pointTag, 0);
+    EXPECT_EQ(route[0].photoMode, 2); // the rest of a new waypoint comes from the settings
+    // A non-zero altitude stands, several records in one event, and one snapshot for them all.
+    h.handle("1001;31,115,120,4,;32,116,80.9,5,;");
+    ASSERT_EQ(route.size(), 3u);
+    EXPECT_EQ(route[1].altitude, 120);
+    EXPECT_EQ(route[2].altitude, 80);
+    EXPECT_EQ(route[2].pointTag, 5);
+    EXPECT_EQ(h.history().undoCount(), 2u);
+    EXPECT_TRUE(page.calls.empty()); // the page drew the points itself
+}
+
+TEST_F(MapEventHandlerTest, AppendWithoutSettingsUses500)
+{
+    CSettings settings(iniPath);
+    CSkyWay route;
+    CRecordingScript page;
+    CScriptedUi ui;
+    CMapEventHandler h(route, page, settings, ui);
+    h.handle("1001;1,2,0,0;");
+    ASSERT_EQ(route.size(), 1u);
+    EXPECT_EQ(route[0].altitude, 500);
+}
+
+TEST_F(MapEventHandlerTest, InsertGrowsOrInserts)
+{
+    CSettings settings(iniPath);
+    CSkyWay route;
+    route.append(at(1, 1));
+    route.append(at(2, 2));
+    route.append(at(3, 3));
+    CRecordingScript page;
+    CScriptedUi ui;
+    CMapEventHandler h(route, page, settings, ui);
+    h.handle("1010;6,6,0,9,5,;");
+    ASSERT_EQ(route.size(), 6u);
+    EXPECT_DOUBLE_EQ(route[2].latitude, 3);
+    for (size_t i : {3u, 4u}) {
+        EXPECT_DOUBLE_EQ(route[i].latitude, 0);
+        EXPECT_DOUBLE_EQ(route[i].longitude, 0);
+        EXPECT_EQ(route[i].altitude, 500);
+        EXPECT_EQ(route[i].pointTag, 0);
+    }
+    EXPECT_DOUBLE_EQ(route[5].latitude, 6);
+    EXPECT_EQ(route[5].altitude, 500);
+    EXPECT_EQ(route[5].pointTag, 9);
+    // Inside the route: inserted before the index.
+    h.handle("1010;1.5,1.5,200,0,1,;");
+    ASSERT_EQ(route.size(), 7u);
+    EXPECT_DOUBLE_EQ(route[0].latitude, 1);
+    EXPECT_DOUBLE_EQ(route[1].latitude, 1.5);
+    EXPECT_EQ(route[1].altitude, 200);
+    EXPECT_DOUBLE_EQ(route[2].latitude, 2);
+    EXPECT_EQ(h.history().undoCount(), 2u);
+}
+
+TEST_F(MapEventHandlerTest, HugeOrNegativeInsertIndexIsIgnored)
+{
+    CSettings settings(iniPath);
+    CSkyWay route;
+    route.append(at(1, 1));
+    CRecordingScript page;
+    CScriptedUi ui;
+    CMapEventHandler h(route, page, settings, ui);
+    h.handle("1010;5,5,0,0,2000000000,;5,5,0,0,-1,;5,5,0,0,10001,;");
+    EXPECT_EQ(route.size(), 1u);
+    h.handle("1010;5,5,0,0,10000,;");
+    EXPECT_EQ(route.size(), 10001u);
+}
+
+TEST_F(MapEventHandlerTest, MoveKeepsAltitudeAndIgnoresOutsideIndexes)
+{
+    CSettings settings(iniPath);
+    CSkyWay route;
+    route.append(at(1, 1, 321));
+    route.append(at(2, 2));
+    CRecordingScript page;
+    CScriptedUi ui;
+    CMapEventHandler h(route, page, settings, ui);
+    h.handle("1002;10.5,20.5,3,0,");
+    EXPECT_DOUBLE_EQ(route[0].latitude, 10.5);
+    EXPECT_DOUBLE_EQ(route[0].longitude, 20.5);
+    EXPECT_EQ(route[0].pointTag, 3);
+    EXPECT_EQ(route[0].altitude, 321);
+    const CSkyWay before = route;
+    h.handle("1002;1,1,1,2,");
+    h.handle("1002;1,1,1,-1,");
+    EXPECT_EQ(route, before);
+    EXPECT_EQ(h.history().undoCount(), 0u);
+    EXPECT_TRUE(page.calls.empty());
+}
+
+TEST_F(MapEventHandlerTest, UndoRedoAfterTwoAppends)
+{
+    CSettings settings(iniPath);
+    CSkyWay route;
+    CRecordingScript page;
+    CScriptedUi ui;
+    CMapEventHandler h(route, page, settings, ui);
+    h.undo(); // nothing to undo
+    EXPECT_TRUE(page.calls.empty());
+    EXPECT_FALSE(h.history().edited());
+
+    h.handle("1001;1,1,100,0,;");
+    h.handle("1001;2,2,200,0,;");
+    ASSERT_EQ(route.size(), 2u);
+    h.undo();
+    ASSERT_EQ(route.size(), 1u);
+    EXPECT_DOUBLE_EQ(route[0].latitude, 1);
+    EXPECT_TRUE(h.history().edited());
+    EXPECT_EQ(page.names(), (std::vector<std::string>{"delskyway", "setskyway"}));
+
+    h.redo();
+    ASSERT_EQ(route.size(), 2u);
+    EXPECT_DOUBLE_EQ(route[1].latitude, 2);
+    EXPECT_EQ(route[1].altitude, 200);
+    EXPECT_EQ(h.history().redoCount(), 0u);
+    h.redo(); // nothing left to redo
+    EXPECT_EQ(route.size(), 2u);
+
+    // Two undos go back to the empty route; a snapshot taken afterwards clears the edited flag.
+    h.undo();
+    h.undo();
+    EXPECT_TRUE(route.empty());
+    h.handle("1005;");
+    EXPECT_FALSE(h.history().edited());
+}
+
+TEST_F(MapEventHandlerTest, UndoKeepsTheRouteFormatTag)
+{
+    CSettings settings(iniPath);
+    CSkyWay route("skw");
+    CRecordingScript page;
+    CScriptedUi ui;
+    CMapEventHandler h(route, page, settings, ui);
+    h.handle("1001;1,1,100,0,;");
+    h.undo();
+    EXPECT_EQ(route.formatTag(), "skw");
+}
+
+TEST_F(MapEventHandlerTest, DistanceOfOneDegreeOnTheEquator)
+{
+    EXPECT_NEAR(routeDistanceKm(0, 0, 0, 1), 111.319, 0.0005);
+    // With the truncated pi: 2 asin(sin(0.5 k)) R with k = 3.1415926/180.
+    EXPECT_NEAR(routeDistanceKm(0, 0, 0, 1), 2 * std::asin(std::sin(0.5 * 0.017453292222222222)) * 6378.137, 1e-9);
+    EXPECT_TRUE(std::isfinite(routeDistanceKm(0, 0, 0, 180)));
+}
+
+TEST_F(MapEventHandlerTest, MeasureAndMouseTexts)
+{
+    CSettings settings(iniPath);
+    CSkyWay route;
+    CRecordingScript page;
+    CScriptedUi ui;
+    CMapEventHandler h(route, page, settings, ui);
+    h.handle("5001;30.5,114.25,12,");
+    ASSERT_EQ(ui.status.size(), 1u);
+    EXPECT_EQ(ui.status[0], "Mouse [114.25000, 30.50000, 12.00000]");
+    h.handle("5002;0,1,0,0,0,0,");
+    EXPECT_EQ(ui.status[1], "Mouse [1.00000, 0.00000, 0.00000]距离 111.319 千米");
+    h.handle("5003;0,0,0,0,1,0,");
+    EXPECT_EQ(ui.status[2], "Mouse [0.00000, 0.00000, 0.00000]Distance 111.319 Km");
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0], "Start Point: 0.00000, 0.00000\nEnd   Point: 1.00000, 0.00000\nDistance:  111.319 Km");
+}
+
+TEST_F(MapEventHandlerTest, PlanMoveTextNeedsARoute)
+{
+    CSettings settings(iniPath);
+    CSkyWay route;
+    CRecordingScript page;
+    CScriptedUi ui;
+    CMapEventHandler h(route, page, settings, ui);
+    h.handle("5005;0,1,0,");
+    EXPECT_TRUE(ui.status.empty());
+    route.append(at(0, 0));
+    route.append(at(0, 1));
+    h.handle("5005;0,2,0,");
+    ASSERT_EQ(ui.status.size(), 1u);
+    EXPECT_EQ(ui.status[0], "Mouse [2.00000, 0.00000, 0.00000] From Pre Point 111.319 Km ,Path Length 222.639Km");
+}
+
+TEST_F(MapEventHandlerTest, ClickPointAndCameraAndOffline)
+{
+    CSettings settings(iniPath);
+    CSkyWay route;
+    CRecordingScript page;
+    CScriptedUi ui;
+    CMapEventHandler h(route, page, settings, ui);
+    h.handle("5006;22.25,113.5,88,");
+    EXPECT_EQ(h.clickPoint().lat, 22.25f);
+    EXPECT_EQ(h.clickPoint().lon, 113.5f);
+    EXPECT_EQ(h.clickPoint().alt, 88.0f);
+    h.handle("2001;30.1,114.2,5000.0,0,0,12,0,");
+    EXPECT_EQ(settings.getText(keys::kLastMap), "2001;30.1,114.2,5000.0,0,0,12,0,");
+    h.handle("7001;");
+    EXPECT_EQ(ui.offlineRequests, 1);
+    h.handle("9999;whatever");
+    h.handle("10");
+    h.handle("");
+    EXPECT_TRUE(page.calls.empty());
+    // "默认" in the position panel returns to the stored camera.
+    h.activateDefaultView();
+    ASSERT_EQ(page.calls.size(), 1u);
+    EXPECT_EQ(page.calls[0].first, "setLookAt");
+    EXPECT_EQ(page.calls[0].second[5], "12");
+}
+
+TEST_F(MapEventHandlerTest, RouteEditorOnlyWithARoute)
+{
+    CSettings settings(iniPath);
+    CSkyWay route;
+    CRecordingScript page;
+    CScriptedUi ui;
+    CMapEventHandler h(route, page, settings, ui);
+    h.handle("1003;");
+    EXPECT_EQ(ui.editorOpened, 0);
+    route.append(at(1, 1));
+    h.handle("1003;");
+    EXPECT_EQ(ui.editorOpened, 1);
+}
+
+TEST_F(MapEventHandlerTest, WaypointMenu)
+{
+    CSettings settings(iniPath);
+    CSkyWay route;
+    route.append(at(1, 1));
+    route.append(at(2, 2));
+    route.append(at(3, 3));
+    CRecordingScript page;
+    CScriptedUi ui;
+    CMapEventHandler h(route, page, settings, ui);
+
+    ui.waypointChoice = EWaypointMenuChoice::Upload;
+    h.handle("6001;2,100,50,");
+    EXPECT_EQ(ui.uploads, std::vector<int>{2});
+    h.handle("6001;3,100,50,"); // outside the route: no menu, nothing
+    EXPECT_EQ(ui.uploads, std::vector<int>{2});
+
+    ui.waypointChoice = EWaypointMenuChoice::Edit;
+    ui.editOk = true;
+    h.handle("6001;1,0,0,");
+    ASSERT_EQ(page.calls.size(), 1u);
+    EXPECT_EQ(page.calls[0].first, "updatewaypoint");
+    EXPECT_EQ(page.calls[0].second, (std::vector<std::string>{"2.000000", "2.000000", "500", "0", "1"}));
+
+    ui.waypointChoice = EWaypointMenuChoice::Delete;
+    h.handle("6001;0,0,0,");
+    ASSERT_EQ(route.size(), 2u);
+    EXPECT_DOUBLE_EQ(route[0].latitude, 2);
+    EXPECT_EQ(page.calls.back().first, "delskywaypt");
+    EXPECT_EQ(page.calls.back().second, std::vector<std::string>{"0"});
+    EXPECT_EQ(h.history().undoCount(), 0u);
+
+    // The route shrank while the menu was open: the stale index is not used.
+    ui.duringMenu = [&] { route.clear(); };
+    h.handle("6001;1,0,0,");
+    EXPECT_EQ(page.calls.back().first, "delskywaypt");
+    EXPECT_EQ(page.calls.size(), 2u);
+}
+
+TEST_F(MapEventHandlerTest, PlaceMarksStoredAddedRenamedDeleted)
+{
+    writeIni("[Options]\r\nPlaceMark=1,2,3,4,5,6,7,```甲~`~8,9,3,4,5,6,7,```乙~`~\r\n");
+    CSettings settings(iniPath);
+    CSkyWay route;
+    CRecordingScript page;
+    CScriptedUi ui;
+    CMapEventHandler h(route, page, settings, ui);
+    int sinkMode = -1;
+    h.setToolModeSink([&](int m) { sinkMode = m; });
+
+    h.handle("1000;");
+    EXPECT_TRUE(h.pageReady());
+    ASSERT_EQ(h.placeMarks().size(), 2u);
+    ASSERT_EQ(page.calls.size(), 2u);
+    EXPECT_EQ(page.calls[0].first, "AddPlaceMaktToMap");
+    EXPECT_EQ(page.calls[0].second, (std::vector<std::string>{"1", "2", "甲"}));
+    EXPECT_EQ(page.calls[1].second, (std::vector<std::string>{"8", "9", "乙"}));
+
+    // Placemark tool click, named: stored with the seven camera fields.
+    ui.names.push_back(std::string("丙"));
+    h.handle("3001;30.5,114.5,800.0,0,0,15,0,");
+    EXPECT_EQ(h.toolMode(), 0);
+    EXPECT_EQ(sinkMode, 0);
+    ASSERT_EQ(h.placeMarks().size(), 3u);
+    EXPECT_EQ(h.placeMarks()[2], "30.5,114.5,800.0,0,0,15,0,```丙");
+    EXPECT_EQ(page.calls[2].second, (std::vector<std::string>{"30.5", "114.5", "丙"}));
+    EXPECT_EQ(page.calls[3].first, "setfuncode");
+    EXPECT_EQ(page.calls[3].second, std::vector<std::string>{"0"});
+    EXPECT_EQ(settings.getText(keys::kPlaceMark),
+              "1,2,3,4,5,6,7,```甲~`~8,9,3,4,5,6,7,```乙~`~30.5,114.5,800.0,0,0,15,0,```丙~`~");
+
+    // Cancelled: nothing added, tool mode back to 0.
+    h.handle("3001;1,1,1,1,1,1,1,");
+    EXPECT_EQ(h.placeMarks().size(), 3u);
+    EXPECT_EQ(page.calls.size(), 4u);
+
+    // Renamed from its menu: the dialog shows the name without the leading ".".
+    ui.placeMarkChoice = EPlaceMarkMenuChoice::Edit;
+    ui.names.push_back(std::string("丁"));
+    h.handle("6002;.乙,10,20,");
+    EXPECT_EQ(ui.nameInitials.back(), "乙");
+    EXPECT_EQ(h.placeMarks()[1], "8,9,3,4,5,6,7,```丁");
+    EXPECT_EQ(page.calls.back().first, "EditPlaceMaktToMap");
+    EXPECT_EQ(page.calls.back().second, (std::vector<std::string>{".乙", "丁"}));
+
+    // Deleted from its menu.
+    ui.placeMarkChoice = EPlaceMarkMenuChoice::Delete;
+    h.handle("6002;.甲,10,20,");
+    ASSERT_EQ(h.placeMarks().size(), 2u);
+    EXPECT_EQ(page.calls.back().first, "DelPlaceMaktToMap");
+    EXPECT_EQ(page.calls.back().second, std::vector<std::string>{".甲"});
+    EXPECT_EQ(settings.getText(keys::kPlaceMark), "8,9,3,4,5,6,7,```丁~`~30.5,114.5,800.0,0,0,15,0,```丙~`~");
+
+    // Double click in the panel: the camera of the placemark.
+    h.activatePlaceMark(1);
+    EXPECT_EQ(page.calls.back().first, "setLookAt");
+    EXPECT_EQ(page.calls.back().second, (std::vector<std::string>{"30.5", "114.5", "800.0", "0", "0", "15", "0"}));
+
+    // A second page (the offline one) gets the placemarks again, the panel does not duplicate them.
+    const size_t before = page.calls.size();
+    h.handle("1000;");
+    EXPECT_EQ(h.placeMarks().size(), 2u);
+    EXPECT_EQ(page.calls.size(), before + 2);
+
+    // A typed name cannot break the stored list.
+    ui.names.push_back(std::string("a~`~b```c"));
+    h.handle("3001;1,1,1,1,1,1,1,");
+    EXPECT_EQ(h.placeMarks().back(), "1,1,1,1,1,1,1,```abc");
+}
+
+TEST_F(MapEventHandlerTest, SearchHistoryRepeatedNameAndDeletion)
+{
+    writeIni("[Options]\r\nAddressName=A,1,2,3~`~\r\n");
+    CSettings settings(iniPath);
+    CSkyWay route;
+    CRecordingScript page;
+    CScriptedUi ui;
+    CMapEventHandler h(route, page, settings, ui);
+    h.loadHistory();
+    ASSERT_EQ(h.addressNames().size(), 1u);
+
+    h.handle("8001;武汉,30.593,114.305,");
+    ASSERT_EQ(h.addressNames().size(), 2u);
+    EXPECT_EQ(h.addressNames()[1], "武汉,30.593,114.305,");
+    EXPECT_EQ(settings.getText(keys::kAddressName), "A,1,2,3~`~武汉,30.593,114.305,~`~");
+    h.handle("8001;武汉,31,115,");
+    EXPECT_EQ(h.addressNames().size(), 2u);
+
+    h.deleteHistory(1);
+    EXPECT_EQ(h.addressNames()[1], "***,0,0,");
+    EXPECT_EQ(settings.getText(keys::kAddressName), "A,1,2,3~`~");
+    h.handle("8001;武汉,31,115,");
+    ASSERT_EQ(h.addressNames().size(), 3u);
+    EXPECT_EQ(h.addressNames()[2], "武汉,31,115,");
+
+    // Online the page searches by name; offline the history's coordinates are used.
+    h.activateHistory(2);
+    EXPECT_EQ(page.calls.back().first, "gotoaddress");
+    EXPECT_EQ(page.calls.back().second, std::vector<std::string>{"武汉"});
+    h.activateHistory(1); // deleted: nothing
+    EXPECT_EQ(page.calls.size(), 1u);
+    h.search("  武汉 ");
+    EXPECT_EQ(page.calls.back().second, std::vector<std::string>{"武汉"});
+    h.setOffline();
+    h.search("武汉");
+    EXPECT_EQ(page.calls.back().first, "gotopoint");
+    EXPECT_EQ(page.calls.back().second, (std::vector<std::string>{"31", "115"}));
+    const size_t n = page.calls.size();
+    h.search("nowhere");
+    EXPECT_EQ(page.calls.size(), n);
+    h.activateHistory(0);
+    EXPECT_EQ(page.calls.back().second, (std::vector<std::string>{"1", "2"}));
+}
+
+TEST_F(MapEventHandlerTest, ToolsAndPanelActions)
+{
+    CSettings settings(iniPath);
+    CSkyWay route;
+    CRecordingScript page;
+    CScriptedUi ui;
+    CMapEventHandler h(route, page, settings, ui);
+    h.selectTool(kMapToolMeasure);
+    EXPECT_EQ(h.toolMode(), 0);
+    h.selectTool(kMapToolPlaceMark);
+    EXPECT_EQ(h.toolMode(), 3);
+    h.selectTool(kMapToolMoveRoute);
+    EXPECT_EQ(h.toolMode(), 7);
+    h.selectTool(kMapToolRestore);
+    EXPECT_EQ(h.toolMode(), 7); // the other tools leave it unchanged
+    ASSERT_EQ(page.calls.size(), 4u);
+    EXPECT_EQ(page.calls[1].second, std::vector<std::string>{"3"});
+    h.activateRoute(); // empty route: nothing
+    EXPECT_EQ(page.calls.size(), 4u);
+    route.append(at(12.5, 45.25));
+    h.activateRoute();
+    EXPECT_EQ(page.calls.back().first, "setpttomap");
+    EXPECT_EQ(page.calls.back().second, (std::vector<std::string>{"12.500000", "45.250000"}));
+    h.activateAircraft();
+    EXPECT_EQ(page.calls.back().first, "setplanetomap");
+}
