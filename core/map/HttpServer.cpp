@@ -317,7 +317,11 @@ std::string httpRedirectLocation(const CHttpRequest& request, const std::string&
         dir.pop_back();
     if (!dir.empty() && dir.front() != '/')
         dir.insert(dir.begin(), '/');
-    if (request.host.empty())
+    // A host value with control characters is not echoed into a header line.
+    bool hostUsable = !request.host.empty() &&
+                      std::none_of(request.host.begin(), request.host.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
+    if (!hostUsable)
         return strprintf("%s/%s", dir.c_str(), defaultPage.c_str());
     if (dir.empty())
         return strprintf("http://%s/%s", request.host.c_str(), defaultPage.c_str());

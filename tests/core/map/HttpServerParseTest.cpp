@@ -159,6 +159,7 @@ TEST(HttpServerParse, RedirectLocationForms)
     EXPECT_EQ(loc("GET /maps HTTP/1.1\r\nHost: h\r\n\r\n"), "http://h/maps/lanterna.html");
     EXPECT_EQ(loc("GET / HTTP/1.0\r\n\r\n"), "/lanterna.html");
     EXPECT_EQ(loc("GET /maps/ HTTP/1.0\r\n\r\n"), "/maps/lanterna.html");
+    EXPECT_EQ(loc("GET /maps/ HTTP/1.1\r\nHost: a\rSet-Cookie: x\r\n\r\n"), "/maps/lanterna.html");
 }
 
 TEST(HttpServerParse, CgiOutputAfterFirstLineCapped)
