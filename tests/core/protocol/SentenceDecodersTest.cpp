@@ -1,0 +1,241 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "ProtocolTestSupport.h"
+#include "protocol/SentenceDecoders.h"
+
+using namespace orvex;
+using namespace orvex::test;
+
+namespace {
+
+SNmeaLine line(std::string_view text)
+{
+    return decode::nmeaLine(ascii(text));
+}
+
+TEST(NmeaLine, GgaColumnsAndLocalTime)
+{
+    const auto l = line("$GPGGA,123519.00,4807.0380,N,01131.0000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n");
+    EXPECT_EQ(l.keyword, "$GPGGA");
+    ASSERT_TRUE(l.dispatched);
+    EXPECT_EQ(l.record.timeHour(), 4); // (12 + 16) mod 24
+    EXPECT_EQ(l.record.timeMinute(), 35);
+    EXPECT_EQ(l.record.timeSecond(), 19);
+    EXPECT_FLOAT_EQ(l.record.latitude(), 48.1173f);
+    EXPECT_FLOAT_EQ(l.record.longitude(), 11.516666f);
+    // Hemisphere letters are not read: south and west still give positive values.
+    const auto sw = line("$GPGGA,075519.00,4807.0380,S,01131.0000,W,1,08,0.9,545.4,M,46.9,M,,*47\r\n");
+    EXPECT_FLOAT_EQ(sw.record.latitude(), 48.1173f);
+    EXPECT_EQ(sw.record.timeHour(), 23); // (7 + 16) mod 24
+}
+
+TEST(NmeaLine, RmcColumns)
+{
+    const auto l = line("$GPRMC,235959.00,A,2232.1200,N,11356.4000,E,0.0,0.0,010124,,,A*00\r\n");
+    ASSERT_TRUE(l.dispatched);
+    EXPECT_EQ(l.record.timeHour(), 15);
+    EXPECT_EQ(l.record.timeMinute(), 59);
+    EXPECT_EQ(l.record.timeSecond(), 59);
+    EXPECT_FLOAT_EQ(l.record.latitude(), 22.535333f);
+    EXPECT_FLOAT_EQ(l.record.longitude(), 113.94f);
+    EXPECT_EQ(l.record.altitude(), 0); // fields a GPS line does not set stay zero
+}
+
+TEST(NmeaLine, LengthLimitsDecideHowMuchIsDecoded)
+{
+    // $GPGGA: 17 or less consume only; up to 27 time; up to 40 latitude; up to 42 longitude; then dispatch.
+    const std::string gga = "$GPGGA,123519.00,4807.0380,N,01131.0000,E,1,08";
+    struct {
+        std::size_t length;
+        bool time, lat, lon, dispatched;
+    } cases[] = {{17, false, false, false, false}, {18, true, false, false, false}, {27, true, false, false, false},
+                 {28, true, true, false, false},   {40, true, true, false, false},   {41, true, true, true, false},
+                 {42, true, true, true, false},    {43, true, true, true, true}};
+    for (const auto& c : cases) {
+        const auto l = line(gga.substr(0, c.length - 1) + "\n");
+        EXPECT_EQ(l.length, c.length);
+        EXPECT_EQ(l.timeDecoded, c.time) << c.length;
+        EXPECT_EQ(l.latitudeDecoded, c.lat) << c.length;
+        EXPECT_EQ(l.longitudeDecoded, c.lon) << c.length;
+        EXPECT_EQ(l.dispatched, c.dispatched) << c.length;
+    }
+    // $GPRMC: limits 17, 29, 42, 44.
+    const std::string rmc = "$GPRMC,235959.00,A,2232.1200,N,11356.4000,E,0.0";
+    EXPECT_FALSE(line(rmc.substr(0, 29 - 1) + "\n").latitudeDecoded);
+    EXPECT_TRUE(line(rmc.substr(0, 30 - 1) + "\n").latitudeDecoded);
+    EXPECT_FALSE(line(rmc.substr(0, 42 - 1) + "\n").longitudeDecoded);
+    EXPECT_FALSE(line(rmc.substr(0, 44 - 1) + "\n").dispatched);
+    EXPECT_TRUE(line(rmc.substr(0, 45 - 1) + "\n").dispatched);
+}
+
+TEST(NmeaLine, OddTextInTheColumnsReadsAsTheCLibraryWould)
+{
+    // Empty fields (no fix yet): columns hold commas, which read as 0.
+    const auto empty = line("$GPGGA" + std::string(40, ',') + "\r\n");
+    EXPECT_TRUE(empty.dispatched);
+    EXPECT_EQ(empty.record.timeHour(), 16);
+    EXPECT_EQ(empty.record.latitude(), 0.0f);
+    // A "nan" minutes column makes the coordinate NaN (the record update then rejects it).
+    const auto nan = line("$GPGGA,123519.00,48nan0380,N,01131.0000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n");
+    EXPECT_TRUE(std::isnan(nan.record.latitude()));
+    // Signs are read; a negative hour still lands in 0..23.
+    const auto neg = line("$GPGGA,-93519.00,-807.0380,N,01131.0000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n");
+    EXPECT_EQ(neg.record.timeHour(), 7);
+    EXPECT_LT(neg.record.latitude(), 0.0f);
+}
+
+TEST(SentenceDecoders, CustomParametersAreSignedExceptThat128Stays128)
+{
+    Bytes b = ascii("$PUR");
+    for (unsigned v : {0u, 1u, 127u, 128u, 129u, 200u, 255u})
+        u8(b, v);
+    zeros(b, 37 - b.size());
+    const auto p = decode::customParameters(b);
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->values[0], 0);
+    EXPECT_EQ(p->values[2], 127);
+    EXPECT_EQ(p->values[3], 128);
+    EXPECT_EQ(p->values[4], -127);
+    EXPECT_EQ(p->values[5], -56);
+    EXPECT_EQ(p->values[6], -1);
+    EXPECT_EQ(p->raw[6], 255);
+    EXPECT_FALSE(decode::customParameters(Bytes(b.begin(), b.end() - 1)));
+}
+
+TEST(SentenceDecoders, WaypointEchoFields)
+{
+    Bytes b = ascii("$SETD");
+    u8(b, 3);
+    f32(b, 22.5f);
+    f32(b, 113.75f);
+    le32(b, static_cast<uint32_t>(-20));
+    le32(b, 2);
+    u8(b, 0xAA); u8(b, 0xBB); // not compared
+    u8(b, 1);                 // circle flag
+    u8(b, 0x12); u8(b, 0x34); // circle time high, low
+    zeros(b, 3);
+    withSum(b);
+    const auto e = decode::waypointEcho(b);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->number, 3);
+    EXPECT_EQ(e->latitude, 22.5f);
+    EXPECT_EQ(e->longitude, 113.75f);
+    EXPECT_EQ(e->altitude, -20);
+    EXPECT_EQ(e->photoMode, 2);
+    EXPECT_EQ(e->circleFlag, 1);
+    EXPECT_EQ(e->circleTime, 0x1234);
+}
+
+TEST(SentenceDecoders, CompassPointsAndCalibrationCheckTheirInnerSums)
+{
+    Bytes mg3 = ascii("$MG3");
+    f32(mg3, 0.5f);   // 00 00 00 3F
+    f32(mg3, -0.25f); // 00 00 80 BE
+    u8(mg3, 0x3F + 0x80 + 0xBE); // sum of bytes 4-11, modulo 256 = 0x7D
+    auto p = decode::compassPoint(mg3);
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->plane, ECompassPlane::ZY);
+    EXPECT_EQ(p->first, 0.5f);
+    EXPECT_EQ(p->second, -0.25f);
+    EXPECT_TRUE(p->sumOk);
+    mg3[12] = 0x7C;
+    EXPECT_FALSE(decode::compassPoint(mg3)->sumOk);
+    // The sum covers the values only, not the head: a sum over the whole frame is wrong.
+    mg3[12] = sumOf(mg3, 0, 12);
+    EXPECT_FALSE(decode::compassPoint(mg3)->sumOk);
+
+    Bytes mg1 = ascii("$MG1");
+    for (float v : {1.0f, 2.0f, 3.0f, 4.0f, 5.0f})
+        f32(mg1, v);
+    u8(mg1, sumOf(mg1, 4));
+    auto c = decode::compassCalibration(mg1);
+    ASSERT_TRUE(c);
+    EXPECT_TRUE(c->sumOk);
+    EXPECT_EQ(c->values[4], 5.0f);
+    mg1[24] ^= 1;
+    EXPECT_FALSE(decode::compassCalibration(mg1)->sumOk);
+}
+
+TEST(SentenceDecoders, ParameterValuesCarryTheCompassState)
+{
+    Bytes b = ascii("$PAR");
+    zeros(b, 40);
+    b[13] = 'W';
+    withSum(b);
+    const auto v = decode::parameterValues(b);
+    ASSERT_TRUE(v);
+    EXPECT_EQ(v->compassCalibrationState(), 'W');
+    EXPECT_EQ(compassCalibrationStateText('W'), "水平校准模式");
+    EXPECT_EQ(compassCalibrationStateText('X'), "垂直校准模式");
+    EXPECT_EQ(compassCalibrationStateText(0), "保存成功");
+    EXPECT_EQ(compassCalibrationStateText('Q'), "");
+}
+
+TEST(SentenceDecoders, PhotoReportLine)
+{
+    Bytes b = ascii("$QUZA");
+    le16(b, 7);
+    f32(b, 113.5f);
+    f32(b, 22.25f);
+    zeros(b, 20);
+    const auto r = decode::photoReport(b);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(photoDataLine(*r), "  7  113.500000  22.250000   0 0.0 0.0  0.0   0.0\n");
+
+    Bytes c = ascii("$QUZA");
+    le16(c, 1234);
+    f32(c, -1.0f);
+    f32(c, 2.0f);
+    le32(c, static_cast<uint32_t>(-5));
+    f32(c, 10.25f);
+    f32(c, -3.75f);
+    le32(c, 0x40490FDB); // 3.14159274 rad
+    f32(c, 99.96f);
+    const auto r2 = decode::photoReport(c);
+    ASSERT_TRUE(r2);
+    EXPECT_EQ(photoDataLine(*r2), "1234   -1.000000   2.000000  -5 10.2 -3.8 180.0 100.0\n");
+}
+
+TEST(SentenceDecoders, SnapshotServoAndSummaryLayouts)
+{
+    Bytes p2t = ascii("$P2T");
+    for (int i = 0; i < 78; ++i)
+        u8(p2t, 255 - i);
+    withSum(p2t);
+    const auto s = decode::parameterSnapshot(p2t);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->values[0], 255);
+    EXPECT_EQ(s->values[77], 255 - 77);
+
+    Bytes pasum = ascii("$PASUM");
+    le16(pasum, 0x0102);
+    le16(pasum, 0x0304);
+    EXPECT_EQ(decode::routeSummary(pasum)->first, 0x0102);
+    EXPECT_EQ(decode::routeSummary(pasum)->second, 0x0304);
+
+    Bytes paed = ascii("$PAED");
+    u8(paed, 0x11); u8(paed, 0x22);
+    f32(paed, 22.5f);
+    f32(paed, 113.5f);
+    withSum(paed);
+    EXPECT_EQ(decode::photoMark(paed)->first, 22.5f);
+    EXPECT_EQ(decode::photoMark(paed)->second, 113.5f);
+    EXPECT_FALSE(decode::photoMark(Bytes(paed.begin(), paed.end() - 1)));
+}
+
+TEST(Acknowledgements, TextsPerLink)
+{
+    EXPECT_EQ(acknowledgementMessage(EAcknowledgement::DOCAP, EDownlinkLink::Serial),
+              " Neutral Position captured successfully");
+    EXPECT_EQ(acknowledgementMessage(EAcknowledgement::DOCAP, EDownlinkLink::Udp), " 中位捕获成功");
+    EXPECT_EQ(acknowledgementMessage(EAcknowledgement::DOCKA, EDownlinkLink::Serial),
+              "Parachute open  position captured successfully");
+    EXPECT_EQ(acknowledgementMessage(EAcknowledgement::DOYMM, EDownlinkLink::Serial), "小斯采集俯仰成功！");
+    EXPECT_EQ(acknowledgementKeyword(EAcknowledgement::STSAT), "$STSAT");
+    EXPECT_EQ(acknowledgementMessage(EAcknowledgement::STSAT, EDownlinkLink::Serial),
+              "姿态对准已经启动，请保持飞机加速度不动，并保持到姿态角显示出来为止，整个过程大约10秒");
+}
+
+} // namespace

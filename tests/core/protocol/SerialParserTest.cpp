@@ -1,0 +1,348 @@
+#include <gtest/gtest.h>
+
+#include "ProtocolTestSupport.h"
+#include "protocol/SerialParser.h"
+
+using namespace orvex;
+using namespace orvex::test;
+
+namespace {
+
+struct SSample {
+    std::string event;
+    Bytes frame;
+};
+
+// One hand-built frame for every keyword the serial receiver knows, in table order.
+std::vector<SSample> serialSamples()
+{
+    std::vector<SSample> s;
+    Bytes b;
+    b = ascii("$GPGGA,123519.00,4807.0380,N,01131.0000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n");
+    s.push_back({"$GPGGA", b});
+    b = ascii("$GPRMC,235959.00,A,2232.1200,N,11356.4000,E,0.0,0.0,010124,,,A*00\r\n");
+    s.push_back({"$GPRMC", b});
+    b = ascii("$PAI"); le16(b, 3); f32(b, 22.5f); f32(b, 113.25f); s.push_back({"$PAI", withSum(b)});
+    b = ascii("$PAED"); zeros(b, 2); f32(b, 1.5f); f32(b, -2.0f); s.push_back({"$PAED", withSum(b)});
+    b = ascii("$PASUM"); le16(b, 12); le16(b, 12); s.push_back({"$PASUM", b});
+    s.push_back({"$STP", stpFrame(22.5f, 113.5f)});
+    b = ascii("$PAR"); for (int i = 0; i < 40; ++i) u8(b, i + 1); s.push_back({"$PAR", withSum(b)});
+    b = ascii("$MG2"); f32(b, 1.0f); f32(b, 2.0f); u8(b, sumOf(b, 4)); s.push_back({"$MG2", b});
+    b = ascii("$MG3"); f32(b, 3.0f); f32(b, 4.0f); u8(b, sumOf(b, 4)); s.push_back({"$MG3", b});
+    b = ascii("$PUR"); for (int i = 0; i < 32; ++i) u8(b, 250 + i); u8(b, 0x77); s.push_back({"$PUR", b});
+    b = ascii("$P2T"); for (int i = 0; i < 78; ++i) u8(b, i); s.push_back({"$P2T", withSum(b)});
+    b = ascii("$POR"); zeros(b, 40); s.push_back({"$POR", withSum(b)});
+    b = ascii("$SETD"); u8(b, 2); f32(b, 22.5f); f32(b, 113.5f); le32(b, 120); le32(b, 1); zeros(b, 2);
+    u8(b, 1); u8(b, 0x01); u8(b, 0x2C); zeros(b, 3); s.push_back({"$SETD", withSum(b)});
+    b = ascii("$DJSJ"); for (int i = 0; i < 9; ++i) { u8(b, 100 + i); u8(b, i & 1); } s.push_back({"$DJSJ", withSum(b)});
+    for (const char* ack : {"$DOYMM", "$DOYMA", "$DOYMS", "$DOCAP", "$DOCUT", "$DOCNC", "$DOCAG", "$DOCKA", "$DOCS1",
+                            "$DOCS2", "$DOCS3", "$T2POK", "$STSAT"})
+        s.push_back({ack, ascii(ack)});
+    s.push_back({"$SATEL?", ascii("$SATEL")});
+    b = ascii("$DIN"); zeros(b, 9); s.push_back({"$DIN", withSum(b)});
+    b = ascii("$QUZA"); le16(b, 7); f32(b, 113.5f); f32(b, 22.25f); zeros(b, 20); s.push_back({"$QUZA", b});
+    return s;
+}
+
+struct SerialParserTest : ::testing::Test {
+    CRecordingSink sink;
+    CSerialParser parser{sink};
+    void feed(const Bytes& b) { parser.feed(b); }
+};
+
+TEST_F(SerialParserTest, EveryKeywordIsRecognisedAndDecoded)
+{
+    for (const auto& sample : serialSamples()) {
+        CRecordingSink one;
+        CSerialParser p(one);
+        p.feed(sample.frame);
+        p.feed(uint8_t{'x'}); // an acknowledgement acts when the next byte arrives
+        ASSERT_EQ(one.events, std::vector<std::string>{sample.event}) << sample.event;
+        EXPECT_EQ(one.droppedFor(EDropReason::BadChecksum), 0u) << sample.event;
+    }
+}
+
+TEST_F(SerialParserTest, AllKeywordsBackToBackInOneStream)
+{
+    Bytes stream;
+    std::vector<std::string> expected;
+    for (const auto& sample : serialSamples()) {
+        stream << sample.frame;
+        expected.push_back(sample.event);
+    }
+    stream << ascii("#");
+    feed(stream);
+    EXPECT_EQ(sink.events, expected);
+    EXPECT_EQ(sink.drops.size(), 1u); // the final filler byte only
+    // Decoded values of a few of them.
+    ASSERT_EQ(sink.indexEchoes.size(), 1u);
+    EXPECT_EQ(sink.indexEchoes[0].index, 3);
+    EXPECT_EQ(sink.indexEchoes[0].first, 22.5f);
+    ASSERT_EQ(sink.marks.size(), 1u);
+    EXPECT_EQ(sink.marks[0].first, 1.5f);
+    EXPECT_EQ(sink.marks[0].second, -2.0f);
+    ASSERT_EQ(sink.summaries.size(), 1u);
+    EXPECT_EQ(sink.summaries[0].first, 12);
+    ASSERT_EQ(sink.echoes.size(), 1u);
+    EXPECT_EQ(sink.echoes[0].number, 2);
+    EXPECT_EQ(sink.echoes[0].altitude, 120);
+    EXPECT_EQ(sink.echoes[0].circleTime, 300);
+    ASSERT_EQ(sink.servos.size(), 1u);
+    EXPECT_EQ(sink.servos[0].position[8], 108);
+    EXPECT_EQ(sink.servos[0].reverse[1], 1);
+    ASSERT_EQ(sink.messages.size(), 14u);
+    EXPECT_EQ(sink.messages[3], " Neutral Position captured successfully");
+    EXPECT_EQ(sink.messages[11], "AP parameter updateed successfully!!!");
+    EXPECT_EQ(sink.messages[13], "当前GPS已有效定位，可以进行姿态对准了，启动请按YES，稍后请按NO");
+}
+
+TEST_F(SerialParserTest, StpStreamSplitAtEveryByteBoundary)
+{
+    const Bytes stream = cat({stpFrame(10.0f, 20.0f), stpFrame(10.5f, 20.5f), stpFrame(11.0f, 21.0f)});
+    for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
+        CRecordingSink s;
+        CSerialParser p(s);
+        p.feed(std::span<const uint8_t>(stream.data(), cut));
+        p.feed(std::span<const uint8_t>(stream.data() + cut, stream.size() - cut));
+        ASSERT_EQ(s.records.size(), 3u) << "cut at " << cut;
+        EXPECT_EQ(s.records[2].latitude(), 11.0f);
+        EXPECT_TRUE(s.drops.empty());
+        EXPECT_EQ(p.fillCount(), 0u);
+    }
+}
+
+TEST_F(SerialParserTest, FrameActsOnItsLastByteNotBefore)
+{
+    const Bytes frame = stpFrame(1.0f, 2.0f);
+    feed(Bytes(frame.begin(), frame.end() - 1));
+    EXPECT_TRUE(sink.records.empty());
+    EXPECT_EQ(parser.fillCount(), 98u);
+    parser.feed(frame.back());
+    EXPECT_EQ(sink.records.size(), 1u);
+    EXPECT_EQ(parser.fillCount(), 0u);
+}
+
+TEST_F(SerialParserTest, BadChecksumThenGoodFrame)
+{
+    Bytes bad = stpFrame(50.0f, 60.0f);
+    bad[98] ^= 0x01;
+    feed(cat({bad, stpFrame(51.0f, 61.0f)}));
+    ASSERT_EQ(sink.records.size(), 1u);
+    EXPECT_EQ(sink.records[0].latitude(), 51.0f);
+    ASSERT_FALSE(sink.drops.empty());
+    EXPECT_EQ(sink.drops[0].reason, EDropReason::BadChecksum);
+    EXPECT_EQ(sink.drops[0].count, 4u);
+    EXPECT_EQ(sink.drops[0].keyword, "$STP");
+    // The rest of the bad frame goes as noise up to the next '$'.
+    EXPECT_EQ(sink.droppedFor(EDropReason::NoiseBeforeHead), 95u);
+}
+
+TEST_F(SerialParserTest, BadSumDiscardCountsPerKeyword)
+{
+    struct {
+        Bytes frame;
+        std::size_t bad;
+    } cases[] = {
+        {serialSamples()[2].frame, 4},  // $PAI
+        {serialSamples()[12].frame, 5}, // $SETD
+        {serialSamples()[13].frame, 5}, // $DJSJ
+        {serialSamples()[6].frame, 4},  // $PAR
+    };
+    for (auto& c : cases) {
+        CRecordingSink s;
+        CSerialParser p(s);
+        Bytes frame = c.frame;
+        frame.back() ^= 0xFF;
+        p.feed(frame);
+        EXPECT_TRUE(s.events.empty());
+        ASSERT_FALSE(s.drops.empty());
+        EXPECT_EQ(s.drops[0].reason, EDropReason::BadChecksum);
+        EXPECT_EQ(s.drops[0].count, c.bad);
+    }
+}
+
+TEST_F(SerialParserTest, SentencesWithoutChecksumActWhateverTheirLastByte)
+{
+    Bytes mg = ascii("$MG2");
+    f32(mg, 1.0f);
+    f32(mg, 2.0f);
+    u8(mg, 0x00); // wrong inner sum: still consumed, reported as such
+    Bytes pasum = ascii("$PASUM");
+    le16(pasum, 0xFFFF);
+    le16(pasum, 0x2424);
+    feed(cat({mg, pasum, ascii("$T2POK"), ascii("z")}));
+    EXPECT_EQ(sink.events, (std::vector<std::string>{"$MG2", "$PASUM", "$T2POK"}));
+    ASSERT_EQ(sink.compassPoints.size(), 1u);
+    EXPECT_FALSE(sink.compassPoints[0].sumOk);
+    EXPECT_EQ(sink.summaries[0].second, 0x2424);
+}
+
+TEST_F(SerialParserTest, DollarInsideCorruptedBinaryDataResynchronisesThere)
+{
+    // A "$STP" cut short after 50 bytes; its latitude bytes hold a '$' followed by "PAI", which is
+    // taken for a $PAI whose sum fails. The good frame that follows is then found and decoded.
+    Bytes broken = ascii("$STP");
+    broken << ascii("$PAI");
+    zeros(broken, 50 - broken.size());
+    feed(cat({broken, stpFrame(33.0f, 44.0f)}));
+    ASSERT_EQ(sink.records.size(), 1u);
+    EXPECT_EQ(sink.records[0].latitude(), 33.0f);
+    std::vector<std::string> bad;
+    for (const auto& d : sink.drops)
+        if (d.reason == EDropReason::BadChecksum)
+            bad.emplace_back(d.keyword);
+    EXPECT_EQ(bad, (std::vector<std::string>{"$STP", "$PAI"}));
+}
+
+TEST_F(SerialParserTest, AcknowledgementAsLastSixBytesActsWhenTheNextByteArrives)
+{
+    feed(ascii("$T2POK"));
+    EXPECT_TRUE(sink.events.empty());
+    EXPECT_EQ(parser.fillCount(), 6u);
+    parser.feed(uint8_t{0x00});
+    ASSERT_EQ(sink.messages, std::vector<std::string>{"AP parameter updateed successfully!!!"});
+    // The six bytes are removed as the next read is issued; the extra byte stays.
+    EXPECT_EQ(parser.fillCount(), 1u);
+    parser.feed(uint8_t{0x00});
+    EXPECT_EQ(parser.fillCount(), 0u);
+    EXPECT_EQ(sink.events.size(), 1u);
+}
+
+TEST_F(SerialParserTest, AcknowledgementFollowedByFrameDecodesBoth)
+{
+    feed(cat({ascii("$DOCAP"), stpFrame(1.0f, 2.0f)}));
+    EXPECT_EQ(sink.events, (std::vector<std::string>{"$DOCAP", "$STP"}));
+}
+
+TEST_F(SerialParserTest, PaiMatchesAnyHeadThatBeginsWithIt)
+{
+    for (char letter : {'X', 'A', 'Z', '0'}) {
+        CRecordingSink s;
+        CSerialParser p(s);
+        Bytes b = ascii("$PAI");
+        u8(b, static_cast<uint8_t>(letter));
+        u8(b, 0);
+        f32(b, 1.0f);
+        f32(b, 2.0f);
+        p.feed(withSum(b));
+        ASSERT_EQ(s.events, std::vector<std::string>{"$PAI"}) << letter;
+        EXPECT_EQ(s.indexEchoes[0].index, static_cast<uint8_t>(letter));
+    }
+    // "$PARAM..." is taken for $PAR.
+    Bytes par = ascii("$PARAM");
+    zeros(par, 38);
+    feed(withSum(par));
+    EXPECT_EQ(sink.events, std::vector<std::string>{"$PAR"});
+    EXPECT_EQ(sink.parameters[0].values[0], 'A');
+}
+
+TEST_F(SerialParserTest, UnknownHeadDropsOneByteAndNoiseBeforeDollarGoesAtOnce)
+{
+    feed(cat({ascii("abc$$XYZ12"), stpFrame(5.0f, 6.0f)}));
+    ASSERT_EQ(sink.records.size(), 1u);
+    EXPECT_EQ(sink.droppedFor(EDropReason::NoiseBeforeHead), 3u + 5u); // "abc", then "XYZ12"
+    EXPECT_EQ(sink.droppedFor(EDropReason::UnknownKeyword), 2u);
+    // MG1 is known only on the WiFi link.
+    CRecordingSink s;
+    CSerialParser p(s);
+    Bytes mg1 = ascii("$MG1");
+    zeros(mg1, 21);
+    p.feed(mg1);
+    EXPECT_TRUE(s.events.empty());
+    EXPECT_EQ(s.droppedFor(EDropReason::UnknownKeyword), 1u);
+}
+
+TEST_F(SerialParserTest, NothingIsExaminedBeforeSevenBytes)
+{
+    // "$PASUM" + 4 bytes = 10 bytes, but a 6-byte head alone must wait.
+    feed(ascii("$XYZAB"));
+    EXPECT_EQ(parser.fillCount(), 6u);
+    EXPECT_TRUE(sink.drops.empty());
+    parser.feed(uint8_t{'C'});
+    EXPECT_EQ(sink.droppedFor(EDropReason::UnknownKeyword), 1u);
+}
+
+TEST_F(SerialParserTest, ShortGpsLineIsConsumedWithoutUpdate)
+{
+    // 42 bytes up to and including the LF: one short of a dispatch.
+    const Bytes line = ascii("$GPGGA,123519.00,4807.0380,N,01131.0000,E\n");
+    ASSERT_EQ(line.size(), 42u);
+    feed(cat({line, stpFrame(1.0f, 1.0f)}));
+    ASSERT_EQ(sink.nmeaLines.size(), 1u);
+    EXPECT_FALSE(sink.nmeaLines[0].dispatched);
+    EXPECT_TRUE(sink.nmeaLines[0].longitudeDecoded);
+    EXPECT_TRUE(sink.positions.empty());
+    EXPECT_EQ(sink.records.size(), 1u);
+}
+
+TEST_F(SerialParserTest, GpsLineWithoutLfWaits)
+{
+    feed(ascii("$GPGGA,123519.00,4807.0380,N,01131.0000,E,1,08"));
+    feed(stpFrame(1.0f, 1.0f)); // swallowed by the waiting line
+    EXPECT_TRUE(sink.events.empty());
+    feed(ascii("\n"));
+    ASSERT_EQ(sink.nmeaLines.size(), 1u);
+    EXPECT_TRUE(sink.nmeaLines[0].dispatched);
+    EXPECT_EQ(sink.nmeaLines[0].length, 46u + 99u + 1u);
+    EXPECT_EQ(parser.fillCount(), 0u);
+}
+
+TEST_F(SerialParserTest, GpsHeadFollowedByMegabytesWithoutLfNeverOverflows)
+{
+    feed(ascii("$GPGGA,"));
+    Bytes chunk(4096, 'A');
+    for (int i = 0; i < 3 * 256; ++i) { // 3 MiB
+        feed(chunk);
+        ASSERT_LT(parser.fillCount(), CSerialParser::kBufferBytes);
+    }
+    EXPECT_EQ(sink.droppedFor(EDropReason::Overflow), 1u);
+    // Lines that keep restarting inside the flood are abandoned one by one as well.
+    Bytes heads;
+    for (int i = 0; i < 2000; ++i)
+        heads << ascii("$GPRMC,");
+    feed(heads);
+    EXPECT_LT(parser.fillCount(), CSerialParser::kBufferBytes);
+    EXPECT_GE(sink.droppedFor(EDropReason::Overflow), 2u);
+    // The receiver recovers: a real line ends the current one, then frames decode again.
+    feed(ascii("\n"));
+    feed(stpFrame(7.0f, 8.0f));
+    ASSERT_EQ(sink.records.size(), 1u);
+    EXPECT_EQ(sink.records[0].latitude(), 7.0f);
+}
+
+TEST_F(SerialParserTest, ResetForgetsAPartialFrame)
+{
+    const Bytes frame = stpFrame(1.0f, 2.0f);
+    feed(Bytes(frame.begin(), frame.begin() + 50));
+    parser.reset();
+    EXPECT_EQ(parser.fillCount(), 0u);
+    feed(frame);
+    EXPECT_EQ(sink.records.size(), 1u);
+}
+
+// A handler that feeds the same parser (as a nested event loop of a modal box would) gets its
+// bytes parsed after it returns, in order.
+struct CReentrantSink : CRecordingSink {
+    CSerialParser* parser = nullptr;
+    Bytes inject;
+    void onAcknowledgement(const SAcknowledgement& ack) override
+    {
+        CRecordingSink::onAcknowledgement(ack);
+        Bytes once;
+        once.swap(inject);
+        parser->feed(once);
+        events.push_back("handler returned");
+    }
+};
+
+TEST(SerialParserReentry, BytesFedFromAHandlerWaitUntilItReturns)
+{
+    CReentrantSink sink;
+    CSerialParser parser(sink);
+    sink.parser = &parser;
+    sink.inject = stpFrame(3.0f, 4.0f);
+    parser.feed(ascii("$DOCS1!"));
+    EXPECT_EQ(sink.events, (std::vector<std::string>{"$DOCS1", "handler returned", "$STP"}));
+}
+
+} // namespace

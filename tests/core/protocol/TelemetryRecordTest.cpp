@@ -1,0 +1,224 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <map>
+
+#include "ProtocolTestSupport.h"
+#include "protocol/TelemetryRecord.h"
+
+using namespace orvex;
+using namespace orvex::test;
+
+namespace {
+
+CTelemetryRecord recordFrom(const Bytes& frame)
+{
+    auto r = CTelemetryRecord::fromBytes(frame);
+    EXPECT_TRUE(r.has_value());
+    return r.value_or(CTelemetryRecord{});
+}
+
+TEST(TelemetryRecord, FieldsAtTheirPositions)
+{
+    // Every field given a distinct value, written byte by byte from the layout.
+    Bytes b = ascii("$STP");
+    f32(b, 22.5f);             // 4 latitude
+    f32(b, -113.25f);          // 8 longitude
+    f32(b, 0.125f);            // 12 positionAux
+    zeros(b, 4);               // 16-19
+    f32(b, 1.5f);              // 20 heading
+    u8(b, 11);                 // 24 satelliteCount
+    zeros(b, 3);               // 25-27
+    u8(b, 13); u8(b, 14); u8(b, 15); // 28-30 time
+    u8(b, 0xFE);               // 31 storedWaypointCount = -2
+    for (int i = 0; i < 8; ++i) u8(b, 100 + i); // 32-39 sticks, servos
+    u8(b, 0xFF); u8(b, 0x38);  // 40-41 ekfVelocityX high first = -200
+    le16(b, 4321);             // 42 controllerSerial
+    u8(b, 44);                 // 44 motorPulses1
+    u8(b, 0);                  // 45
+    u8(b, 0x01);               // 46 takeoffDistanceHigh
+    u8(b, 47);                 // 47 gimbalLockRadius
+    le16(b, static_cast<uint16_t>(-1234)); // 48 altitude
+    le16(b, static_cast<uint16_t>(-50));   // 50 gpsVelocityX
+    u8(b, 0x2C);               // 52 takeoffDistanceLow
+    u8(b, 1);                  // 53 receiverOn
+    u8(b, 54);                 // 54 swayLevel
+    u8(b, 0);                  // 55
+    u8(b, 150);                // 56 vibrationCode
+    u8(b, 0);                  // 57
+    le16(b, static_cast<uint16_t>(-100)); // 58 accelA
+    le16(b, 200);              // 60 accelB
+    le32(b, static_cast<uint32_t>(-7)); // 62 pitch
+    le32(b, 12);               // 66 roll
+    le16(b, 2458);             // 70 supplyVoltageRaw
+    le16(b, 300);              // 72 accelC
+    u8(b, 74); u8(b, 75);      // 74 targetWaypoint, 75 controlMode
+    le16(b, 7677);             // 76 consumedCapacity
+    u8(b, 0);                  // 78
+    u8(b, 0xFF);               // 79 ekfVelocityDHigh
+    u8(b, 80); u8(b, 81); u8(b, 82); // neutrals
+    u8(b, 0x80);               // 83 ekfVelocityYHigh
+    le16(b, 8485);             // 84 altitudeReference
+    u8(b, 86); u8(b, 87); u8(b, 88);
+    u8(b, 0xFE);               // 89 ekfVelocityDLow
+    u8(b, 90); u8(b, 91);
+    u8(b, 92);                 // 92 current
+    u8(b, 0x00);               // 93 ekfVelocityYLow
+    le16(b, static_cast<uint16_t>(-9495)); // 94 gpsVelocityY
+    le16(b, 2345);             // 96 firmwareVersion
+    ASSERT_EQ(b.size(), 98u);
+    withSum(b);
+    const CTelemetryRecord r = recordFrom(b);
+
+    EXPECT_EQ(r.latitude(), 22.5f);
+    EXPECT_EQ(r.longitude(), -113.25f);
+    EXPECT_EQ(r.positionAux(), 0.125f);
+    EXPECT_EQ(r.heading(), 1.5f);
+    EXPECT_EQ(r.satelliteCount(), 11);
+    EXPECT_EQ(r.timeHour(), 13);
+    EXPECT_EQ(r.timeMinute(), 14);
+    EXPECT_EQ(r.timeSecond(), 15);
+    EXPECT_EQ(r.storedWaypointCount(), -2);
+    EXPECT_EQ(r.stickRudder(), 100);
+    EXPECT_EQ(r.stickThrottle(), 103);
+    EXPECT_EQ(r.servoRudder(), 104);
+    EXPECT_EQ(r.servoThrottle(), 107);
+    EXPECT_EQ(r.ekfVelocityX(), -200);
+    EXPECT_EQ(r.controllerSerial(), 4321);
+    EXPECT_EQ(r.motorPulses1(), 44);
+    EXPECT_EQ(r.gimbalLockRadius(), 47);
+    EXPECT_EQ(r.altitude(), -1234);
+    EXPECT_EQ(r.gpsVelocityX(), -50);
+    EXPECT_EQ(r.receiverOn(), 1);
+    EXPECT_EQ(r.swayLevel(), 54);
+    EXPECT_EQ(r.accelA(), -100);
+    EXPECT_EQ(r.accelB(), 200);
+    EXPECT_EQ(r.pitch(), -7);
+    EXPECT_EQ(r.roll(), 12);
+    EXPECT_EQ(r.supplyVoltageRaw(), 2458);
+    EXPECT_DOUBLE_EQ(r.supplyVolts(), 2458 * 5.0 / 1024);
+    EXPECT_EQ(r.accelC(), 300);
+    EXPECT_EQ(r.targetWaypoint(), 74);
+    EXPECT_EQ(r.controlMode(), 75);
+    EXPECT_EQ(r.consumedCapacity(), 7677);
+    EXPECT_EQ(r.neutralRudder(), 80);
+    EXPECT_EQ(r.neutralElevator(), 82);
+    EXPECT_EQ(r.altitudeReference(), 8485);
+    EXPECT_EQ(r.motorPulses2(), 86);
+    EXPECT_EQ(r.motorPulses4(), 88);
+    EXPECT_EQ(r.motorPulses5(), 90);
+    EXPECT_EQ(r.motorPulses6(), 91);
+    EXPECT_EQ(r.current(), 92);
+    EXPECT_EQ(r.gpsVelocityY(), -9495);
+    EXPECT_EQ(r.firmwareVersion(), 2345);
+    EXPECT_EQ(r.firmwareVersionDisplayed(), 102345u);
+    // Composite fields: take-off distance 0x01 / 0x2C is 300 m, vertical velocity 0xFF 0xFE is -2,
+    // lateral velocity 0x80 0x00 is -32768.
+    EXPECT_EQ(r.takeoffDistance(), 300u);
+    EXPECT_EQ(r.ekfVelocityD(), -2);
+    EXPECT_EQ(r.ekfVelocityY(), -32768);
+    // Vibration code 150 is left-right 50.
+    EXPECT_EQ(r.vibrationAxis(), 1);
+    EXPECT_EQ(r.vibrationValue(), 50);
+    EXPECT_EQ(r.bytes()[98], b[98]);
+}
+
+TEST(TelemetryRecord, FieldTableNamesEveryFieldOnce)
+{
+    const auto fields = telemetryFields();
+    EXPECT_EQ(fields.size(), 53u);
+    Bytes frame = stpFrame(1.0f, 2.0f, {{53, 1}, {96, 0x39}, {97, 0x30}, {40, 0x80}, {41, 0x01}});
+    const CTelemetryRecord r = recordFrom(frame);
+    std::map<std::string, double> values;
+    for (const auto& f : fields)
+        values[f.name] = telemetryFieldValue(r, f);
+    EXPECT_EQ(values.size(), fields.size());
+    EXPECT_EQ(values["receiverOn"], 1);
+    EXPECT_EQ(values["firmwareVersion"], 0x3039);
+    EXPECT_EQ(values["ekfVelocityX"], -32767);
+    EXPECT_EQ(values["longitude"], 2.0);
+    EXPECT_EQ(values["altitude"], 0);
+    EXPECT_FALSE(CTelemetryRecord::fromBytes(Bytes(98, 0)).has_value());
+}
+
+TEST(TelemetryRecord, InitialCurrentRecordHasLatitude90)
+{
+    const CTelemetryRecord r = CTelemetryRecord::initialCurrent();
+    EXPECT_EQ(r.latitude(), 90.0f);
+    EXPECT_EQ(r.longitude(), 0.0f);
+    EXPECT_TRUE(r.isValidForUpdate()); // 90 is still in range
+}
+
+TEST(TelemetryRecord, UpdateValidationRejectsOutOfRangeAndNaN)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    struct {
+        float lat, lon;
+        bool valid;
+    } cases[] = {
+        {22.5f, 113.5f, true}, {90.0f, 180.0f, true},   {-90.0f, -180.0f, true}, {91.0f, 0.0f, false},
+        {-90.5f, 0.0f, false}, {0.0f, 180.01f, false}, {0.0f, -181.0f, false}, {nan, 0.0f, false},
+        {0.0f, nan, false},    {std::numeric_limits<float>::infinity(), 0.0f, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(recordFrom(stpFrame(c.lat, c.lon)).isValidForUpdate(), c.valid) << c.lat << " " << c.lon;
+}
+
+TEST(TelemetryRecord, TrackAngleDirectionsAndNoMovement)
+{
+    EXPECT_NEAR(trackAngleDegrees(10, 20, 10, 20), -90.0, 1e-5);
+    EXPECT_NEAR(trackAngleDegrees(10, 20, 11, 20), 0.0, 1e-5);   // north
+    EXPECT_NEAR(trackAngleDegrees(10, 20, 10, 21), 90.0, 1e-5);  // east
+    EXPECT_NEAR(trackAngleDegrees(10, 20, 9, 20), -180.0, 1e-4); // south: a - pi
+    EXPECT_NEAR(trackAngleDegrees(10, 20, 10, 19), -90.0, 1e-5); // west
+    EXPECT_NEAR(trackAngleDegrees(10, 20, 11, 21), 45.0, 1e-4);
+    EXPECT_NEAR(trackAngleDegrees(10, 20, 9, 21), 135.0, 1e-4);
+    EXPECT_NEAR(trackAngleDegrees(10, 20, 9, 19), -135.0, 1e-4);
+    EXPECT_NEAR(trackAngleDegrees(10, 20, 11, 19), -45.0, 1e-4);
+    // atan(1/2) = 26.565 degrees east of north, and its mirror more east than north.
+    EXPECT_NEAR(trackAngleDegrees(0, 0, 2, 1), 26.56505, 1e-4);
+    EXPECT_NEAR(trackAngleDegrees(0, 0, 1, 2), 63.43495, 1e-4);
+    EXPECT_TRUE(std::isnan(trackAngleDegrees(std::nanf(""), 0, 1, 1)));
+    EXPECT_EQ(trackAngleReferenceIndex(0), 0u);
+    EXPECT_EQ(trackAngleReferenceIndex(2), 0u);
+    EXPECT_EQ(trackAngleReferenceIndex(3), 0u);
+    EXPECT_EQ(trackAngleReferenceIndex(10), 7u);
+}
+
+TEST(TelemetryRecord, StaticAngleIsFiniteForEveryInput)
+{
+    auto a = staticAngle(0, 0, 1000); // level
+    EXPECT_NEAR(a.roll, 0, 1e-9);
+    EXPECT_NEAR(a.pitch, 0, 1e-9);
+    a = staticAngle(-1000, 0, 1000); // atan(1) = 45
+    EXPECT_NEAR(a.roll, 45, 1e-4);
+    a = staticAngle(0, 0, -1000); // upside down: 0 + 180
+    EXPECT_NEAR(a.roll, 180, 1e-9);
+    a = staticAngle(1000, 0, -1000); // atan(1) + 180 = 225, brought into range: -135
+    EXPECT_NEAR(a.roll, -135, 1e-4);
+    a = staticAngle(0, 1000, 1000); // pitch = -atan(-1)
+    EXPECT_NEAR(a.pitch, 45, 1e-4);
+    // Third axis zero: limits instead of a division by zero.
+    a = staticAngle(-500, 0, 0);
+    EXPECT_NEAR(a.roll, 90, 1e-9);
+    a = staticAngle(500, 0, 0);
+    EXPECT_NEAR(a.roll, -90, 1e-9);
+    a = staticAngle(0, 0, 0);
+    EXPECT_EQ(a.roll, 0);
+    EXPECT_EQ(a.pitch, 0);
+    a = staticAngle(0, 700, 0);
+    EXPECT_NEAR(a.pitch, 90, 1e-9);
+    a = staticAngle(0, -700, 0);
+    EXPECT_NEAR(a.pitch, -90, 1e-9);
+    for (int x : {-32768, -1, 0, 1, 32767})
+        for (int y : {-32768, 0, 32767})
+            for (int z : {-32768, -1, 0, 1, 32767}) {
+                const auto s = staticAngle(static_cast<int16_t>(x), static_cast<int16_t>(y), static_cast<int16_t>(z));
+                ASSERT_TRUE(std::isfinite(s.roll) && std::isfinite(s.pitch));
+                EXPECT_LE(std::fabs(s.roll), 180.0);
+                EXPECT_LE(std::fabs(s.pitch), 90.0);
+            }
+}
+
+} // namespace

@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include "ProtocolTestSupport.h"
+#include "protocol/UdpSentenceStep.h"
+
+using namespace orvex;
+using namespace orvex::test;
+
+namespace {
+
+struct UdpSentenceStepTest : ::testing::Test {
+    CRecordingSink sink;
+    CUdpSentenceStep udp{sink};
+    // One datagram, then the data-ready handling with the WiFi link on.
+    void datagram(const Bytes& b, bool wifiActive = true)
+    {
+        udp.append(b);
+        udp.run(wifiActive);
+    }
+};
+
+Bytes setdFrame(uint8_t number)
+{
+    Bytes b = ascii("$SETD");
+    u8(b, number);
+    f32(b, 22.5f);
+    f32(b, 113.5f);
+    le32(b, 100);
+    le32(b, 0);
+    zeros(b, 2);
+    u8(b, 0);
+    u8(b, 0);
+    u8(b, 10);
+    zeros(b, 3);
+    return withSum(b);
+}
+
+TEST_F(UdpSentenceStepTest, EveryUdpKeywordIsDecoded)
+{
+    Bytes par = ascii("$PAR");
+    zeros(par, 40);
+    u8(par, 0x99); // not checked on this link
+    Bytes mg2 = ascii("$MG2");
+    f32(mg2, 1.0f);
+    f32(mg2, 2.0f);
+    u8(mg2, sumOf(mg2, 4));
+    Bytes mg3 = ascii("$MG3");
+    f32(mg3, 3.0f);
+    f32(mg3, 4.0f);
+    u8(mg3, 0); // wrong inner sum: still handed on, marked
+    Bytes mg1 = ascii("$MG1");
+    for (float v : {1.0f, 2.0f, 3.0f, 4.0f, 5.0f})
+        f32(mg1, v);
+    u8(mg1, sumOf(mg1, 4));
+    Bytes pur = ascii("$PUR");
+    for (int i = 0; i < 33; ++i)
+        u8(pur, 0x81);
+    datagram(cat({stpFrame(1.0f, 2.0f), setdFrame(4), ascii("$DOCAP"), par, mg2, mg3, mg1, pur}));
+    EXPECT_EQ(sink.events,
+              (std::vector<std::string>{"$STP", "$SETD", "$DOCAP", "$PAR", "$MG2", "$MG3", "$MG1", "$PUR"}));
+    EXPECT_EQ(sink.messages, std::vector<std::string>{" 中位捕获成功"});
+    EXPECT_EQ(sink.echoes[0].number, 4);
+    EXPECT_EQ(sink.echoes[0].circleTime, 10);
+    EXPECT_TRUE(sink.compassPoints[0].sumOk);
+    EXPECT_FALSE(sink.compassPoints[1].sumOk);
+    EXPECT_TRUE(sink.calibrations[0].sumOk);
+    EXPECT_EQ(sink.customs[0].values[31], -127);
+    EXPECT_EQ(udp.size(), 0u);
+    EXPECT_TRUE(sink.drops.empty());
+}
+
+TEST_F(UdpSentenceStepTest, TwoFramesInOneDatagram)
+{
+    datagram(cat({stpFrame(1.0f, 2.0f), stpFrame(3.0f, 4.0f)}));
+    ASSERT_EQ(sink.records.size(), 2u);
+    EXPECT_EQ(sink.records[1].latitude(), 3.0f);
+}
+
+TEST_F(UdpSentenceStepTest, FrameSplitAcrossDatagramsAtEveryPoint)
+{
+    const Bytes frame = stpFrame(5.0f, 6.0f);
+    for (std::size_t cut = 1; cut < frame.size(); ++cut) {
+        CRecordingSink s;
+        CUdpSentenceStep u(s);
+        u.append(std::span<const uint8_t>(frame.data(), cut));
+        u.run(true);
+        ASSERT_TRUE(s.records.empty()) << cut;
+        u.append(std::span<const uint8_t>(frame.data() + cut, frame.size() - cut));
+        u.run(true);
+        ASSERT_EQ(s.records.size(), 1u) << cut;
+        EXPECT_EQ(s.records[0].longitude(), 6.0f);
+    }
+}
+
+TEST_F(UdpSentenceStepTest, StepReturnsOneForAFrameOrANoiseByteAndZeroWhenWaiting)
+{
+    udp.append(ascii("$STP"));
+    EXPECT_EQ(udp.step(true), 0); // fewer than six bytes
+    udp.append(ascii("\x01\x02"));
+    EXPECT_EQ(udp.step(true), 0); // "$STP" head, frame incomplete: wait
+    EXPECT_EQ(udp.size(), 6u);
+    udp.clear();
+    udp.append(ascii("$T2POK"));
+    EXPECT_EQ(udp.step(true), 1); // not known on this link: one byte dropped
+    EXPECT_EQ(udp.size(), 5u);
+    EXPECT_EQ(udp.step(true), 0); // "T2POK" is noise, dropped up to the empty end
+    EXPECT_EQ(udp.size(), 0u);
+    EXPECT_TRUE(sink.events.empty());
+    udp.append(setdFrame(1));
+    EXPECT_EQ(udp.step(true), 1);
+    EXPECT_EQ(udp.step(true), 0);
+    EXPECT_EQ(sink.events, std::vector<std::string>{"$SETD"});
+}
+
+TEST_F(UdpSentenceStepTest, NoiseAndUnknownKeywordsAreDroppedThenFramesFound)
+{
+    datagram(cat({ascii("xx$GPGGA,123519.00,4807.0380,N,01131.0000,E\r\n"), ascii("$T2POK"), stpFrame(7.0f, 8.0f)}));
+    EXPECT_EQ(sink.events, std::vector<std::string>{"$STP"}); // no GPS lines, no T2POK on this link
+}
+
+TEST_F(UdpSentenceStepTest, BadSumFrameIsConsumedWhole)
+{
+    Bytes bad = stpFrame(1.0f, 2.0f);
+    bad[98] ^= 0x55;
+    Bytes badSetd = setdFrame(2);
+    badSetd[30] ^= 1;
+    datagram(cat({bad, badSetd, stpFrame(3.0f, 4.0f)}));
+    ASSERT_EQ(sink.records.size(), 1u);
+    EXPECT_EQ(sink.records[0].latitude(), 3.0f);
+    EXPECT_TRUE(sink.echoes.empty());
+    EXPECT_EQ(sink.droppedFor(EDropReason::BadChecksum), 99u + 31u);
+    EXPECT_EQ(sink.droppedFor(EDropReason::UnknownKeyword), 0u);
+}
+
+TEST_F(UdpSentenceStepTest, InactiveWifiDiscardsAndNothingSurfacesLater)
+{
+    datagram(stpFrame(1.0f, 2.0f), false);
+    EXPECT_EQ(udp.size(), 0u);
+    EXPECT_EQ(sink.droppedFor(EDropReason::WifiInactive), 99u);
+    const Bytes half = stpFrame(3.0f, 4.0f);
+    datagram(Bytes(half.begin(), half.begin() + 40), false);
+    datagram(Bytes(half.begin() + 40, half.end()), true); // the first half is gone
+    datagram(stpFrame(5.0f, 6.0f), true);
+    ASSERT_EQ(sink.records.size(), 1u);
+    EXPECT_EQ(sink.records[0].latitude(), 5.0f);
+}
+
+TEST_F(UdpSentenceStepTest, WorkArrayIsCapped)
+{
+    CRecordingSink s;
+    CUdpSentenceStep u(s, 1000);
+    for (int i = 0; i < 50; ++i)
+        u.append(Bytes(100, 'x'));
+    EXPECT_EQ(u.size(), 1000u);
+    EXPECT_EQ(s.droppedFor(EDropReason::Overflow), 4000u);
+    u.append(Bytes(5000, 'y')); // larger than the cap: only its newest bytes stay
+    EXPECT_EQ(u.size(), 1000u);
+    EXPECT_EQ(u.pending().front(), 'y');
+    // The newest frames still decode.
+    u.append(stpFrame(9.0f, 9.0f));
+    u.run(true);
+    ASSERT_EQ(s.records.size(), 1u);
+}
+
+} // namespace
