@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include "route/RouteEditing.h"
+
+using namespace orvex;
+
+namespace {
+
+CSkyWay fivePoints()
+{
+    CSkyWay route;
+    for (int i = 0; i < 5; ++i) {
+        CWayPoint w;
+        w.altitude = 100 * (i + 1);
+        w.circleFlag = 0;
+        w.circleTime = 30;
+        route.append(w);
+    }
+    route.forceFirstWaypointCircle();
+    return route;
+}
+
+} // namespace
+
+TEST(RouteEditing, MovingTheSecondWaypointUpHandsOverTheCircling)
+{
+    CSkyWay route = fivePoints();
+    EXPECT_EQ(moveWaypointUp(route, 1), 0u);
+    EXPECT_EQ(route[0].altitude, 200);
+    EXPECT_EQ(route[0].circleFlag, 1);
+    EXPECT_EQ(route[0].circleTime, 0);
+    EXPECT_EQ(route[1].altitude, 100);
+    EXPECT_EQ(route[1].circleFlag, 0);
+    EXPECT_EQ(route[1].circleTime, 0);
+
+    EXPECT_EQ(moveWaypointDown(route, 0), 1u); // the first moves down: same rule
+    EXPECT_EQ(route[0].altitude, 100);
+    EXPECT_EQ(route[0].circleFlag, 1);
+    EXPECT_EQ(route[1].circleFlag, 0);
+
+    // Moves away from the first place leave circling alone.
+    EXPECT_EQ(moveWaypointDown(route, 2), 3u);
+    EXPECT_EQ(route[3].circleTime, 30);
+    EXPECT_EQ(moveWaypointUp(route, 0), 0u);
+    EXPECT_EQ(moveWaypointDown(route, 4), 4u);
+    EXPECT_EQ(moveWaypointDown(route, 9), 9u);
+}
+
+TEST(RouteEditing, AllAltitudesSetsEveryWaypoint)
+{
+    CSkyWay route = fivePoints();
+    CWayPointFields f = CWayPointFields::of(route[2]);
+    f.altitude = 120;
+    ASSERT_TRUE(storeFields(route, 2, f, true));
+    for (const CWayPoint& w : route)
+        EXPECT_EQ(w.altitude, 120);
+    f.altitude = 80;
+    ASSERT_TRUE(storeFields(route, 2, f, false));
+    EXPECT_EQ(route[2].altitude, 80);
+    EXPECT_EQ(route[3].altitude, 120);
+    EXPECT_FALSE(storeFields(route, 5, f, true));
+}
+
+TEST(RouteEditing, RowTextsAndLabelsAfterDeletingRow2)
+{
+    CSkyWay route = fivePoints();
+    route[1].photoMode = 3;
+    route[2].photoMode = 7;
+    route[0].longitude = 116.397128;
+    const auto row = routeRowTexts(route[0], 0);
+    EXPECT_EQ(row[0], "#01");
+    EXPECT_EQ(row[1], "116.397128");
+    EXPECT_EQ(row[3], "100");
+    EXPECT_EQ(row[5], "盘旋");
+    EXPECT_EQ(row[6], "0");
+    EXPECT_EQ(routeRowTexts(route[1], 1)[4], "等距拍照2");
+    EXPECT_EQ(routeRowTexts(route[2], 2)[4], "保持状态不变");
+    EXPECT_EQ(routeRowTexts(route[2], 2)[5], "不盘旋");
+
+    // Rows keep the labels they were made with; a refill numbers them from #01.
+    std::vector<std::string> labels;
+    for (size_t i = 0; i < route.size(); ++i)
+        labels.push_back(routeRowTexts(route[i], i)[0]);
+    ASSERT_TRUE(route.removeAt(1));
+    labels.erase(labels.begin() + 1);
+    EXPECT_EQ(labels, (std::vector<std::string>{"#01", "#03", "#04", "#05"}));
+    EXPECT_EQ(route.size(), 4u);
+    EXPECT_EQ(route[1].altitude, 300);
+    EXPECT_EQ(routeRowTexts(route[1], 1)[0], "#02");
+}
+
+TEST(RouteEditing, FieldsRoundTripAndEditDialogMapsItem5To100)
+{
+    CWayPoint w;
+    CWayPointFields f;
+    f.longitude = 1.5;
+    f.latitude = -2.5;
+    f.altitude = 65536; // the field admits 65536: the waypoint keeps it (int32)
+    f.photoItem = 4;
+    f.circleItem = 1;
+    f.circleTime = 65536; // wraps in the 16-bit field
+    f.repeatTime = 257;
+    f.storeInto(w);
+    EXPECT_EQ(w.altitude, 65536);
+    EXPECT_EQ(w.photoMode, 4);
+    EXPECT_EQ(w.circleFlag, 1);
+    EXPECT_EQ(w.circleTime, 0);
+    EXPECT_EQ(w.repeatTime, 1);
+    EXPECT_EQ(CWayPointFields::of(w).photoItem, 4);
+
+    applyEditWayPoint(w, 90, 5, 0, 12);
+    EXPECT_EQ(w.photoMode, 100);
+    EXPECT_EQ(w.altitude, 90);
+    EXPECT_EQ(w.circleFlag, 0);
+    EXPECT_EQ(w.circleTime, 12);
+}

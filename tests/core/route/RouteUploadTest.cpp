@@ -1,0 +1,284 @@
+#include <gtest/gtest.h>
+
+#include "route/RouteUpload.h"
+
+#include <cstring>
+
+using namespace orvex;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+struct CUploadRig {
+    CSkyWay route;
+    std::vector<Bytes> sent;
+    std::vector<std::pair<int, int>> colours;
+    CRouteUpload upload{route, [this](std::span<const uint8_t> f) { sent.emplace_back(f.begin(), f.end()); },
+                        [this](int index, int state) { colours.emplace_back(index, state); }};
+
+    void addPoints(int n)
+    {
+        for (int i = 0; i < n; ++i) {
+            CWayPoint w;
+            w.latitude = 30.0 + i * 0.001;
+            w.longitude = 114.0 + i * 0.001;
+            w.altitude = 100 + i;
+            w.photoMode = i;
+            w.circleFlag = 0;
+            w.circleTime = static_cast<uint16_t>(10 * i);
+            route.append(w);
+        }
+    }
+    // The echo the aircraft sends back for a stored waypoint.
+    SWaypointEcho echoOf(size_t index) const
+    {
+        const CWayPoint& w = route[index];
+        SWaypointEcho e;
+        e.number = static_cast<uint8_t>(index + 1);
+        e.latitude = static_cast<float>(w.latitude);
+        e.longitude = static_cast<float>(w.longitude);
+        e.altitude = w.altitude;
+        e.photoMode = w.photoMode;
+        e.circleFlag = w.circleFlag;
+        e.circleTime = w.circleTime;
+        return e;
+    }
+    Bytes takeOne()
+    {
+        EXPECT_EQ(sent.size(), 1u);
+        Bytes f = sent.empty() ? Bytes{} : sent.front();
+        sent.clear();
+        return f;
+    }
+};
+
+// Waypoint number (byte 6) of a "$WIFIS" frame, -1 when the bytes are not one.
+int waypointNumber(const Bytes& f)
+{
+    if (f.size() != 30 || std::memcmp(f.data(), "$WIFIS", 6) != 0)
+        return -1;
+    return f[6];
+}
+
+// The count of a "$WIFIT" frame, -1 when the bytes are not one.
+int countFrame(const Bytes& f)
+{
+    if (f.size() != 30 || std::memcmp(f.data(), "$WIFIT", 6) != 0 || f[9] != 'T' || f[6] != f[7] || f[7] != f[8])
+        return -1;
+    return f[6];
+}
+
+} // namespace
+
+TEST(RouteUpload, WaypointFrameFollowsTheByteLayout)
+{
+    CWayPoint w;
+    w.latitude = 1.0;
+    w.longitude = 2.0;
+    w.altitude = 500;
+    w.circleTime = 0x0102;
+    w.circleFlag = 0;
+    w.photoMode = 100;
+    const Bytes expected{'$', 'W', 'I', 'F', 'I', 'S', 2,    0x00, 0x00, 0x80, 0x3F, 0x00, 0x00, 0x00, 0x40,
+                         0xF4, 0x01, 0x00, 0x00, 0x01, 0x02, 0x00, 0x64, 0xB0, 0,    0,    0,    0,    0,    0};
+    EXPECT_EQ(CRouteUpload::waypointFrame(w, 1), expected);
+}
+
+TEST(RouteUpload, ThreeWaypointsAreSentInTurnThenTheCountUntilItAgrees)
+{
+    CUploadRig rig;
+    rig.addPoints(3);
+    rig.route[0].circleTime = 55;
+    ASSERT_EQ(rig.upload.start(), std::nullopt);
+    EXPECT_EQ(rig.upload.phase(), kUploadPhaseSending);
+    EXPECT_EQ(rig.route[0].circleFlag, 1); // forced for the first waypoint
+    EXPECT_EQ(rig.route[0].circleTime, 0);
+
+    for (size_t i = 0; i < 3; ++i) {
+        rig.upload.tick(0);
+        EXPECT_EQ(waypointNumber(rig.takeOne()), static_cast<int>(i + 1));
+        EXPECT_TRUE(rig.upload.onEcho(rig.echoOf(i)));
+        EXPECT_EQ(rig.route[i].verified, 1);
+        EXPECT_EQ(rig.route[i].uploadState, kUploadAcknowledged);
+    }
+    EXPECT_EQ(rig.colours, (std::vector<std::pair<int, int>>{{0, 1}, {1, 1}, {2, 1}}));
+
+    rig.upload.tick(0);
+    EXPECT_EQ(countFrame(rig.takeOne()), 3);
+    EXPECT_EQ(rig.upload.phase(), kUploadPhaseFinishing);
+    rig.upload.tick(2);
+    EXPECT_EQ(countFrame(rig.takeOne()), 3);
+    rig.upload.tick(3);
+    EXPECT_TRUE(rig.sent.empty());
+    EXPECT_EQ(rig.upload.phase(), kUploadPhaseIdle);
+    rig.upload.tick(0);
+    EXPECT_TRUE(rig.sent.empty());
+}
+
+TEST(RouteUpload, MismatchOf0_0003DegreesIsResentOnTheFourthTick)
+{
+    CUploadRig rig;
+    rig.addPoints(1);
+    rig.upload.start();
+    rig.upload.tick(0);
+    EXPECT_EQ(waypointNumber(rig.takeOne()), 1);
+    SWaypointEcho echo = rig.echoOf(0);
+    echo.latitude = static_cast<float>(rig.route[0].latitude + 0.0003);
+    EXPECT_FALSE(rig.upload.onEcho(echo));
+    EXPECT_EQ(rig.route[0].verified, 0);
+
+    std::vector<int> sendsPerTick;
+    for (int t = 0; t < 8; ++t) {
+        rig.upload.tick(0);
+        sendsPerTick.push_back(static_cast<int>(rig.sent.size()));
+        rig.sent.clear();
+    }
+    EXPECT_EQ(sendsPerTick, (std::vector<int>{0, 0, 0, 1, 0, 0, 0, 1}));
+    EXPECT_EQ(rig.upload.phase(), kUploadPhaseSending);
+}
+
+TEST(RouteUpload, EchoFieldsAreComparedExactlyExceptThePosition)
+{
+    CUploadRig rig;
+    rig.addPoints(2);
+    const SWaypointEcho good = rig.echoOf(1);
+    SWaypointEcho e = good;
+    e.latitude = static_cast<float>(rig.route[1].latitude + 0.00015); // inside the bound
+    EXPECT_TRUE(CRouteUpload::echoMatches(rig.route[1], e));
+    for (int field = 0; field < 4; ++field) {
+        e = good;
+        if (field == 0) e.altitude += 1;
+        if (field == 1) e.photoMode += 1;
+        if (field == 2) e.circleFlag += 1;
+        if (field == 3) e.circleTime += 1;
+        EXPECT_FALSE(CRouteUpload::echoMatches(rig.route[1], e)) << "field " << field;
+    }
+    e = good;
+    e.longitude = static_cast<float>(rig.route[1].longitude - 0.00025);
+    EXPECT_FALSE(CRouteUpload::echoMatches(rig.route[1], e));
+
+    // Numbers outside the route are ignored; a later mismatch keeps an earlier mark.
+    e = good;
+    e.number = 0;
+    EXPECT_FALSE(rig.upload.onEcho(e));
+    e.number = 3;
+    EXPECT_FALSE(rig.upload.onEcho(e));
+    EXPECT_TRUE(rig.upload.onEcho(good));
+    e = good;
+    e.altitude = -1;
+    EXPECT_FALSE(rig.upload.onEcho(e));
+    EXPECT_EQ(rig.route[1].verified, 1);
+    EXPECT_EQ(rig.colours.size(), 1u);
+}
+
+TEST(RouteUpload, EmptiedRouteSendsCountZeroUntilTheAircraftHoldsNone)
+{
+    CUploadRig rig;
+    rig.addPoints(2);
+    rig.upload.start();
+    rig.upload.tick(0);
+    rig.sent.clear();
+    rig.route.clear(); // "删除航线" during the upload
+    rig.upload.tick(2);
+    EXPECT_EQ(countFrame(rig.takeOne()), 0);
+    EXPECT_EQ(rig.upload.phase(), kUploadPhaseFinishing);
+    rig.upload.tick(1);
+    EXPECT_EQ(countFrame(rig.takeOne()), 0);
+    rig.upload.tick(0);
+    EXPECT_TRUE(rig.sent.empty());
+    EXPECT_EQ(rig.upload.phase(), kUploadPhaseIdle);
+}
+
+TEST(RouteUpload, StartDoesNothingOnAnEmptyRouteAndRefusesMoreThan255)
+{
+    CUploadRig rig;
+    EXPECT_EQ(rig.upload.start(), std::nullopt);
+    EXPECT_EQ(rig.upload.phase(), kUploadPhaseIdle);
+
+    rig.addPoints(256);
+    EXPECT_EQ(rig.upload.start(), std::string(kUploadTooManyText));
+    EXPECT_EQ(rig.upload.phase(), kUploadPhaseIdle);
+    EXPECT_EQ(rig.route[0].uploadState, kUploadIdle);
+    EXPECT_EQ(rig.route[0].circleFlag, 0);
+    EXPECT_EQ(rig.upload.sendSingleWaypoint(255), std::string(kUploadTooManyText));
+    EXPECT_TRUE(rig.sent.empty());
+
+    rig.route.removeAt(255);
+    EXPECT_EQ(rig.upload.start(), std::nullopt); // 255 can be numbered
+    for (int i = 0; i < 255; ++i) {
+        rig.upload.tick(0);
+        ASSERT_EQ(waypointNumber(rig.takeOne()), i + 1);
+        ASSERT_TRUE(rig.upload.onEcho(rig.echoOf(static_cast<size_t>(i))));
+    }
+    // Growing the route beyond 255 while uploading stops the machine instead of wrapping.
+    rig.route.append(CWayPoint{});
+    rig.upload.tick(0);
+    EXPECT_TRUE(rig.sent.empty());
+    EXPECT_EQ(rig.upload.phase(), kUploadPhaseIdle);
+}
+
+TEST(RouteUpload, LaterWaypointsAreNotAgedOnTheTickThatSends)
+{
+    CUploadRig rig;
+    rig.addPoints(2);
+    rig.upload.start();
+    rig.upload.tick(0); // sends 1
+    rig.upload.tick(0); // ages 1, sends 2
+    EXPECT_EQ(rig.route[0].uploadWait, 1);
+    EXPECT_EQ(rig.route[1].uploadWait, 0);
+    rig.upload.tick(0);
+    EXPECT_EQ(rig.route[0].uploadWait, 2);
+    EXPECT_EQ(rig.route[1].uploadWait, 1);
+    rig.sent.clear();
+    rig.upload.tick(0);
+    rig.upload.tick(0); // waypoint 1 reaches 4 and goes again
+    ASSERT_EQ(rig.sent.size(), 1u);
+    EXPECT_EQ(waypointNumber(rig.sent[0]), 1);
+}
+
+TEST(RouteUpload, SingleWaypointVerificationAndErase)
+{
+    CUploadRig rig;
+    rig.addPoints(3);
+    EXPECT_EQ(rig.upload.sendSingleWaypoint(1), std::nullopt);
+    ASSERT_EQ(rig.sent.size(), 3u);
+    for (const Bytes& f : rig.sent)
+        EXPECT_EQ(waypointNumber(f), 2);
+    EXPECT_EQ(rig.upload.phase(), kUploadPhaseIdle);
+    rig.sent.clear();
+    rig.upload.sendSingleWaypoint(7);
+    EXPECT_TRUE(rig.sent.empty());
+
+    EXPECT_FALSE(rig.upload.requestVerification([] { return false; }));
+    EXPECT_TRUE(rig.sent.empty());
+    EXPECT_TRUE(rig.upload.requestVerification([] { return true; }));
+    const Bytes readback = rig.takeOne();
+    Bytes expected(30, 0);
+    std::memcpy(expected.data(), "$WIFIRRR", 8);
+    EXPECT_EQ(readback, expected);
+
+    // Verification echoes mark waypoints without an upload running.
+    EXPECT_TRUE(rig.upload.onEcho(rig.echoOf(2)));
+    rig.colours.clear();
+    rig.upload.eraseMarks();
+    EXPECT_EQ(rig.colours, (std::vector<std::pair<int, int>>{{0, 0}, {1, 0}, {2, 0}}));
+    for (const CWayPoint& w : rig.route) {
+        EXPECT_EQ(w.verified, 0);
+        EXPECT_EQ(w.uploadState, kUploadIdle);
+    }
+}
+
+TEST(RouteUpload, ErasingDuringAnUploadStopsTheSending)
+{
+    CUploadRig rig;
+    rig.addPoints(2);
+    rig.upload.start();
+    rig.upload.tick(0);
+    rig.upload.eraseMarks();
+    rig.sent.clear();
+    for (int t = 0; t < 6; ++t)
+        rig.upload.tick(0);
+    EXPECT_TRUE(rig.sent.empty());
+    EXPECT_EQ(rig.upload.phase(), kUploadPhaseSending); // waits until the route is acknowledged
+}

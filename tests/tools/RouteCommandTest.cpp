@@ -1,0 +1,179 @@
+// `orvex route info|convert|survey`, run as the operator runs them.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct SRouteRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string shellQuote(const std::string& s)
+{
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string slurp(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class RouteCommand : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/orvex-routecmd-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    SRouteRun run(const std::string& args)
+    {
+        const fs::path errFile = dir / "stderr.txt";
+        const std::string cmd =
+            shellQuote(std::string(ORVEX_BIN_DIR) + "/orvex") + " route " + args + " 2>" + shellQuote(errFile);
+        SRouteRun r;
+        FILE* p = popen(cmd.c_str(), "r");
+        if (!p)
+            return r;
+        char buf[65536];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+            r.out.append(buf, n);
+        const int st = pclose(p);
+        r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+        r.err = slurp(errFile);
+        return r;
+    }
+    std::string file(const std::string& name, const std::string& text)
+    {
+        const fs::path p = dir / name;
+        std::ofstream(p, std::ios::binary) << text;
+        return p.string();
+    }
+    size_t lines(const std::string& text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
+
+    fs::path dir;
+    // A due-east long side (0.01 deg) and a due-north short side 0.0022 deg long.
+    const std::string square = "116.0 39.0 500 100 0 100 0\r\n116.01 39.0 500 100 0 100 0\r\n"
+                               "116.01 39.0022 500 100 0 100 0\r\n116.0 39.0022 500 100 0 100 0\r\n";
+};
+
+} // namespace
+
+TEST_F(RouteCommand, InfoListsEveryFileFieldAndTheLength)
+{
+    const std::string path = file("r.skw", "0 0 500 100 1 60 7\n1 0 300 2 0 0 8\n");
+    const SRouteRun r = run("info " + shellQuote(path));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"formatTag\":\"skw\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"count\":2"), std::string::npos);
+    EXPECT_NE(r.out.find("{\"number\":1,\"longitude\":0,\"latitude\":0,\"altitude\":500,\"photoMode\":100,"
+                         "\"circleFlag\":1,\"circleTime\":60,\"pointTag\":7}"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\"pointTag\":8}"), std::string::npos);
+    // One degree of longitude on the equator.
+    const size_t at = r.out.find("\"lengthKm\":");
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_NEAR(std::stod(r.out.substr(at + 11)), 111.319, 0.001);
+}
+
+TEST_F(RouteCommand, InfoOfAMissingFileFails)
+{
+    const SRouteRun r = run("info " + shellQuote((dir / "none.skw").string()));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("加载数据失败"), std::string::npos);
+    EXPECT_EQ(run("info").status, 2);
+    EXPECT_EQ(run("frobnicate x").status, 2);
+}
+
+TEST_F(RouteCommand, ConvertReadsByExtensionAndWritesSevenNumbers)
+{
+    const std::string in = file("old.RW", "116.5 39.5 300 2 1 70000 99 1 2 3\n");
+    const std::string out = (dir / "new.skw").string();
+    const SRouteRun r = run("convert " + shellQuote(in) + " " + shellQuote(out));
+    ASSERT_EQ(r.status, 0) << r.err;
+    // Six-number records: "99 1 2 3" is an incomplete second record.
+    EXPECT_EQ(slurp(out), "116.500000 39.500000 300 2 1 4464 0\r\n");
+    EXPECT_EQ(run("convert " + shellQuote(in) + " " + shellQuote((dir / "no/dir/x.skw").string())).status, 1);
+}
+
+TEST_F(RouteCommand, SurveyWritesTheSplicedRoute)
+{
+    const std::string in = file("sq.skw", square);
+    const std::string out = (dir / "survey.skw").string();
+    const SRouteRun r = run("survey " + shellQuote(in) +
+                            " --p1 1 --p2 2 --p3 3 --p4 4 --extend 50 --spacing 100 --altitude 120 -o " + shellQuote(out));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string text = slurp(out);
+    EXPECT_EQ(lines(text), 18u); // 1 + 8 x 2 pairs + 1; coordinates are single precision
+    EXPECT_EQ(text.rfind("115.995003 38.994999 120 0 1 0 0\r\n", 0), 0u) << text;
+    EXPECT_NE(text.find("116.000000 39.002201 120 0 0 100 0\r\n"), std::string::npos) << text;
+    EXPECT_NE(r.out.find("\"pairs\":2"), std::string::npos);
+
+    // Without -o the route goes to standard output.
+    const SRouteRun toStdout = run("survey " + shellQuote(in) + " --p1 1 --p2 2 --p3 3 --p4 4");
+    ASSERT_EQ(toStdout.status, 0);
+    EXPECT_EQ(lines(toStdout.out), 18u);
+    EXPECT_EQ(slurp(in), square); // the input stays as it was
+}
+
+TEST_F(RouteCommand, SurveyValidationMessagesAndStatus)
+{
+    const std::string in = file("sq.skw", square);
+    const std::string q = shellQuote(in);
+    SRouteRun r = run("survey " + q + " --p1 9 --p2 2 --p3 3 --p4 4 --extend 0");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "航线延长距离输入错误,范围[1-10000]。\n"); // first, before any corner
+    r = run("survey " + q + " --p1 1 --p2 2 --p3 3 --p4 4 --spacing 10001");
+    EXPECT_EQ(r.err, "生成航线间隔输入错误,范围[1-10000]。\n");
+    r = run("survey " + q + " --p2 2 --p3 3 --p4 4");
+    EXPECT_EQ(r.err, "请选择长边点1。\n");
+    r = run("survey " + q + " --p1 1 --p3 3 --p4 4");
+    EXPECT_EQ(r.err, "请选择长边点2。\n");
+    r = run("survey " + q + " --p1 1 --p2 2 --p4 4");
+    EXPECT_EQ(r.err, "请选择短边点1。\n");
+    r = run("survey " + q + " --p1 1 --p2 2 --p3 3");
+    EXPECT_EQ(r.err, "请选择短边点2。\n");
+    r = run("survey " + q + " --p1 2 --p2 2 --p3 3 --p4 4");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "长边两个点不能相等。\n");
+    r = run("survey " + q + " --p1 1 --p2 5 --p3 3 --p4 4");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("1..4"), std::string::npos);
+    EXPECT_EQ(run("survey " + q + " --p1 one").status, 2);
+    EXPECT_EQ(run("survey " + q + " --p1").status, 2);
+    EXPECT_EQ(run("survey " + q + " --bogus 3").status, 2);
+}
+
+TEST_F(RouteCommand, HomeSettingsGiveTheDefaultsOfReadWaypoints)
+{
+    const fs::path home = dir / "home";
+    fs::create_directories(home);
+    std::ofstream(home / "Korva.ini") << "[WayPoint]\nAltitude=777\nRepeatTime=9\n";
+    const std::string in = file("sq.skw", square);
+    // The survey altitude defaults to the editor's field, which starts at WayPoint/Altitude.
+    const SRouteRun r = run("survey " + shellQuote(in) + " --p1 1 --p2 2 --p3 3 --p4 4 --home " +
+                            shellQuote(home.string()));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find(" 777 0 1 0 0\r\n"), std::string::npos) << r.out;
+    EXPECT_EQ(run("info " + shellQuote(in) + " --home").status, 2);
+}
