@@ -1,15 +1,9 @@
-#include <QApplication>
-#include <QMainWindow>
-
+// orvex-gcs: the Orvex ground station. COrvexApp (app/app/OrvexApp.h) does the work.
+#include "app/OrvexApp.h"
 #include "app/PreApplication.h"
 
 int main(int argc, char** argv)
 {
     orvexPreApplicationSetup();
-    QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Orvex 无人机地面站"));
-    window.resize(1280, 800);
-    window.show();
-    return app.exec();
+    return orvex::COrvexApp::run(argc, argv);
 }

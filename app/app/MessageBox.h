@@ -1,0 +1,37 @@
+#pragma once
+// Every message box and Yes/No question of the ground station goes through these two functions, so
+// that the texts are shown the same way everywhere and tests can answer them without a modal loop:
+// a test installs an interceptor, which then receives every box instead of the screen.
+
+#include <QMessageBox>
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+namespace orvex {
+
+// The caption of boxes that have no caption of their own.
+QString programTitle();
+
+// A modal box with one OK button. An empty caption shows the program title.
+void messageBox(QWidget* parent, const QString& text, const QString& caption = {});
+
+// A modal Yes/No question; returns true on Yes. `defaultYes` chooses the default button.
+bool askYesNo(QWidget* parent, const QString& text, const QString& caption = {}, bool defaultYes = true);
+
+// What a test sees of one box.
+struct SMessageBoxCall {
+    QString text;
+    QString caption;
+    bool question = false;   // Yes/No rather than OK
+    bool defaultYes = false; // the default button of a question
+};
+
+// Installs (or removes, with an empty function) the interceptor. For a question, its return value
+// is the answer (true = Yes); for an OK box it is ignored.
+using MessageBoxInterceptor = std::function<bool(const SMessageBoxCall&)>;
+void setMessageBoxInterceptor(MessageBoxInterceptor interceptor);
+
+} // namespace orvex

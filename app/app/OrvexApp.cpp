@@ -1,0 +1,282 @@
+#include "app/OrvexApp.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+#include <cstdio>
+
+#include "app/Commands.h"
+#include "app/GroundStation.h"
+#include "app/KeyboardFilter.h"
+#include "app/MessageBox.h"
+#include "app/TerminationWatcher.h"
+#include "mainframe/AboutDlg.h"
+#include "mainframe/MainFrame.h"
+#include "mainframe/Splash.h"
+
+namespace orvex {
+
+namespace {
+
+// A stored rectangle smaller than this, or larger, is not a window the operator left behind.
+constexpr int kMinPlacedSize = 200;
+constexpr int kMaxPlacedSize = 20000;
+constexpr int kMaxModalClosings = 32;
+
+} // namespace
+
+COrvexApp::COrvexApp(SCommandLine commandLine, QObject* parent)
+    : QObject(parent), m_commandLine(std::move(commandLine))
+{
+}
+
+COrvexApp::~COrvexApp()
+{
+    if (qApp && m_keyboardFilter)
+        qApp->removeEventFilter(m_keyboardFilter.get());
+    delete m_frame.data();
+}
+
+int COrvexApp::run(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const SCommandLine cl = parseCommandLine(args);
+    switch (cl.action) {
+    case SCommandLine::EAction::EndAtOnce:
+        return 0;
+    case SCommandLine::EAction::Help:
+        std::fputs(commandLineHelp().c_str(), stdout);
+        return 0;
+    case SCommandLine::EAction::Error:
+        std::fprintf(stderr, "orvex-gcs: %s\n%s", cl.error.c_str(), commandLineHelp().c_str());
+        return 2;
+    case SCommandLine::EAction::Run:
+        break;
+    }
+    QApplication qapp(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("orvex-gcs"));
+    COrvexApp app(cl);
+    if (!app.start())
+        return 1;
+    const int rc = QApplication::exec();
+    app.shutdown();
+    return rc;
+}
+
+bool COrvexApp::start()
+{
+    // ---- phase 1: where the files are, the settings file, the shared state.
+    const CAppPaths paths(m_commandLine.home);
+    if (!paths.ensureHomeDir()) {
+        std::fprintf(stderr, "orvex-gcs: cannot create the home directory %s\n", paths.homeDir().c_str());
+        return false;
+    }
+    m_station = std::make_unique<CGroundStation>(paths);
+    CGroundStation::SEndpoints& ends = m_station->endpoints();
+    ends.udpLocalPort = m_commandLine.udpPort;
+    ends.wifiRemotePort = m_commandLine.wifiPort;
+    ends.httpPort = m_commandLine.httpPort;
+    if (m_commandLine.connect == SCommandLine::EConnect::Serial)
+        ends.serialPortOverride = m_commandLine.connectTarget;
+    if (m_commandLine.connect == SCommandLine::EConnect::Wifi)
+        ends.wifiAddressOverride = m_commandLine.connectTarget;
+    m_commands = std::make_unique<CCommandTable>();
+    installCommandRules();
+
+    // ---- phase 2.
+    m_station->setWifiActive(false);
+    m_keyboardFilter = std::make_unique<CKeyboardFilter>(*m_station, *m_commands);
+    qApp->installEventFilter(m_keyboardFilter.get());
+    m_terminationWatcher = std::make_unique<CTerminationWatcher>();
+    connect(m_terminationWatcher.get(), &CTerminationWatcher::terminationRequested, this, [this] { terminate(); });
+
+    if (m_commandLine.splash)
+        showSplashAndWait();
+    startHttpServer();
+
+    m_frame = new CMainFrame(*m_station, *m_commands);
+    m_keyboardFilter->setMainFrame(m_frame);
+    installBuiltInCommands();
+    attachSubsystems();
+    startWifiTransport();
+    placeWindow();
+    m_frame->activateWindow();
+    m_frame->raise();
+    startVoice();
+    m_station->loadStartupSettings();
+    m_commands->updateActions();
+
+    QTimer::singleShot(0, this, &COrvexApp::runCommandLineActions);
+    return true;
+}
+
+void COrvexApp::showSplashAndWait()
+{
+    CSplash splash;
+    m_keyboardFilter->setSplash(&splash);
+    splash.show();
+    m_splashShown = true;
+    if (splash.isUp()) {
+        QEventLoop loop;
+        connect(&splash, &CSplash::dismissed, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    m_keyboardFilter->setSplash(nullptr);
+}
+
+void COrvexApp::installCommandRules()
+{
+    CCommandTable& c = *m_commands;
+    CGroundStation& s = *m_station;
+    auto noLink = [&s] { return !s.serialOpen() && !s.wifiActive(); };
+    c.setEnabledRule(cmd::kOpenSerial, noLink);
+    c.setEnabledRule(cmd::kOpenWifi, noLink);
+    c.setEnabledRule(cmd::kCloseLink, [&s] { return s.serialOpen() || s.wifiActive(); });
+    c.setEnabledRule(cmd::kEditRoute, [&s] { return s.routeHasPoints(); });
+    c.setEnabledRule(cmd::kUploadRoute, [&s] { return s.routeHasPoints(); });
+    c.setEnabledRule(cmd::kMapWaypointUpload, [&s] { return s.serialOpen(); });
+}
+
+void COrvexApp::installBuiltInCommands()
+{
+    CCommandTable& c = *m_commands;
+    CMainFrame* f = m_frame;
+    c.setHandler(cmd::kFlightDataBar, [f] { f->toggleFlightDataBar(); });
+    c.setCheckedRule(cmd::kFlightDataBar, [f] { return f->flightDataBarVisible(); });
+    c.setHandler(cmd::kInstrumentBar, [f] { f->toggleInstrumentBar(); });
+    c.setCheckedRule(cmd::kInstrumentBar, [f] { return f->instrumentBarVisible(); });
+    c.setHandler(cmd::kNavigationBar, [f] { f->toggleNavigationBar(); });
+    c.setCheckedRule(cmd::kNavigationBar, [f] { return f->navigationBarVisible(); });
+    c.setHandler(cmd::kToolBar, [f] { f->toolBar()->setVisible(f->toolBar()->isHidden()); });
+    c.setCheckedRule(cmd::kToolBar, [f] { return !f->toolBar()->isHidden(); });
+    c.setHandler(cmd::kStatusBar, [f] { f->statusBar()->setVisible(f->statusBar()->isHidden()); });
+    c.setCheckedRule(cmd::kStatusBar, [f] { return !f->statusBar()->isHidden(); });
+    c.setHandler(cmd::kPlaybackBar, [f] { f->playbackBar()->setVisible(f->playbackBar()->isHidden()); });
+    c.setCheckedRule(cmd::kPlaybackBar, [f] { return f->playbackBarVisible(); });
+    c.setHandler(cmd::kAbout, [this] { showAbout(); });
+    c.setHandler(cmd::kExit, [f] { f->close(); });
+}
+
+void COrvexApp::showAbout()
+{
+    CAboutDlg dlg(m_frame);
+    dlg.exec();
+}
+
+void COrvexApp::openOptions()
+{
+}
+
+// ------------------------------------------------------------------ subsystem start points
+
+void COrvexApp::startHttpServer()
+{
+    // The built-in HTTP server (document root: executable directory + "html", port
+    // station().endpoints().httpPort) is started here by the map subsystem. A failure is not
+    // checked: start-up continues.
+}
+
+void COrvexApp::attachSubsystems()
+{
+    // Each subsystem builds its windows and sets its command handlers here, in this order:
+    // map dialog, panels, links and flight log, route, configuration dialogs, photo file.
+}
+
+void COrvexApp::startWifiTransport()
+{
+    // The WiFi transport (local UDP port station().endpoints().udpLocalPort, the module at
+    // Settings/WifiAddress or the --connect address, port endpoints().wifiRemotePort) starts its
+    // receiving thread here; the WiFi link flag stays false. Its stop goes to
+    // mainFrame()->setWifiStopHook().
+}
+
+void COrvexApp::startVoice()
+{
+    // The voice announcer is created and reads its Voice settings here.
+}
+
+// ------------------------------------------------------------------ placement
+
+void COrvexApp::placeWindow()
+{
+    const SWindowPlacement placement =
+        CGroundStation::placementFromPosition(m_station->settings().getBinary(keys::kPosition));
+    switch (placement.kind) {
+    case EWindowPlacement::Maximised:
+        m_frame->showMaximized();
+        return;
+    case EWindowPlacement::Rectangle: {
+        const long long width = static_cast<long long>(placement.right) - placement.left;
+        const long long height = static_cast<long long>(placement.bottom) - placement.top;
+        if (width >= kMinPlacedSize && height >= kMinPlacedSize && width <= kMaxPlacedSize &&
+            height <= kMaxPlacedSize) {
+            QRect rect(placement.left, placement.top, static_cast<int>(width), static_cast<int>(height));
+            // A rectangle on no screen (a monitor since removed) is brought onto the primary one.
+            if (!QGuiApplication::screenAt(rect.center())) {
+                if (QScreen* screen = QGuiApplication::primaryScreen())
+                    rect.moveTopLeft(screen->availableGeometry().topLeft());
+            }
+            m_frame->setGeometry(rect);
+        }
+        m_frame->showNormal();
+        return;
+    }
+    case EWindowPlacement::Normal:
+        m_frame->showNormal();
+        return;
+    }
+}
+
+void COrvexApp::runCommandLineActions()
+{
+    if (!m_frame)
+        return;
+    switch (m_commandLine.connect) {
+    case SCommandLine::EConnect::Serial:
+        m_commands->execute(cmd::kOpenSerial);
+        break;
+    case SCommandLine::EConnect::Wifi:
+        m_commands->execute(cmd::kOpenWifi);
+        break;
+    case SCommandLine::EConnect::None:
+        break;
+    }
+    if (!m_commandLine.replayFile.empty() && m_replayOpener)
+        m_replayOpener(m_commandLine.replayFile);
+}
+
+// ------------------------------------------------------------------ end
+
+void COrvexApp::terminate()
+{
+    // Dialogs first (their nested event loops return), then the quiet close sequence.
+    for (int i = 0; i < kMaxModalClosings; ++i) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal)
+            break;
+        modal->close();
+        if (modal->isVisible())
+            modal->hide();
+    }
+    QTimer::singleShot(0, this, [this] {
+        if (m_frame && !m_frame->closed())
+            m_frame->closeWithoutQuestions();
+        QCoreApplication::quit();
+    });
+}
+
+void COrvexApp::shutdown()
+{
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    for (const auto& hook : m_shutdownHooks)
+        hook();
+}
+
+} // namespace orvex

@@ -1,0 +1,44 @@
+#include "mainframe/AboutDlg.h"
+
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "mainframe/Artwork.h"
+
+namespace orvex {
+
+QString CAboutDlg::aboutText()
+{
+    return QStringLiteral("Orvex 无人机地面站1.0 版");
+}
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("CAboutDlg"));
+    setWindowTitle(aboutText());
+    setModal(true);
+    auto* icon = new QLabel(this);
+    icon->setPixmap(programIcon().pixmap(48, 48));
+    auto* text = new QLabel(aboutText(), this);
+    text->setObjectName(QStringLiteral("aboutText"));
+    auto* ok = new QPushButton(QStringLiteral("确定"), this);
+    ok->setObjectName(QStringLiteral("okButton"));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* row = new QHBoxLayout;
+    row->addWidget(icon, 0, Qt::AlignTop);
+    row->addSpacing(12);
+    row->addWidget(text, 1, Qt::AlignVCenter);
+    row->addSpacing(12);
+    row->addWidget(ok, 0, Qt::AlignTop);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 16, 16, 16);
+    layout->addLayout(row);
+    setFixedSize(sizeHint().expandedTo(QSize(360, 90)));
+}
+
+} // namespace orvex

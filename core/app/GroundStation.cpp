@@ -1,0 +1,301 @@
+#include "app/GroundStation.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "protocol/ByteFields.h"
+#include "util/Format.h"
+
+namespace orvex {
+
+namespace {
+
+constexpr std::size_t kPositionBytes = 16;
+constexpr double kInversePi = 0.31830988654751274;
+constexpr const char* kProgramTitle = "Orvex 无人机地面站";
+constexpr int kSpeedPositions = 32;
+constexpr int kSpeedMiddle = 16;
+constexpr int kProgressScale = 32768;
+
+// Sets a flag for the lifetime of a scope, restoring it even when the parser throws.
+class CFlagGuard {
+public:
+    explicit CFlagGuard(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~CFlagGuard() { m_flag = false; }
+    CFlagGuard(const CFlagGuard&) = delete;
+    CFlagGuard& operator=(const CFlagGuard&) = delete;
+
+private:
+    bool& m_flag;
+};
+
+} // namespace
+
+CGroundStation::CGroundStation(const CAppPaths& paths) : m_paths(paths), m_settings(paths.settingsPath()) {}
+
+CGroundStation::~CGroundStation() = default;
+
+void CGroundStation::loadStartupSettings()
+{
+    rereadWayPointSettings();
+    m_namedPositions = parseNamedPositions(m_settings.getText(keys::kAddressName));
+}
+
+void CGroundStation::rereadWayPointSettings()
+{
+    m_fenPin = m_settings.getInt(keys::kFenPin);
+    m_altitudeGps = static_cast<float>(m_settings.getInt(keys::kAltitudeGps));
+}
+
+SWindowPlacement CGroundStation::placementFromPosition(const std::optional<std::vector<std::uint8_t>>& bytes)
+{
+    SWindowPlacement placement;
+    if (!bytes || bytes->size() != kPositionBytes)
+        return placement;
+    const std::uint8_t* b = bytes->data();
+    placement.left = bytes::readI32(b);
+    placement.top = bytes::readI32(b + 4);
+    placement.right = bytes::readI32(b + 8);
+    placement.bottom = bytes::readI32(b + 12);
+    if (placement.left == -1 && placement.top == -1 && placement.right == -1 && placement.bottom == -1)
+        placement.kind = EWindowPlacement::Maximised;
+    else
+        placement.kind = EWindowPlacement::Rectangle;
+    return placement;
+}
+
+std::vector<std::uint8_t> CGroundStation::maximisedPositionMarker()
+{
+    return std::vector<std::uint8_t>(kPositionBytes, 0xFF);
+}
+
+// ------------------------------------------------------------------ received bytes
+
+void CGroundStation::receiveSerialBytes(std::span<const std::uint8_t> bytes)
+{
+    m_pendingSerial.insert(m_pendingSerial.end(), bytes.begin(), bytes.end());
+    if (!m_parsing)
+        drain();
+}
+
+void CGroundStation::receiveWifiBytes(std::span<const std::uint8_t> bytes)
+{
+    m_pendingWifi.insert(m_pendingWifi.end(), bytes.begin(), bytes.end());
+    if (!m_parsing)
+        drain();
+}
+
+void CGroundStation::drain()
+{
+    // One parser call at a time. Bytes that arrive during a call (from the nested event loop of a
+    // message box) are queued by receive...Bytes() and handed over by this loop afterwards.
+    CFlagGuard guard(m_parsing);
+    std::vector<std::uint8_t> chunk;
+    while (!m_pendingSerial.empty() || !m_pendingWifi.empty()) {
+        if (!m_pendingSerial.empty()) {
+            chunk.assign(m_pendingSerial.begin(), m_pendingSerial.end());
+            m_pendingSerial.clear();
+            m_serialParser.feed(chunk);
+        }
+        if (!m_pendingWifi.empty()) {
+            chunk.assign(m_pendingWifi.begin(), m_pendingWifi.end());
+            m_pendingWifi.clear();
+            m_udpStep.append(chunk);
+            m_udpStep.run(wifiActive());
+        }
+    }
+}
+
+void CGroundStation::removeDownlinkSink(IDownlinkSink* sink)
+{
+    m_sinks.erase(std::remove(m_sinks.begin(), m_sinks.end(), sink), m_sinks.end());
+}
+
+template <typename Fn> void CGroundStation::forEachSink(Fn fn)
+{
+    // A copy: a sink may add or remove sinks while it runs.
+    const std::vector<IDownlinkSink*> sinks = m_sinks;
+    for (IDownlinkSink* sink : sinks)
+        fn(*sink);
+}
+
+// ------------------------------------------------------------------ record update
+
+SAircraftMarker CGroundStation::markerFor(const CTelemetryRecord& rec) const
+{
+    SAircraftMarker marker;
+    marker.latitude = rec.latitude();
+    marker.longitude = rec.longitude();
+    // altitude / 10 truncated toward zero, plus the GPS altitude correction (a float).
+    marker.altitudeM = static_cast<int>(static_cast<float>(rec.altitude() / 10) + m_altitudeGps);
+    marker.targetWaypoint = rec.targetWaypoint();
+    marker.headingDeg = static_cast<double>(rec.heading()) * 180.0 * kInversePi;
+    return marker;
+}
+
+bool CGroundStation::recordUpdate(const CTelemetryRecord& record)
+{
+    if (!record.isValidForUpdate())
+        return false;
+    m_current = record;
+    m_receiverOn = m_current.receiverOn();
+    m_storedWaypointCount = m_current.storedWaypointCount();
+    if (m_ui)
+        m_ui->telemetryNotify(std::span<const std::uint8_t>(m_current.bytes()), markerFor(m_current));
+    // A copy: the current record may change while the hooks run.
+    const CTelemetryRecord shown = m_current;
+    for (const RecordHook& hook : m_recordHooks)
+        hook(shown);
+    return true;
+}
+
+// ------------------------------------------------------------------ downlink events
+
+void CGroundStation::onTelemetryRecord(const CTelemetryRecord& record, EDownlinkLink link)
+{
+    const bool update = !m_storeHook || m_storeHook(record, link);
+    forEachSink([&](IDownlinkSink& s) { s.onTelemetryRecord(record, link); });
+    if (update)
+        recordUpdate(record);
+}
+
+void CGroundStation::onNmeaLine(const SNmeaLine& line)
+{
+    forEachSink([&](IDownlinkSink& s) { s.onNmeaLine(line); });
+}
+
+void CGroundStation::onNmeaPosition(const CTelemetryRecord& record)
+{
+    forEachSink([&](IDownlinkSink& s) { s.onNmeaPosition(record); });
+    recordUpdate(record);
+}
+
+void CGroundStation::onAcknowledgement(const SAcknowledgement& ack)
+{
+    if (m_ui)
+        m_ui->showMessage(std::string(ack.message));
+    forEachSink([&](IDownlinkSink& s) { s.onAcknowledgement(ack); });
+}
+
+void CGroundStation::onAlignmentQuestion(const SAcknowledgement& ack)
+{
+    if (m_ui && m_ui->askYesNo(std::string(ack.message), kProgramTitle, true)) {
+        const uplink::Frame sahrs = uplink::attitudeAlignment();
+        for (int i = 0; i < uplink::kAttitudeAlignmentRepeats; ++i)
+            m_uplink.sendOnSerial(sahrs);
+    }
+    forEachSink([&](IDownlinkSink& s) { s.onAlignmentQuestion(ack); });
+}
+
+void CGroundStation::onPhotoMark(const SPhotoMark& mark)
+{
+    if (m_ui)
+        m_ui->callMapScript("setPic", {strprintf("%f", static_cast<double>(mark.first)), strprintf("%f", static_cast<double>(mark.second)), "0"});
+    forEachSink([&](IDownlinkSink& s) { s.onPhotoMark(mark); });
+}
+
+void CGroundStation::onParameterValues(const SParameterValues& values, EDownlinkLink link)
+{
+    forEachSink([&](IDownlinkSink& s) { s.onParameterValues(values, link); });
+}
+
+void CGroundStation::onCompassPoint(const SCompassPoint& point, EDownlinkLink link)
+{
+    forEachSink([&](IDownlinkSink& s) { s.onCompassPoint(point, link); });
+}
+
+void CGroundStation::onCompassCalibration(const SCompassCalibration& calibration)
+{
+    forEachSink([&](IDownlinkSink& s) { s.onCompassCalibration(calibration); });
+}
+
+void CGroundStation::onCustomParameters(const SCustomParameters& parameters, EDownlinkLink link)
+{
+    forEachSink([&](IDownlinkSink& s) { s.onCustomParameters(parameters, link); });
+}
+
+void CGroundStation::onWaypointEcho(const SWaypointEcho& echo, EDownlinkLink link)
+{
+    forEachSink([&](IDownlinkSink& s) { s.onWaypointEcho(echo, link); });
+}
+
+void CGroundStation::onParameterSnapshot(const SParameterSnapshot& snapshot)
+{
+    forEachSink([&](IDownlinkSink& s) { s.onParameterSnapshot(snapshot); });
+}
+
+void CGroundStation::onPhotoReport(const SPhotoReport& report)
+{
+    forEachSink([&](IDownlinkSink& s) { s.onPhotoReport(report); });
+}
+
+void CGroundStation::onWaypointIndexEcho(const SWaypointIndexEcho& echo)
+{
+    forEachSink([&](IDownlinkSink& s) { s.onWaypointIndexEcho(echo); });
+}
+
+void CGroundStation::onRouteSummary(const SRouteSummary& summary)
+{
+    forEachSink([&](IDownlinkSink& s) { s.onRouteSummary(summary); });
+}
+
+void CGroundStation::onServoChannels(const SServoChannels& channels)
+{
+    forEachSink([&](IDownlinkSink& s) { s.onServoChannels(channels); });
+}
+
+void CGroundStation::onOpaqueFrame(std::string_view keyword, std::span<const uint8_t> frame)
+{
+    forEachSink([&](IDownlinkSink& s) { s.onOpaqueFrame(keyword, frame); });
+}
+
+void CGroundStation::onDropped(const SDrop& drop)
+{
+    forEachSink([&](IDownlinkSink& s) { s.onDropped(drop); });
+}
+
+// ------------------------------------------------------------------ replay speed
+
+int CGroundStation::replayIntervalForSpeed(int position)
+{
+    position = std::clamp(position, 0, kSpeedPositions);
+    double ms;
+    if (position <= kSpeedMiddle)
+        ms = 10.0 * std::pow(2.0, (kSpeedMiddle - position) * 0.5);
+    else
+        ms = 10.0 / std::pow(2.0, (position - kSpeedMiddle) * 0.5);
+    return static_cast<int>(ms);
+}
+
+long long CGroundStation::replayIndexForProgress(long long recordCount, int position)
+{
+    position = std::clamp(position, 0, kProgressScale - 1);
+    return recordCount * position / kProgressScale;
+}
+
+// ------------------------------------------------------------------ ticks
+
+void CGroundStation::voiceTick()
+{
+    if (m_voiceTick)
+        m_voiceTick();
+}
+
+void CGroundStation::flushTick()
+{
+    if (m_flushTick)
+        m_flushTick();
+}
+
+void CGroundStation::uploadTick()
+{
+    if (m_uploadTick)
+        m_uploadTick();
+}
+
+void CGroundStation::heartbeatTick()
+{
+    m_uplink.sendOnBothLinks(uplink::heartbeat(static_cast<std::uint8_t>(m_receiverOn)));
+}
+
+} // namespace orvex

@@ -1,0 +1,289 @@
+#pragma once
+// CGroundStation: the one object that holds the state every window of the ground station shares.
+//
+// It lives as long as the program (the Qt application object owns it) and is touched only on the
+// user-interface thread. It never talks to a window directly: everything a window must do (message
+// boxes, Yes/No questions, the telemetry notification, map script calls) goes through
+// IGroundStationUi, which the main frame implements and tests fake. Bytes leave through the uplink
+// router (uplink()), whose two outputs the transports attach with attachSerialOutput() and
+// attachWifiOutput().
+//
+// Received bytes: the transports call receiveSerialBytes() / receiveWifiBytes(). The bytes are queued
+// and handed to the serial parser or the UDP sentence step, which report to this object as their
+// IDownlinkSink. While a parser call runs (a decoder may show a message box, whose nested event loop
+// lets the transports deliver more bytes) new bytes are only queued, and are parsed, unlost and in
+// order, once that call has returned: the parsers are never re-entered.
+//
+// Downlink events: this object handles the acknowledgements (message boxes with their exact texts),
+// the $SATEL question ("$SAHRS" five times on the serial link on Yes), the $PAED photo mark and the
+// record update of every telemetry record (the telemetry notification); every event is then offered
+// to the sinks added with addDownlinkSink(), in the order they were added (record store, route
+// upload echo check, configuration dialogs, photo file: each subsystem adds its own sink).
+//
+// Time-driven work is ticked by the caller (the main frame's timers; tests call the ticks directly):
+//   voiceTick()      timer 3, every 1000 ms
+//   flushTick()      timer 4, every 5000 ms
+//   uploadTick()     timer 5, every 600 ms
+//   heartbeatTick()  timer 8, every 1000 ms: the heartbeat frame on every open link
+// A subsystem hooks into a tick with setVoiceTickHook / setFlushTickHook / setUploadTickHook.
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "app/AddressNames.h"
+#include "app/AppPaths.h"
+#include "app/Settings.h"
+#include "protocol/DownlinkSink.h"
+#include "protocol/SerialParser.h"
+#include "protocol/TelemetryRecord.h"
+#include "protocol/UdpSentenceStep.h"
+#include "protocol/Uplink.h"
+
+namespace orvex {
+
+// Where the aircraft marker goes for one telemetry record.
+struct SAircraftMarker {
+    double latitude = 0;
+    double longitude = 0;
+    int altitudeM = 0;      // altitude / 10 (toward zero) + the AltitudeGPS correction
+    int targetWaypoint = 0; // index from 0
+    double headingDeg = 0;  // heading x 180 x 0.31830988654751274
+};
+
+// What the core asks of the windows. Implemented by the main frame.
+class IGroundStationUi {
+public:
+    virtual ~IGroundStationUi() = default;
+    // A modal box with the given text and one OK button.
+    virtual void showMessage(const std::string& text) = 0;
+    // A modal Yes/No question; returns true on Yes.
+    virtual bool askYesNo(const std::string& text, const std::string& caption, bool defaultYes) = 0;
+    // The telemetry notification: the one place where a record (99 bytes) reaches the windows.
+    virtual void telemetryNotify(std::span<const std::uint8_t> record, const SAircraftMarker& marker) = 0;
+    // Calls a script function of the map page with string arguments; the result is not used.
+    virtual void callMapScript(const std::string& function, const std::vector<std::string>& args) = 0;
+};
+
+// How the main window is placed at start, from Options/Position.
+enum class EWindowPlacement { Normal, Maximised, Rectangle };
+struct SWindowPlacement {
+    EWindowPlacement kind = EWindowPlacement::Normal;
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+class CGroundStation : public IDownlinkSink {
+public:
+    static constexpr int kMapToolTextEntry = 100;
+    static constexpr int kDefaultReplayIntervalMs = 100;
+
+    explicit CGroundStation(const CAppPaths& paths);
+    ~CGroundStation() override;
+    CGroundStation(const CGroundStation&) = delete;
+    CGroundStation& operator=(const CGroundStation&) = delete;
+
+    // ---------------------------------------------------------------- windows
+    void setUi(IGroundStationUi* ui) { m_ui = ui; }
+    IGroundStationUi* ui() const { return m_ui; }
+
+    // ---------------------------------------------------------------- paths and settings
+    // The executable directory (map pages) and the home directory (Korva.ini, Hj, PhotoData.txt).
+    const CAppPaths& paths() const { return m_paths; }
+    // Korva.ini in the home directory: every settings read and write of the program.
+    CSettings& settings() { return m_settings; }
+    const CSettings& settings() const { return m_settings; }
+
+    // Start-up reads: WayPoint/FenPin, WayPoint/AltitudeGPS and the named-position list of
+    // Options/AddressName. rereadWayPointSettings() also runs after the waypoint options apply.
+    void loadStartupSettings();
+    void rereadWayPointSettings();
+    int fenPin() const { return m_fenPin; }
+    float altitudeGps() const { return m_altitudeGps; }
+    // Item data of entry i in the position tree: kNamedPositionItemBase + i.
+    void setNamedPositions(std::vector<CNamedPosition> list) { m_namedPositions = std::move(list); }
+    const std::vector<CNamedPosition>& namedPositions() const { return m_namedPositions; }
+
+    // Options/Position -> how the window is placed; and the marker written on exit.
+    static SWindowPlacement placementFromPosition(const std::optional<std::vector<std::uint8_t>>& bytes);
+    static std::vector<std::uint8_t> maximisedPositionMarker();
+
+    // Endpoints of this run (command line; defaults otherwise).
+    struct SEndpoints {
+        std::string serialPortOverride;  // --connect serial:PORT; empty = Settings/COMPORT
+        std::string wifiAddressOverride; // --connect wifi:ADDRESS; empty = Settings/WifiAddress
+        int udpLocalPort = 9000;         // --udp-port
+        int wifiRemotePort = 55555;      // --wifi-port
+        int httpPort = 8001;             // --http-port
+    };
+    SEndpoints& endpoints() { return m_endpoints; }
+    const SEndpoints& endpoints() const { return m_endpoints; }
+
+    // ---------------------------------------------------------------- links
+    // The link flags live in the uplink router: serial port open, WiFi link active.
+    bool serialOpen() const { return m_uplink.serialOpen(); }
+    void setSerialOpen(bool open) { m_uplink.setSerialOpen(open); }
+    bool wifiActive() const { return m_uplink.wifiActive(); }
+    void setWifiActive(bool active) { m_uplink.setWifiActive(active); }
+    bool anyLinkOpen() const { return serialOpen() || wifiActive(); }
+    // The transports' byte outputs (nullptr detaches; bytes are then dropped).
+    void attachSerialOutput(IByteOutput* output) { m_serialOut.target = output; }
+    void attachWifiOutput(IByteOutput* output) { m_wifiOut.target = output; }
+    // Send on both links / on the serial link.
+    CUplinkRouter& uplink() { return m_uplink; }
+
+    // ---------------------------------------------------------------- received bytes
+    void receiveSerialBytes(std::span<const std::uint8_t> bytes);
+    void receiveWifiBytes(std::span<const std::uint8_t> bytes);
+    // The serial receive state is reset when the port is opened.
+    void resetSerialReceiver() { m_serialParser.reset(); }
+    bool parsing() const { return m_parsing; }
+    std::size_t pendingByteCount() const { return m_pendingSerial.size() + m_pendingWifi.size(); }
+    // Further sinks that receive every downlink event after this object's own handling.
+    void addDownlinkSink(IDownlinkSink* sink) { m_sinks.push_back(sink); }
+    void removeDownlinkSink(IDownlinkSink* sink);
+
+    // ---------------------------------------------------------------- current record
+    // The current telemetry record; its latitude holds 90.0 until the first valid record.
+    const CTelemetryRecord& currentRecord() const { return m_current; }
+    // The record update: validation, copy to the current record, the telemetry notification
+    // (receiverOn and storedWaypointCount kept, panels and map through the windows), then the
+    // record hooks (the voice announcer). Returns false for a record that fails validation.
+    bool recordUpdate(const CTelemetryRecord& record);
+    // The marker values for one record, with the current AltitudeGPS correction.
+    SAircraftMarker markerFor(const CTelemetryRecord& record) const;
+    int receiverOn() const { return m_receiverOn; }
+    int storedWaypointCount() const { return m_storedWaypointCount; }
+    using RecordHook = std::function<void(const CTelemetryRecord&)>;
+    void addRecordHook(RecordHook hook) { m_recordHooks.push_back(std::move(hook)); }
+    // Run for every "$STP" before the record update (the record store appends it there); when it
+    // returns false the record update does not run.
+    using StoreHook = std::function<bool(const CTelemetryRecord&, EDownlinkLink)>;
+    void setStoreHook(StoreHook hook) { m_storeHook = std::move(hook); }
+
+    // ---------------------------------------------------------------- dialogs and route flags
+    bool routeSaved() const { return m_routeSaved; }
+    void setRouteSaved(bool saved) { m_routeSaved = saved; }
+    // Whether the current route has points (for the enable rules); set by the route subsystem.
+    void setRouteHasPointsQuery(std::function<bool()> query) { m_routeHasPoints = std::move(query); }
+    bool routeHasPoints() const { return m_routeHasPoints ? m_routeHasPoints() : false; }
+    // Dialog open flags: the configuration dialogs show their downlink sentences only when open.
+    bool parameterDialogOpen = false;
+    bool customParameterDialogOpen = false;
+    bool compassDialogOpen = false;
+
+    // ---------------------------------------------------------------- replay speed
+    int replayIntervalMs() const { return m_replayIntervalMs; }
+    void setReplayIntervalMs(int ms) { m_replayIntervalMs = ms; }
+    // Speed slider position (0..32) -> replay interval in ms.
+    static int replayIntervalForSpeed(int position);
+    // Progress slider position (0..32767) -> record index.
+    static long long replayIndexForProgress(long long recordCount, int position);
+
+    // ---------------------------------------------------------------- map interaction state
+    int mapToolMode() const { return m_mapToolMode; }
+    void setMapToolMode(int mode) { m_mapToolMode = mode; }
+    int textEntryMarker() const { return m_textEntryMarker; }
+    void setTextEntryMarker(int marker) { m_textEntryMarker = marker; }
+    bool textEntryInProgress() const
+    {
+        return m_mapToolMode == kMapToolTextEntry || m_textEntryMarker == kMapToolTextEntry;
+    }
+
+    // ---------------------------------------------------------------- ticks
+    void voiceTick();
+    void flushTick();
+    void uploadTick();
+    void heartbeatTick();
+    using TickHook = std::function<void()>;
+    void setVoiceTickHook(TickHook hook) { m_voiceTick = std::move(hook); }
+    void setFlushTickHook(TickHook hook) { m_flushTick = std::move(hook); }
+    void setUploadTickHook(TickHook hook) { m_uploadTick = std::move(hook); }
+
+    // ---------------------------------------------------------------- IDownlinkSink
+    void onTelemetryRecord(const CTelemetryRecord& record, EDownlinkLink link) override;
+    void onNmeaLine(const SNmeaLine& line) override;
+    void onNmeaPosition(const CTelemetryRecord& record) override;
+    void onAcknowledgement(const SAcknowledgement& ack) override;
+    void onAlignmentQuestion(const SAcknowledgement& ack) override;
+    void onParameterValues(const SParameterValues& values, EDownlinkLink link) override;
+    void onCompassPoint(const SCompassPoint& point, EDownlinkLink link) override;
+    void onCompassCalibration(const SCompassCalibration& calibration) override;
+    void onCustomParameters(const SCustomParameters& parameters, EDownlinkLink link) override;
+    void onWaypointEcho(const SWaypointEcho& echo, EDownlinkLink link) override;
+    void onParameterSnapshot(const SParameterSnapshot& snapshot) override;
+    void onPhotoReport(const SPhotoReport& report) override;
+    void onPhotoMark(const SPhotoMark& mark) override;
+    void onWaypointIndexEcho(const SWaypointIndexEcho& echo) override;
+    void onRouteSummary(const SRouteSummary& summary) override;
+    void onServoChannels(const SServoChannels& channels) override;
+    void onOpaqueFrame(std::string_view keyword, std::span<const uint8_t> frame) override;
+    void onDropped(const SDrop& drop) override;
+
+    // ================================================================ links, record store, flight log
+    // (links engineer: members for the link state, record store, replay and flight log go here)
+
+    // ================================================================ route and upload
+    // (route engineer: the current route and the upload state machine go here)
+
+    // ================================================================ voice
+    // (voice engineer: the announcer goes here)
+
+    // ================================================================ configuration dialogs
+    // (configuration engineer: the dialogs' state goes here)
+
+private:
+    // Forwards to a transport attached later.
+    struct SOutputSlot : IByteOutput {
+        IByteOutput* target = nullptr;
+        void send(std::span<const uint8_t> bytes) override
+        {
+            if (target)
+                target->send(bytes);
+        }
+    };
+    void drain();
+    template <typename Fn> void forEachSink(Fn fn);
+
+    IGroundStationUi* m_ui = nullptr;
+    CAppPaths m_paths;
+    CSettings m_settings;
+    SEndpoints m_endpoints;
+    int m_fenPin = 1;
+    float m_altitudeGps = 100.0f;
+    std::vector<CNamedPosition> m_namedPositions;
+
+    SOutputSlot m_serialOut;
+    SOutputSlot m_wifiOut;
+    CUplinkRouter m_uplink{m_serialOut, m_wifiOut};
+
+    CSerialParser m_serialParser{*this};
+    CUdpSentenceStep m_udpStep{*this};
+    std::deque<std::uint8_t> m_pendingSerial;
+    std::deque<std::uint8_t> m_pendingWifi;
+    bool m_parsing = false;
+    std::vector<IDownlinkSink*> m_sinks;
+
+    CTelemetryRecord m_current = CTelemetryRecord::initialCurrent();
+    int m_receiverOn = 0;
+    int m_storedWaypointCount = 0;
+    std::vector<RecordHook> m_recordHooks;
+    StoreHook m_storeHook;
+
+    bool m_routeSaved = true;
+    std::function<bool()> m_routeHasPoints;
+    int m_replayIntervalMs = kDefaultReplayIntervalMs;
+    int m_mapToolMode = 0;
+    int m_textEntryMarker = 0;
+
+    TickHook m_voiceTick;
+    TickHook m_flushTick;
+    TickHook m_uploadTick;
+};
+
+} // namespace orvex
