@@ -38,7 +38,7 @@ constexpr const char* kRedirectReason = "Redirect Page";
 constexpr std::size_t kCgiPieceBytes = 1024;
 constexpr std::size_t kFileChunkBytes = 64 * 1024;
 constexpr std::size_t kCgiFirstLineLimitBytes = 64 * 1024;
-constexpr std::size_t kDrainLimitBytes = 64 * 1024;
+constexpr std::size_t kDrainLimitBytes = 256 * 1024;
 constexpr int kDrainTimeoutMs = 1000;
 constexpr int kCgiPollStepMs = 10;
 constexpr int kAcceptRetryMs = 50;
@@ -290,7 +290,7 @@ std::string httpDate(std::time_t when)
 std::string httpNormalHeader(int status, const std::string& reason, const std::string& date, long long length)
 {
     return strprintf("HTTP/1.1 %d %s\r\nServer: %s\r\nDate: %s\r\nContent-Type: text/html\r\n"
-                     "Accept-Ranges: bytes\r\nContent-Length: %lld\r\n\r\n",
+                     "Accept-Ranges: bytes\r\nContent-Length: %lld\r\nConnection: close\r\n\r\n",
                      status, reason.c_str(), kServerName, date.c_str(), length);
 }
 
@@ -298,7 +298,7 @@ std::string httpRedirectHeader(int status, const std::string& reason, const std:
                                const std::string& location)
 {
     return strprintf("HTTP/1.1 %d %s\r\nServer: %s\r\nDate: %s\r\nLocation:%s\r\nContent-Type: text/html\r\n"
-                     "Accept-Ranges: bytes\r\n\r\n",
+                     "Accept-Ranges: bytes\r\nConnection: close\r\n\r\n",
                      status, reason.c_str(), kServerName, date.c_str(), location.c_str());
 }
 
@@ -814,6 +814,8 @@ bool CHttpServer::runCgi(const std::string& program, const CHttpRequest& request
     }
     // Nothing of the run survives it: the group is killed (the program too if it overran), then
     // the program is reaped.
+    if (!exited)
+        ::kill(pid, SIGKILL);
     ::kill(-pid, SIGKILL);
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {

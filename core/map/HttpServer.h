@@ -70,6 +70,8 @@ std::optional<std::string> safeRelativePath(std::string_view requestPath);
 // "Sun, 06 Dec 2026 19:57:12 GMT", always in English whatever the locale.
 std::string httpDate(std::time_t when);
 
+// The two header templates. Both end with "Connection: close": every connection serves one
+// request, and HTTP/1.1 clients must be told so or they may send a second request that is lost.
 std::string httpNormalHeader(int status, const std::string& reason, const std::string& date, long long length);
 std::string httpRedirectHeader(int status, const std::string& reason, const std::string& date,
                                const std::string& location);

@@ -142,10 +142,10 @@ TEST(HttpServerParse, HeaderTemplatesAndErrorPage)
 {
     EXPECT_EQ(httpNormalHeader(200, "OK", "Thu, 01 Jan 1970 00:00:00 GMT", 42),
               "HTTP/1.1 200 OK\r\nServer: Lanterna HttpServer\r\nDate: Thu, 01 Jan 1970 00:00:00 GMT\r\n"
-              "Content-Type: text/html\r\nAccept-Ranges: bytes\r\nContent-Length: 42\r\n\r\n");
+              "Content-Type: text/html\r\nAccept-Ranges: bytes\r\nContent-Length: 42\r\nConnection: close\r\n\r\n");
     EXPECT_EQ(httpRedirectHeader(300, "Redirect Page", "D", "/lanterna.html"),
               "HTTP/1.1 300 Redirect Page\r\nServer: Lanterna HttpServer\r\nDate: D\r\nLocation:/lanterna.html\r\n"
-              "Content-Type: text/html\r\nAccept-Ranges: bytes\r\n\r\n");
+              "Content-Type: text/html\r\nAccept-Ranges: bytes\r\nConnection: close\r\n\r\n");
     EXPECT_EQ(httpErrorPage(404, "未找到", "细节"),
               "<Html>\n<Head><Title>HTTP 404 (未找到)</Title>\n</Head>\n<Body>\n<h1>未找到</h1>\n"
               "<h2>错误详细描述：细节</h2>\n</Body>\n</Html>");

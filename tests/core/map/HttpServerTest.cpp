@@ -231,6 +231,7 @@ TEST_F(HttpServerTest, DirectoryRequestsRedirectToTheDefaultPage)
     EXPECT_EQ(r.headers["Location"], "http://127.0.0.1:" + std::to_string(port) + "/lanterna.html");
     EXPECT_EQ(r.headers["Server"], " Lanterna HttpServer");
     EXPECT_EQ(r.headers["Content-Type"], " text/html");
+    EXPECT_EQ(r.headers["Connection"], " close");
     EXPECT_TRUE(r.body.empty());
 
     EXPECT_EQ(get(port, "/sub/").headers["Location"], "http://127.0.0.1/sub/lanterna.html");
