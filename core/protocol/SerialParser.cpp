@@ -1,5 +1,6 @@
 #include "protocol/SerialParser.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "protocol/SentenceDecoders.h"
@@ -105,8 +106,38 @@ void CSerialParser::feed(uint8_t byte)
 
 void CSerialParser::feed(std::span<const uint8_t> bytes)
 {
-    for (uint8_t b : bytes)
-        feed(b);
+    if (m_inCycle) {
+        for (uint8_t b : bytes)
+            feed(b);
+        return;
+    }
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        // While a frame waits for its remaining bytes, a cycle that does not complete it only
+        // appends its byte; such bytes are appended in one go and the completing byte gets its
+        // cycle as usual.
+        if (m_frontKeyword >= 0 && m_discard == 0) {
+            const SKeyword& kw = kKeywords[m_frontKeyword];
+            std::size_t n = 0;
+            if (kw.length > 0) {
+                if (m_fill + 1 < kw.length)
+                    n = std::min(kw.length - 1 - m_fill, bytes.size() - i);
+            } else if (m_fill + 1 < kBufferBytes) {
+                const std::size_t limit = std::min(kBufferBytes - 1 - m_fill, bytes.size() - i);
+                const void* lf = std::memchr(bytes.data() + i, '\n', limit);
+                n = lf ? static_cast<std::size_t>(static_cast<const uint8_t*>(lf) - (bytes.data() + i)) : limit;
+            }
+            if (n > 0) {
+                std::memcpy(m_buffer.data() + m_fill, bytes.data() + i, n);
+                m_fill += n;
+                if (kw.length == 0)
+                    m_lineScanned = m_fill;
+                i += n;
+                continue;
+            }
+        }
+        feed(bytes[i++]);
+    }
 }
 
 void CSerialParser::readCompleted(uint8_t byte)

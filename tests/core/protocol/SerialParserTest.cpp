@@ -346,3 +346,43 @@ TEST(SerialParserReentry, BytesFedFromAHandlerWaitUntilItReturns)
 }
 
 } // namespace
+
+namespace {
+
+// Feeding a span must act exactly as feeding its bytes one at a time, whatever the pieces.
+TEST(SerialParserPieces, SpansActExactlyAsSingleBytes)
+{
+    Bytes stream;
+    for (const auto& sample : serialSamples())
+        stream << sample.frame << ascii("x?$");
+    Bytes bad = stpFrame(1.0f, 2.0f);
+    bad[50] ^= 0x10;
+    stream << bad << ascii("$GPGGA,") << Bytes(5000, 'A') << ascii("$GPRMC,1\n") << stpFrame(3.0f, 4.0f);
+    stream << ascii("$T2POK");
+
+    auto trace = [](const CRecordingSink& s, const CSerialParser& p) {
+        std::string t;
+        for (const auto& e : s.events)
+            t += e + ";";
+        for (const auto& d : s.drops)
+            t += std::to_string(static_cast<int>(d.reason)) + ":" + std::to_string(d.count) + ";";
+        for (const auto& l : s.nmeaLines)
+            t += std::to_string(l.length) + ";";
+        return t + "fill " + std::to_string(p.fillCount());
+    };
+    CRecordingSink one;
+    CSerialParser byByte(one);
+    for (uint8_t b : stream)
+        byByte.feed(b);
+    for (std::size_t piece : {2u, 7u, 64u, 99u, 100u, 1000u, 100000u}) {
+        CRecordingSink s;
+        CSerialParser p(s);
+        for (std::size_t at = 0; at < stream.size(); at += piece)
+            p.feed(std::span<const uint8_t>(stream.data() + at, std::min(piece, stream.size() - at)));
+        EXPECT_EQ(trace(s, p), trace(one, byByte)) << "pieces of " << piece;
+    }
+    EXPECT_EQ(one.records.size(), 2u);
+    EXPECT_EQ(one.droppedFor(EDropReason::Overflow), 1u);
+}
+
+} // namespace
