@@ -1,0 +1,150 @@
+// The WiFi link on 127.0.0.1 with free ports.
+#include "link/MyUDP.h"
+#include "protocol/UdpSentenceStep.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QNetworkDatagram>
+#include <QSignalSpy>
+#include <QUdpSocket>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <thread>
+
+using namespace orvex;
+
+namespace {
+
+bool waitFor(const std::function<bool()>& done, int ms = 3000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+std::array<std::uint8_t, 99> stpFrame(std::uint16_t tag)
+{
+    std::array<std::uint8_t, 99> f{};
+    std::memcpy(f.data(), "$STP", 4);
+    const float lat = -33.5f, lon = 151.25f;
+    std::memcpy(&f[4], &lat, 4);
+    std::memcpy(&f[8], &lon, 4);
+    f[42] = std::uint8_t(tag);
+    f[43] = std::uint8_t(tag >> 8);
+    std::uint8_t sum = 0;
+    for (int i = 0; i < 98; ++i)
+        sum = std::uint8_t(sum + f[i]);
+    f[98] = sum;
+    return f;
+}
+
+struct SRecords : IDownlinkSink {
+    std::vector<std::uint16_t> tags;
+    void onTelemetryRecord(const CTelemetryRecord& r, EDownlinkLink) override { tags.push_back(r.controllerSerial()); }
+};
+
+class WifiLink : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(aircraft.bind(QHostAddress::LocalHost, 0));
+        ASSERT_TRUE(udp.start(0, QHostAddress::LocalHost, aircraft.localPort()));
+        ASSERT_NE(udp.localPort(), 0);
+        udp.setByteConsumer([this](std::span<const std::uint8_t> bytes) {
+            step.append(bytes);
+            step.run(udp.isActive());
+        });
+    }
+    void sendFromAircraft(const QByteArray& datagram)
+    {
+        ASSERT_EQ(aircraft.writeDatagram(datagram, QHostAddress::LocalHost, udp.localPort()), datagram.size());
+    }
+    static QByteArray bytesOf(const std::array<std::uint8_t, 99>& f)
+    {
+        return QByteArray(reinterpret_cast<const char*>(f.data()), 99);
+    }
+
+    QUdpSocket aircraft;
+    CMyUDP udp;
+    SRecords records;
+    CUdpSentenceStep step{records};
+};
+
+} // namespace
+
+TEST_F(WifiLink, TwoFramesInOneDatagramGiveTwoRecords)
+{
+    udp.setActive(true);
+    QSignalSpy received(&udp, &CMyUDP::datagramReceived);
+    sendFromAircraft(bytesOf(stpFrame(1)) + bytesOf(stpFrame(2)));
+    ASSERT_TRUE(waitFor([&] { return records.tags.size() == 2; }));
+    EXPECT_EQ(records.tags, (std::vector<std::uint16_t>{1, 2}));
+    ASSERT_EQ(received.count(), 1);
+    EXPECT_EQ(received.at(0).at(0).toInt(), 198) << "the datagram arrives whole";
+
+    // A frame split over two datagrams is decoded when the second arrives.
+    const QByteArray f3 = bytesOf(stpFrame(3));
+    sendFromAircraft(f3.left(50));
+    sendFromAircraft(f3.mid(50));
+    ASSERT_TRUE(waitFor([&] { return records.tags.size() == 3; }));
+    EXPECT_EQ(records.tags.back(), 3);
+}
+
+TEST_F(WifiLink, DatagramsWhileInactiveAreDroppedForGood)
+{
+    QSignalSpy received(&udp, &CMyUDP::datagramReceived);
+    sendFromAircraft(bytesOf(stpFrame(10)));
+    ASSERT_TRUE(waitFor([&] { return received.count() == 1; }));
+    EXPECT_FALSE(received.at(0).at(1).toBool());
+
+    // One more arrives in the socket while the program is busy, just before WiFi is switched on.
+    sendFromAircraft(bytesOf(stpFrame(11)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    udp.setActive(true);
+    EXPECT_EQ(udp.droppedDatagrams(), 2u);
+    waitFor([] { return false; }, 150);
+    EXPECT_TRUE(records.tags.empty()) << "nothing received while inactive surfaces later";
+
+    sendFromAircraft(bytesOf(stpFrame(12)) + bytesOf(stpFrame(13)).left(20));
+    ASSERT_TRUE(waitFor([&] { return records.tags.size() == 1; }));
+    EXPECT_EQ(records.tags, std::vector<std::uint16_t>{12});
+
+    // Switched off with a partial frame held: the step empties the work array.
+    udp.setActive(false);
+    sendFromAircraft(bytesOf(stpFrame(13)).mid(20));
+    waitFor([] { return false; }, 150);
+    step.run(udp.isActive());
+    EXPECT_EQ(step.size(), 0u);
+    EXPECT_EQ(records.tags.size(), 1u);
+}
+
+TEST_F(WifiLink, SendIsOneDatagramToTheModule)
+{
+    std::array<std::uint8_t, 30> frame{};
+    std::memcpy(frame.data(), "$WIFI", 5);
+    frame[29] = 0x5A;
+    udp.send(frame);
+    ASSERT_TRUE(waitFor([&] { return aircraft.hasPendingDatagrams(); }));
+    const QNetworkDatagram d = aircraft.receiveDatagram();
+    ASSERT_EQ(d.data().size(), 30);
+    EXPECT_EQ(std::memcmp(d.data().constData(), frame.data(), 30), 0);
+    EXPECT_EQ(d.senderPort(), udp.localPort());
+}
+
+TEST_F(WifiLink, StopReleasesThePortAtOnce)
+{
+    const quint16 port = udp.localPort();
+    udp.setActive(true);
+    udp.stop();
+    EXPECT_FALSE(udp.isRunning());
+    QUdpSocket other;
+    EXPECT_TRUE(other.bind(QHostAddress::AnyIPv4, port)) << "the port is free right after stop";
+    const std::array<std::uint8_t, 6> six{1, 2, 3, 4, 5, 6};
+    udp.send(six); // nowhere to go: ignored
+    CMyUDP second;
+    EXPECT_FALSE(second.start(port, QHostAddress::LocalHost, 1)) << "a taken port is reported";
+}
