@@ -18,6 +18,7 @@
 #include "mainframe/AboutDlg.h"
 #include "mainframe/MainFrame.h"
 #include "mainframe/Splash.h"
+#include "options/Options.h"
 
 namespace orvex {
 
@@ -160,6 +161,7 @@ void COrvexApp::installBuiltInCommands()
     c.setCheckedRule(cmd::kPlaybackBar, [f] { return f->playbackBarVisible(); });
     c.setHandler(cmd::kAbout, [this] { showAbout(); });
     c.setHandler(cmd::kExit, [f] { f->close(); });
+    c.setHandler(cmd::kOptions, [this] { openOptions(); });
 }
 
 void COrvexApp::showAbout()
@@ -170,6 +172,8 @@ void COrvexApp::showAbout()
 
 void COrvexApp::openOptions()
 {
+    COptions sheet(*m_station, systemSerialPorts, m_frame);
+    sheet.exec();
 }
 
 // ------------------------------------------------------------------ subsystem start points

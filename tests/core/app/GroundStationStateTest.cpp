@@ -1,0 +1,353 @@
+// The shared ground-station state: start-up settings, window placement, the telemetry
+// notification, acknowledgements and the $SATEL question, the parse guard against re-entry from a
+// message box, the heartbeat on the open links and the replay slider formulas.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "TempDir.h"
+#include "app/GroundStation.h"
+
+using namespace orvex;
+using ::testing::ElementsAre;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes ascii(const char* s)
+{
+    return Bytes(s, s + std::strlen(s));
+}
+
+void putF32(Bytes& b, std::size_t at, float v)
+{
+    std::uint32_t u;
+    std::memcpy(&u, &v, 4);
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = static_cast<std::uint8_t>(u >> (8 * i));
+}
+
+// A "$STP" frame laid out by hand: latitude f32 at 4, longitude f32 at 8, heading f32 at 20,
+// storedWaypointCount at 31, altitude i16 at 48, receiverOn at 53, targetWaypoint at 74, sum at 98.
+Bytes stpFrame(float lat, float lon, std::int16_t altitudeDm, float headingRad, std::uint8_t receiverOn,
+               std::uint8_t stored, std::uint8_t target)
+{
+    Bytes f(99, 0);
+    f[0] = '$', f[1] = 'S', f[2] = 'T', f[3] = 'P';
+    putF32(f, 4, lat);
+    putF32(f, 8, lon);
+    putF32(f, 20, headingRad);
+    f[31] = stored;
+    f[48] = static_cast<std::uint8_t>(altitudeDm & 0xFF);
+    f[49] = static_cast<std::uint8_t>((altitudeDm >> 8) & 0xFF);
+    f[53] = receiverOn;
+    f[74] = target;
+    unsigned sum = 0;
+    for (int i = 0; i < 98; ++i)
+        sum += f[i];
+    f[98] = static_cast<std::uint8_t>(sum);
+    return f;
+}
+
+struct SFakeUi : IGroundStationUi {
+    std::vector<std::string> messages;
+    std::vector<std::string> questions;
+    bool answer = false;
+    std::vector<SAircraftMarker> markers;
+    std::vector<Bytes> records;
+    std::vector<std::pair<std::string, std::vector<std::string>>> scripts;
+    std::function<void()> duringBox; // runs while a box is "open"
+    int openBoxes = 0;
+    int maxOpenBoxes = 0;
+
+    void box()
+    {
+        ++openBoxes;
+        maxOpenBoxes = std::max(maxOpenBoxes, openBoxes);
+        if (duringBox) {
+            auto fn = duringBox;
+            duringBox = nullptr; // once
+            fn();
+        }
+        --openBoxes;
+    }
+    void showMessage(const std::string& text) override
+    {
+        messages.push_back(text);
+        box();
+    }
+    bool askYesNo(const std::string& text, const std::string&, bool) override
+    {
+        questions.push_back(text);
+        box();
+        return answer;
+    }
+    void telemetryNotify(std::span<const std::uint8_t> record, const SAircraftMarker& marker) override
+    {
+        records.emplace_back(record.begin(), record.end());
+        markers.push_back(marker);
+    }
+    void callMapScript(const std::string& fn, const std::vector<std::string>& args) override
+    {
+        scripts.emplace_back(fn, args);
+    }
+};
+
+struct SRecorder : IByteOutput {
+    std::vector<Bytes> sent;
+    void send(std::span<const uint8_t> bytes) override { sent.emplace_back(bytes.begin(), bytes.end()); }
+};
+
+class GroundStationState : public ::testing::Test {
+protected:
+    GroundStationState() : station(CAppPaths(dir.path(), dir.path()))
+    {
+        station.setUi(&ui);
+        station.attachSerialOutput(&serial);
+        station.attachWifiOutput(&wifi);
+    }
+    CTempDir dir;
+    CGroundStation station;
+    SFakeUi ui;
+    SRecorder serial;
+    SRecorder wifi;
+};
+
+} // namespace
+
+TEST_F(GroundStationState, StartupSettingsTakeDefaultsWithoutKorvaIniAndReadStoredValues)
+{
+    station.loadStartupSettings();
+    EXPECT_EQ(station.fenPin(), 1);
+    EXPECT_FLOAT_EQ(station.altitudeGps(), 100.0f);
+    EXPECT_TRUE(station.namedPositions().empty());
+
+    CTempDir::write(dir.file("Korva.ini"), "[WayPoint]\r\nFenPin=3\r\nAltitudeGPS=-25\r\n"
+                                           "[Options]\r\nAddressName=A,1,2,3~`~B,4,5,6~`~\r\n");
+    station.loadStartupSettings();
+    EXPECT_EQ(station.fenPin(), 3);
+    EXPECT_FLOAT_EQ(station.altitudeGps(), -25.0f);
+    ASSERT_EQ(station.namedPositions().size(), 2u);
+    EXPECT_EQ(station.namedPositions()[0].name, "A");
+    EXPECT_EQ(station.namedPositions()[1].entry, "B,4,5,6");
+}
+
+TEST(GroundStationPlacement, MissingMaximisedAndRectanglePositions)
+{
+    EXPECT_EQ(CGroundStation::placementFromPosition(std::nullopt).kind, EWindowPlacement::Normal);
+    // A value of the wrong length counts as missing.
+    EXPECT_EQ(CGroundStation::placementFromPosition(Bytes(12, 0xFF)).kind, EWindowPlacement::Normal);
+
+    EXPECT_EQ(CGroundStation::placementFromPosition(Bytes(16, 0xFF)).kind, EWindowPlacement::Maximised);
+
+    // left 10, top 20, right 810, bottom -1 (0xFFFFFFFF): not all four are -1.
+    const Bytes rect{10, 0, 0, 0, 20, 0, 0, 0, 0x2A, 3, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
+    const SWindowPlacement p = CGroundStation::placementFromPosition(rect);
+    EXPECT_EQ(p.kind, EWindowPlacement::Rectangle);
+    EXPECT_EQ(p.left, 10);
+    EXPECT_EQ(p.top, 20);
+    EXPECT_EQ(p.right, 810);
+    EXPECT_EQ(p.bottom, -1);
+
+    EXPECT_EQ(CGroundStation::maximisedPositionMarker(), Bytes(16, 0xFF));
+}
+
+TEST_F(GroundStationState, TelemetryNotificationKeepsReceiverAndCountAndMovesTheMarker)
+{
+    station.loadStartupSettings(); // AltitudeGPS 100
+    station.setSerialOpen(true);
+    // altitude -15 dm: -15 / 10 truncates to -1, plus 100 -> 99. Heading pi/2 rad -> 90 degrees.
+    station.receiveSerialBytes(stpFrame(22.5f, 113.25f, -15, 1.5707963f, 1, 7, 4));
+    station.receiveSerialBytes(ascii("$")); // nothing more needed: $STP acts when complete
+    ASSERT_EQ(ui.markers.size(), 1u);
+    const SAircraftMarker& m = ui.markers[0];
+    EXPECT_FLOAT_EQ(static_cast<float>(m.latitude), 22.5f);
+    EXPECT_FLOAT_EQ(static_cast<float>(m.longitude), 113.25f);
+    EXPECT_EQ(m.altitudeM, 99);
+    EXPECT_EQ(m.targetWaypoint, 4);
+    EXPECT_NEAR(m.headingDeg, 90.0, 1e-4);
+    EXPECT_EQ(station.receiverOn(), 1);
+    EXPECT_EQ(station.storedWaypointCount(), 7);
+    EXPECT_EQ(ui.records[0].size(), 99u);
+    EXPECT_FLOAT_EQ(station.currentRecord().latitude(), 22.5f);
+}
+
+TEST_F(GroundStationState, OutOfRangeRecordReachesNoWindowAndKeepsTheCurrentRecord)
+{
+    EXPECT_FLOAT_EQ(station.currentRecord().latitude(), 90.0f);
+    int stored = 0;
+    station.setStoreHook([&](const CTelemetryRecord&, EDownlinkLink) {
+        ++stored;
+        return true;
+    });
+    station.receiveSerialBytes(stpFrame(91.0f, 10.0f, 0, 0, 1, 3, 0));
+    station.receiveSerialBytes(ascii("$"));
+    EXPECT_EQ(stored, 1);
+    EXPECT_TRUE(ui.markers.empty());
+    EXPECT_EQ(station.receiverOn(), 0);
+    EXPECT_FLOAT_EQ(station.currentRecord().latitude(), 90.0f);
+}
+
+TEST_F(GroundStationState, AcknowledgementTextsDependOnTheLink)
+{
+    // A six-byte acknowledgement on the serial link acts when the next byte arrives.
+    station.receiveSerialBytes(ascii("$DOCAP$T2POK$"));
+    EXPECT_THAT(ui.messages, ElementsAre(" Neutral Position captured successfully", "AP parameter updateed successfully!!!"));
+
+    ui.messages.clear();
+    station.setWifiActive(true);
+    station.receiveWifiBytes(ascii("$DOCAP"));
+    EXPECT_THAT(ui.messages, ElementsAre(" 中位捕获成功"));
+}
+
+TEST_F(GroundStationState, SatelYesSendsSahrsFiveTimesOnTheSerialLinkOnly)
+{
+    station.setSerialOpen(true);
+    station.setWifiActive(true);
+    ui.answer = true;
+    station.receiveSerialBytes(ascii("$SATEL$"));
+    ASSERT_EQ(ui.questions.size(), 1u);
+    EXPECT_EQ(ui.questions[0], "当前GPS已有效定位，可以进行姿态对准了，启动请按YES，稍后请按NO");
+    ASSERT_EQ(serial.sent.size(), 5u);
+    for (const Bytes& b : serial.sent)
+        EXPECT_EQ(b, ascii("$SAHRS"));
+    EXPECT_TRUE(wifi.sent.empty());
+
+    ui.answer = false;
+    serial.sent.clear();
+    station.receiveSerialBytes(ascii("SATEL$"));
+    EXPECT_EQ(ui.questions.size(), 2u);
+    EXPECT_TRUE(serial.sent.empty());
+}
+
+TEST_F(GroundStationState, PhotoMarkCallsSetPicWithTheTwoFloatsAndZero)
+{
+    // "$PAED": head 0-4, bytes 5-6 not read, f32 at 7 and 11, sum at 15.
+    Bytes f(16, 0);
+    std::memcpy(f.data(), "$PAED", 5);
+    putF32(f, 7, 22.5f);
+    putF32(f, 11, 113.0f);
+    unsigned sum = 0;
+    for (int i = 0; i < 15; ++i)
+        sum += f[i];
+    f[15] = static_cast<std::uint8_t>(sum);
+    station.receiveSerialBytes(f);
+    ASSERT_EQ(ui.scripts.size(), 1u);
+    EXPECT_EQ(ui.scripts[0].first, "setPic");
+    EXPECT_THAT(ui.scripts[0].second, ElementsAre("22.500000", "113.000000", "0"));
+}
+
+TEST_F(GroundStationState, BytesArrivingWhileABoxIsOpenWaitAndAreParsedAfterItCloses)
+{
+    station.setSerialOpen(true);
+    // While the first box is open the transport delivers a second acknowledgement and a record.
+    const Bytes record = stpFrame(10.0f, 20.0f, 100, 0, 0, 0, 0);
+    ui.duringBox = [&] {
+        station.receiveSerialBytes(ascii("$DOCUT"));
+        station.receiveSerialBytes(record);
+        // Nothing of it is parsed yet: the parser is busy with the first box.
+        EXPECT_EQ(ui.messages.size(), 1u);
+        EXPECT_TRUE(ui.markers.empty());
+        EXPECT_GT(station.pendingByteCount(), 0u);
+    };
+    station.receiveSerialBytes(ascii("$DOCS1$"));
+    EXPECT_EQ(ui.maxOpenBoxes, 1); // never a box inside a box
+    EXPECT_THAT(ui.messages,
+                ElementsAre("GIMBALPAN Start Point captured successfully", "GIMBALTilt Start captured successfully"));
+    ASSERT_EQ(ui.markers.size(), 1u);
+    EXPECT_FLOAT_EQ(static_cast<float>(ui.markers[0].latitude), 10.0f);
+    EXPECT_EQ(station.pendingByteCount(), 0u);
+    EXPECT_FALSE(station.parsing());
+}
+
+TEST_F(GroundStationState, WifiBytesReceivedDuringASerialBoxAreParsedAfterwards)
+{
+    station.setWifiActive(true);
+    ui.duringBox = [&] { station.receiveWifiBytes(ascii("$DOCAP")); };
+    station.receiveSerialBytes(ascii("$DOCS2$"));
+    EXPECT_THAT(ui.messages, ElementsAre("GIMBALPAN End Point captured successfully", " 中位捕获成功"));
+    EXPECT_EQ(ui.maxOpenBoxes, 1);
+}
+
+TEST_F(GroundStationState, HeartbeatGoesToEveryOpenLinkAndFollowsReceiverOn)
+{
+    station.heartbeatTick();
+    EXPECT_TRUE(serial.sent.empty());
+    EXPECT_TRUE(wifi.sent.empty());
+
+    station.setSerialOpen(true);
+    station.heartbeatTick();
+    ASSERT_EQ(serial.sent.size(), 1u);
+    EXPECT_EQ(serial.sent[0], Bytes(30, 0)); // receiverOn 0: thirty zero bytes
+    EXPECT_TRUE(wifi.sent.empty());
+
+    station.setWifiActive(true);
+    station.receiveSerialBytes(stpFrame(1.0f, 2.0f, 0, 0, 1, 0, 0));
+    station.receiveSerialBytes(ascii("$"));
+    serial.sent.clear();
+    station.heartbeatTick();
+    const Bytes expected{'$', 'I', 'W', 'F', 'I', 0x05, 0xDC, 0x05, 0xDC, 0x05, 0xDC, 0x06, 0x0E, 0x05, 0xDC,
+                         0x05, 0xDC, 0x05, 0xDC, 0x06, 0x0E, 0, 0, 0, 0, 0, 0, 0, 0x6E, '*'};
+    ASSERT_EQ(serial.sent.size(), 1u);
+    ASSERT_EQ(wifi.sent.size(), 1u);
+    EXPECT_EQ(serial.sent[0], expected);
+    EXPECT_EQ(wifi.sent[0], expected);
+}
+
+TEST_F(GroundStationState, TickHooksRunOnTheirTicks)
+{
+    int voice = 0, flush = 0, upload = 0;
+    station.voiceTick(); // no hook: nothing happens
+    station.setVoiceTickHook([&] { ++voice; });
+    station.setFlushTickHook([&] { ++flush; });
+    station.setUploadTickHook([&] { ++upload; });
+    station.voiceTick();
+    station.flushTick();
+    station.flushTick();
+    station.uploadTick();
+    EXPECT_EQ(voice, 1);
+    EXPECT_EQ(flush, 2);
+    EXPECT_EQ(upload, 1);
+}
+
+TEST_F(GroundStationState, FurtherSinksSeeEveryEventAfterTheStation)
+{
+    struct SSink : IDownlinkSink {
+        std::vector<std::string> acks;
+        int records = 0;
+        void onAcknowledgement(const SAcknowledgement& a) override { acks.emplace_back(a.keyword); }
+        void onTelemetryRecord(const CTelemetryRecord&, EDownlinkLink) override { ++records; }
+    } sink;
+    station.addDownlinkSink(&sink);
+    station.receiveSerialBytes(ascii("$DOYMM$"));
+    station.receiveSerialBytes(stpFrame(1.0f, 2.0f, 0, 0, 0, 0, 0));
+    station.receiveSerialBytes(ascii("$"));
+    EXPECT_THAT(sink.acks, ElementsAre("$DOYMM"));
+    EXPECT_EQ(sink.records, 1);
+    station.removeDownlinkSink(&sink);
+    station.receiveSerialBytes(ascii("DOYMA$"));
+    EXPECT_EQ(sink.acks.size(), 1u);
+    EXPECT_EQ(ui.messages.size(), 2u);
+}
+
+TEST(GroundStationReplay, SpeedSliderFormula)
+{
+    EXPECT_EQ(CGroundStation::replayIntervalForSpeed(0), 2560);
+    EXPECT_EQ(CGroundStation::replayIntervalForSpeed(16), 10);
+    EXPECT_EQ(CGroundStation::replayIntervalForSpeed(17), 7); // 10 / sqrt(2) = 7.07
+    EXPECT_EQ(CGroundStation::replayIntervalForSpeed(15), 14); // 10 * sqrt(2) = 14.14
+    EXPECT_EQ(CGroundStation::replayIntervalForSpeed(32), 0);  // 10 / 256 = 0.039
+}
+
+TEST(GroundStationReplay, ProgressSliderSeeksWithIntegerArithmetic)
+{
+    EXPECT_EQ(CGroundStation::replayIndexForProgress(1000, 0), 0);
+    EXPECT_EQ(CGroundStation::replayIndexForProgress(1000, 16384), 500);
+    EXPECT_EQ(CGroundStation::replayIndexForProgress(1000, 32767), 999);
+    // Large stores do not overflow the product.
+    EXPECT_EQ(CGroundStation::replayIndexForProgress(2'000'000'000LL, 32767), 1'999'938'964LL);
+}
