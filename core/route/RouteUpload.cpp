@@ -13,8 +13,8 @@ CRouteUpload::CRouteUpload(CSkyWay& route, FrameSender send, PointColour colour)
 
 std::vector<uint8_t> CRouteUpload::waypointFrame(const CWayPoint& w, size_t index)
 {
-    return uplink::waypoint(static_cast<uint8_t>(index + 1), static_cast<float>(w.latitude),
-                            static_cast<float>(w.longitude), w.altitude, w.circleTime, w.circleFlag,
+    return uplink::waypoint(static_cast<uint8_t>(index + 1), narrowToFloat(w.latitude),
+                            narrowToFloat(w.longitude), w.altitude, w.circleTime, w.circleFlag,
                             static_cast<uint8_t>(w.photoMode));
 }
 

@@ -104,8 +104,8 @@ double CSkyWay::lengthKm() const
 {
     double total = 0;
     for (size_t i = 1; i < m_points.size(); ++i)
-        total += routeDistanceKm(static_cast<float>(m_points[i - 1].latitude), static_cast<float>(m_points[i - 1].longitude),
-                                 static_cast<float>(m_points[i].latitude), static_cast<float>(m_points[i].longitude));
+        total += routeDistanceKm(narrowToFloat(m_points[i - 1].latitude), narrowToFloat(m_points[i - 1].longitude),
+                                 narrowToFloat(m_points[i].latitude), narrowToFloat(m_points[i].longitude));
     return total;
 }
 

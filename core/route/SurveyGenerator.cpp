@@ -92,7 +92,7 @@ CSurveyPattern generateSurveyPattern(const CSurveyInput& in, const CWayPointDefa
     CSurveyPattern out;
     const auto corner = [&](ESurveyCorner c) {
         const CWayPoint& w = in.corners[static_cast<size_t>(c)].point;
-        return SPoint{static_cast<float>(w.latitude), static_cast<float>(w.longitude)};
+        return SPoint{narrowToFloat(w.latitude), narrowToFloat(w.longitude)};
     };
     const SPoint p1 = corner(kSurveyLongSide1);
     const SPoint p2 = corner(kSurveyLongSide2);

@@ -5,12 +5,25 @@
 // Waypoint numbers shown to the operator and sent to the aircraft count from 1; indexes passed to
 // the map page count from 0.
 
+#include <cfloat>
+#include <cmath>
 #include <cstdint>
 #include <string>
 
 namespace orvex {
 
 class CSettings;
+
+// A coordinate rounded to single precision; values beyond the float range become infinities
+// (a plain conversion of such a value would be undefined).
+inline float narrowToFloat(double v)
+{
+    if (v > FLT_MAX)
+        return INFINITY;
+    if (v < -FLT_MAX)
+        return -INFINITY;
+    return static_cast<float>(v);
+}
 
 // Photo modes (camera action at a waypoint).
 enum EPhotoMode : int32_t {

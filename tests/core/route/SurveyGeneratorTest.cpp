@@ -102,6 +102,11 @@ TEST(SurveyValidation, CornersWithoutADirectionAreRefusedWithoutTouchingTheRoute
     r = runSurveyGenerator(route, allFour(route), CWayPointDefaults{}, 100);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.message, kSurveyBadCoordinatesText);
+    route = rectangle(0.0022);
+    route[0].longitude = 1e300; // beyond single precision
+    r = runSurveyGenerator(route, allFour(route), CWayPointDefaults{}, 100);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.message, kSurveyBadCoordinatesText);
 }
 
 TEST(SurveyCorners, LongSideButtonFillsTheNextThreeRows)
