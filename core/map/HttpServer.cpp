@@ -516,8 +516,12 @@ bool CHttpServer::receiveRequest(int fd, std::string& received)
         int ready = waitFor(fd, POLLIN, m_wakeRead, remainingMs(deadline));
         if (ready < 0)
             return false;
-        if (ready == 0)
+        if (ready == 0) {
+            // A header block that has ended is served even if its body never came in full.
+            if (findHeaderEnd(received).first != std::string_view::npos)
+                return true;
             throw MySocketException(MySocketException::kReceiveTimeout);
+        }
         ssize_t n = ::recv(fd, buf, kHttpRequestLimitBytes - received.size(), MSG_DONTWAIT);
         if (n == 0)
             return !received.empty();
@@ -641,7 +645,7 @@ void CHttpServer::serveConnection(int fd)
                                                      httpRedirectLocation(request, m_defaultPage));
             sendAll(fd, header.data(), header.size());
         } else {
-            std::string local = m_documentRoot + "/" + *relative;
+            std::string local = m_rootReal + "/" + *relative;
             char* resolved = ::realpath(local.c_str(), nullptr);
             std::string real = resolved ? std::string(resolved) : std::string();
             std::free(resolved);

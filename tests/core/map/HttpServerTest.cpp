@@ -371,6 +371,25 @@ TEST_F(HttpServerTest, CgiGetsLengthQueryBodyAndItsOwnDirectory)
               "\nlen=\nquery=\nmethod=GET\ndir=" + root.string() + "\nbody=");
 }
 
+TEST_F(HttpServerTest, BodyShorterThanAnnouncedIsServedAfterTheWait)
+{
+    auto t0 = Clock::now();
+    Response r = roundTrip(port, "POST /hello.cgi HTTP/1.1\r\nContent-Length: 50\r\n\r\nabc", 15000);
+    EXPECT_EQ(r.status, 200);
+    EXPECT_NE(r.body.find("len=50\n"), std::string::npos);
+    EXPECT_NE(r.body.find("body=abc"), std::string::npos);
+    EXPECT_GT(std::chrono::duration<double>(Clock::now() - t0).count(), 9.0);
+}
+
+TEST_F(HttpServerTest, MissingDocumentRootServesNothing)
+{
+    CHttpServer noRoot((base / "no-such-folder").string());
+    noRoot.start(0);
+    expectNotFound(get(noRoot.port(), "/etc/ld.so.conf"), "missing root");
+    expectNotFound(get(noRoot.port(), "/secret.txt"), "missing root");
+    noRoot.stop();
+}
+
 TEST_F(HttpServerTest, CgiOutputIsCutAfterFiveThousandBytes)
 {
     Response r = get(port, "/flood.cgi");
