@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "protocol/ByteFields.h"
 #include "util/Format.h"
@@ -31,7 +32,14 @@ private:
 
 } // namespace
 
-CGroundStation::CGroundStation(const CAppPaths& paths) : m_paths(paths), m_settings(paths.settingsPath()) {}
+CGroundStation::CGroundStation(const CAppPaths& paths)
+    : m_paths(paths), m_settings(paths.settingsPath()), m_photoDataFile(paths.photoDataPath()),
+      m_parameterSetFile(paths.parameterSetPath())
+{
+    m_linkHooks.station = this;
+    m_linkState.setHooks(&m_linkHooks);
+    m_linkState.setLogDirectory(paths.flightLogDir());
+}
 
 CGroundStation::~CGroundStation() = default;
 
@@ -153,6 +161,7 @@ bool CGroundStation::recordUpdate(const CTelemetryRecord& record)
 
 void CGroundStation::onTelemetryRecord(const CTelemetryRecord& record, EDownlinkLink link)
 {
+    storeTelemetryRecord(record);
     const bool update = !m_storeHook || m_storeHook(record, link);
     forEachSink([&](IDownlinkSink& s) { s.onTelemetryRecord(record, link); });
     if (update)
@@ -221,11 +230,18 @@ void CGroundStation::onWaypointEcho(const SWaypointEcho& echo, EDownlinkLink lin
 
 void CGroundStation::onParameterSnapshot(const SParameterSnapshot& snapshot)
 {
+    // The success message only after the file was written; a failure says what went wrong.
+    const CParameterSetFile::SResult written = m_parameterSetFile.write(snapshot);
+    if (m_ui && !written.message.empty())
+        m_ui->showMessage(written.message);
     forEachSink([&](IDownlinkSink& s) { s.onParameterSnapshot(snapshot); });
 }
 
 void CGroundStation::onPhotoReport(const SPhotoReport& report)
 {
+    const CPhotoDataFile::SResult written = m_photoDataFile.write(report);
+    if (m_ui && !written.message.empty())
+        m_ui->showMessage(written.message); // told once, not for every picture
     forEachSink([&](IDownlinkSink& s) { s.onPhotoReport(report); });
 }
 
@@ -283,6 +299,7 @@ void CGroundStation::voiceTick()
 
 void CGroundStation::flushTick()
 {
+    m_linkState.flush(); // timer 4: the new records of a live link to the flight log
     if (m_flushTick)
         m_flushTick();
 }
@@ -296,6 +313,143 @@ void CGroundStation::uploadTick()
 void CGroundStation::heartbeatTick()
 {
     m_uplink.sendOnBothLinks(uplink::heartbeat(static_cast<std::uint8_t>(m_receiverOn)));
+}
+
+// ------------------------------------------------------------------ links, record store, flight log
+
+void CGroundStation::SLinkHooks::closeSerialPort()
+{
+    if (outer)
+        outer->closeSerialPort();
+}
+
+void CGroundStation::SLinkHooks::clearAircraftTrack()
+{
+    if (station && station->m_ui)
+        station->m_ui->callMapScript("clearlineStringplane", {});
+    if (outer)
+        outer->clearAircraftTrack();
+}
+
+void CGroundStation::SLinkHooks::stopReplayTimer()
+{
+    if (outer)
+        outer->stopReplayTimer();
+}
+
+void CGroundStation::SLinkHooks::hideFlightDataBar()
+{
+    if (outer)
+        outer->hideFlightDataBar();
+}
+
+void CGroundStation::syncLinkFlags()
+{
+    m_uplink.setSerialOpen(m_linkState.serialOpen());
+    m_uplink.setWifiActive(m_linkState.wifiActive());
+}
+
+bool CGroundStation::openSerialLink(const std::function<bool()>& openPort)
+{
+    const bool opened = m_linkState.openSerial([&] {
+        syncLinkFlags(); // the previous link is closed by now
+        return openPort && openPort();
+    });
+    if (opened)
+        m_serialParser.reset();
+    syncLinkFlags();
+    return opened;
+}
+
+void CGroundStation::activateWifiLink()
+{
+    m_linkState.activateWifi();
+    syncLinkFlags();
+}
+
+void CGroundStation::closeLink()
+{
+    m_linkState.closeLink();
+    syncLinkFlags();
+}
+
+void CGroundStation::closeLinkOrReplay()
+{
+    m_linkState.closeLinkOrReplay();
+    syncLinkFlags();
+}
+
+void CGroundStation::shutdownLinks()
+{
+    m_linkState.shutdown();
+    syncLinkFlags();
+    m_photoDataFile.close();
+}
+
+void CGroundStation::storeTelemetryRecord(const CTelemetryRecord& record)
+{
+    const std::optional<std::size_t> index = m_linkState.storeRecord(record.bytes().data());
+    if (index)
+        showTrackAngle(*index);
+}
+
+void CGroundStation::showTrackAngle(std::size_t index)
+{
+    CRecordStore& store = m_linkState.store();
+    const std::uint8_t* older = store.record(trackAngleReferenceIndex(index));
+    const std::uint8_t* newer = store.record(index);
+    store.setTrackAngle(index, trackAngleDegrees(bytes::readF32(older + 4), bytes::readF32(older + 8),
+                                                 bytes::readF32(newer + 4), bytes::readF32(newer + 8)));
+}
+
+CReplay::SLoadResult CGroundStation::startReplay(const std::string& path)
+{
+    CReplay::SLoadResult result = m_linkState.startReplay(path);
+    syncLinkFlags();
+    if (!result.ok)
+        return result;
+    // The current record is cleared, then takes each leading empty record and the first one
+    // that is not empty, as they are skipped.
+    CTelemetryRecord::Bytes bytes{};
+    if (result.currentRecord)
+        std::memcpy(bytes.data(), m_linkState.store().record(*result.currentRecord), bytes.size());
+    m_current = CTelemetryRecord(bytes);
+    return result;
+}
+
+std::optional<int> CGroundStation::replayTick()
+{
+    const CReplay::STickResult tick = m_linkState.replay().tick();
+    if (tick.show) {
+        showTrackAngle(*tick.show);
+        CTelemetryRecord::Bytes bytes{};
+        std::memcpy(bytes.data(), m_linkState.store().record(*tick.show), bytes.size());
+        recordUpdate(CTelemetryRecord(bytes));
+    }
+    return tick.progress;
+}
+
+std::optional<int> CGroundStation::replaySeek(int sliderPosition)
+{
+    if (!m_linkState.replayLoaded())
+        return std::nullopt;
+    const CReplay::SSeekResult seek = m_linkState.replay().seek(sliderPosition);
+    if (m_ui)
+        m_ui->callMapScript("clearlineStringplane", {});
+    if (seek.currentRecord) {
+        CTelemetryRecord::Bytes bytes{};
+        std::memcpy(bytes.data(), m_linkState.store().record(*seek.currentRecord), bytes.size());
+        m_current = CTelemetryRecord(bytes);
+        // The marker after a seek: altitude = positionAux + AltitudeGPS, heading from the record.
+        if (m_ui) {
+            const double altitude = static_cast<double>(m_current.positionAux()) + static_cast<double>(m_altitudeGps);
+            m_ui->callMapScript("setplane", {strprintf("%f", static_cast<double>(m_current.latitude())),
+                                             strprintf("%f", static_cast<double>(m_current.longitude())),
+                                             strprintf("%f", altitude), strprintf("%d", int(m_current.targetWaypoint())),
+                                             strprintf("%f", markerFor(m_current).headingDeg)});
+        }
+    }
+    return seek.progress;
 }
 
 } // namespace orvex

@@ -40,6 +40,9 @@
 #include "app/AddressNames.h"
 #include "app/AppPaths.h"
 #include "app/Settings.h"
+#include "link/LinkState.h"
+#include "photo/ParameterSetFile.h"
+#include "photo/PhotoDataFile.h"
 #include "protocol/DownlinkSink.h"
 #include "protocol/SerialParser.h"
 #include "protocol/TelemetryRecord.h"
@@ -226,7 +229,37 @@ public:
     void onDropped(const SDrop& drop) override;
 
     // ================================================================ links, record store, flight log
-    // (links engineer: members for the link state, record store, replay and flight log go here)
+    // The link state (idle, serial link open, WiFi link active, replay loaded) with the record
+    // store, the flight log writer and the replay. Every step that releases the store first
+    // writes the records not yet in the flight log. Each step below also keeps the uplink
+    // router's link flags (serialOpen(), wifiActive()) equal to the link state.
+    CLinkState& linkState() { return m_linkState; }
+    const CLinkState& linkState() const { return m_linkState; }
+    // Work outside the core that the link steps ask for (close the serial port, stop the replay
+    // timer, hide the flight data bar); clearing the aircraft track is a map script call made here.
+    void setLinkHooks(ILinkHooks* hooks) { m_linkHooks.outer = hooks; }
+    // Command 73: openPort() opens and configures the port; false when it did not open.
+    bool openSerialLink(const std::function<bool()>& openPort);
+    // Command 32878.
+    void activateWifiLink();
+    // Command 32788 (a loaded replay stays).
+    void closeLink();
+    void closeLinkOrReplay();
+    // Command 74 once a file is chosen: the current record becomes the first record that is not
+    // empty. On failure the result carries the error text and the state is idle.
+    CReplay::SLoadResult startReplay(const std::string& path);
+    // The replay timer: shows the next record (track angle, record update); the progress value.
+    std::optional<int> replayTick();
+    // The progress slider: clears the aircraft track, makes the last good record before the new
+    // position current and moves the aircraft marker there; the progress value.
+    std::optional<int> replaySeek(int sliderPosition);
+    // Program end or a serial failure that ends it: the flight log is written, the link closed.
+    void shutdownLinks();
+    // A "$STP" on a live link: appended to the store with its track angle (onTelemetryRecord).
+    void storeTelemetryRecord(const CTelemetryRecord& record);
+    // "PhotoData.txt" ($QUZA) and "ParameterSet.txt" ($P2T); messages go to the operator.
+    CPhotoDataFile& photoDataFile() { return m_photoDataFile; }
+    CParameterSetFile& parameterSetFile() { return m_parameterSetFile; }
 
     // ================================================================ route and upload
     // (route engineer: the current route and the upload state machine go here)
@@ -284,6 +317,22 @@ private:
     TickHook m_voiceTick;
     TickHook m_flushTick;
     TickHook m_uploadTick;
+
+    // Links: the map part of the link hooks is done here, the rest by the windows.
+    struct SLinkHooks : ILinkHooks {
+        CGroundStation* station = nullptr;
+        ILinkHooks* outer = nullptr;
+        void closeSerialPort() override;
+        void clearAircraftTrack() override;
+        void stopReplayTimer() override;
+        void hideFlightDataBar() override;
+    };
+    void syncLinkFlags();
+    void showTrackAngle(std::size_t index);
+    SLinkHooks m_linkHooks;
+    CLinkState m_linkState;
+    CPhotoDataFile m_photoDataFile;
+    CParameterSetFile m_parameterSetFile;
 };
 
 } // namespace orvex

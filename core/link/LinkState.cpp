@@ -58,12 +58,14 @@ void CLinkState::closeLink()
         m_mode = ELinkMode::Idle; // no more datagrams are consumed from here on
         releaseLive();
         hooks.hideFlightDataBar();
+        hooks.clearAircraftTrack();
     } else if (m_mode == ELinkMode::Serial) {
         hooks.stopReplayTimer();
         hooks.closeSerialPort();
         m_mode = ELinkMode::Idle;
         releaseLive();
         hooks.hideFlightDataBar();
+        hooks.clearAircraftTrack();
     }
 }
 

@@ -33,26 +33,24 @@ bool writeAll(int fd, const std::string& text)
 
 } // namespace
 
-std::string parameterSetText(const std::uint8_t* frame)
+std::string parameterSetText(const std::array<std::uint8_t, 78>& values)
 {
     std::string text;
-    std::size_t at = 4;
+    std::size_t at = 0;
     for (int n : kLineLengths) {
         for (int i = 0; i < n; ++i) {
             if (i > 0)
                 text += ' ';
-            text += std::to_string(unsigned(frame[at++]));
+            text += std::to_string(unsigned(values[at++]));
         }
         text += '\n';
     }
     return text;
 }
 
-CParameterSetFile::SResult CParameterSetFile::write(const std::uint8_t* frame, std::size_t size)
+CParameterSetFile::SResult CParameterSetFile::write(const SParameterSnapshot& snapshot)
 {
     SResult result;
-    if (!frame || size < kP2tFrameSize)
-        return result;
     const std::string temp = m_path + ".tmp";
     auto fail = [&](int error) {
         result.message = strprintf("无法保存参数文件 %s：%s", m_path.c_str(), std::strerror(error));
@@ -61,7 +59,7 @@ CParameterSetFile::SResult CParameterSetFile::write(const std::uint8_t* frame, s
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         return fail(errno);
-    const bool ok = writeAll(fd, parameterSetText(frame)) && ::fsync(fd) == 0;
+    const bool ok = writeAll(fd, parameterSetText(snapshot.values)) && ::fsync(fd) == 0;
     const int writeError = errno;
     if (::close(fd) != 0 || !ok) {
         const int e = ok ? errno : writeError;

@@ -5,17 +5,11 @@
 // result carries the message) and the program goes on; the next report tries again, and after
 // a success a later failure is told again.
 
-#include <cstddef>
-#include <cstdint>
 #include <string>
 
+#include "protocol/DownlinkSink.h"
+
 namespace orvex {
-
-inline constexpr std::size_t kQuzaFrameSize = 35;
-
-// The line for one 35-byte `$QUZA` frame, "%3d %11.6f %10.6f %3d %.1f %.1f %4.1f %5.1f\n",
-// with the angle at bytes 27-30 converted from radians to degrees in single precision.
-std::string photoDataLine(const std::uint8_t* frame);
 
 class CPhotoDataFile {
 public:
@@ -29,8 +23,9 @@ public:
     CPhotoDataFile(const CPhotoDataFile&) = delete;
     CPhotoDataFile& operator=(const CPhotoDataFile&) = delete;
 
-    // Appends the line of one frame (size must be at least 35 bytes; shorter frames are refused).
-    SResult write(const std::uint8_t* frame, std::size_t size);
+    // Appends the line of one photo report ("%3d %11.6f %10.6f %3d %.1f %.1f %4.1f %5.1f\n").
+    SResult write(const SPhotoReport& report) { return appendLine(photoDataLine(report)); }
+    SResult appendLine(const std::string& line);
     void close();
     bool isOpen() const { return m_fd >= 0; }
     const std::string& path() const { return m_path; }

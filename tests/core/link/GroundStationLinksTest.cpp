@@ -1,0 +1,214 @@
+// The road of a telemetry record through the shared state: received bytes -> parser -> record
+// store with its track angle -> record update; timer 4 and the close steps write the flight log;
+// a replay feeds the same record update; the photo and parameter reports reach their files.
+#include "app/GroundStation.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace orvex;
+
+namespace {
+
+struct SFakeUi : IGroundStationUi {
+    std::vector<std::string> messages;
+    std::vector<std::pair<std::string, std::vector<std::string>>> scripts;
+    std::vector<std::uint16_t> shown; // controllerSerial of every record notified
+    void showMessage(const std::string& text) override { messages.push_back(text); }
+    bool askYesNo(const std::string&, const std::string&, bool) override { return false; }
+    void telemetryNotify(std::span<const std::uint8_t> record, const SAircraftMarker&) override
+    {
+        shown.push_back(std::uint16_t(record[42] | (record[43] << 8)));
+    }
+    void callMapScript(const std::string& fn, const std::vector<std::string>& args) override
+    {
+        scripts.emplace_back(fn, args);
+    }
+};
+
+struct SHooks : ILinkHooks {
+    int portCloses = 0;
+    void closeSerialPort() override { ++portCloses; }
+};
+
+// $STP from the layout: latitude 4, longitude 8, positionAux 12, tag 42-43, target waypoint 74,
+// sum at 98.
+std::array<std::uint8_t, 99> stp(float lat, float lon, std::uint16_t tag, float aux = 0, bool goodSum = true)
+{
+    std::array<std::uint8_t, 99> f{};
+    std::memcpy(f.data(), "$STP", 4);
+    std::memcpy(&f[4], &lat, 4);
+    std::memcpy(&f[8], &lon, 4);
+    std::memcpy(&f[12], &aux, 4);
+    f[42] = std::uint8_t(tag);
+    f[43] = std::uint8_t(tag >> 8);
+    f[74] = 3;
+    std::uint8_t sum = 0;
+    for (int i = 0; i < 98; ++i)
+        sum = std::uint8_t(sum + f[i]);
+    f[98] = goodSum ? sum : std::uint8_t(sum ^ 0xFF);
+    return f;
+}
+
+class StationLinks : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/orvex-station-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        home = pattern;
+        station = std::make_unique<CGroundStation>(CAppPaths(home.string(), home.string()));
+        station->setUi(&ui);
+        station->setLinkHooks(&hooks);
+    }
+    void TearDown() override
+    {
+        station.reset();
+        fs::remove_all(home);
+    }
+    std::size_t logRecords() const
+    {
+        std::size_t n = 0;
+        for (const auto& e : fs::directory_iterator(home / "Hj"))
+            n += std::size_t(e.file_size() / 99);
+        return n;
+    }
+
+    fs::path home;
+    SFakeUi ui;
+    SHooks hooks;
+    std::unique_ptr<CGroundStation> station;
+};
+
+} // namespace
+
+TEST_F(StationLinks, SerialRecordsAreStoredWithTrackAnglesAndWrittenOnClose)
+{
+    ASSERT_TRUE(station->openSerialLink([] { return true; }));
+    EXPECT_TRUE(station->serialOpen()) << "uplink flag follows the link state";
+    // Four records heading due east, one with a bad sum (dropped by the parser), one invalid
+    // latitude (stored but not shown).
+    std::vector<std::uint8_t> bytes;
+    auto add = [&](const std::array<std::uint8_t, 99>& f) { bytes.insert(bytes.end(), f.begin(), f.end()); };
+    add(stp(22.0f, 113.00f, 0));
+    add(stp(22.0f, 113.01f, 1));
+    add(stp(22.0f, 113.02f, 2, 0, false));
+    add(stp(95.0f, 113.03f, 3));
+    add(stp(22.0f, 113.04f, 4));
+    station->receiveSerialBytes(bytes);
+    const CRecordStore& store = station->linkState().store();
+    ASSERT_EQ(store.count(), 4u);
+    EXPECT_EQ(store.displayIndex(), 3u);
+    EXPECT_DOUBLE_EQ(store.trackAngle(0), -90.0) << "no movement";
+    EXPECT_NEAR(store.trackAngle(1), 90.0, 1e-3) << "due east";
+    EXPECT_EQ(ui.shown, (std::vector<std::uint16_t>{0, 1, 4}));
+
+    station->closeLink();
+    EXPECT_EQ(hooks.portCloses, 1);
+    EXPECT_FALSE(station->serialOpen());
+    EXPECT_EQ(logRecords(), 4u) << "written before the store was released";
+    ASSERT_FALSE(ui.scripts.empty());
+    EXPECT_EQ(ui.scripts.back().first, "clearlineStringplane");
+}
+
+TEST_F(StationLinks, WifiRecordsReachTheLogOnTimerFourAndOnShutdown)
+{
+    station->activateWifiLink();
+    EXPECT_TRUE(station->wifiActive());
+    auto a = stp(10, 20, 1), b = stp(10, 20, 2);
+    station->receiveWifiBytes(a);
+    station->flushTick();
+    EXPECT_EQ(logRecords(), 1u);
+    station->receiveWifiBytes(b);
+    station->shutdownLinks();
+    EXPECT_EQ(logRecords(), 2u);
+    EXPECT_FALSE(station->wifiActive());
+    station->receiveWifiBytes(a);
+    EXPECT_EQ(station->linkState().store().count(), 0u) << "inactive WiFi stores nothing";
+}
+
+TEST_F(StationLinks, ReplayFeedsTheRecordUpdateAndSeekMovesTheMarker)
+{
+    station->activateWifiLink();
+    for (std::uint16_t i = 0; i < 8; ++i) {
+        auto f = i < 2 ? stp(0, 0, i) : stp(30.0f + i, 120.0f, i, 7.5f);
+        station->receiveWifiBytes(f);
+    }
+    station->closeLink();
+    const fs::path log = *fs::directory_iterator(home / "Hj");
+    ui.shown.clear();
+
+    auto loaded = station->startReplay(log.string());
+    ASSERT_TRUE(loaded.ok);
+    EXPECT_EQ(loaded.startPosition, 2u);
+    EXPECT_FLOAT_EQ(station->currentRecord().latitude(), 32.0f) << "first record that is not empty";
+    EXPECT_FALSE(station->serialOpen());
+    EXPECT_FALSE(station->wifiActive());
+    EXPECT_EQ(station->replayTick(), std::optional<int>(3 * 32768 / 8));
+    EXPECT_EQ(ui.shown, std::vector<std::uint16_t>{3});
+
+    ui.scripts.clear();
+    const auto progress = station->replaySeek(24576); // k = 8 x 24576 / 32768 = 6
+    EXPECT_EQ(progress, std::optional<int>(24576));
+    ASSERT_EQ(ui.scripts.size(), 2u);
+    EXPECT_EQ(ui.scripts[0].first, "clearlineStringplane");
+    EXPECT_EQ(ui.scripts[1].first, "setplane");
+    // Record 5 becomes current: latitude 35, altitude positionAux 7.5 + AltitudeGPS 100.
+    EXPECT_EQ(ui.scripts[1].second,
+              (std::vector<std::string>{"35.000000", "120.000000", "107.500000", "3", "0.000000"}));
+    EXPECT_EQ(ui.shown.size(), 1u) << "a seek shows nothing";
+    EXPECT_EQ(station->replayTick(), std::optional<int>(7 * 32768 / 8));
+    EXPECT_EQ(ui.shown.back(), 7);
+
+    auto failed = station->startReplay((home / "none.hj").string());
+    EXPECT_FALSE(failed.ok);
+    EXPECT_EQ(station->replaySeek(100), std::nullopt);
+}
+
+TEST_F(StationLinks, ParameterAndPhotoReportsWriteTheirFiles)
+{
+    // $P2T from the layout: head, 78 values, sum at 82; then a byte to let the parser act.
+    std::array<std::uint8_t, 83> p2t{};
+    std::memcpy(p2t.data(), "$P2T", 4);
+    for (int i = 0; i < 78; ++i)
+        p2t[4 + i] = std::uint8_t(i);
+    std::uint8_t sum = 0;
+    for (int i = 0; i < 82; ++i)
+        sum = std::uint8_t(sum + p2t[i]);
+    p2t[82] = sum;
+    ASSERT_TRUE(station->openSerialLink([] { return true; }));
+    station->receiveSerialBytes(p2t);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0], "Parameter is successfuly Saved!");
+    EXPECT_TRUE(fs::exists(home / "ParameterSet.txt"));
+
+    // The same snapshot when the file cannot be replaced: a clear failure, no success message.
+    fs::remove(home / "ParameterSet.txt");
+    fs::create_directory(home / "ParameterSet.txt");
+    station->receiveSerialBytes(p2t);
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[1].find("successfuly"), std::string::npos);
+    EXPECT_NE(ui.messages[1].find("ParameterSet.txt"), std::string::npos);
+
+    // $QUZA: 35 bytes, no checksum.
+    std::array<std::uint8_t, 35> quza{};
+    std::memcpy(quza.data(), "$QUZA", 5);
+    quza[5] = 7;
+    const float lon = 113.5f, lat = 22.25f;
+    std::memcpy(&quza[7], &lon, 4);
+    std::memcpy(&quza[11], &lat, 4);
+    station->receiveSerialBytes(quza);
+    station->receiveSerialBytes(std::array<std::uint8_t, 1>{'$'});
+    station->shutdownLinks();
+    EXPECT_FALSE(station->photoDataFile().isOpen()) << "closed at program end";
+    std::ifstream in(home / "PhotoData.txt");
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "  7  113.500000  22.250000   0 0.0 0.0  0.0   0.0");
+}
