@@ -77,6 +77,13 @@ std::optional<long long> parseTypedInteger(std::string_view text)
     return negative ? -value : value;
 }
 
+std::optional<SFlyToPoint> pickedPoint(float latitude, float longitude, float altitude)
+{
+    if (latitude == 0 && longitude == 0)
+        return std::nullopt;
+    return SFlyToPoint{latitude, longitude, altitude};
+}
+
 EFlightCommandResult CFlightCommands::press(int controlId, std::string_view typed)
 {
     const SFlightCommandButton* button = flightCommandButton(controlId);

@@ -59,6 +59,10 @@ struct SFlyToPoint {
     float altitude = 0;
 };
 
+// The map keeps its click point as three numbers that start at 0; a point at latitude 0 and
+// longitude 0 is taken as "nothing picked yet" rather than sent to the aircraft.
+std::optional<SFlyToPoint> pickedPoint(float latitude, float longitude, float altitude);
+
 class IFlightCommandHost {
 public:
     virtual ~IFlightCommandHost() = default;

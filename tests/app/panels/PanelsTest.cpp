@@ -20,6 +20,7 @@
 
 #include "app/GroundStation.h"
 #include "app/MessageBox.h"
+#include "link/MyUDP.h"
 #include "panels/FlightControlPanel.h"
 #include "panels/FlightDataPage.h"
 #include "panels/InstrumentCtrl.h"
@@ -40,21 +41,6 @@ Record baseRecord()
     return r;
 }
 
-// The WiFi side of the link: every frame becomes one datagram to a receiving socket.
-class CUdpOutput : public IByteOutput {
-public:
-    explicit CUdpOutput(quint16 port) : m_port(port) {}
-    void send(std::span<const std::uint8_t> bytes) override
-    {
-        m_socket.writeDatagram(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()),
-                               QHostAddress::LocalHost, m_port);
-    }
-
-private:
-    QUdpSocket m_socket;
-    quint16 m_port;
-};
-
 class PanelButtons : public ::testing::Test {
 protected:
     void SetUp() override
@@ -63,7 +49,9 @@ protected:
         const std::string dir = m_home.path().toStdString() + "/";
         m_station = std::make_unique<CGroundStation>(CAppPaths(dir, dir));
         ASSERT_TRUE(m_receiver.bind(QHostAddress::LocalHost, 0));
-        m_output = std::make_unique<CUdpOutput>(m_receiver.localPort());
+        // The WiFi transport of the program, sending to our receiver as if it were the module.
+        m_output = std::make_unique<CMyUDP>();
+        ASSERT_TRUE(m_output->start(0, QHostAddress::LocalHost, m_receiver.localPort()));
         m_station->attachWifiOutput(m_output.get());
         m_station->setWifiActive(true);
         m_panel = std::make_unique<CFlightControlPanel>(*m_station);
@@ -72,6 +60,7 @@ protected:
     {
         setMessageBoxInterceptor({});
         m_station->attachWifiOutput(nullptr);
+        m_output->stop();
     }
 
     // Answers every box with `yes` and records what was asked.
@@ -105,7 +94,7 @@ protected:
     QTemporaryDir m_home;
     std::unique_ptr<CGroundStation> m_station;
     QUdpSocket m_receiver;
-    std::unique_ptr<CUdpOutput> m_output;
+    std::unique_ptr<CMyUDP> m_output;
     std::unique_ptr<CFlightControlPanel> m_panel;
     std::vector<SMessageBoxCall> m_boxes;
 };

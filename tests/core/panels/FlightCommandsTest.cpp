@@ -203,6 +203,14 @@ TEST(FlightCommandButtons, NoPickedPointSendsNothing)
     EXPECT_EQ(host.messages.size(), 2u);
 }
 
+TEST(FlightCommandButtons, TheMapsInitialZeroPointCountsAsNotPicked)
+{
+    EXPECT_FALSE(pickedPoint(0, 0, 120).has_value());
+    ASSERT_TRUE(pickedPoint(0, 113.5f, 0).has_value());
+    EXPECT_EQ(pickedPoint(22.25f, 0, 9)->latitude, 22.25f);
+    EXPECT_EQ(pickedPoint(22.25f, 0, 9)->altitude, 9.0f);
+}
+
 TEST(TypedIntegers, SignedDecimalOnly)
 {
     EXPECT_EQ(parseTypedInteger("0"), 0);

@@ -1,0 +1,111 @@
+// The panels in the main frame: records of the telemetry notification reach the flight control
+// panel and the selected bottom page only.
+#include <gtest/gtest.h>
+
+#include <QDockWidget>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTemporaryDir>
+
+#include "app/Commands.h"
+#include "app/GroundStation.h"
+#include "mainframe/MainFrame.h"
+#include "panels/FlightDataPage.h"
+#include "panels/OtherDataPage.h"
+#include "panels/PanelAttach.h"
+#include "panels/ValueBox.h"
+#include "protocol/TelemetryRecord.h"
+
+using namespace orvex;
+
+namespace {
+
+class PanelAttach : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_home.isValid());
+        const std::string dir = m_home.path().toStdString() + "/";
+        m_station = std::make_unique<CGroundStation>(CAppPaths(dir, dir));
+        m_commands = std::make_unique<CCommandTable>();
+        m_frame = std::make_unique<CMainFrame>(*m_station, *m_commands);
+        m_panels = attachPanels(*m_frame, *m_station);
+    }
+    void TearDown() override
+    {
+        m_frame.reset();
+        m_commands.reset();
+        m_station.reset();
+    }
+
+    static CTelemetryRecord record(std::uint8_t satellites, std::uint8_t current)
+    {
+        CTelemetryRecord r;
+        r.setLatitude(30.0f);
+        r.setLongitude(120.0f);
+        r.bytes()[24] = satellites;
+        r.bytes()[92] = current;
+        r.bytes()[75] = 2;
+        return r;
+    }
+
+    QTemporaryDir m_home;
+    std::unique_ptr<CGroundStation> m_station;
+    std::unique_ptr<CCommandTable> m_commands;
+    std::unique_ptr<CMainFrame> m_frame;
+    SPanelSet m_panels;
+};
+
+} // namespace
+
+TEST_F(PanelAttach, PanelsSitInTheirBars)
+{
+    EXPECT_EQ(m_frame->instrumentBar()->widget(), m_panels.control);
+    EXPECT_EQ(m_frame->flightDataPage(0), m_panels.flightData);
+    EXPECT_EQ(m_frame->flightDataPage(1), m_panels.otherData);
+    EXPECT_EQ(m_frame->flightDataTabs()->tabText(0), QStringLiteral("飞行数据"));
+    EXPECT_EQ(m_frame->flightDataTabs()->tabText(1), QStringLiteral("其他数据"));
+    EXPECT_EQ(m_frame->targetWaypointBox(), m_panels.control->targetWaypointBox());
+}
+
+TEST_F(PanelAttach, EveryRecordRefreshesTheControlPanelAndTheSelectedPageOnly)
+{
+    m_frame->flightDataTabs()->setCurrentIndex(0);
+    ASSERT_TRUE(m_station->recordUpdate(record(7, 3)));
+    EXPECT_EQ(m_panels.control->refreshCount(), 1);
+    EXPECT_EQ(m_panels.flightData->refreshCount(), 1);
+    EXPECT_EQ(m_panels.otherData->refreshCount(), 0);
+    EXPECT_EQ(m_panels.flightData->box(1042)->text(), QStringLiteral("7 "));
+    EXPECT_EQ(m_panels.control->statusLine()->text(), QStringLiteral("云台锁定半径：0 米"));
+
+    // Selecting the other page shows the current record at once, then follows the records.
+    m_frame->flightDataTabs()->setCurrentIndex(1);
+    EXPECT_EQ(m_panels.otherData->refreshCount(), 1);
+    EXPECT_EQ(m_panels.otherData->box(1056)->text(), QStringLiteral("3 A"));
+    ASSERT_TRUE(m_station->recordUpdate(record(8, 4)));
+    EXPECT_EQ(m_panels.control->refreshCount(), 2);
+    EXPECT_EQ(m_panels.flightData->refreshCount(), 1);
+    EXPECT_EQ(m_panels.otherData->refreshCount(), 2);
+    EXPECT_EQ(m_panels.otherData->box(1056)->text(), QStringLiteral("4 A"));
+    EXPECT_EQ(m_panels.flightData->box(1042)->text(), QStringLiteral("7 ")) << "hidden page kept its values";
+}
+
+TEST_F(PanelAttach, ARecordThatFailsValidationChangesNoPanel)
+{
+    ASSERT_TRUE(m_station->recordUpdate(record(7, 3)));
+    CTelemetryRecord bad = record(1, 1);
+    bad.setLatitude(91.0f);
+    EXPECT_FALSE(m_station->recordUpdate(bad));
+    EXPECT_EQ(m_panels.control->refreshCount(), 1);
+    EXPECT_EQ(m_panels.flightData->box(1042)->text(), QStringLiteral("7 "));
+}
+
+TEST_F(PanelAttach, SwitchingPagesBeforeAnyRecordShowsNothing)
+{
+    m_frame->flightDataTabs()->setCurrentIndex(1);
+    m_frame->flightDataTabs()->setCurrentIndex(0);
+    EXPECT_EQ(m_panels.otherData->refreshCount(), 0);
+    EXPECT_EQ(m_panels.flightData->refreshCount(), 0);
+    EXPECT_TRUE(m_panels.flightData->box(1042)->text().isEmpty());
+}
