@@ -15,10 +15,12 @@
 #include "app/KeyboardFilter.h"
 #include "app/MessageBox.h"
 #include "app/TerminationWatcher.h"
+#include "link/LinkController.h"
 #include "mainframe/AboutDlg.h"
 #include "mainframe/MainFrame.h"
 #include "mainframe/Splash.h"
 #include "options/Options.h"
+#include "panels/PanelAttach.h"
 
 namespace orvex {
 
@@ -189,6 +191,9 @@ void COrvexApp::attachSubsystems()
 {
     // Each subsystem builds its windows and sets its command handlers here, in this order:
     // map dialog, panels, links and flight log, route, configuration dialogs, photo file.
+    // Panels: the flight control panel (instrument bar), the two flight data pages, the refresh
+    // by the telemetry notification and the Alt key's target box.
+    attachPanels(*m_frame, *m_station);
 }
 
 void COrvexApp::startWifiTransport()
@@ -197,6 +202,14 @@ void COrvexApp::startWifiTransport()
     // Settings/WifiAddress or the --connect address, port endpoints().wifiRemotePort) starts its
     // receiving thread here; the WiFi link flag stays false. Its stop goes to
     // mainFrame()->setWifiStopHook().
+    // Links and flight log (commands 73, 32878, 32788, 74, the playback bar, the transports).
+    m_links = std::make_unique<CLinkController>(*m_station, *m_commands, *m_frame);
+    setReplayFileOpener([this](const std::string& path) { m_links->openReplayFile(QString::fromStdString(path)); });
+    // Program end: the flight log is written and "PhotoData.txt" closed.
+    addShutdownHook([this] { m_station->shutdownLinks(); });
+    if (m_links && !m_links->startWifiTransport())
+        std::fprintf(stderr, "orvex-gcs: UDP port %d is not available; running without the WiFi link\n",
+                     m_station->endpoints().udpLocalPort);
 }
 
 void COrvexApp::startVoice()

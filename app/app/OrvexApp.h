@@ -75,6 +75,8 @@ public:
 
     // ================================================================ subsystem objects
     // (engineers: objects owned by the application go here)
+    // Links and flight log: the serial and WiFi transports, link commands, replay timer.
+    std::unique_ptr<class CLinkController> m_links;
 
 private:
     void installCommandRules();

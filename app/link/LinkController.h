@@ -1,0 +1,71 @@
+#pragma once
+// CLinkController: the desktop side of the links and the flight log. It owns the two transports
+// (the serial port and CMyUDP) and the replay timer, runs the commands that open and close links
+// and load a replay (73 "打开串口(&R)", 32878 "打开Wifi(&W)", 32788 "关闭连接(&C)", 74
+// "轨迹回放(&T)"), drives the playback bar, and ends the program cleanly when the serial port
+// fails: the flight log is written first, then the stop message is shown.
+//
+// The decisions live in the core (CGroundStation and its CLinkState); this class only puts Qt
+// parts behind them. It is created by COrvexApp::attachSubsystems().
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <string>
+
+#include "link/LinkState.h"
+#include "link/MyUDP.h"
+#include "link/SerialTransport.h"
+
+namespace orvex {
+
+class CCommandTable;
+class CGroundStation;
+class CMainFrame;
+
+class CLinkController : public QObject, public ILinkHooks {
+    Q_OBJECT
+public:
+    CLinkController(CGroundStation& station, CCommandTable& commands, CMainFrame& frame, QObject* parent = nullptr);
+    ~CLinkController() override;
+
+    // Binds the WiFi socket (local port, module address and port from the endpoints and
+    // Settings/WifiAddress). The program runs on without WiFi when it cannot bind.
+    bool startWifiTransport();
+    void stopWifiTransport() { m_udp.stop(); }
+
+    // The commands.
+    void openSerial();
+    void activateWifi();
+    void closeLink();
+    void chooseReplayFile();
+    // Loads a flight log for replay (also --replay FILE). False when it could not be loaded.
+    bool openReplayFile(const QString& path);
+
+    CSerialTransport& serial() { return m_serial; }
+    CMyUDP& udp() { return m_udp; }
+    QTimer& replayTimer() { return m_replayTimer; }
+
+    // ILinkHooks
+    void closeSerialPort() override;
+    void stopReplayTimer() override;
+    void hideFlightDataBar() override;
+
+private:
+    void liveLayout();
+    void syncWifi();
+    void onReplayTick();
+    void onSerialFailure(const char* message);
+    QHostAddress wifiAddress() const;
+
+    CGroundStation& m_station;
+    CCommandTable& m_commands;
+    CMainFrame& m_frame;
+    CSerialTransport m_serial;
+    CMyUDP m_udp;
+    QTimer m_replayTimer;
+    bool m_ending = false;
+};
+
+} // namespace orvex
