@@ -1,0 +1,205 @@
+// The link commands as the operator runs them in the real main window: serial through a
+// pseudo-terminal pair, WiFi on 127.0.0.1, replay with the playback bar.
+#include "app/Commands.h"
+#include "app/GroundStation.h"
+#include "app/MessageBox.h"
+#include "link/LinkController.h"
+#include "mainframe/MainFrame.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QNetworkDatagram>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QToolBar>
+#include <QUdpSocket>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <pty.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace orvex;
+
+namespace {
+
+bool waitFor(const std::function<bool()>& done, int ms = 3000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+// $STP written from the layout: latitude 4, longitude 8, tag 42-43, sum 98.
+std::array<std::uint8_t, 99> stp(std::uint16_t tag)
+{
+    std::array<std::uint8_t, 99> f{};
+    std::memcpy(f.data(), "$STP", 4);
+    const float lat = 22.5f, lon = 113.25f + tag * 0.001f;
+    std::memcpy(&f[4], &lat, 4);
+    std::memcpy(&f[8], &lon, 4);
+    f[42] = std::uint8_t(tag);
+    f[43] = std::uint8_t(tag >> 8);
+    std::uint8_t sum = 0;
+    for (int i = 0; i < 98; ++i)
+        sum = std::uint8_t(sum + f[i]);
+    f[98] = sum;
+    return f;
+}
+
+class LinkCommands : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/orvex-linkcmd-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        home = pattern;
+        station = std::make_unique<CGroundStation>(CAppPaths(home.string(), home.string()));
+        commands = std::make_unique<CCommandTable>();
+        frame = std::make_unique<CMainFrame>(*station, *commands);
+        station->setUi(frame.get());
+        links = std::make_unique<CLinkController>(*station, *commands, *frame);
+        setMessageBoxInterceptor([this](const SMessageBoxCall& call) {
+            boxes.push_back(call.text.toStdString());
+            return false;
+        });
+    }
+    void TearDown() override
+    {
+        setMessageBoxInterceptor({});
+        links.reset();
+        frame.reset();
+        station.reset();
+        if (master >= 0)
+            ::close(master);
+        fs::remove_all(home);
+    }
+    std::size_t logRecords()
+    {
+        std::size_t n = 0;
+        if (fs::exists(home / "Hj"))
+            for (const auto& e : fs::directory_iterator(home / "Hj"))
+                n += std::size_t(e.file_size() / 99);
+        return n;
+    }
+
+    fs::path home;
+    int master = -1;
+    std::vector<std::string> boxes;
+    std::unique_ptr<CGroundStation> station;
+    std::unique_ptr<CCommandTable> commands;
+    std::unique_ptr<CMainFrame> frame;
+    std::unique_ptr<CLinkController> links;
+};
+
+} // namespace
+
+TEST_F(LinkCommands, SerialFailureWritesTheLogThenShowsTheStopMessage)
+{
+    int slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    station->endpoints().serialPortOverride = name;
+    ASSERT_TRUE(commands->execute(cmd::kOpenSerial));
+    ::close(slave);
+    ASSERT_TRUE(station->serialOpen()) << (boxes.empty() ? "" : boxes[0]);
+    EXPECT_FALSE(frame->playbackBarVisible());
+    QSignalSpy shown(frame.get(), &CMainFrame::telemetryUpdated);
+    for (std::uint16_t t = 0; t < 12; ++t) {
+        auto f = stp(t);
+        ASSERT_EQ(::write(master, f.data(), f.size()), 99);
+    }
+    ASSERT_TRUE(waitFor([&] { return station->linkState().store().count() == 12; }));
+    EXPECT_EQ(shown.count(), 12);
+    EXPECT_EQ(logRecords(), 0u) << "timer 4 has not run yet";
+
+    ::close(master);
+    master = -1;
+    ASSERT_TRUE(waitFor([&] { return !boxes.empty(); }));
+    EXPECT_EQ(boxes, std::vector<std::string>{"串口读操作失败！请重新运行程序！"});
+    EXPECT_EQ(logRecords(), 12u) << "every record is in the log before the program ends";
+    EXPECT_TRUE(frame->closed());
+    EXPECT_FALSE(station->serialOpen());
+}
+
+TEST_F(LinkCommands, OpenFailureIsReportedAndStaysIdle)
+{
+    station->endpoints().serialPortOverride = "/dev/orvex-no-such-port";
+    commands->execute(cmd::kOpenSerial);
+    EXPECT_EQ(boxes, std::vector<std::string>{"Failed to Open COM Port"});
+    EXPECT_EQ(station->linkState().mode(), ELinkMode::Idle);
+}
+
+TEST_F(LinkCommands, WifiLinkReceivesSendsAndWritesItsLogOnClose)
+{
+    QUdpSocket aircraft;
+    ASSERT_TRUE(aircraft.bind(QHostAddress::LocalHost, 0));
+    station->endpoints().udpLocalPort = 0; // any free port
+    station->endpoints().wifiAddressOverride = "127.0.0.1";
+    station->endpoints().wifiRemotePort = aircraft.localPort();
+    ASSERT_TRUE(links->startWifiTransport());
+    const quint16 port = links->udp().localPort();
+
+    auto early = stp(1);
+    aircraft.writeDatagram(reinterpret_cast<const char*>(early.data()), 99, QHostAddress::LocalHost, port);
+    waitFor([&] { return links->udp().droppedDatagrams() > 0; }, 1000);
+
+    ASSERT_TRUE(commands->execute(cmd::kOpenWifi));
+    EXPECT_TRUE(station->wifiActive());
+    auto a = stp(2), b = stp(3);
+    QByteArray two(reinterpret_cast<const char*>(a.data()), 99);
+    two.append(reinterpret_cast<const char*>(b.data()), 99);
+    aircraft.writeDatagram(two, QHostAddress::LocalHost, port);
+    ASSERT_TRUE(waitFor([&] { return station->linkState().store().count() == 2; }));
+    EXPECT_EQ(station->linkState().store().record(0)[42], 2) << "the early datagram never surfaces";
+
+    station->heartbeatTick();
+    ASSERT_TRUE(waitFor([&] { return aircraft.hasPendingDatagrams(); }));
+    EXPECT_EQ(aircraft.receiveDatagram().data().size(), 30);
+
+    ASSERT_TRUE(commands->execute(cmd::kCloseLink));
+    EXPECT_FALSE(station->wifiActive());
+    EXPECT_FALSE(links->udp().isActive());
+    EXPECT_EQ(logRecords(), 2u);
+}
+
+TEST_F(LinkCommands, ReplayDrivesThePlaybackBar)
+{
+    const fs::path log = home / "flight.hj";
+    {
+        std::ofstream out(log, std::ios::binary);
+        for (std::uint16_t t = 0; t < 10; ++t) {
+            auto f = stp(t);
+            out.write(reinterpret_cast<const char*>(f.data()), 99);
+        }
+    }
+    QSignalSpy shown(frame.get(), &CMainFrame::telemetryUpdated);
+    ASSERT_TRUE(links->openReplayFile(QString::fromStdString(log.string())));
+    EXPECT_TRUE(station->linkState().replayLoaded());
+    EXPECT_TRUE(frame->playbackBarVisible());
+    EXPECT_TRUE(frame->progressSlider()->isEnabled());
+    EXPECT_TRUE(frame->speedSlider()->isEnabled());
+    EXPECT_EQ(links->replayTimer().interval(), 100);
+
+    frame->speedSlider()->setSliderPosition(32);
+    frame->speedSlider()->triggerAction(QAbstractSlider::SliderMove);
+    EXPECT_EQ(links->replayTimer().interval(), 0) << "the running timer takes the new speed";
+    ASSERT_TRUE(waitFor([&] { return frame->progressSlider()->value() == 9 * 32768 / 10; }));
+    EXPECT_EQ(shown.count(), 9) << "records 1..9 shown, then ticks only refresh the progress";
+
+    frame->progressSlider()->setSliderPosition(16384);
+    frame->progressSlider()->triggerAction(QAbstractSlider::SliderMove);
+    EXPECT_EQ(station->linkState().store().displayIndex(), 5u);
+
+    EXPECT_FALSE(links->openReplayFile(QString::fromStdString((home / "none.hj").string())));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find("none.hj"), std::string::npos);
+    EXPECT_FALSE(links->replayTimer().isActive());
+}
