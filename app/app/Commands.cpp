@@ -118,6 +118,13 @@ bool CCommandTable::execute(int id)
 {
     if (!isEnabled(id))
         return false;
+    return invoke(id);
+}
+
+bool CCommandTable::invoke(int id)
+{
+    if (!hasHandler(id))
+        return false;
     // Copy: a handler may replace itself.
     const std::function<void()> handler = m_entries.value(id).handler;
     handler();

@@ -96,8 +96,12 @@ public:
     void setCheckedRule(int id, std::function<bool()> rule);
     bool hasHandler(int id) const;
 
-    // Runs the command's handler if the command is enabled; returns whether it ran.
+    // Runs the command's handler if the command is enabled (menus, toolbar, accelerators); returns
+    // whether it ran.
     bool execute(int id);
+    // Runs the handler whatever the enable rule says (the program sending itself the command: the
+    // close sequence, the Tab and C keys); returns whether a handler ran.
+    bool invoke(int id);
     bool isEnabled(int id) const;
     bool isChecked(int id) const;
 

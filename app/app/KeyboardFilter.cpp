@@ -80,11 +80,11 @@ bool CKeyboardFilter::eventFilter(QObject* watched, QEvent* event)
                            key->key() == Qt::Key_Super_R || key->key() == Qt::Key_Meta;
     if (!superHeld && !m_station.textEntryInProgress()) {
         if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
-            m_commands.execute(cmd::kFlightDataBar);
+            m_commands.invoke(cmd::kFlightDataBar);
             return true;
         }
         if (key->key() == Qt::Key_C) {
-            m_commands.execute(cmd::kLocateAircraft);
+            m_commands.invoke(cmd::kLocateAircraft);
             return true;
         }
     }

@@ -438,7 +438,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         if (!orvex::askYesNo(this, QString::fromUtf8(kUnsavedRouteQuestion), QString::fromUtf8(kUnsavedRouteCaption),
                              false)) {
             event->ignore();
-            m_commands.execute(cmd::kEditRoute);
+            m_commands.invoke(cmd::kEditRoute);
             return;
         }
     }
@@ -446,7 +446,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     callMapScript("getLookAt", {});
     // The records that arrived since the last timer 4 go to the flight log before the link closes.
     m_station.flushTick();
-    m_commands.execute(cmd::kCloseLink);
+    m_commands.invoke(cmd::kCloseLink);
     if (m_wifiStopHook)
         m_wifiStopHook();
     m_heartbeatTimer.stop();

@@ -165,3 +165,5 @@ private:
 };
 
 } // namespace orvex
+
+Q_DECLARE_METATYPE(orvex::SAircraftMarker)

@@ -1,0 +1,220 @@
+// orvex-gcs as a process: the command line, the registration switches that end it at once, and
+// SIGTERM/SIGINT closing it like the close sequence (settings written, exit code 0).
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <netinet/in.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "app/CommandLine.h"
+
+extern char** environ;
+
+using namespace orvex;
+
+namespace {
+
+class TempHome {
+public:
+    TempHome()
+    {
+        char name[] = "/tmp/orvex-proc-test-XXXXXX";
+        m_path = ::mkdtemp(name) ? name : "/tmp/orvex-proc-test";
+        m_path += '/';
+    }
+    ~TempHome()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+    }
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+int freePort(int type)
+{
+    const int fd = ::socket(AF_INET, type, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    ::close(fd);
+    return ntohs(addr.sin_port);
+}
+
+// Starts orvex-gcs with `args` and the environment changes given ("NAME=value", or "NAME=" to unset).
+pid_t spawnGcs(const std::vector<std::string>& args, const std::vector<std::string>& envChanges)
+{
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry(*e);
+        bool replaced = false;
+        for (const std::string& change : envChanges)
+            if (entry.compare(0, change.find('=') + 1, change, 0, change.find('=') + 1) == 0)
+                replaced = true;
+        if (!replaced)
+            env.push_back(entry);
+    }
+    for (const std::string& change : envChanges)
+        if (change.back() != '=')
+            env.push_back(change);
+    const std::string bin = std::string(ORVEX_BIN_DIR) + "/orvex-gcs";
+    std::vector<char*> argv{const_cast<char*>(bin.c_str())};
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (std::string& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    pid_t pid = -1;
+    if (::posix_spawn(&pid, bin.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0)
+        return -1;
+    return pid;
+}
+
+// Waits for the process to end; -1 after the time-out (the process is then killed).
+int waitExit(pid_t pid, std::chrono::milliseconds timeout)
+{
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    int status = 0;
+    while (std::chrono::steady_clock::now() < end) {
+        if (::waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    return -1;
+}
+
+// True once the process catches the signal (its handler is installed).
+bool catches(pid_t pid, int signalNumber)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("SigCgt:", 0) == 0) {
+            const unsigned long long mask = std::stoull(line.substr(7), nullptr, 16);
+            return mask & (1ULL << (signalNumber - 1));
+        }
+    }
+    return false;
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+} // namespace
+
+TEST(CommandLine, RegistrationSwitchesEndAtOnceInAnyCaseAfterDashOrSlash)
+{
+    using A = SCommandLine::EAction;
+    EXPECT_EQ(parseCommandLine({"/RegServer"}).action, A::EndAtOnce);
+    EXPECT_EQ(parseCommandLine({"-unregserver"}).action, A::EndAtOnce);
+    EXPECT_EQ(parseCommandLine({"--no-splash", "/REGSERVER"}).action, A::EndAtOnce);
+    EXPECT_EQ(parseCommandLine({"-Embedding"}).action, A::EndAtOnce);
+    EXPECT_EQ(parseCommandLine({"RegServer"}).action, A::Run); // no "-" or "/" before it
+    EXPECT_EQ(parseCommandLine({"/RegServerX"}).action, A::Run);
+    EXPECT_EQ(parseCommandLine({}).action, A::Run);
+}
+
+TEST(CommandLine, OwnOptionsWithValues)
+{
+    const SCommandLine cl = parseCommandLine(
+        {"--home", "/tmp/h", "--connect", "serial:/dev/ttyUSB0", "--no-splash", "--udp-port=9100", "--wifi-port", "56000",
+         "--http-port", "8080", "--replay", "a.hj"});
+    EXPECT_EQ(cl.action, SCommandLine::EAction::Run);
+    EXPECT_EQ(cl.home, "/tmp/h");
+    EXPECT_EQ(cl.connect, SCommandLine::EConnect::Serial);
+    EXPECT_EQ(cl.connectTarget, "/dev/ttyUSB0");
+    EXPECT_FALSE(cl.splash);
+    EXPECT_EQ(cl.udpPort, 9100);
+    EXPECT_EQ(cl.wifiPort, 56000);
+    EXPECT_EQ(cl.httpPort, 8080);
+    EXPECT_EQ(cl.replayFile, "a.hj");
+
+    const SCommandLine wifi = parseCommandLine({"--connect=wifi:192.168.4.1"});
+    EXPECT_EQ(wifi.connect, SCommandLine::EConnect::Wifi);
+    EXPECT_EQ(wifi.connectTarget, "192.168.4.1");
+    const SCommandLine plain = parseCommandLine({"--connect", "serial"});
+    EXPECT_EQ(plain.connect, SCommandLine::EConnect::Serial);
+    EXPECT_EQ(plain.connectTarget, "");
+    const SCommandLine defaults = parseCommandLine({});
+    EXPECT_TRUE(defaults.splash);
+    EXPECT_EQ(defaults.udpPort, 9000);
+    EXPECT_EQ(defaults.wifiPort, 55555);
+    EXPECT_EQ(defaults.httpPort, 8001);
+    EXPECT_EQ(parseCommandLine({"--help"}).action, SCommandLine::EAction::Help);
+}
+
+TEST(CommandLine, BadOptionsAreRefused)
+{
+    using A = SCommandLine::EAction;
+    EXPECT_EQ(parseCommandLine({"--udp-port", "0"}).action, A::Error);
+    EXPECT_EQ(parseCommandLine({"--udp-port", "65536"}).action, A::Error);
+    EXPECT_EQ(parseCommandLine({"--http-port", "80x"}).action, A::Error);
+    EXPECT_EQ(parseCommandLine({"--wifi-port"}).action, A::Error);
+    EXPECT_EQ(parseCommandLine({"--connect", "bluetooth"}).action, A::Error);
+    EXPECT_EQ(parseCommandLine({"--home"}).action, A::Error);
+    EXPECT_EQ(parseCommandLine({"--frobnicate"}).action, A::Error);
+    EXPECT_NE(parseCommandLine({"--frobnicate"}).error.find("--frobnicate"), std::string::npos);
+}
+
+TEST(StartupProcess, RegServerEndsWithoutAWindowOrAnySettingsFile)
+{
+    TempHome home;
+    // No display and a platform that cannot start: reaching the window would fail.
+    const pid_t pid = spawnGcs({"--home", home.path(), "/RegServer"}, {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM=xcb"});
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(waitExit(pid, std::chrono::seconds(10)), 0);
+    EXPECT_FALSE(std::filesystem::exists(home.path() + "Korva.ini"));
+}
+
+TEST(StartupProcess, UnknownOptionEndsWithUsageError)
+{
+    const pid_t pid = spawnGcs({"--frobnicate"}, {"QT_QPA_PLATFORM=offscreen"});
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(waitExit(pid, std::chrono::seconds(10)), 2);
+}
+
+TEST(StartupProcess, TermAndIntCloseLikeTheCloseSequence)
+{
+    for (int sig : {SIGTERM, SIGINT}) {
+        TempHome home;
+        const pid_t pid = spawnGcs({"--home", home.path(), "--no-splash", "--udp-port",
+                                    std::to_string(freePort(SOCK_DGRAM)), "--http-port",
+                                    std::to_string(freePort(SOCK_STREAM))},
+                                   {"QT_QPA_PLATFORM=offscreen", "QTWEBENGINE_DISABLE_SANDBOX=1"});
+        ASSERT_GT(pid, 0);
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!catches(pid, sig) && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ASSERT_TRUE(catches(pid, sig)) << "the program never installed its handler";
+        ::kill(pid, sig);
+        EXPECT_EQ(waitExit(pid, std::chrono::seconds(30)), 0) << "signal " << sig;
+        EXPECT_NE(readFile(home.path() + "Korva.ini").find("Position=" + std::string(32, 'P')), std::string::npos)
+            << "signal " << sig;
+    }
+}
