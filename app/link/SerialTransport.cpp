@@ -103,7 +103,9 @@ bool CSerialTransport::open(const QString& comPort, const std::vector<std::uint8
         m_port.setRequestToSend(config.rtsControl() == ERtsControl::Enable);
     m_port.clearError();
     m_configuring = false;
-    m_port.setReadBufferSize(kQueueBytes);
+    // No limit on the port's own buffer: while a decoder's message box is up, bytes keep being
+    // taken from the device and wait here instead of overflowing the device queue.
+    m_port.setReadBufferSize(0);
     m_received.clear();
     m_writeQueue.clear();
     m_inFlight = 0;

@@ -30,8 +30,6 @@ inline constexpr const char* kSerialWriteFailedMessage = "串口写操作失败�
 class CSerialTransport : public QObject, public IByteOutput {
     Q_OBJECT
 public:
-    static constexpr int kQueueBytes = 4096;
-
     explicit CSerialTransport(QObject* parent = nullptr);
     ~CSerialTransport() override;
 
