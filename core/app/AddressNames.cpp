@@ -20,10 +20,11 @@ std::string joinEntryList(const std::vector<std::string>& entries)
     std::string out;
     for (const std::string& e : entries) {
         std::string clean = e;
-        // Drop separators (and the line breaks a settings value cannot hold).
+        // Drop the line breaks a settings value cannot hold, then separators (in this order:
+        // removing a line break can join a separator).
+        std::erase_if(clean, [](char c) { return c == '\r' || c == '\n'; });
         for (size_t at; (at = clean.find(kEntrySeparator)) != std::string::npos;)
             clean.erase(at, kEntrySeparator.size());
-        std::erase_if(clean, [](char c) { return c == '\r' || c == '\n'; });
         // A trailing "~`" or "~" would join with the separator into a false early separator.
         while (!clean.empty() && (clean.back() == '~' || clean.back() == '`'))
             clean.pop_back();

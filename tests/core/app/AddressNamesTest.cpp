@@ -32,8 +32,8 @@ TEST(AddressNames, ReadingStopsAtASeparatorInFirstPosition)
 
 TEST(AddressNames, JoiningKeepsEveryEntryReadable)
 {
-    const std::vector<std::string> entries{"A,1,2,3", "", "B~`~C", "D~`", "E\n"};
+    const std::vector<std::string> entries{"A,1,2,3", "", "B~`~C", "D~`", "E\n", "F~`\r~G"};
     const std::string joined = joinEntryList(entries);
-    EXPECT_EQ(joined, "A,1,2,3~`~BC~`~D~`~E~`~");
-    EXPECT_EQ(parseEntryList(joined), (std::vector<std::string>{"A,1,2,3", "BC", "D", "E"}));
+    EXPECT_EQ(joined, "A,1,2,3~`~BC~`~D~`~E~`~FG~`~");
+    EXPECT_EQ(parseEntryList(joined), (std::vector<std::string>{"A,1,2,3", "BC", "D", "E", "FG"}));
 }
