@@ -1,6 +1,7 @@
 #include "panels/FlightControlPanel.h"
 
 #include <QComboBox>
+#include <QPalette>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -15,6 +16,9 @@
 #include "panels/InstrumentCtrl.h"
 #include "panels/PanelTexts.h"
 #include "protocol/Uplink.h"
+
+#include <algorithm>
+#include <iterator>
 
 namespace orvex {
 
@@ -35,8 +39,11 @@ private:
 };
 
 // Buttons in the order of the grid below the edit boxes (two columns; the last one spans both).
-constexpr int kGridButtons[] = {1128, 1129, 1130, 1131, 1035, 1049, 1134, 1033,
-                                1038, 1039, 1037, 1052, 1032, 1031};
+// Pairs that belong together side by side; the last two span both columns, so that "关闭引擎"
+// stands apart at the bottom.
+constexpr int kGridButtons[] = {1129, 1128, 1130, 1131, 1035, 1134, 1033, 1038,
+                                1039, 1037, 1052, 1032, 1031, 1049};
+constexpr int kWideButtons[] = {1031, 1049};
 
 QLineEdit* readOnlyBox()
 {
@@ -118,6 +125,11 @@ CFlightControlPanel::CFlightControlPanel(CGroundStation& station, QWidget* paren
         m_modeCombo->addItem(QString::fromUtf8(name));
     m_modeCombo->setCurrentIndex(-1);
     m_modeCombo->setEnabled(false);
+    // Disabled, but the mode must stay readable: black text instead of the greyed-out one.
+    QPalette modePalette = m_modeCombo->palette();
+    for (const QPalette::ColorRole role : {QPalette::Text, QPalette::ButtonText, QPalette::WindowText})
+        modePalette.setColor(QPalette::Disabled, role, Qt::black);
+    m_modeCombo->setPalette(modePalette);
     form->addWidget(new QLabel(QStringLiteral("飞行模式")), 0, 0);
     form->addWidget(m_modeCombo, 0, 1, 1, 3);
 
@@ -151,14 +163,18 @@ CFlightControlPanel::CFlightControlPanel(CGroundStation& station, QWidget* paren
 
     auto* grid = new QGridLayout;
     grid->setSpacing(4);
-    int slot = 0;
+    int row = 0, col = 0;
     for (const int id : kGridButtons) {
         QPushButton* b = makeButton(id);
-        if (id == 1031)
-            grid->addWidget(b, slot / 2 + (slot % 2), 0, 1, 2);
-        else
-            grid->addWidget(b, slot / 2, slot % 2);
-        ++slot;
+        if (std::find(std::begin(kWideButtons), std::end(kWideButtons), id) != std::end(kWideButtons)) {
+            row += col;
+            col = 0;
+            grid->addWidget(b, row++, 0, 1, 2);
+            continue;
+        }
+        grid->addWidget(b, row, col);
+        row += col;
+        col = 1 - col;
     }
     column->addLayout(grid);
 

@@ -16,19 +16,26 @@ struct SBoxPlace {
     const char* label;
     int row;
     int col;
+    const char* sample;  // the widest text the box shows
 };
 
 // Left block: position and link state, velocities, coefficients.
 constexpr SBoxPlace kMainBoxes[] = {
-    {1023, "起飞距离", 0, 0},     {1042, "星数", 1, 0},         {1038, "RC", 2, 0},
-    {1040, "纬度", 0, 1},         {1039, "经度", 1, 1},         {1021, "晃动系数", 2, 1},
-    {1057, "GPS Velx(cm)", 0, 2}, {1030, "GPS Vely(cm)", 1, 2}, {1020, "震动系数", 2, 2},
-    {1050, "xekf Velx", 0, 3},    {1037, "xekf Vely", 1, 3},    {1053, "xekf Veld", 2, 3},
+    {1023, "起飞距离", 0, 0, "65535 米"},       {1042, "星数", 1, 0, "255 "},
+    {1038, "RC", 2, 0, "关"},                    {1040, "纬度", 0, 1, "-89.1234567"},
+    {1039, "经度", 1, 1, "-179.1234567"},        {1021, "晃动系数", 2, 1, "255"},
+    {1057, "GPS Velx(cm)", 0, 2, "-32768 "},     {1030, "GPS Vely(cm)", 1, 2, "-32768 "},
+    {1020, "震动系数", 2, 2, "上下55"},          {1050, "xekf Velx", 0, 3, "-32768 "},
+    {1037, "xekf Vely", 1, 3, "-32768 "},        {1053, "xekf Veld", 2, 3, "-32768 "},
 };
-constexpr SBoxPlace kManualBoxes[] = {
-    {1033, "方向舵", 0, 0}, {1034, "副翼舵", 1, 0}, {1035, "升降舵", 2, 0}, {1036, "油门", 3, 0}};
-constexpr SBoxPlace kActualBoxes[] = {
-    {1046, "方向舵", 0, 0}, {1047, "副翼舵", 1, 0}, {1048, "升降舵", 2, 0}, {1016, "油门", 3, 0}};
+constexpr SBoxPlace kManualBoxes[] = {{1033, "方向舵", 0, 0, "右255"},
+                                      {1034, "副翼舵", 1, 0, "右255"},
+                                      {1035, "升降舵", 2, 0, "推255"},
+                                      {1036, "油门", 3, 0, "-55"}};
+constexpr SBoxPlace kActualBoxes[] = {{1046, "方向舵", 0, 0, "右255"},
+                                      {1047, "副翼舵", 1, 0, "右255"},
+                                      {1048, "升降舵", 2, 0, "推255"},
+                                      {1016, "油门", 3, 0, "-55"}};
 
 } // namespace
 
@@ -43,7 +50,8 @@ CFlightDataPage::CFlightDataPage(QWidget* parent) : QWidget(parent)
     main->setHorizontalSpacing(6);
     main->setVerticalSpacing(3);
     for (const SBoxPlace& b : kMainBoxes)
-        m_boxes[b.id] = addLabelledBox(main, b.row, b.col, QString::fromUtf8(b.label), b.id);
+        m_boxes[b.id] = addLabelledBox(main, b.row, b.col, QString::fromUtf8(b.label), b.id,
+                                      QString::fromUtf8(b.sample));
     row->addLayout(main, 4);
 
     const auto group = [&](const char* title, std::span<const SBoxPlace> boxes) {
@@ -53,7 +61,8 @@ CFlightDataPage::CFlightDataPage(QWidget* parent) : QWidget(parent)
         grid->setVerticalSpacing(3);
         grid->setContentsMargins(6, 4, 6, 4);
         for (const SBoxPlace& b : boxes)
-            m_boxes[b.id] = addLabelledBox(grid, b.row, b.col, QString::fromUtf8(b.label), b.id);
+            m_boxes[b.id] = addLabelledBox(grid, b.row, b.col, QString::fromUtf8(b.label), b.id,
+                                          QString::fromUtf8(b.sample));
         row->addWidget(box, 1);
     };
     group("手工舵位", kManualBoxes);

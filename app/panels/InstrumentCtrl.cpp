@@ -91,7 +91,9 @@ QPixmap drawAltimeterBackground()
     font.setBold(false);
     p.setFont(font);
     p.setPen(QColor(200, 200, 200));
-    p.drawText(QRectF(f.cx - 20, f.cy + 12, 40, 12), Qt::AlignCenter, QStringLiteral("×50米"));
+    // Between the short needle's reach and the "5", where the needles cover it least.
+    p.drawText(QRectF(f.cx - 20, f.cy + kAltimeterFirstNeedlePx + 2, 40, 11), Qt::AlignCenter,
+               QStringLiteral("×50米"));
     return pm;
 }
 
@@ -121,7 +123,6 @@ QPixmap instrumentBackground(int bitmapId)
 
 CInstrumentCtrl::CInstrumentCtrl(EInstrumentKind kind, QWidget* parent) : QWidget(parent), m_kind(kind)
 {
-    setAttribute(Qt::WA_OpaquePaintEvent);
     m_angles = instrumentAngles(m_kind, 0, 0);
 }
 
@@ -211,7 +212,8 @@ void CInstrumentCtrl::renderOffscreen()
     if (m_offscreen.size() != client)
         m_offscreen = QPixmap(client);
     const bool plot = m_kind == EInstrumentKind::CalibrationPlot;
-    m_offscreen.fill(plot && m_background.isNull() ? QColor(Qt::white) : palette().window().color());
+    // Outside the round case the panel shows through; the plot has a white area of its own.
+    m_offscreen.fill(plot && m_background.isNull() ? QColor(Qt::white) : QColor(Qt::transparent));
 
     QPainter p(&m_offscreen);
     p.setRenderHint(QPainter::Antialiasing);

@@ -5,10 +5,13 @@
 #include <QLabel>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace orvex {
 
 namespace {
-constexpr int kMinTextChars = 9;
+constexpr int kMinTextChars = 6;
+constexpr int kTextMarginPx = 4;
 }
 
 QColor panelColour(const SPanelRgb& rgb)
@@ -25,10 +28,12 @@ void applyPanelLook(QWidget* page)
     page->setAutoFillBackground(true);
 }
 
-CValueBox* addLabelledBox(QGridLayout* grid, int row, int col, const QString& label, int controlId)
+CValueBox* addLabelledBox(QGridLayout* grid, int row, int col, const QString& label, int controlId,
+                          const QString& sample)
 {
     auto* text = new QLabel(label);
     auto* box = new CValueBox(controlId);
+    box->setSampleText(sample);
     text->setBuddy(box);
     grid->addWidget(text, row, 2 * col, Qt::AlignRight | Qt::AlignVCenter);
     grid->addWidget(box, row, 2 * col + 1);
@@ -73,11 +78,18 @@ void CValueBox::setBox(const CPanelBox& box)
     update();
 }
 
+void CValueBox::setSampleText(const QString& sample)
+{
+    m_sample = sample;
+    updateGeometry();
+}
+
 QSize CValueBox::sizeHint() const
 {
     const QFontMetrics fm(font());
-    return {fm.horizontalAdvance(QLatin1Char('0')) * kMinTextChars + 2 * frameWidth() + kValueTextInsetPx + 4,
-            fm.height() + 2 * frameWidth() + kValueTextInsetPx + 4};
+    const int textWidth = std::max(fm.horizontalAdvance(m_sample), fm.horizontalAdvance(QLatin1Char('0')) * kMinTextChars);
+    return {textWidth + 2 * frameWidth() + kValueTextInsetPx + 2 * kTextMarginPx,
+            fm.height() + 2 * frameWidth() + kValueTextInsetPx + kTextMarginPx};
 }
 
 QSize CValueBox::minimumSizeHint() const

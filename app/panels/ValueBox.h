@@ -18,7 +18,8 @@ void applyPanelLook(QWidget* page);
 
 class CValueBox;
 // A label and its value box side by side in a grid (label at column 2 x col, box after it).
-CValueBox* addLabelledBox(QGridLayout* grid, int row, int col, const QString& label, int controlId);
+CValueBox* addLabelledBox(QGridLayout* grid, int row, int col, const QString& label, int controlId,
+                          const QString& sample);
 
 class CValueBox : public QFrame {
     Q_OBJECT
@@ -32,6 +33,8 @@ public:
     QColor fillColour() const;
 
     void setText(const QString& text);
+    // The widest text the box is expected to show; the box asks for room for it.
+    void setSampleText(const QString& sample);
     void setBox(const CPanelBox& box);
 
     QSize sizeHint() const override;
@@ -43,6 +46,7 @@ protected:
 private:
     int m_controlId;
     QString m_text;
+    QString m_sample;
     EPanelColour m_colour = EPanelColour::Plain;
 };
 
