@@ -39,6 +39,25 @@ CGroundStation::CGroundStation(const CAppPaths& paths)
     m_linkHooks.station = this;
     m_linkState.setHooks(&m_linkHooks);
     m_linkState.setLogDirectory(paths.flightLogDir());
+
+    CRouteHooks routeHooks;
+    routeHooks.send = [this](std::span<const uint8_t> frame) { m_uplink.sendOnBothLinks(frame); };
+    routeHooks.mapCall = [this](const std::string& fn, const std::vector<std::string>& args) {
+        if (m_ui)
+            m_ui->callMapScript(fn, args);
+    };
+    routeHooks.message = [this](const std::string& text) {
+        if (m_ui)
+            m_ui->showMessage(text);
+    };
+    routeHooks.setSaved = [this](bool saved) { m_routeSaved = saved; };
+    routeHooks.ensureSerialOpen = [this] {
+        if (serialOpen())
+            return true;
+        return m_serialLinkOpener && m_serialLinkOpener() && serialOpen();
+    };
+    m_routeController = std::make_unique<CRouteController>(m_settings, std::move(routeHooks));
+    addDownlinkSink(m_routeController.get());
 }
 
 CGroundStation::~CGroundStation() = default;
@@ -205,21 +224,25 @@ void CGroundStation::onPhotoMark(const SPhotoMark& mark)
 
 void CGroundStation::onParameterValues(const SParameterValues& values, EDownlinkLink link)
 {
+    m_configDialogs.onParameterValues(values, link);
     forEachSink([&](IDownlinkSink& s) { s.onParameterValues(values, link); });
 }
 
 void CGroundStation::onCompassPoint(const SCompassPoint& point, EDownlinkLink link)
 {
+    m_configDialogs.onCompassPoint(point, link);
     forEachSink([&](IDownlinkSink& s) { s.onCompassPoint(point, link); });
 }
 
 void CGroundStation::onCompassCalibration(const SCompassCalibration& calibration)
 {
+    m_configDialogs.onCompassCalibration(calibration);
     forEachSink([&](IDownlinkSink& s) { s.onCompassCalibration(calibration); });
 }
 
 void CGroundStation::onCustomParameters(const SCustomParameters& parameters, EDownlinkLink link)
 {
+    m_configDialogs.onCustomParameters(parameters, link);
     forEachSink([&](IDownlinkSink& s) { s.onCustomParameters(parameters, link); });
 }
 
@@ -306,6 +329,7 @@ void CGroundStation::flushTick()
 
 void CGroundStation::uploadTick()
 {
+    m_routeController->uploadTick(m_storedWaypointCount);
     if (m_uploadTick)
         m_uploadTick();
 }

@@ -40,6 +40,7 @@
 #include "app/AddressNames.h"
 #include "app/AppPaths.h"
 #include "app/Settings.h"
+#include "config/ConfigDialogs.h"
 #include "link/LinkState.h"
 #include "photo/ParameterSetFile.h"
 #include "photo/PhotoDataFile.h"
@@ -48,6 +49,7 @@
 #include "protocol/TelemetryRecord.h"
 #include "protocol/UdpSentenceStep.h"
 #include "protocol/Uplink.h"
+#include "route/RouteController.h"
 
 namespace orvex {
 
@@ -174,7 +176,10 @@ public:
     void setRouteSaved(bool saved) { m_routeSaved = saved; }
     // Whether the current route has points (for the enable rules); set by the route subsystem.
     void setRouteHasPointsQuery(std::function<bool()> query) { m_routeHasPoints = std::move(query); }
-    bool routeHasPoints() const { return m_routeHasPoints ? m_routeHasPoints() : false; }
+    bool routeHasPoints() const
+    {
+        return m_routeHasPoints ? m_routeHasPoints() : (m_routeController && !m_routeController->route().empty());
+    }
     // Dialog open flags: the configuration dialogs show their downlink sentences only when open.
     bool parameterDialogOpen = false;
     bool customParameterDialogOpen = false;
@@ -262,13 +267,24 @@ public:
     CParameterSetFile& parameterSetFile() { return m_parameterSetFile; }
 
     // ================================================================ route and upload
-    // (route engineer: the current route and the upload state machine go here)
+    // The current route with its commands, the upload step (run by uploadTick() with the reported
+    // storedWaypointCount) and the "$SETD" echo check (a downlink sink added at construction).
+    // Its messages go to showMessage(), its map calls to callMapScript(), its saved flag here.
+    // routeHasPoints() answers from this route unless a query was set.
+    CRouteController& routeController() { return *m_routeController; }
+    CSkyWay& route() { return m_routeController->route(); }
+    // "验证航线(&R)" with the serial link closed: the windows close the current link and open the
+    // serial port through this; it returns whether the port is open afterwards.
+    void setSerialLinkOpener(std::function<bool()> opener) { m_serialLinkOpener = std::move(opener); }
 
     // ================================================================ voice
     // (voice engineer: the announcer goes here)
 
     // ================================================================ configuration dialogs
-    // (configuration engineer: the dialogs' state goes here)
+    // The three reply-driven dialogs: "$PAR", "$PUR" and the compass frames reach them only while
+    // their open flags (above) are set; the compass calibration's points and values live here
+    // for the whole run.
+    CConfigDialogs& configDialogs() { return m_configDialogs; }
 
 private:
     // Forwards to a transport attached later.
@@ -333,6 +349,9 @@ private:
     CLinkState m_linkState;
     CPhotoDataFile m_photoDataFile;
     CParameterSetFile m_parameterSetFile;
+    CConfigDialogs m_configDialogs{parameterDialogOpen, customParameterDialogOpen, compassDialogOpen};
+    std::function<bool()> m_serialLinkOpener;
+    std::unique_ptr<CRouteController> m_routeController;
 };
 
 } // namespace orvex

@@ -1,0 +1,296 @@
+// The configuration dialogs' side of the downlink: frames laid out by hand go through the ground
+// station's receivers and reach a dialog only while its open flag is set; the compass
+// calibration's lists and values; the calibration commands of the menu.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/GroundStation.h"
+#include "config/ConfigDialogs.h"
+
+using namespace orvex;
+using ::testing::ElementsAre;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+uint8_t sumOf(const Bytes& b, std::size_t from, std::size_t to)
+{
+    unsigned s = 0;
+    for (std::size_t i = from; i < to; ++i)
+        s += b[i];
+    return static_cast<uint8_t>(s);
+}
+
+void putF32(Bytes& b, std::size_t at, float v)
+{
+    uint32_t u;
+    std::memcpy(&u, &v, 4);
+    for (int i = 0; i < 4; ++i)
+        b[at + static_cast<std::size_t>(i)] = static_cast<uint8_t>(u >> (8 * i));
+}
+
+Bytes head(const char* keyword, std::size_t length)
+{
+    Bytes f(length, 0);
+    std::memcpy(f.data(), keyword, std::strlen(keyword));
+    return f;
+}
+
+// "$PAR": 45 bytes, byte 13 the calibration state, serial checksum of bytes 0-43 at 44.
+Bytes parFrame(uint8_t byte13, uint8_t fill = 0)
+{
+    Bytes f = head("$PAR", 45);
+    for (std::size_t i = 4; i < 44; ++i)
+        f[i] = fill;
+    f[13] = byte13;
+    f[44] = sumOf(f, 0, 44);
+    return f;
+}
+
+// "$MG2" / "$MG3": f32 at 4 and 8, sum of 4-11 at 12.
+Bytes mgFrame(const char* keyword, float a, float b, bool goodSum = true)
+{
+    Bytes f = head(keyword, 13);
+    putF32(f, 4, a);
+    putF32(f, 8, b);
+    f[12] = static_cast<uint8_t>(sumOf(f, 4, 12) + (goodSum ? 0 : 1));
+    return f;
+}
+
+// "$MG1": five f32 at 4..20, sum of 4-23 at 24.
+Bytes mg1Frame(std::array<float, 5> c, bool goodSum = true)
+{
+    Bytes f = head("$MG1", 25);
+    for (std::size_t i = 0; i < 5; ++i)
+        putF32(f, 4 + 4 * i, c[i]);
+    f[24] = static_cast<uint8_t>(sumOf(f, 4, 24) + (goodSum ? 0 : 1));
+    return f;
+}
+
+// "$PUR": 32 bytes at 4-35, byte 36 unread.
+Bytes purFrame(const Bytes& values)
+{
+    Bytes f = head("$PUR", 37);
+    std::copy(values.begin(), values.end(), f.begin() + 4);
+    f[36] = 0xEE;
+    return f;
+}
+
+struct SRecordingViews : IParameterDialogView, ICustomParameterDialogView, ICompassDialogView {
+    std::vector<SParameterValues> parameters;
+    std::vector<SCustomParameters> custom;
+    std::vector<std::string> status;
+    int plotChanges = 0;
+    void showParameterValues(const SParameterValues& v) override { parameters.push_back(v); }
+    void showCustomParameters(const SCustomParameters& p) override { custom.push_back(p); }
+    void showCompassStatus(const std::string& text) override { status.push_back(text); }
+    void compassPlotChanged() override { ++plotChanges; }
+};
+
+struct SRecorder : IByteOutput {
+    std::vector<Bytes> frames;
+    void send(std::span<const uint8_t> bytes) override { frames.emplace_back(bytes.begin(), bytes.end()); }
+};
+
+class ConfigRouting : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/orvex-config-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        m_dir = pattern;
+        const std::string dir = m_dir + "/";
+        m_station = std::make_unique<CGroundStation>(CAppPaths(dir, dir));
+        CConfigDialogs& d = m_station->configDialogs();
+        d.setParameterView(&m_views);
+        d.setCustomParameterView(&m_views);
+        d.setCompassView(&m_views);
+        m_station->attachSerialOutput(&m_serial);
+        m_station->attachWifiOutput(&m_wifi);
+        m_station->setSerialOpen(true);
+    }
+    void TearDown() override
+    {
+        m_station.reset();
+        std::filesystem::remove_all(m_dir);
+    }
+    void serial(const Bytes& b) { m_station->receiveSerialBytes(b); }
+
+    std::string m_dir;
+    std::unique_ptr<CGroundStation> m_station;
+    SRecordingViews m_views;
+    SRecorder m_serial;
+    SRecorder m_wifi;
+};
+
+} // namespace
+
+TEST_F(ConfigRouting, ParameterReadbackReachesOnlyAnOpenDialog)
+{
+    serial(parFrame('X', 7));
+    EXPECT_TRUE(m_views.parameters.empty());
+    EXPECT_TRUE(m_views.status.empty());
+
+    m_station->parameterDialogOpen = true;
+    serial(parFrame('X', 7));
+    ASSERT_EQ(m_views.parameters.size(), 1u);
+    EXPECT_EQ(m_views.parameters[0].values[0], 7);
+    EXPECT_EQ(m_views.parameters[0].values[9], 'X');
+    EXPECT_TRUE(m_views.status.empty()) << "the compass dialog is closed";
+
+    m_station->parameterDialogOpen = false;
+    m_station->compassDialogOpen = true;
+    serial(parFrame('X'));
+    EXPECT_EQ(m_views.parameters.size(), 1u);
+    EXPECT_THAT(m_views.status, ElementsAre("垂直校准模式"));
+}
+
+TEST_F(ConfigRouting, CalibrationStateTexts)
+{
+    m_station->compassDialogOpen = true;
+    serial(parFrame('W'));
+    serial(parFrame(0));
+    serial(parFrame('Y'));
+    serial(parFrame('X'));
+    EXPECT_THAT(m_views.status, ElementsAre("水平校准模式", "保存成功", "", "垂直校准模式"));
+}
+
+TEST_F(ConfigRouting, PointCountsAndABadSum)
+{
+    m_station->compassDialogOpen = true;
+    serial(mgFrame("$MG2", 1.0f, 2.0f));
+    serial(mgFrame("$MG2", 3.0f, 4.0f));
+    serial(mgFrame("$MG2", 5.0f, 6.0f));
+    serial(mgFrame("$MG3", 7.0f, 8.0f));
+    ASSERT_FALSE(m_views.status.empty());
+    EXPECT_EQ(m_views.status.back(), "XY=3  ZY=1");
+    EXPECT_EQ(m_views.plotChanges, 4);
+
+    serial(mgFrame("$MG2", 9.0f, 9.0f, false));
+    EXPECT_EQ(m_views.status.size(), 5u) << "the count text is refreshed all the same";
+    EXPECT_EQ(m_views.status.back(), "XY=3  ZY=1");
+    EXPECT_EQ(m_views.plotChanges, 4);
+
+    const CCompassCalibration& c = m_station->configDialogs().compass();
+    ASSERT_EQ(c.xyPoints().size(), 3u);
+    EXPECT_FLOAT_EQ(c.xyPoints()[2].first, 5.0f);
+    EXPECT_FLOAT_EQ(c.xyPoints()[2].second, 6.0f);
+    ASSERT_EQ(c.zyPoints().size(), 1u);
+    EXPECT_FLOAT_EQ(c.zyPoints()[0].first, 8.0f) << "$MG3 stores (f32 at 8, f32 at 4)";
+    EXPECT_FLOAT_EQ(c.zyPoints()[0].second, 7.0f);
+}
+
+TEST_F(ConfigRouting, PointsWhileClosedAreNotKeptButEarlierOnesStay)
+{
+    m_station->compassDialogOpen = true;
+    serial(mgFrame("$MG2", 1.0f, 2.0f));
+    m_station->compassDialogOpen = false;
+    serial(mgFrame("$MG2", 3.0f, 4.0f));
+    serial(mgFrame("$MG3", 3.0f, 4.0f));
+    m_station->compassDialogOpen = true;
+    serial(mgFrame("$MG3", 5.0f, 6.0f));
+    EXPECT_EQ(m_views.status.back(), "XY=1  ZY=1");
+}
+
+TEST_F(ConfigRouting, CalibrationValuesOverUdp)
+{
+    m_station->setSerialOpen(false);
+    m_station->setWifiActive(true);
+    m_station->compassDialogOpen = true;
+    m_station->receiveWifiBytes(mg1Frame({1.5f, -2.0f, 3.0f, 0.5f, 2.0f}));
+    EXPECT_THAT(m_station->configDialogs().compass().values(), ElementsAre(1.5f, -2.0f, 3.0f, 0.5f, 2.0f));
+    EXPECT_EQ(m_views.plotChanges, 1);
+    m_station->receiveWifiBytes(mg1Frame({9, 9, 9, 9, 9}, false));
+    EXPECT_THAT(m_station->configDialogs().compass().values(), ElementsAre(1.5f, -2.0f, 3.0f, 0.5f, 2.0f));
+    m_station->compassDialogOpen = false;
+    m_station->receiveWifiBytes(mg1Frame({7, 7, 7, 7, 7}));
+    EXPECT_THAT(m_station->configDialogs().compass().values(), ElementsAre(1.5f, -2.0f, 3.0f, 0.5f, 2.0f));
+    EXPECT_EQ(m_views.plotChanges, 1);
+}
+
+TEST_F(ConfigRouting, CustomMixingReadbackOnlyWhileOpen)
+{
+    Bytes values(32);
+    for (std::size_t i = 0; i < 32; ++i)
+        values[i] = static_cast<uint8_t>(i);
+    values[0] = 236;
+    serial(purFrame(values));
+    EXPECT_TRUE(m_views.custom.empty());
+    m_station->customParameterDialogOpen = true;
+    serial(purFrame(values));
+    ASSERT_EQ(m_views.custom.size(), 1u);
+    EXPECT_EQ(m_views.custom[0].raw[0], 236);
+    EXPECT_EQ(m_views.custom[0].raw[31], 31);
+}
+
+TEST(CompassCalibration, ListsStayBoundedOnEndlessStreams)
+{
+    CCompassCalibration c;
+    const std::size_t total = CCompassCalibration::kMaxPointsPerList + 5;
+    for (std::size_t i = 0; i < total; ++i)
+        c.addPoint({ECompassPlane::XY, static_cast<float>(i), 0.0f, true});
+    EXPECT_LE(c.xyPoints().size(), CCompassCalibration::kMaxPointsPerList);
+    EXPECT_GT(c.xyPoints().size(), CCompassCalibration::kMaxPointsPerList / 2);
+    EXPECT_FLOAT_EQ(c.xyPoints().back().first, static_cast<float>(total - 1)) << "newest kept";
+    EXPECT_EQ(c.countText(), "XY=" + std::to_string(c.xyPoints().size()) + "  ZY=0");
+}
+
+TEST(CalibrationCommands, QuestionsCodesAndNoSendsNothing)
+{
+    SRecorder serialOut, wifiOut;
+    CUplinkRouter router(serialOut, wifiOut);
+    router.setSerialOpen(true);
+    router.setWifiActive(true);
+    std::vector<std::string> asked;
+    bool answer = false;
+    const YesNoQuestion ask = [&](std::string_view q) {
+        asked.emplace_back(q);
+        return answer;
+    };
+
+    EXPECT_FALSE(runCalibrationCommand(ECalibrationCommand::GyroZero, ask, router));
+    EXPECT_THAT(asked, ElementsAre("陀螺清零?"));
+    EXPECT_TRUE(serialOut.frames.empty());
+    EXPECT_TRUE(wifiOut.frames.empty());
+
+    answer = true;
+    EXPECT_TRUE(runCalibrationCommand(ECalibrationCommand::GyroZero, ask, router));
+    ASSERT_EQ(serialOut.frames.size(), 1u);
+    ASSERT_EQ(wifiOut.frames.size(), 1u);
+    Bytes expected = head("$WIFI", 30);
+    expected[5] = expected[6] = expected[7] = 100;
+    EXPECT_EQ(serialOut.frames[0], expected);
+    EXPECT_EQ(wifiOut.frames[0], expected);
+
+    struct SCase {
+        ECalibrationCommand command;
+        const char* question;
+        uint8_t code;
+    };
+    const SCase cases[] = {
+        {ECalibrationCommand::CaptureNeutral, "捕获中位?", 102},
+        {ECalibrationCommand::CalibrateChannels, "校准通道?", 117},
+        {ECalibrationCommand::SmallCalibration, "小斯校准?", 144},
+        {ECalibrationCommand::CaptureRoll, nullptr, 145},
+        {ECalibrationCommand::CapturePitch, nullptr, 146},
+    };
+    for (const SCase& c : cases) {
+        asked.clear();
+        serialOut.frames.clear();
+        EXPECT_TRUE(runCalibrationCommand(c.command, ask, router));
+        if (c.question)
+            EXPECT_THAT(asked, ElementsAre(c.question));
+        else
+            EXPECT_TRUE(asked.empty()) << "sent at once, code " << int(c.code);
+        ASSERT_EQ(serialOut.frames.size(), 1u);
+        EXPECT_THAT(Bytes(serialOut.frames[0].begin() + 5, serialOut.frames[0].begin() + 8),
+                    ElementsAre(c.code, c.code, c.code));
+    }
+}
