@@ -43,6 +43,7 @@ std::string commandLineHelp()
            "  --udp-port N              local UDP port of the WiFi link (default 9000)\n"
            "  --wifi-port N             UDP port of the WiFi module (default 55555)\n"
            "  --http-port N             port of the built-in HTTP server (default 8001)\n"
+           "  --screenshot DIR          save pictures of the windows in DIR (PNG) and end\n"
            "  --help                    show this text and end\n"
            "\n"
            "-RegServer, /RegServer, -UnregServer, /UnregServer (any case) end the program at once.\n";
@@ -95,6 +96,10 @@ SCommandLine parseCommandLine(const std::vector<std::string>& args)
                 if (!takeValue() || value.empty())
                     return fail("--home needs a directory");
                 cl.home = value;
+            } else if (name == "screenshot") {
+                if (!takeValue() || value.empty())
+                    return fail("--screenshot needs a directory");
+                cl.screenshotDir = value;
             } else if (name == "replay") {
                 if (!takeValue() || value.empty())
                     return fail("--replay needs a flight log file");

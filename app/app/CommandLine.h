@@ -10,6 +10,7 @@
 //   --udp-port N               local UDP port of the WiFi link (default 9000)
 //   --wifi-port N              UDP port of the airborne WiFi module (default 55555)
 //   --http-port N              port of the built-in HTTP server (default 8001)
+//   --screenshot DIR           save pictures of the windows as PNG files in DIR and end
 //   --help                     print this and end
 // Every "--name VALUE" may also be written "--name=VALUE".
 //
@@ -36,6 +37,7 @@ struct SCommandLine {
     int udpPort = 9000;
     int wifiPort = 55555;
     int httpPort = 8001;
+    std::string screenshotDir;
 };
 
 // `args` without the program name.

@@ -20,6 +20,7 @@
 #include "mainframe/MainFrame.h"
 #include "mainframe/Splash.h"
 #include "options/Options.h"
+#include "mainframe/Screenshots.h"
 #include "panels/PanelAttach.h"
 
 namespace orvex {
@@ -279,6 +280,11 @@ void COrvexApp::terminate()
         modal->close();
         if (modal->isVisible())
             modal->hide();
+    if (!m_commandLine.screenshotDir.empty()) {
+        const int saved = saveScreenshots(*m_frame, *m_station, QString::fromStdString(m_commandLine.screenshotDir));
+        std::fprintf(stderr, "orvex-gcs: %d pictures saved in %s\n", saved, m_commandLine.screenshotDir.c_str());
+        terminate();
+    }
     }
     QTimer::singleShot(0, this, [this] {
         if (m_frame && !m_frame->closed())

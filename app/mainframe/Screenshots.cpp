@@ -1,0 +1,82 @@
+#include "mainframe/Screenshots.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPixmap>
+#include <QTabWidget>
+#include <QThread>
+#include <QToolBar>
+
+#include "app/GroundStation.h"
+#include "mainframe/AboutDlg.h"
+#include "mainframe/Artwork.h"
+#include "mainframe/MainFrame.h"
+#include "mainframe/Splash.h"
+#include "options/Options.h"
+
+namespace orvex {
+
+namespace {
+
+void settle()
+{
+    for (int i = 0; i < 10; ++i) {
+        QApplication::processEvents();
+        QThread::msleep(20);
+    }
+}
+
+bool save(QWidget& w, const QDir& dir, const QString& name)
+{
+    settle();
+    return w.grab().save(dir.filePath(name));
+}
+
+} // namespace
+
+int saveScreenshots(CMainFrame& frame, CGroundStation& station, const QString& dirPath)
+{
+    QDir dir(dirPath);
+    if (!dir.mkpath(QStringLiteral(".")))
+        return 0;
+    int count = 0;
+    count += save(frame, dir, QStringLiteral("mainwindow.png"));
+
+    const QList<QAction*> menus = frame.menuBar()->actions();
+    for (int i = 0; i < menus.size(); ++i) {
+        if (QMenu* menu = menus[i]->menu()) {
+            menu->popup(frame.mapToGlobal(QPoint(10, 10)));
+            count += save(*menu, dir, QStringLiteral("menu-%1.png").arg(i));
+            menu->hide();
+        }
+    }
+
+    frame.barLayout(CMainFrame::kShow, CMainFrame::kShow, CMainFrame::kShow);
+    frame.playbackBar()->show();
+    count += save(frame, dir, QStringLiteral("mainwindow-bars.png"));
+    frame.playbackBar()->hide();
+    frame.barLayout(CMainFrame::kHide, CMainFrame::kHide, CMainFrame::kShow);
+
+    {
+        COptions sheet(station, systemSerialPorts, &frame);
+        sheet.show();
+        count += save(sheet, dir, QStringLiteral("options-com.png"));
+        sheet.tabs()->setCurrentIndex(1);
+        count += save(sheet, dir, QStringLiteral("options-waypoint.png"));
+    }
+    {
+        CAboutDlg about(&frame);
+        about.show();
+        count += save(about, dir, QStringLiteral("about.png"));
+    }
+    {
+        CSplash splash(60000);
+        splash.show();
+        count += save(splash, dir, QStringLiteral("splash.png"));
+    }
+    return count;
+}
+
+} // namespace orvex
