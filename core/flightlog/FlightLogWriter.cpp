@@ -41,6 +41,13 @@ std::string flightLogFileName(const std::tm& t)
                      t.tm_sec);
 }
 
+void CFlightLogWriter::startLog(const std::tm& openedAt)
+{
+    m_fileName = flightLogFileName(openedAt);
+    struct stat st {};
+    m_baseRecords = ::stat(filePath().c_str(), &st) == 0 && S_ISREG(st.st_mode) ? std::size_t(st.st_size) / kRecordSize : 0;
+}
+
 std::string CFlightLogWriter::filePath() const
 {
     if (m_dir.empty())
@@ -74,11 +81,12 @@ CFlightLogWriter::SFlushResult CFlightLogWriter::flush(const CRecordStore& store
     }
     // A partial record left by an earlier failed write is overwritten: writing starts at the
     // first incomplete record, not at the end of the file, so records stay on 99-byte bounds.
-    std::size_t next = std::size_t(st.st_size) / kRecordSize;
+    const std::size_t inFile = std::size_t(st.st_size) / kRecordSize;
+    std::size_t next = inFile > m_baseRecords ? inFile - m_baseRecords : 0;
     bool ok = true;
     while (next < count) {
         const std::size_t n = store.contiguousFrom(next, count - next);
-        if (!writeAllAt(fd, store.record(next), n * kRecordSize, off_t(next * kRecordSize))) {
+        if (!writeAllAt(fd, store.record(next), n * kRecordSize, off_t((m_baseRecords + next) * kRecordSize))) {
             ok = false;
             break;
         }

@@ -31,9 +31,15 @@ public:
     void setDirectory(std::string dir) { m_dir = std::move(dir); }
     const std::string& directory() const { return m_dir; }
 
-    // Names the log after the local time at which a link was opened.
-    void startLog(const std::tm& openedAt) { m_fileName = flightLogFileName(openedAt); }
-    void clearLog() { m_fileName.clear(); }
+    // Names the log after the local time at which a link was opened. When a file of that name
+    // exists already (a link reopened within the same second, a clock set back), the new records
+    // go after the whole records it holds instead of being taken for them.
+    void startLog(const std::tm& openedAt);
+    void clearLog()
+    {
+        m_fileName.clear();
+        m_baseRecords = 0;
+    }
     bool hasLog() const { return !m_fileName.empty(); }
     const std::string& fileName() const { return m_fileName; }
     std::string filePath() const;
@@ -44,6 +50,7 @@ public:
 private:
     std::string m_dir;
     std::string m_fileName;
+    std::size_t m_baseRecords = 0; // whole records of an earlier log in the same file
 };
 
 } // namespace orvex

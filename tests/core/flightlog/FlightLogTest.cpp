@@ -233,6 +233,34 @@ TEST_F(TempDir, FlushRewritesAPartialRecordLeftByAnEarlierFailure)
     EXPECT_EQ(tagOf(bytes.data() + 198), 2);
 }
 
+TEST_F(TempDir, ALogReopenedUnderTheSameNameKeepsBothLinks)
+{
+    CFlightLogWriter writer;
+    writer.setDirectory(dir.string());
+    CRecordStore first;
+    ASSERT_TRUE(first.create());
+    writer.startLog(at(2026, 2, 2, 2, 2, 2));
+    for (std::uint16_t i = 0; i < 3; ++i)
+        first.append(stp(1, 2, i).data());
+    writer.flush(first);
+    writer.clearLog();
+
+    // The next link opens within the same second.
+    CRecordStore second;
+    ASSERT_TRUE(second.create());
+    writer.startLog(at(2026, 2, 2, 2, 2, 2));
+    for (std::uint16_t i = 10; i < 15; ++i)
+        second.append(stp(1, 2, i).data());
+    EXPECT_EQ(writer.flush(second).recordsWritten, 5u);
+    second.append(stp(1, 2, 15).data());
+    EXPECT_EQ(writer.flush(second).recordsWritten, 1u);
+    auto bytes = readFile(dir / writer.fileName());
+    ASSERT_EQ(bytes.size(), 9u * 99);
+    const std::uint16_t expected[] = {0, 1, 2, 10, 11, 12, 13, 14, 15};
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(tagOf(bytes.data() + 99 * i), expected[i]) << i;
+}
+
 TEST(ReplayFormulas, SpeedProgressAndSeekMapping)
 {
     EXPECT_EQ(replayIntervalForSpeed(0), 2560);
