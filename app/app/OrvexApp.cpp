@@ -22,6 +22,7 @@
 #include "options/Options.h"
 #include "mainframe/Screenshots.h"
 #include "panels/PanelAttach.h"
+#include "voice/VoiceService.h"
 
 namespace orvex {
 
@@ -215,7 +216,10 @@ void COrvexApp::startWifiTransport()
 
 void COrvexApp::startVoice()
 {
-    // The voice announcer is created and reads its Voice settings here.
+    // The voice announcer is created and reads its Voice settings here. It hears every applied
+    // record and is ticked by timer 3 through the ground station; without a speech engine or an
+    // audio device it stays silent.
+    new CVoiceService(*m_station, this);
 }
 
 // ------------------------------------------------------------------ placement
