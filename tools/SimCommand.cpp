@@ -187,6 +187,7 @@ public:
     int serialFd = -1;  // device or pseudo-terminal master
     int ptySlave = -1;  // kept open so the master never sees a hang-up
     bool serialInputOk = true;
+    bool serialOutputOk = true;
     int64_t startMs = 0;
     std::deque<uint8_t> serialQueue;
     std::size_t recordsSerial = 0, recordsUdp = 0, serialOverflow = 0, udpSendErrors = 0;
@@ -208,6 +209,8 @@ public:
                 ++recordsUdp;
             return;
         }
+        if (!serialOutputOk)
+            return;
         std::size_t total = 0;
         for (const auto& p : pieces)
             total += p.size();
@@ -231,8 +234,14 @@ public:
             const std::size_t n = std::min(serialQueue.size(), sizeof chunk);
             std::copy(serialQueue.begin(), serialQueue.begin() + static_cast<std::ptrdiff_t>(n), chunk);
             const ssize_t w = ::write(serialFd, chunk, n);
+            if (w < 0 && errno != EAGAIN && errno != EINTR) {
+                // The line is gone (device unplugged, other end closed): stop writing to it.
+                serialOutputOk = false;
+                serialQueue.clear();
+                return;
+            }
             if (w <= 0)
-                return; // full (or failed): wait for POLLOUT
+                return; // full: wait for POLLOUT
             serialQueue.erase(serialQueue.begin(), serialQueue.begin() + w);
         }
     }
@@ -329,6 +338,7 @@ int runSim(const std::vector<std::string>& args)
     CUplinkParser udpParser([&](const SUplinkFrame& f) { aircraft.onUplink(f, ESimLink::Udp, now); });
     CUplinkParser serialParser([&](const SUplinkFrame& f) { aircraft.onUplink(f, ESimLink::Serial, now); });
     aircraft.start(now);
+    bool serialLossReported = false;
 
     while (!g_stopSignal) {
         now = monotonicMs();
@@ -348,7 +358,7 @@ int runSim(const std::vector<std::string>& args)
             udpIndex = static_cast<int>(n);
             fds[n++] = {links.udpFd, POLLIN, 0};
         }
-        if (links.serialFd >= 0) {
+        if (links.serialFd >= 0 && (links.serialInputOk || !links.serialQueue.empty())) {
             short events = links.serialInputOk ? POLLIN : 0;
             if (!links.serialQueue.empty())
                 events |= POLLOUT;
@@ -388,6 +398,12 @@ int runSim(const std::vector<std::string>& args)
             }
             if (re & POLLOUT)
                 links.flushSerial();
+            if (!links.serialInputOk && (re & (POLLHUP | POLLERR)) && !(re & POLLOUT))
+                links.serialQueue.clear(); // nothing can leave any more: no waking up for it
+            if ((!links.serialInputOk || !links.serialOutputOk) && !serialLossReported) {
+                serialLossReported = true;
+                std::fprintf(stderr, "orvex sim: the serial line closed; carrying on without it\n");
+            }
         }
     }
 

@@ -111,6 +111,36 @@ TEST(SimEndToEnd, NamedSerialDeviceAndSplitSentences)
     EXPECT_GE(udpSink.records, 45u);
 }
 
+TEST(SimEndToEnd, SerialLineClosingLeavesTheWifiLinkRunning)
+{
+    int master = -1, slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    CGroundSerial::makeRaw(slave);
+    CTempDir dir;
+    CGroundSink udpSink(dir.path);
+    CGroundUdp udp(udpSink);
+    CSimProcess sim;
+    ASSERT_TRUE(sim.start({"--serial", name, "--udp", "--listen", "0", "--gcs", udp.address(), "--rate", "20",
+                           "--duration", "3"}));
+    ASSERT_TRUE(sim.waitFor("serial port: "));
+    ::close(slave);
+    udp.pump(500);
+    ::close(master); // the line goes away under the simulator
+    const int64_t end = nowMs() + 10000;
+    while (!sim.exited() && nowMs() < end)
+        udp.pump(100);
+    udp.pump(200);
+    ASSERT_EQ(sim.finish(), 0);
+    EXPECT_NE(sim.errText().find("serial line closed"), std::string::npos);
+    EXPECT_EQ(static_cast<long long>(udpSink.records), summaryInt(sim.errText(), "records_udp"));
+    EXPECT_GE(udpSink.records, 55u);
+    // Waiting on a dead line must not spin. A quiet run of 3 s takes well under 0.1 s of processor
+    // time; a loop woken by the hang-up over and over takes several times that.
+    EXPECT_GE(sim.cpuSeconds(), 0.0);
+    EXPECT_LT(sim.cpuSeconds(), 0.4);
+}
+
 // A 20-waypoint route uploaded through the upload state machine over UDP.
 struct SUploadRun {
     bool completed = false;

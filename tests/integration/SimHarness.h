@@ -19,6 +19,7 @@
 #include <string>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -79,6 +80,7 @@ public:
         if (m_pid == 0) {
             ::dup2(out[1], 1);
             ::dup2(err[1], 2);
+            ::close_range(3, ~0u, 0); // nothing of the test's (pseudo-terminals, sockets) stays open in the child
             ::execv(bin.c_str(), argv.data());
             ::_exit(127);
         }
@@ -144,17 +146,15 @@ public:
             ::kill(m_pid, sig);
         const int64_t end = nowMs() + timeoutMs;
         int status = 0;
-        while (::waitpid(m_pid, &status, WNOHANG) == 0) {
+        while (!reap(status, WNOHANG)) {
             errText();
             if (nowMs() > end) {
                 ::kill(m_pid, SIGKILL);
-                ::waitpid(m_pid, &status, 0);
-                m_pid = -1;
+                reap(status, 0);
                 return m_status = -1;
             }
             ::usleep(20000);
         }
-        m_pid = -1;
         errText();
         m_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         return m_status;
@@ -163,15 +163,27 @@ public:
     bool exited()
     {
         int status = 0;
-        if (m_pid > 0 && ::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-            m_pid = -1;
+        if (m_pid > 0 && reap(status, WNOHANG)) {
             m_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
             errText();
         }
         return m_pid <= 0;
     }
 
+    // Processor time the child used (user + system), known once it was reaped.
+    double cpuSeconds() const { return m_cpuSeconds; }
+
 private:
+    bool reap(int& status, int options)
+    {
+        rusage usage{};
+        if (::wait4(m_pid, &status, options, &usage) != m_pid)
+            return false;
+        m_pid = -1;
+        m_cpuSeconds = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
+                       usage.ru_stime.tv_usec / 1e6;
+        return true;
+    }
     static void closeFd(int& fd)
     {
         if (fd >= 0)
@@ -181,6 +193,7 @@ private:
     pid_t m_pid = -1;
     int m_out = -1, m_err = -1;
     int m_status = -1;
+    double m_cpuSeconds = -1;
     std::string m_outText, m_errText;
 };
 
