@@ -349,6 +349,10 @@ int runSim(const std::vector<std::string>& args)
         ::localtime_r(&wall, &local);
         aircraft.setTimeOfDay(static_cast<uint8_t>(local.tm_hour), static_cast<uint8_t>(local.tm_min),
                               static_cast<uint8_t>(local.tm_sec));
+        std::tm utc{};
+        ::gmtime_r(&wall, &utc);
+        aircraft.setUtcTimeOfDay(static_cast<uint8_t>(utc.tm_hour), static_cast<uint8_t>(utc.tm_min),
+                                 static_cast<uint8_t>(utc.tm_sec));
         aircraft.advance(now);
 
         pollfd fds[2];

@@ -127,6 +127,13 @@ void CSimAircraft::setTimeOfDay(uint8_t hour, uint8_t minute, uint8_t second)
     m_timeOfDay[2] = second;
 }
 
+void CSimAircraft::setUtcTimeOfDay(uint8_t hour, uint8_t minute, uint8_t second)
+{
+    m_utcTimeOfDay[0] = hour;
+    m_utcTimeOfDay[1] = minute;
+    m_utcTimeOfDay[2] = second;
+}
+
 void CSimAircraft::start(int64_t nowMs)
 {
     m_startMs = m_modelMs = nowMs;
@@ -194,7 +201,7 @@ void CSimAircraft::advance(int64_t nowMs)
     }
     if (m_config.nmea && nowMs >= m_nextNmeaMs) {
         if (m_satellites >= kGpsGoodSatellites)
-            sendTo(ESimLink::Serial, downlink::gpgga(m_lat, m_lon, m_timeOfDay[0], m_timeOfDay[1], m_timeOfDay[2],
+            sendTo(ESimLink::Serial, downlink::gpgga(m_lat, m_lon, m_utcTimeOfDay[0], m_utcTimeOfDay[1], m_utcTimeOfDay[2],
                                                      m_satellites, m_alt));
         m_nextNmeaMs = std::max(m_nextNmeaMs + kNmeaPeriodMs, nowMs);
     }

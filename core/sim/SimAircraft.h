@@ -95,7 +95,9 @@ public:
     void onUplink(const SUplinkFrame& frame, ESimLink from, int64_t nowMs);
     void advance(int64_t nowMs);
     int64_t nextDeadlineMs() const;
+    // Local time of day for the records; UTC for the GPS lines (NMEA times are UTC).
     void setTimeOfDay(uint8_t hour, uint8_t minute, uint8_t second);
+    void setUtcTimeOfDay(uint8_t hour, uint8_t minute, uint8_t second);
 
     // The "$STP" record of the present state (checksum set).
     CTelemetryRecord telemetryRecord() const;
@@ -188,6 +190,7 @@ private:
     double m_consumedMah = 0;
     std::array<uint8_t, 6> m_motors{};
     uint8_t m_timeOfDay[3] = {0, 0, 0};
+    uint8_t m_utcTimeOfDay[3] = {0, 0, 0};
 
     // Photos along the lanes.
     double m_photoSpacingM = 0; // 0: not photographing

@@ -125,6 +125,28 @@ TEST(SimAircraft, GpsComesUpAndIsAnnouncedOnce)
     EXPECT_EQ(f.out.with("$SATEL", ESimLink::Serial).size(), 1u);
 }
 
+TEST(SimAircraft, GpsLinesOnceASecondOnTheSerialLinkOnlyOnceGpsIsGood)
+{
+    SSimConfig config;
+    config.nmea = true;
+    CFlight f(config, true, true);
+    f.sim.setTimeOfDay(20, 15, 30);
+    f.sim.setUtcTimeOfDay(12, 15, 30);
+    f.run(2000);
+    EXPECT_TRUE(f.out.with("$GPGGA", ESimLink::Serial).empty()); // too few satellites yet
+    f.run(8000);
+    const auto lines = f.out.with("$GPGGA", ESimLink::Serial);
+    EXPECT_GE(lines.size(), 5u);
+    EXPECT_LE(lines.size(), 8u);
+    EXPECT_TRUE(f.out.with("$GPGGA", ESimLink::Udp).empty());
+    const SNmeaLine line = decode::nmeaLine(lines.back());
+    ASSERT_TRUE(line.dispatched);
+    EXPECT_NEAR(line.record.latitude(), config.homeLatitude, 1e-4);
+    EXPECT_NEAR(line.record.longitude(), config.homeLongitude, 1e-4);
+    EXPECT_EQ(line.record.timeHour(), (12 + 16) % 24); // the line carries UTC
+    EXPECT_EQ(f.lastRecord().timeHour(), 20);          // the record local time
+}
+
 TEST(SimAircraft, TakesOffHoversAndDriftsOnlyALittle)
 {
     CFlight f;
