@@ -399,6 +399,15 @@ void CSimAircraft::step(double dt)
             break;
         }
         const SSimWaypoint& w = m_waypoints[m_target];
+        if (!std::isfinite(w.latitude) || !std::isfinite(w.longitude) || std::fabs(w.latitude) > 89 ||
+            std::fabs(w.longitude) > 180) {
+            // A waypoint that is nowhere on earth is passed over, as the last one ends the route.
+            if (m_target + 1 >= m_storedCount)
+                beginHover();
+            else
+                m_target = static_cast<uint8_t>(m_target + 1);
+            break;
+        }
         climbTo(std::clamp<double>(w.altitudeMetres, 0, kMaxAltitudeM), kClimbRateMps, dt);
         if (m_loiterLeft > 0) {
             hold(dt);

@@ -270,6 +270,29 @@ TEST(SimAircraft, FliesTheRouteTakingPhotosAlongTheLanesThenReturnsHomeAndLands)
     EXPECT_LT(f.lastRecord().takeoffDistance(), 3u);
 }
 
+TEST(SimAircraft, WaypointsNowhereOnEarthArePassedOver)
+{
+    CFlight f;
+    const double lat0 = f.sim.homeLatitude(), lon0 = f.sim.homeLongitude();
+    f.send(uplink::waypoint(1, NAN, static_cast<float>(lon0), 30, 0, 100, 100));
+    f.send(uplink::waypoint(2, static_cast<float>(lat0 + 0.0003), static_cast<float>(lon0), 30, 0, 100, 100));
+    f.send(uplink::waypoint(3, 95.0f, INFINITY, 30, 0, 100, 100));
+    f.send(uplink::waypointCount(3));
+    // The echo carries what was stored, NaN included.
+    const auto echoes = f.out.with("$SETD", ESimLink::Serial);
+    ASSERT_EQ(echoes.size(), 3u);
+    EXPECT_TRUE(std::isnan(decode::waypointEcho(echoes[0])->latitude));
+    f.send(uplink::commandCode(kCommandOpenRoute));
+    for (int i = 0; i < 60; ++i) {
+        f.run(1000);
+        const CTelemetryRecord r = f.lastRecord();
+        ASSERT_TRUE(r.isValidForUpdate());
+        ASSERT_TRUE(std::isfinite(r.heading()));
+    }
+    EXPECT_EQ(f.sim.mode(), kSimHover);
+    EXPECT_LT(f.metresTo(lat0 + 0.0003, lon0), 3.0);
+}
+
 TEST(SimAircraft, TargetChangeCloseRouteClickToFlyAndEngineOff)
 {
     CFlight f;
