@@ -34,15 +34,27 @@ void messageBox(QWidget* parent, const QString& text, const QString& caption)
     box.exec();
 }
 
-bool askYesNo(QWidget* parent, const QString& text, const QString& caption, bool defaultYes)
+namespace {
+bool askWithIcon(QWidget* parent, const QString& text, const QString& caption, bool defaultYes, QMessageBox::Icon icon)
 {
     const QString title = caption.isEmpty() ? programTitle() : caption;
     if (interceptor())
         return interceptor()({text, title, true, defaultYes});
-    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+    QMessageBox box(icon, title, text, QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
+}
+} // namespace
+
+bool askYesNo(QWidget* parent, const QString& text, const QString& caption, bool defaultYes)
+{
+    return askWithIcon(parent, text, caption, defaultYes, QMessageBox::Question);
+}
+
+bool askYesNoWithoutIcon(QWidget* parent, const QString& text, const QString& caption, bool defaultYes)
+{
+    return askWithIcon(parent, text, caption, defaultYes, QMessageBox::NoIcon);
 }
 
 } // namespace orvex

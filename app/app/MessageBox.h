@@ -21,6 +21,9 @@ void messageBox(QWidget* parent, const QString& text, const QString& caption = {
 // A modal Yes/No question; returns true on Yes. `defaultYes` chooses the default button.
 bool askYesNo(QWidget* parent, const QString& text, const QString& caption = {}, bool defaultYes = true);
 
+// The same question without an icon (the configuration commands ask this way).
+bool askYesNoWithoutIcon(QWidget* parent, const QString& text, const QString& caption = {}, bool defaultYes = true);
+
 // What a test sees of one box.
 struct SMessageBoxCall {
     QString text;

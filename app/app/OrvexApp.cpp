@@ -15,6 +15,7 @@
 #include "app/KeyboardFilter.h"
 #include "app/MessageBox.h"
 #include "app/TerminationWatcher.h"
+#include "config/ConfigAttach.h"
 #include "link/LinkController.h"
 #include "mainframe/AboutDlg.h"
 #include "mainframe/MainFrame.h"
@@ -196,6 +197,8 @@ void COrvexApp::attachSubsystems()
     // Panels: the flight control panel (instrument bar), the two flight data pages, the refresh
     // by the telemetry notification and the Alt key's target box.
     attachPanels(*m_frame, *m_station);
+    // Configuration: the "飞控设置(&S)" calibration commands and the three configuration dialogs.
+    attachConfiguration(*m_frame, *m_station, *m_commands);
 }
 
 void COrvexApp::startWifiTransport()

@@ -1,0 +1,208 @@
+// "获取" of the parameter dialog end to end: the request leaves through the WiFi transport on
+// 127.0.0.1, an aircraft stand-in answers with a "$PAR" datagram, and every control is filled.
+// Also pictures of the three dialogs (written to ORVEX_SCREENSHOT_DIR when it is set).
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QNetworkDatagram>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QUdpSocket>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "app/GroundStation.h"
+#include "config/CompassCalibDlg.h"
+#include "config/CustomParamDlg.h"
+#include "config/ParamSetDlg.h"
+#include "link/MyUDP.h"
+
+using namespace orvex;
+
+namespace {
+
+bool waitFor(const std::function<bool()>& done, int ms = 5000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+// The "$PAR" the stand-in answers with: every parameter byte set, laid out from the field table.
+QByteArray parameterAnswer()
+{
+    QByteArray f(45, '\0');
+    std::memcpy(f.data(), "$PAR", 4);
+    const std::pair<int, int> bytes[] = {
+        {4, 31},  {6, 32},  {7, 33},  {9, 34},  {12, 35}, {22, 36}, {24, 37}, {25, 38}, {26, 39}, {28, 40},
+        {33, 41}, {34, 42}, {38, 43}, {17, 236}, {23, 100},
+        {5, 0x2C},  // 12 cells, start protection "启用", stick enable "关闭"
+        {42, 0x27}, // control type 7, overload "剧烈"
+        {43, 0xE4}, // remote "自适应", voltage "3.60伏", ESC "IIC电调", servo rate "Other"
+        {32, 150},  // "6.0 米/秒"
+        {27, 115},  // 15.0 degrees
+    };
+    for (auto [at, v] : bytes)
+        f[at] = static_cast<char>(v);
+    unsigned sum = 0;
+    for (int i = 0; i < 44; ++i)
+        sum += static_cast<uint8_t>(f[i]);
+    f[44] = static_cast<char>(sum & 0xFF);
+    return f;
+}
+
+class ParamSetOverUdp : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_home.isValid());
+        const std::string dir = m_home.path().toStdString() + "/";
+        m_station = std::make_unique<CGroundStation>(CAppPaths(dir, dir));
+        ASSERT_TRUE(m_aircraft.bind(QHostAddress::LocalHost, 0));
+        ASSERT_TRUE(m_udp.start(0, QHostAddress::LocalHost, m_aircraft.localPort()));
+        m_udp.setByteConsumer([this](std::span<const uint8_t> bytes) { m_station->receiveWifiBytes(bytes); });
+        m_station->attachWifiOutput(&m_udp);
+        m_station->setWifiActive(true);
+        m_udp.setActive(true);
+        // The stand-in answers every parameter request with the same "$PAR".
+        QObject::connect(&m_aircraft, &QUdpSocket::readyRead, [this] {
+            while (m_aircraft.hasPendingDatagrams()) {
+                const QNetworkDatagram d = m_aircraft.receiveDatagram();
+                m_received.push_back(d.data());
+                if (d.data().startsWith("$WIFIhhh"))
+                    m_aircraft.writeDatagram(parameterAnswer(), d.senderAddress(), static_cast<quint16>(d.senderPort()));
+            }
+        });
+    }
+    void TearDown() override
+    {
+        m_station->attachWifiOutput(nullptr);
+        m_udp.stop();
+        m_station.reset();
+    }
+
+    QTemporaryDir m_home;
+    std::unique_ptr<CGroundStation> m_station;
+    CMyUDP m_udp;
+    QUdpSocket m_aircraft;
+    std::vector<QByteArray> m_received;
+};
+
+} // namespace
+
+TEST_F(ParamSetOverUdp, FetchFillsEveryField)
+{
+    CParamSetDlg dlg(*m_station);
+    m_station->parameterDialogOpen = true;
+    dlg.show();
+    dlg.fetchButton()->click();
+    ASSERT_TRUE(waitFor([&] { return !dlg.edit(EParamEdit::YawP)->text().isEmpty(); }));
+    ASSERT_EQ(m_received.size(), 1u);
+    QByteArray request(30, '\0');
+    std::memcpy(request.data(), "$WIFIhhh", 8);
+    EXPECT_EQ(m_received[0], request);
+
+    const auto text = [&](EParamEdit e) { return dlg.edit(e)->text().toStdString(); };
+    EXPECT_EQ(text(EParamEdit::YawP), "31");
+    EXPECT_EQ(text(EParamEdit::YawI), "32");
+    EXPECT_EQ(text(EParamEdit::RollI), "33");
+    EXPECT_EQ(text(EParamEdit::MaxVerticalSpeed), "34");
+    EXPECT_EQ(text(EParamEdit::ThrottleP), "35");
+    EXPECT_EQ(text(EParamEdit::VerticalStability), "36");
+    EXPECT_EQ(text(EParamEdit::PitchGain), "37");
+    EXPECT_EQ(text(EParamEdit::AttitudeGain), "38");
+    EXPECT_EQ(text(EParamEdit::PitchI), "39");
+    EXPECT_EQ(text(EParamEdit::ThrottleI), "40");
+    EXPECT_EQ(text(EParamEdit::SwayCompensation), "41");
+    EXPECT_EQ(text(EParamEdit::AircraftType), "42");
+    EXPECT_EQ(text(EParamEdit::RollGain), "43");
+    EXPECT_EQ(text(EParamEdit::GimbalRollGain), "-20");
+    EXPECT_EQ(text(EParamEdit::GimbalPitchGain), "100");
+    EXPECT_EQ(text(EParamEdit::CellCount), "12");
+    EXPECT_EQ(text(EParamEdit::ControlType), "7");
+    EXPECT_EQ(text(EParamEdit::Declination), "15.0");
+    const auto item = [&](EParamCombo c) { return dlg.combo(c)->currentText().toStdString(); };
+    EXPECT_EQ(item(EParamCombo::StartProtection), "启用");
+    EXPECT_EQ(item(EParamCombo::StickEnable), "关闭");
+    EXPECT_EQ(item(EParamCombo::Overload), "剧烈");
+    EXPECT_EQ(item(EParamCombo::RemoteMode), "自适应");
+    EXPECT_EQ(item(EParamCombo::VoltageAlarm), "3.60伏");
+    EXPECT_EQ(item(EParamCombo::EscType), "IIC电调");
+    EXPECT_EQ(item(EParamCombo::ServoRate), "Other");
+    EXPECT_EQ(item(EParamCombo::MaxSpeed), "6.0 米/秒");
+    EXPECT_FALSE(dlg.customSpeedEdit()->isVisible());
+
+    // The same answer after the dialog was closed changes nothing.
+    dlg.close();
+    m_station->parameterDialogOpen = false;
+    dlg.edit(EParamEdit::YawP)->clear();
+    dlg.fetchButton()->click();
+    ASSERT_TRUE(waitFor([&] { return m_received.size() == 2; }));
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 300)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_TRUE(dlg.edit(EParamEdit::YawP)->text().isEmpty());
+}
+
+TEST(ConfigPictures, TheThreeDialogsRender)
+{
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    const std::string dir = home.path().toStdString() + "/";
+    CGroundStation station(CAppPaths(dir, dir));
+    const QString outDir = qEnvironmentVariableIsSet("ORVEX_SCREENSHOT_DIR")
+                               ? qEnvironmentVariable("ORVEX_SCREENSHOT_DIR")
+                               : home.path();
+    QDir().mkpath(outDir);
+
+    CParamSetDlg params(station);
+    params.combo(EParamCombo::MaxSpeed)->setCurrentIndex(kMaxSpeedCustomItem);
+    params.customSpeedEdit()->setText(QStringLiteral("7.0"));
+    params.edit(EParamEdit::Declination)->setText(QStringLiteral("-5.5"));
+    CCustomParamDlg custom(station);
+    custom.cell(0, 0)->setText(QStringLiteral("-20"));
+    custom.cell(3, 7)->setText(QStringLiteral("100"));
+    station.compassDialogOpen = true;
+    station.setWifiActive(true);
+    CCompassCalibDlg compass(station);
+    // A small cloud of points around a calibrated centre.
+    const auto feed = [&](const char* kw, float a, float b) {
+        std::vector<uint8_t> f(13, 0);
+        std::memcpy(f.data(), kw, 4);
+        std::memcpy(&f[4], &a, 4);
+        std::memcpy(&f[8], &b, 4);
+        unsigned s = 0;
+        for (int i = 4; i < 12; ++i)
+            s += f[static_cast<std::size_t>(i)];
+        f[12] = static_cast<uint8_t>(s);
+        station.receiveWifiBytes(f);
+    };
+    for (int i = 0; i < 72; ++i) {
+        const float t = static_cast<float>(i) * 0.0872665f;
+        feed("$MG2", 300.0f * std::cos(t), 250.0f * std::sin(t));
+        feed("$MG3", 200.0f * std::sin(t), 320.0f * std::cos(t));
+    }
+
+    int saved = 0;
+    for (QWidget* w : {static_cast<QWidget*>(&params), static_cast<QWidget*>(&custom), static_cast<QWidget*>(&compass)}) {
+        w->show();
+        QCoreApplication::processEvents();
+        const QPixmap shot = w->grab();
+        ASSERT_FALSE(shot.isNull());
+        EXPECT_GT(shot.width(), 200);
+        EXPECT_GT(shot.height(), 150);
+        const QString name = QStringLiteral("%1/config-%2.png").arg(outDir).arg(saved);
+        EXPECT_TRUE(shot.save(name)) << name.toStdString();
+        ++saved;
+    }
+    EXPECT_EQ(compass.statusEdit()->text(), QStringLiteral("XY=72  ZY=72"));
+}
