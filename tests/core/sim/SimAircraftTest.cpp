@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,14 @@ public:
         SUplinkFrame f;
         ASSERT_TRUE(parseUplinkFrame(frame, f));
         sim.onUplink(f, from, now);
+    }
+    // Hands the frame over when the aircraft's parser accepts it (command codes that look like a
+    // frame letter, "$WIFISSS" say, are refused as malformed frames of that letter).
+    void offer(const std::vector<uint8_t>& frame)
+    {
+        SUplinkFrame f;
+        if (parseUplinkFrame(frame, f))
+            sim.onUplink(f, ESimLink::Serial, now);
     }
     CTelemetryRecord lastRecord(ESimLink link = ESimLink::Serial) const
     {
@@ -467,6 +476,38 @@ TEST(SimAircraft, HeartbeatLossIsNoticedAfterThreeSecondsAndItsReturn)
     f.send(uplink::heartbeat(1));
     ASSERT_EQ(f.out.notices.size(), 2u);
     EXPECT_NE(f.out.notices[1].find("back"), std::string::npos);
+}
+
+TEST(SimAircraft, AnySequenceOfWellFormedFramesKeepsTheRecordsSound)
+{
+    std::mt19937 random(11);
+    const auto any = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    const float odd[] = {NAN, INFINITY, -INFINITY, 1e30f, -91.0f, 0.0f, 22.6143f, 113.8432f};
+    CFlight f({}, true, true);
+    for (int i = 0; i < 1500; ++i) {
+        const float a = any(3) == 0 ? odd[any(8)] : static_cast<float>(22.6 + (any(2000) - 1000) * 1e-5);
+        const float b = any(3) == 0 ? odd[any(8)] : static_cast<float>(113.84 + (any(2000) - 1000) * 1e-5);
+        uint8_t data[20];
+        for (auto& d : data)
+            d = static_cast<uint8_t>(random());
+        switch (any(10)) {
+        case 0: f.offer(uplink::commandCode(static_cast<uint8_t>(1 + any(255)))); break;
+        case 1: f.offer(uplink::waypoint(static_cast<uint8_t>(any(256)), a, b, any(70000) - 5000, 0, 1, 2)); break;
+        case 2: f.offer(uplink::waypointCount(static_cast<uint8_t>(any(256)))); break;
+        case 3: f.offer(uplink::targetWaypoint(static_cast<uint8_t>(any(256)))); break;
+        case 4: f.offer(uplink::altitude(any(7000))); break;
+        case 5: f.offer(uplink::clickToFly(a, b)); break;
+        case 6: f.offer(uplink::compassStep(static_cast<uint8_t>(86 + any(5)))); break;
+        case 7: f.offer(uplink::parameterWrite(std::span<const uint8_t, 20>(data))); break;
+        case 8: f.offer(uplink::readbackRequest()); break;
+        default: f.offer(uplink::commandCode(any(2) ? kCommandAutoTakeoff : kCommandOpenRoute)); break;
+        }
+        f.run(100);
+        const CTelemetryRecord r = f.lastRecord();
+        ASSERT_TRUE(r.isValidForUpdate()) << "after frame " << i;
+        ASSERT_TRUE(std::isfinite(r.heading()));
+        ASSERT_LE(r.altitude(), 30000); // within the 3000 m ceiling
+    }
 }
 
 TEST(FaultInjector, LossCorruptionSplitSilenceAndSeed)
