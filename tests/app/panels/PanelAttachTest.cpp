@@ -6,11 +6,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
+#include <QApplication>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "app/Commands.h"
+#include "app/KeyboardFilter.h"
+#include "mainframe/Splash.h"
 #include "app/GroundStation.h"
 #include "mainframe/MainFrame.h"
+#include "panels/FlightControlPanel.h"
 #include "panels/FlightDataPage.h"
 #include "panels/OtherDataPage.h"
 #include "panels/PanelAttach.h"
@@ -108,4 +113,22 @@ TEST_F(PanelAttach, SwitchingPagesBeforeAnyRecordShowsNothing)
     EXPECT_EQ(m_panels.otherData->refreshCount(), 0);
     EXPECT_EQ(m_panels.flightData->refreshCount(), 0);
     EXPECT_TRUE(m_panels.flightData->box(1042)->text().isEmpty());
+}
+
+TEST_F(PanelAttach, AltPutsTheFocusIntoTheTargetWaypointBox)
+{
+    CKeyboardFilter filter(*m_station, *m_commands);
+    filter.setMainFrame(m_frame.get());
+    qApp->installEventFilter(&filter);
+    m_frame->show();
+    m_frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame.get()));
+    m_panels.control->altitudeInput()->setFocus();
+    QApplication::processEvents();
+    ASSERT_TRUE(m_panels.control->altitudeInput()->hasFocus());
+    QTest::keyPress(m_panels.control->altitudeInput(), Qt::Key_Alt, Qt::AltModifier);
+    QTest::keyRelease(m_panels.control->altitudeInput(), Qt::Key_Alt);
+    QApplication::processEvents();
+    qApp->removeEventFilter(&filter);
+    EXPECT_TRUE(m_panels.control->targetWaypointBox()->hasFocus());
 }
