@@ -41,7 +41,9 @@ QDockWidget* makeBar(const QString& title, const QString& objectName, QWidget* p
     auto* dock = new QDockWidget(title, parent);
     dock->setObjectName(objectName);
     dock->setFeatures(QDockWidget::NoDockWidgetFeatures);
-    dock->setTitleBarWidget(new QWidget(dock));
+    auto* noTitle = new QWidget(dock);
+    noTitle->setFixedHeight(0);
+    dock->setTitleBarWidget(noTitle);
     return dock;
 }
 

@@ -26,10 +26,12 @@
 
 #include "app/Commands.h"
 #include "app/GroundStation.h"
+#include "app/KeyboardFilter.h"
 #include "app/MessageBox.h"
 #include "app/OrvexApp.h"
 #include "mainframe/AboutDlg.h"
 #include "mainframe/MainFrame.h"
+#include "mainframe/Splash.h"
 
 using namespace orvex;
 
@@ -546,4 +548,55 @@ TEST_F(MainFrameTest, AboutBoxShowsTheVersionTextAndOneButton)
     dlg.show();
     QTest::mouseClick(buttons[0], Qt::LeftButton);
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
+}
+
+TEST_F(MainFrameTest, SplashClosesAtTheFirstKeyOrMousePressWhichGoesNoFurther)
+{
+    startApp();
+    countHandler(cmd::kLocateAircraft);
+    {
+        CSplash splash(60000);
+        EXPECT_EQ(splash.size(), QSize(639, 331));
+        splash.show();
+        app->keyboardFilter()->setSplash(&splash);
+        QTest::keyClick(frame, Qt::Key_C);
+        EXPECT_FALSE(splash.isUp());
+        EXPECT_FALSE(splash.isVisible());
+        EXPECT_EQ(runs[cmd::kLocateAircraft], 0); // the key only closed the splash
+        QTest::keyClick(frame, Qt::Key_C);
+        EXPECT_EQ(runs[cmd::kLocateAircraft], 1);
+    }
+    {
+        CSplash splash(60000);
+        splash.show();
+        app->keyboardFilter()->setSplash(&splash);
+        QSignalSpy dismissed(&splash, &CSplash::dismissed);
+        QTest::mouseClick(frame->statusBar(), Qt::RightButton);
+        EXPECT_EQ(dismissed.count(), 1);
+        EXPECT_FALSE(splash.isUp());
+    }
+    app->keyboardFilter()->setSplash(nullptr);
+}
+
+TEST(Splash, ClosesItselfAfterItsTime)
+{
+    CSplash splash(30);
+    QSignalSpy dismissed(&splash, &CSplash::dismissed);
+    splash.show();
+    EXPECT_TRUE(splash.isUp());
+    EXPECT_TRUE(dismissed.wait(2000));
+    EXPECT_FALSE(splash.isUp());
+}
+
+TEST_F(MainFrameTest, LockKeyIndicatorsFollowTheLockKeys)
+{
+    startApp();
+    EXPECT_FALSE(frame->statusPane(1)->isEnabled());
+    QTest::keyClick(frame, Qt::Key_CapsLock);
+    EXPECT_TRUE(frame->statusPane(1)->isEnabled());
+    EXPECT_FALSE(frame->statusPane(2)->isEnabled());
+    QTest::keyClick(frame, Qt::Key_NumLock);
+    QTest::keyClick(frame, Qt::Key_CapsLock);
+    EXPECT_FALSE(frame->statusPane(1)->isEnabled());
+    EXPECT_TRUE(frame->statusPane(2)->isEnabled());
 }
