@@ -16,8 +16,7 @@ namespace {
 constexpr int kPhraseStartTimeoutMs = 5000;
 constexpr int kPhraseBaseTimeoutMs = 30000;
 constexpr int kPhrasePerCharTimeoutMs = 150;
-constexpr int kBeepSlackMs = 1000;
-constexpr int kBeepTailMs = 50;
+constexpr int kBeepSlackMs = 3000;
 
 const char* const kEnginePreference[] = {"flite", "speechd"};
 } // namespace
@@ -253,23 +252,19 @@ void CQtSpeechEngine::startBeep(const SItem& item)
         connect(m_sink, &QAudioSink::stateChanged, this, [this](QAudio::State state) {
             if (m_current != EItem::Beep)
                 return;
-            if (state == QAudio::StoppedState) { // the device gave up
+            // Idle after playing: the sound server has played every sample (an underrun);
+            // Stopped: the device gave up.
+            if (state == QAudio::IdleState && m_beepStarted)
                 finishCurrent();
-            } else if (state == QAudio::IdleState) {
-                // Every sample has been handed to the sound server, which is still playing them:
-                // the beep is over when its length has passed (stopping the sink now would cut it).
-                const qint64 left = m_beepDurationMs + kBeepTailMs - m_beepClock.elapsed();
-                if (left > 0)
-                    m_watchdog.start(static_cast<int>(left));
-                else
-                    finishCurrent();
-            }
+            else if (state == QAudio::StoppedState)
+                finishCurrent();
+            else if (state == QAudio::ActiveState)
+                m_beepStarted = true;
         });
     } else {
         m_sink->stop();
     }
-    m_beepDurationMs = item.durationMs;
-    m_beepClock.start();
+    m_beepStarted = false;
     m_watchdog.start(item.durationMs + kBeepSlackMs);
     // Pushed whole into a buffer of exactly its size: the sound server starts playing only once
     // its buffer is full, so a larger buffer (or pulling from a QBuffer) would never start.
@@ -288,8 +283,8 @@ void CQtSpeechEngine::finishCurrent()
         return;
     m_current = EItem::None;
     if (finished == EItem::Beep) {
-        // The sink is left as it is: the sound server may still be playing the samples handed
-        // over (stopping would cut them). The next beep restarts it.
+        if (m_sink && m_sink->state() != QAudio::StoppedState)
+            m_sink->stop();
         emit beepFinished();
     } else {
         emit phraseFinished(m_currentText);

@@ -7,7 +7,6 @@
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -89,8 +88,7 @@ private:
     QAudioFormat m_beepFormat;
     QAudioSink* m_sink = nullptr;
     QByteArray m_beepBytes;
-    QElapsedTimer m_beepClock;
-    int m_beepDurationMs = 0;
+    bool m_beepStarted = false;
     QTimer m_watchdog;
     std::deque<SItem> m_queue;
     EItem m_current = EItem::None;

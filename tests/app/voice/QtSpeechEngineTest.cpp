@@ -18,6 +18,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdint>
+#include <cstring>
+#include <algorithm>
 #include <memory>
 
 #include "voice/QtSpeechEngine.h"
@@ -346,6 +348,76 @@ TEST(QtSpeechEngineTest, WhatComesOutOfTheSoundServer)
         ASSERT_TRUE(stat.ok) << stat.output;
         EXPECT_GT(stat.rmsAmplitude, 0.005) << "the phrase was not heard";
     }
+}
+
+// The samples of a 16-bit mono WAV file (empty when it is not one).
+std::vector<int16_t> readWavSamples(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray all = f.readAll();
+    auto u32 = [&](qsizetype at) {
+        return quint32(quint8(all[at])) | quint32(quint8(all[at + 1])) << 8 | quint32(quint8(all[at + 2])) << 16 |
+               quint32(quint8(all[at + 3])) << 24;
+    };
+    if (all.size() < 12 || !all.startsWith("RIFF") || all.mid(8, 4) != "WAVE")
+        return {};
+    for (qsizetype at = 12; at + 8 <= all.size();) {
+        const quint32 size = u32(at + 4);
+        if (all.mid(at, 4) == "data") {
+            // parec leaves the size open while it records; take what is there.
+            const qsizetype bytes = std::min<qsizetype>(all.size() - (at + 8), size == 0 ? all.size() : size);
+            std::vector<int16_t> out(static_cast<size_t>(bytes / 2));
+            std::memcpy(out.data(), all.constData() + at + 8, out.size() * 2);
+            return out;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return {};
+}
+
+TEST(QtSpeechEngineTest, AnAlertSoundsAsTheBeepThenThePhrase)
+{
+    if (!CNullSoundServer::instance->running)
+        GTEST_SKIP() << "no private sound server to listen to: " << CNullSoundServer::instance->whyNot.toStdString();
+    CQtSpeechEngine engine;
+    if (const QString why = skipReason(engine); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString wav = dir.filePath(QStringLiteral("alert.wav"));
+    CMonitorRecording rec(wav);
+    if (!rec.started())
+        GTEST_SKIP() << "parec is not installed";
+    QSignalSpy done(&engine, &CQtSpeechEngine::idle);
+    engine.beep(750, 200);
+    engine.speak(",RC Able");
+    ASSERT_TRUE(done.wait(30000));
+    rec.stop();
+    const std::vector<int16_t> samples = readWavSamples(wav); // 16 kHz mono
+    constexpr int kRateHz = 16000;
+    size_t beepStart = 0;
+    while (beepStart < samples.size() && std::abs(samples[beepStart]) < 1000)
+        ++beepStart;
+    ASSERT_LT(beepStart + kRateHz * 2, samples.size()) << "no sound recorded";
+
+    // The first sound is the tone: count its zero crossings over 150 ms.
+    int crossings = 0;
+    for (size_t i = beepStart + 1; i < beepStart + kRateHz * 150 / 1000; ++i)
+        if ((samples[i - 1] < 0) != (samples[i] < 0))
+            ++crossings;
+    EXPECT_NEAR(crossings / 2.0 / 0.15, 750.0, 30.0);
+
+    // Then the phrase: sound after the beep has ended.
+    double sum = 0;
+    const size_t from = beepStart + kRateHz * 300 / 1000;
+    const size_t to = std::min(samples.size(), from + kRateHz * 2);
+    for (size_t i = from; i < to; ++i)
+        sum += double(samples[i]) * samples[i];
+    const double rms = std::sqrt(sum / double(to - from)) / 32768.0;
+    EXPECT_GT(rms, 0.005) << "the phrase after the beep was not heard";
+    std::printf("alert: beep %.0f Hz, phrase RMS %.3f\n", crossings / 2.0 / 0.15, rms);
 }
 
 TEST(QtSpeechEngineTest, AFloodOfPhrasesIsCapped)
