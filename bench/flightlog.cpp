@@ -43,8 +43,7 @@ const std::string& fullLogPath()
             r[98] = sum;
         }
         FILE* f = std::fopen(p.c_str(), "wb");
-        if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size())
-            std::abort();
+        if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) std::abort();
         std::fclose(f);
         std::atexit([] { std::remove(fullLogPath().c_str()); });
         return p;
@@ -59,8 +58,7 @@ void BM_ReplayLoadFullLog(benchmark::State& state)
         CRecordStore store;
         CReplay replay(store);
         auto loaded = replay.load(path);
-        if (!loaded.ok || store.count() != kRecordsPerRegion)
-            state.SkipWithError("load failed");
+        if (!loaded.ok || store.count() != kRecordsPerRegion) state.SkipWithError("load failed");
         benchmark::DoNotOptimize(loaded.startPosition);
     }
 }
@@ -97,8 +95,8 @@ void BM_OrvexLogExportCsv(benchmark::State& state)
 {
     const std::string& path = fullLogPath();
     const std::string out = path + ".csv";
-    const std::string cmd = std::string("'") + ORVEX_BIN_DIR + "/orvex' log export --format csv '" + path + "' -o '" +
-                            out + "'";
+    const std::string cmd =
+        std::string("'") + ORVEX_BIN_DIR + "/orvex' log export --format csv '" + path + "' -o '" + out + "'";
     for (auto _ : state) {
         const int status = std::system(cmd.c_str());
         if (status == -1 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)

@@ -15,13 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     // The file lives in memory; the store maps it read-only like any flight log.
     const int fd = memfd_create("orvex-replay-fuzz", 0);
-    if (fd < 0)
-        return 0;
+    if (fd < 0) return 0;
     std::size_t done = 0;
     while (done < size) {
         const ssize_t n = write(fd, data + done, size - done);
-        if (n <= 0)
-            break;
+        if (n <= 0) break;
         done += std::size_t(n);
     }
     const std::string path = "/proc/self/fd/" + std::to_string(fd);

@@ -29,12 +29,10 @@ bool loadLog(const std::string& path, CRecordStore& store, std::uint64_t* size)
 
 int runInfo(const std::vector<std::string>& args)
 {
-    if (args.size() != 1)
-        return toolUsageError("log", "info takes one FILE");
+    if (args.size() != 1) return toolUsageError("log", "info takes one FILE");
     CRecordStore store;
     std::uint64_t size = 0;
-    if (!loadLog(args[0], store, &size))
-        return 1;
+    if (!loadLog(args[0], store, &size)) return 1;
     std::cout << logSummaryJson(summarizeLog(store, size)) << "\n";
     return 0;
 }
@@ -45,8 +43,7 @@ int runExport(const std::vector<std::string>& args)
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--format" || a == "-o" || a == "--output") {
-            if (i + 1 >= args.size())
-                return toolUsageError("log", a + " needs a value");
+            if (i + 1 >= args.size()) return toolUsageError("log", a + " needs a value");
             (a == "--format" ? format : output) = args[++i];
         } else if (a.rfind("--format=", 0) == 0) {
             format = a.substr(9);
@@ -70,13 +67,11 @@ int runExport(const std::vector<std::string>& args)
     else
         return toolUsageError("log", format.empty() ? "--format csv|kml|gpx is required"
                                                     : "unknown format '" + format + "' (csv, kml or gpx)");
-    if (file.empty())
-        return toolUsageError("log", "export needs a FILE");
+    if (file.empty()) return toolUsageError("log", "export needs a FILE");
 
     CRecordStore store;
     std::uint64_t size = 0;
-    if (!loadLog(file, store, &size))
-        return 1;
+    if (!loadLog(file, store, &size)) return 1;
     const std::string name = std::filesystem::path(file).stem().string();
     if (output.empty() || output == "-") {
         if (!exportLog(store, fmt, name, stdout)) {
@@ -93,7 +88,8 @@ int runExport(const std::vector<std::string>& args)
     const bool ok = exportLog(store, fmt, name, out);
     const int writeErrno = errno;
     if (std::fclose(out) != 0 || !ok) {
-        std::cerr << "orvex log: writing " << output << " failed: " << std::strerror(ok ? errno : writeErrno) << "\n";
+        std::cerr << "orvex log: writing " << output << " failed: " << std::strerror(ok ? errno : writeErrno)
+                  << "\n";
         std::remove(output.c_str());
         return 1;
     }
@@ -102,17 +98,15 @@ int runExport(const std::vector<std::string>& args)
 
 int runLog(const std::vector<std::string>& args)
 {
-    if (args.empty())
-        return toolUsageError("log", "missing subcommand (info or export)");
+    if (args.empty()) return toolUsageError("log", "missing subcommand (info or export)");
     const std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (args[0] == "info")
-        return runInfo(rest);
-    if (args[0] == "export")
-        return runExport(rest);
+    if (args[0] == "info") return runInfo(rest);
+    if (args[0] == "export") return runExport(rest);
     return toolUsageError("log", "unknown subcommand '" + args[0] + "'");
 }
 
 CToolCommandRegistration reg{"log", "log info FILE | log export --format csv|kml|gpx FILE [-o OUT]",
-                             "summarise a flight log (.hj) as JSON, or export it as CSV, KML or GPX", &runLog};
+                             "summarise a flight log (.hj) as JSON, or export it as CSV, KML or GPX",
+                             &runLog};
 
 } // namespace

@@ -14,22 +14,25 @@
 
 namespace orvex {
 
-CLinkController::CLinkController(CGroundStation& station, CCommandTable& commands, CMainFrame& frame, QObject* parent)
+CLinkController::CLinkController(CGroundStation& station, CCommandTable& commands, CMainFrame& frame,
+                                 QObject* parent)
     : QObject(parent), m_station(station), m_commands(commands), m_frame(frame)
 {
     m_station.setLinkHooks(this);
     m_station.attachSerialOutput(&m_serial);
     m_station.attachWifiOutput(&m_udp);
-    m_serial.setByteConsumer([this](std::span<const std::uint8_t> bytes) { m_station.receiveSerialBytes(bytes); });
+    m_serial.setByteConsumer(
+        [this](std::span<const std::uint8_t> bytes) { m_station.receiveSerialBytes(bytes); });
     m_udp.setByteConsumer([this](std::span<const std::uint8_t> bytes) { m_station.receiveWifiBytes(bytes); });
-    connect(&m_serial, &CSerialTransport::readFailed, this, [this] { onSerialFailure(kSerialReadFailedMessage); });
-    connect(&m_serial, &CSerialTransport::writeFailed, this, [this] { onSerialFailure(kSerialWriteFailedMessage); });
+    connect(&m_serial, &CSerialTransport::readFailed, this,
+            [this] { onSerialFailure(kSerialReadFailedMessage); });
+    connect(&m_serial, &CSerialTransport::writeFailed, this,
+            [this] { onSerialFailure(kSerialWriteFailedMessage); });
 
     m_replayTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_replayTimer, &QTimer::timeout, this, &CLinkController::onReplayTick);
     connect(&m_frame, &CMainFrame::replaySpeedChanged, this, [this](int ms) {
-        if (m_replayTimer.isActive())
-            m_replayTimer.start(ms);
+        if (m_replayTimer.isActive()) m_replayTimer.start(ms);
     });
     connect(&m_frame, &CMainFrame::replaySeekRequested, this, [this](int position) {
         if (const std::optional<int> progress = m_station.replaySeek(position))
@@ -82,7 +85,8 @@ void CLinkController::openSerial()
     const std::string override = m_station.endpoints().serialPortOverride;
     const QString port =
         QString::fromStdString(override.empty() ? m_station.settings().getText(keys::kComPort) : override);
-    const std::vector<std::uint8_t> comconf = m_station.settings().getBinary(keys::kComConf).value_or(std::vector<std::uint8_t>{});
+    const std::vector<std::uint8_t> comconf =
+        m_station.settings().getBinary(keys::kComConf).value_or(std::vector<std::uint8_t>{});
     const bool opened = m_station.openSerialLink([&] { return m_serial.open(port, comconf); });
     syncWifi();
     if (!opened) {
@@ -113,11 +117,10 @@ void CLinkController::closeLink()
 void CLinkController::chooseReplayFile()
 {
     const QString dir = QString::fromStdString(m_station.paths().flightLogDir());
-    const QString path = QFileDialog::getOpenFileName(&m_frame, QString(), QDir(dir).exists() ? dir : QString(),
-                                                      QStringLiteral("FlightData File(*.hj);;All Files(*.*)"), nullptr,
-                                                      QFileDialog::DontUseNativeDialog);
-    if (path.isEmpty())
-        return;
+    const QString path = QFileDialog::getOpenFileName(
+        &m_frame, QString(), QDir(dir).exists() ? dir : QString(),
+        QStringLiteral("FlightData File(*.hj);;All Files(*.*)"), nullptr, QFileDialog::DontUseNativeDialog);
+    if (path.isEmpty()) return;
     openReplayFile(path);
 }
 
@@ -163,8 +166,7 @@ void CLinkController::hideFlightDataBar()
 
 void CLinkController::onSerialFailure(const char* message)
 {
-    if (m_ending)
-        return;
+    if (m_ending) return;
     m_ending = true;
     // The flight log gets every record received before the failure, before anything else.
     m_station.shutdownLinks();

@@ -26,8 +26,9 @@ class CMainFrame;
 
 class CLinkController : public QObject, public ILinkHooks {
     Q_OBJECT
-public:
-    CLinkController(CGroundStation& station, CCommandTable& commands, CMainFrame& frame, QObject* parent = nullptr);
+  public:
+    CLinkController(CGroundStation& station, CCommandTable& commands, CMainFrame& frame,
+                    QObject* parent = nullptr);
     ~CLinkController() override;
 
     // Binds the WiFi socket (local port, module address and port from the endpoints and
@@ -52,7 +53,7 @@ public:
     void stopReplayTimer() override;
     void hideFlightDataBar() override;
 
-private:
+  private:
     void liveLayout();
     void syncWifi();
     void onReplayTick();

@@ -18,8 +18,7 @@ bool CMyUDP::start(quint16 localPort, const QHostAddress& remote, quint16 remote
 {
     stop();
     setRemote(remote, remotePort);
-    if (!m_socket.bind(QHostAddress::AnyIPv4, localPort))
-        return false;
+    if (!m_socket.bind(QHostAddress::AnyIPv4, localPort)) return false;
     m_socket.setReadBufferSize(0);
     return true;
 }
@@ -37,8 +36,7 @@ void CMyUDP::setRemote(const QHostAddress& remote, quint16 port)
 
 void CMyUDP::setActive(bool active)
 {
-    if (active && !m_active)
-        discardPending();
+    if (active && !m_active) discardPending();
     m_active = active;
 }
 
@@ -55,7 +53,8 @@ void CMyUDP::onReadyRead()
     while (m_socket.hasPendingDatagrams()) {
         const qint64 size = m_socket.pendingDatagramSize();
         // Read the whole datagram, whatever its size: it is never split or cut short.
-        const QNetworkDatagram datagram = m_socket.receiveDatagram(size > kReceiveBufferBytes ? size : kReceiveBufferBytes);
+        const QNetworkDatagram datagram =
+            m_socket.receiveDatagram(size > kReceiveBufferBytes ? size : kReceiveBufferBytes);
         const QByteArray data = datagram.data();
         if (!m_active) {
             ++m_dropped;
@@ -70,9 +69,9 @@ void CMyUDP::onReadyRead()
 
 void CMyUDP::send(std::span<const std::uint8_t> bytes)
 {
-    if (!isRunning() || m_remote.isNull() || bytes.empty())
-        return;
-    m_socket.writeDatagram(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()), m_remote, m_remotePort);
+    if (!isRunning() || m_remote.isNull() || bytes.empty()) return;
+    m_socket.writeDatagram(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()), m_remote,
+                           m_remotePort);
 }
 
 } // namespace orvex

@@ -21,7 +21,7 @@ namespace orvex {
 
 class CMyUDP : public QObject, public IByteOutput {
     Q_OBJECT
-public:
+  public:
     static constexpr quint16 kDefaultLocalPort = 9000;
     static constexpr quint16 kDefaultRemotePort = 55555;
     static constexpr int kReceiveBufferBytes = 1024; // more than the longest sentence
@@ -53,10 +53,10 @@ public:
     // Datagrams dropped because the link was inactive (diagnostics and tests).
     quint64 droppedDatagrams() const { return m_dropped; }
 
-signals:
+  signals:
     void datagramReceived(int bytes, bool handedOver);
 
-private:
+  private:
     void onReadyRead();
     void discardPending();
 

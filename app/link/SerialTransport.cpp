@@ -11,21 +11,30 @@ namespace {
 QSerialPort::DataBits dataBitsFor(std::uint8_t bits)
 {
     switch (bits) {
-    case 5: return QSerialPort::Data5;
-    case 6: return QSerialPort::Data6;
-    case 7: return QSerialPort::Data7;
-    default: return QSerialPort::Data8;
+    case 5:
+        return QSerialPort::Data5;
+    case 6:
+        return QSerialPort::Data6;
+    case 7:
+        return QSerialPort::Data7;
+    default:
+        return QSerialPort::Data8;
     }
 }
 
 QSerialPort::Parity parityFor(EParity parity)
 {
     switch (parity) {
-    case EParity::Odd: return QSerialPort::OddParity;
-    case EParity::Even: return QSerialPort::EvenParity;
-    case EParity::Mark: return QSerialPort::MarkParity;
-    case EParity::Space: return QSerialPort::SpaceParity;
-    case EParity::None: break;
+    case EParity::Odd:
+        return QSerialPort::OddParity;
+    case EParity::Even:
+        return QSerialPort::EvenParity;
+    case EParity::Mark:
+        return QSerialPort::MarkParity;
+    case EParity::Space:
+        return QSerialPort::SpaceParity;
+    case EParity::None:
+        break;
     }
     return QSerialPort::NoParity;
 }
@@ -33,9 +42,12 @@ QSerialPort::Parity parityFor(EParity parity)
 QSerialPort::StopBits stopBitsFor(EStopBits stop)
 {
     switch (stop) {
-    case EStopBits::OneAndHalf: return QSerialPort::OneAndHalfStop;
-    case EStopBits::Two: return QSerialPort::TwoStop;
-    case EStopBits::One: break;
+    case EStopBits::OneAndHalf:
+        return QSerialPort::OneAndHalfStop;
+    case EStopBits::Two:
+        return QSerialPort::TwoStop;
+    case EStopBits::One:
+        break;
     }
     return QSerialPort::OneStop;
 }
@@ -43,9 +55,12 @@ QSerialPort::StopBits stopBitsFor(EStopBits stop)
 QSerialPort::FlowControl flowFor(EFlowControl flow)
 {
     switch (flow) {
-    case EFlowControl::Hardware: return QSerialPort::HardwareControl;
-    case EFlowControl::Software: return QSerialPort::SoftwareControl;
-    case EFlowControl::None: break;
+    case EFlowControl::Hardware:
+        return QSerialPort::HardwareControl;
+    case EFlowControl::Software:
+        return QSerialPort::SoftwareControl;
+    case EFlowControl::None:
+        break;
     }
     return QSerialPort::NoFlowControl;
 }
@@ -85,11 +100,12 @@ bool CSerialTransport::open(const QString& comPort, const std::vector<std::uint8
     const CComConfig config = CComConfig::fromSaved(comConf);
     const CComConfig defaults;
     // A field the port cannot use falls back to its default rather than failing the open.
-    const std::uint32_t baud = config.baudRate() > 0 && config.baudRate() <= 0x7FFFFFFF ? config.baudRate()
-                                                                                          : defaults.baudRate();
+    const std::uint32_t baud =
+        config.baudRate() > 0 && config.baudRate() <= 0x7FFFFFFF ? config.baudRate() : defaults.baudRate();
     const std::uint8_t bits = config.byteSize() >= 5 && config.byteSize() <= 8 ? config.byteSize() : 8;
     bool ok = m_port.setBaudRate(qint32(baud)) && m_port.setDataBits(dataBitsFor(bits)) &&
-              m_port.setParity(parityFor(config.parity())) && m_port.setStopBits(stopBitsFor(config.stopBits())) &&
+              m_port.setParity(parityFor(config.parity())) &&
+              m_port.setStopBits(stopBitsFor(config.stopBits())) &&
               m_port.setFlowControl(flowFor(config.flowControl()));
     if (!ok) {
         m_lastError = m_port.errorString();
@@ -114,21 +130,18 @@ bool CSerialTransport::open(const QString& comPort, const std::vector<std::uint8
 
 void CSerialTransport::close()
 {
-    if (m_port.isOpen())
-        m_port.close();
+    if (m_port.isOpen()) m_port.close();
     m_writeQueue.clear();
     m_inFlight = 0;
 }
 
 void CSerialTransport::onReadyRead()
 {
-    if (m_failed || !m_port.isOpen())
-        return;
+    if (m_failed || !m_port.isOpen()) return;
     m_received.append(m_port.readAll());
     // A consumer that opens a modal box runs a nested event loop, which may bring more bytes
     // here: they wait in m_received and are handed over by the loop below, in order.
-    if (m_delivering)
-        return;
+    if (m_delivering) return;
     // The port does not signal readyRead again while this handler runs, so bytes it buffered
     // meanwhile are collected here after each hand-over.
     m_delivering = true;
@@ -137,25 +150,21 @@ void CSerialTransport::onReadyRead()
         m_received.clear();
         if (m_consumer)
             m_consumer({reinterpret_cast<const std::uint8_t*>(chunk.constData()), std::size_t(chunk.size())});
-        if (!m_failed && m_port.isOpen())
-            m_received.append(m_port.readAll());
+        if (!m_failed && m_port.isOpen()) m_received.append(m_port.readAll());
     }
     m_delivering = false;
 }
 
 void CSerialTransport::send(std::span<const std::uint8_t> bytes)
 {
-    if (!m_port.isOpen() || m_failed || bytes.empty())
-        return;
+    if (!m_port.isOpen() || m_failed || bytes.empty()) return;
     m_writeQueue.append(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
-    if (m_inFlight == 0)
-        startWrite();
+    if (m_inFlight == 0) startWrite();
 }
 
 void CSerialTransport::startWrite()
 {
-    if (m_writeQueue.isEmpty() || !m_port.isOpen())
-        return;
+    if (m_writeQueue.isEmpty() || !m_port.isOpen()) return;
     const qint64 written = m_port.write(m_writeQueue);
     if (written < 0) {
         fail(false);
@@ -177,8 +186,7 @@ void CSerialTransport::onBytesWritten(qint64 bytes)
 
 void CSerialTransport::onError(QSerialPort::SerialPortError error)
 {
-    if (m_configuring || error == QSerialPort::NoError)
-        return;
+    if (m_configuring || error == QSerialPort::NoError) return;
     if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError)
         fail(true);
     else if (error == QSerialPort::WriteError)
@@ -187,12 +195,10 @@ void CSerialTransport::onError(QSerialPort::SerialPortError error)
 
 void CSerialTransport::fail(bool reading)
 {
-    if (m_failed)
-        return;
+    if (m_failed) return;
     m_failed = true;
     // Bytes already read still reach the parser before the failure is reported.
-    if (m_port.isOpen() && m_port.bytesAvailable() > 0)
-        m_received.append(m_port.readAll());
+    if (m_port.isOpen() && m_port.bytesAvailable() > 0) m_received.append(m_port.readAll());
     m_lastError = m_port.errorString();
     // Reported from the event loop, not from inside the port's own notification.
     QMetaObject::invokeMethod(
@@ -203,7 +209,8 @@ void CSerialTransport::fail(bool reading)
                 const QByteArray chunk = m_received;
                 m_received.clear();
                 if (m_consumer)
-                    m_consumer({reinterpret_cast<const std::uint8_t*>(chunk.constData()), std::size_t(chunk.size())});
+                    m_consumer({reinterpret_cast<const std::uint8_t*>(chunk.constData()),
+                                std::size_t(chunk.size())});
                 m_delivering = false;
             }
             m_port.close();

@@ -29,7 +29,7 @@ inline constexpr const char* kSerialWriteFailedMessage = "串口写操作失败�
 
 class CSerialTransport : public QObject, public IByteOutput {
     Q_OBJECT
-public:
+  public:
     explicit CSerialTransport(QObject* parent = nullptr);
     ~CSerialTransport() override;
 
@@ -51,13 +51,13 @@ public:
     // Bytes queued behind the write in flight.
     qint64 queuedBytes() const { return m_writeQueue.size(); }
 
-signals:
+  signals:
     // One write handed to the port, with its size (coalesced sends show as one).
     void writeIssued(qint64 bytes);
     void readFailed();
     void writeFailed();
 
-private:
+  private:
     void onReadyRead();
     void onBytesWritten(qint64 bytes);
     void onError(QSerialPort::SerialPortError error);

@@ -20,12 +20,10 @@ bool writeAllAt(int fd, const std::uint8_t* data, std::size_t size, off_t offset
     while (size > 0) {
         const ssize_t n = pwrite(fd, data, size, offset);
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return false;
         }
-        if (n == 0)
-            return false;
+        if (n == 0) return false;
         data += n;
         size -= std::size_t(n);
         offset += n;
@@ -37,31 +35,30 @@ bool writeAllAt(int fd, const std::uint8_t* data, std::size_t size, off_t offset
 
 std::string flightLogFileName(const std::tm& t)
 {
-    return strprintf("%d%02d%02d%02d%02d%02d.hj", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min,
-                     t.tm_sec);
+    return strprintf("%d%02d%02d%02d%02d%02d.hj", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour,
+                     t.tm_min, t.tm_sec);
 }
 
 void CFlightLogWriter::startLog(const std::tm& openedAt)
 {
     m_fileName = flightLogFileName(openedAt);
     struct stat st {};
-    m_baseRecords = ::stat(filePath().c_str(), &st) == 0 && S_ISREG(st.st_mode) ? std::size_t(st.st_size) / kRecordSize : 0;
+    m_baseRecords = ::stat(filePath().c_str(), &st) == 0 && S_ISREG(st.st_mode)
+                        ? std::size_t(st.st_size) / kRecordSize
+                        : 0;
 }
 
 std::string CFlightLogWriter::filePath() const
 {
-    if (m_dir.empty())
-        return m_fileName;
-    if (m_dir.back() == '/')
-        return m_dir + m_fileName;
+    if (m_dir.empty()) return m_fileName;
+    if (m_dir.back() == '/') return m_dir + m_fileName;
     return m_dir + "/" + m_fileName;
 }
 
 CFlightLogWriter::SFlushResult CFlightLogWriter::flush(const CRecordStore& store)
 {
     SFlushResult result;
-    if (m_fileName.empty() || !store.isHeld())
-        return result;
+    if (m_fileName.empty() || !store.isHeld()) return result;
     const std::size_t count = store.count();
     if (count == 0) {
         result.ok = true;
@@ -72,8 +69,7 @@ CFlightLogWriter::SFlushResult CFlightLogWriter::flush(const CRecordStore& store
         std::filesystem::create_directories(m_dir, ec); // an error shows up at the open below
     }
     const int fd = open(filePath().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return result;
+    if (fd < 0) return result;
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
@@ -86,15 +82,15 @@ CFlightLogWriter::SFlushResult CFlightLogWriter::flush(const CRecordStore& store
     bool ok = true;
     while (next < count) {
         const std::size_t n = store.contiguousFrom(next, count - next);
-        if (!writeAllAt(fd, store.record(next), n * kRecordSize, off_t((m_baseRecords + next) * kRecordSize))) {
+        if (!writeAllAt(fd, store.record(next), n * kRecordSize,
+                        off_t((m_baseRecords + next) * kRecordSize))) {
             ok = false;
             break;
         }
         next += n;
         result.recordsWritten += n;
     }
-    if (close(fd) != 0)
-        ok = false;
+    if (close(fd) != 0) ok = false;
     result.ok = ok;
     return result;
 }

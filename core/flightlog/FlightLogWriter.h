@@ -21,9 +21,9 @@ inline constexpr int kFlushPeriodMs = 5000;
 std::string flightLogFileName(const std::tm& localTime);
 
 class CFlightLogWriter {
-public:
+  public:
     struct SFlushResult {
-        bool ok = false;              // the file holds every record of the store
+        bool ok = false; // the file holds every record of the store
         std::size_t recordsWritten = 0;
     };
 
@@ -47,7 +47,7 @@ public:
     // Writes the records of the store that the file does not hold yet.
     SFlushResult flush(const CRecordStore& store);
 
-private:
+  private:
     std::string m_dir;
     std::string m_fileName;
     std::size_t m_baseRecords = 0; // whole records of an earlier log in the same file

@@ -17,13 +17,12 @@ constexpr long kSecondsPerDay = 86400;
 
 // Output buffered in large pieces; write errors are remembered and reported at the end.
 class COutput {
-public:
+  public:
     explicit COutput(std::FILE* out) : m_out(out) { m_buffer.reserve(kChunk + 4096); }
     void put(std::string_view s)
     {
         m_buffer.append(s);
-        if (m_buffer.size() >= kChunk)
-            drain();
+        if (m_buffer.size() >= kChunk) drain();
     }
     void put(char c) { m_buffer.push_back(c); }
     void putFloat(float v)
@@ -44,7 +43,7 @@ public:
         return m_ok && std::fflush(m_out) == 0 && !std::ferror(m_out);
     }
 
-private:
+  private:
     static constexpr std::size_t kChunk = 1 << 20;
     void drain()
     {
@@ -62,15 +61,24 @@ std::string xmlEscape(const std::string& s)
     std::string out;
     for (char c : s) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&apos;"; break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&apos;";
+            break;
         default:
             // Control characters are not allowed in XML 1.0 text.
-            if (static_cast<unsigned char>(c) >= 0x20 || c == '\t')
-                out += c;
+            if (static_cast<unsigned char>(c) >= 0x20 || c == '\t') out += c;
         }
     }
     return out;
@@ -91,8 +99,7 @@ std::string altitudeMetres(const std::uint8_t* record)
 bool timeOfDay(const std::uint8_t* record, long* seconds)
 {
     const unsigned h = record[28], m = record[29], s = record[30];
-    if (h > 23 || m > 59 || s > 59 || (h == 0 && m == 0 && s == 0))
-        return false;
+    if (h > 23 || m > 59 || s > 59 || (h == 0 && m == 0 && s == 0)) return false;
     *seconds = long(h) * 3600 + long(m) * 60 + long(s);
     return true;
 }
@@ -101,8 +108,7 @@ void writeCsv(const CRecordStore& store, COutput& out)
 {
     const auto fields = telemetryFields();
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (i)
-            out.put(',');
+        if (i) out.put(',');
         out.put(fields[i].name);
     }
     out.put('\n');
@@ -110,17 +116,30 @@ void writeCsv(const CRecordStore& store, COutput& out)
     for (std::size_t r = 0; r < store.count(); ++r) {
         const std::uint8_t* rec = store.record(r);
         for (std::size_t i = 0; i < fields.size(); ++i) {
-            if (i)
-                out.put(',');
+            if (i) out.put(',');
             const std::uint8_t* p = rec + fields[i].offset;
             switch (fields[i].type) {
-            case T::U8: out.putInt(p[0]); break;
-            case T::I8: out.putInt(static_cast<std::int8_t>(p[0])); break;
-            case T::U16: out.putInt(bytes::readU16(p)); break;
-            case T::I16: out.putInt(bytes::readI16(p)); break;
-            case T::I16HighFirst: out.putInt(bytes::highLowI16(p[0], p[1])); break;
-            case T::I32: out.putInt(bytes::readI32(p)); break;
-            case T::F32: out.putFloat(bytes::readF32(p)); break;
+            case T::U8:
+                out.putInt(p[0]);
+                break;
+            case T::I8:
+                out.putInt(static_cast<std::int8_t>(p[0]));
+                break;
+            case T::U16:
+                out.putInt(bytes::readU16(p));
+                break;
+            case T::I16:
+                out.putInt(bytes::readI16(p));
+                break;
+            case T::I16HighFirst:
+                out.putInt(bytes::highLowI16(p[0], p[1]));
+                break;
+            case T::I32:
+                out.putInt(bytes::readI32(p));
+                break;
+            case T::F32:
+                out.putFloat(bytes::readF32(p));
+                break;
             }
         }
         out.put('\n');
@@ -143,8 +162,7 @@ void writeKml(const CRecordStore& store, const std::string& name, COutput& out)
         out.put("<altitudeMode>absolute</altitudeMode>\n<coordinates>\n");
         for (std::size_t r = 0; r < store.count(); ++r) {
             const std::uint8_t* rec = store.record(r);
-            if (!recordHasValidPosition(rec))
-                continue;
+            if (!recordHasValidPosition(rec)) continue;
             out.putFloat(bytes::readF32(rec + 8));
             out.put(',');
             out.putFloat(bytes::readF32(rec + 4));
@@ -160,14 +178,14 @@ void writeKml(const CRecordStore& store, const std::string& name, COutput& out)
 
 void writeGpx(const CRecordStore& store, const std::string& name, COutput& out)
 {
-    out.put("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-            "<gpx version=\"1.1\" creator=\"orvex\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n<trk>\n<name>");
+    out.put(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<gpx version=\"1.1\" creator=\"orvex\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n<trk>\n<name>");
     out.put(xmlEscape(name));
     out.put("</name>\n<trkseg>\n");
     for (std::size_t r = 0; r < store.count(); ++r) {
         const std::uint8_t* rec = store.record(r);
-        if (!recordHasValidPosition(rec))
-            continue;
+        if (!recordHasValidPosition(rec)) continue;
         out.put("<trkpt lat=\"");
         out.putFloat(bytes::readF32(rec + 4));
         out.put("\" lon=\"");
@@ -195,24 +213,20 @@ SLogSummary summarizeLog(const CRecordStore& store, std::uint64_t fileSize)
     for (std::size_t r = 0; r < store.count(); ++r) {
         const std::uint8_t* rec = store.record(r);
         const bool sumOk = recordChecksumOk(rec);
-        if (!sumOk)
-            ++s.badChecksum;
+        if (!sumOk) ++s.badChecksum;
         if (recordIsEmpty(rec)) {
             ++s.emptyRecords;
             continue;
         }
-        if (!sumOk)
-            continue;
+        if (!sumOk) continue;
         if (recordPositionValid(rec)) {
             const SLogPosition p{bytes::readF32(rec + 4), bytes::readF32(rec + 8)};
-            if (!s.first)
-                s.first = p;
+            if (!s.first) s.first = p;
             s.last = p;
         }
         long t;
         if (timeOfDay(rec, &t)) {
-            if (!firstTime)
-                firstTime = t;
+            if (!firstTime) firstTime = t;
             lastTime = t;
         }
     }
@@ -224,9 +238,9 @@ SLogSummary summarizeLog(const CRecordStore& store, std::uint64_t fileSize)
 std::string logSummaryJson(const SLogSummary& s)
 {
     auto position = [](const std::optional<SLogPosition>& p) -> std::string {
-        if (!p)
-            return "null";
-        return "{\"latitude\": " + floatText(p->latitude) + ", \"longitude\": " + floatText(p->longitude) + "}";
+        if (!p) return "null";
+        return "{\"latitude\": " + floatText(p->latitude) + ", \"longitude\": " + floatText(p->longitude) +
+               "}";
     };
     return strprintf("{\"records\": %zu, \"tailBytes\": %zu, \"emptyRecords\": %zu, \"badChecksum\": %zu, "
                      "\"first\": %s, \"last\": %s, \"durationSeconds\": %s}",
@@ -239,9 +253,15 @@ bool exportLog(const CRecordStore& store, ELogExportFormat format, const std::st
 {
     COutput output(out);
     switch (format) {
-    case ELogExportFormat::Csv: writeCsv(store, output); break;
-    case ELogExportFormat::Kml: writeKml(store, name, output); break;
-    case ELogExportFormat::Gpx: writeGpx(store, name, output); break;
+    case ELogExportFormat::Csv:
+        writeCsv(store, output);
+        break;
+    case ELogExportFormat::Kml:
+        writeKml(store, name, output);
+        break;
+    case ELogExportFormat::Gpx:
+        writeGpx(store, name, output);
+        break;
     }
     return output.finish();
 }

@@ -57,11 +57,9 @@ CRecordStore::~CRecordStore()
 void CRecordStore::release()
 {
     for (SRegion& r : m_regions)
-        if (r.base)
-            munmap(r.base, r.reserved);
+        if (r.base) munmap(r.base, r.reserved);
     m_regions.clear();
-    if (m_fileView)
-        munmap(m_fileView, m_fileViewBytes);
+    if (m_fileView) munmap(m_fileView, m_fileViewBytes);
     m_fileView = nullptr;
     m_fileViewBytes = 0;
     m_held = false;
@@ -77,8 +75,7 @@ bool CRecordStore::addRegion()
     SRegion region;
     region.reserved = kStoreRegionBytes;
     void* p = mmap(nullptr, region.reserved, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (p == MAP_FAILED)
-        return false;
+    if (p == MAP_FAILED) return false;
     region.base = static_cast<std::uint8_t*>(p);
     m_regions.push_back(region);
     return true;
@@ -86,12 +83,10 @@ bool CRecordStore::addRegion()
 
 bool CRecordStore::commit(SRegion& region, std::size_t endOffset)
 {
-    if (endOffset <= region.committed)
-        return true;
+    if (endOffset <= region.committed) return true;
     const std::size_t page = pageSize();
     std::size_t newEnd = (endOffset + page - 1) / page * page;
-    if (newEnd > region.reserved)
-        newEnd = region.reserved;
+    if (newEnd > region.reserved) newEnd = region.reserved;
     if (mprotect(region.base + region.committed, newEnd - region.committed, PROT_READ | PROT_WRITE) != 0)
         return false;
     region.committed = newEnd;
@@ -101,8 +96,7 @@ bool CRecordStore::commit(SRegion& region, std::size_t endOffset)
 bool CRecordStore::create()
 {
     release();
-    if (!addRegion())
-        return false;
+    if (!addRegion()) return false;
     if (!commit(m_regions.front(), kFirstCommitBytes)) {
         release();
         return false;
@@ -115,13 +109,11 @@ bool CRecordStore::loadFile(const std::string& path, std::string* error)
 {
     release();
     auto fail = [&](const std::string& what) {
-        if (error)
-            *error = what;
+        if (error) *error = what;
         return false;
     };
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return fail(path + ": " + std::strerror(errno));
+    if (fd < 0) return fail(path + ": " + std::strerror(errno));
     struct stat st {};
     if (fstat(fd, &st) != 0) {
         const int e = errno;
@@ -152,15 +144,12 @@ bool CRecordStore::loadFile(const std::string& path, std::string* error)
 
 bool CRecordStore::append(const std::uint8_t* record)
 {
-    if (!m_held || m_readOnly)
-        return false;
+    if (!m_held || m_readOnly) return false;
     const std::size_t regionIndex = m_count / kRecordsPerRegion;
-    if (regionIndex >= m_regions.size() && !addRegion())
-        return false;
+    if (regionIndex >= m_regions.size() && !addRegion()) return false;
     SRegion& region = m_regions[regionIndex];
     const std::size_t offset = (m_count % kRecordsPerRegion) * kRecordSize;
-    if (!commit(region, offset + kRecordSize))
-        return false;
+    if (!commit(region, offset + kRecordSize)) return false;
     std::memcpy(region.base + offset, record, kRecordSize);
     ++m_count;
     return true;
@@ -168,28 +157,24 @@ bool CRecordStore::append(const std::uint8_t* record)
 
 const std::uint8_t* CRecordStore::record(std::size_t i) const
 {
-    if (m_readOnly)
-        return m_fileView + i * kRecordSize;
+    if (m_readOnly) return m_fileView + i * kRecordSize;
     return m_regions[i / kRecordsPerRegion].base + (i % kRecordsPerRegion) * kRecordSize;
 }
 
 std::size_t CRecordStore::contiguousFrom(std::size_t i, std::size_t wanted) const
 {
-    if (i >= m_count)
-        return 0;
+    if (i >= m_count) return 0;
     std::size_t n = m_count - i;
     if (!m_readOnly) {
         const std::size_t leftInRegion = kRecordsPerRegion - i % kRecordsPerRegion;
-        if (n > leftInRegion)
-            n = leftInRegion;
+        if (n > leftInRegion) n = leftInRegion;
     }
     return n < wanted ? n : wanted;
 }
 
 void CRecordStore::setTrackAngle(std::size_t index, double degrees)
 {
-    if (index >= m_trackAngles.size())
-        m_trackAngles.resize(index + 1, 0.0);
+    if (index >= m_trackAngles.size()) m_trackAngles.resize(index + 1, 0.0);
     m_trackAngles[index] = degrees;
 }
 

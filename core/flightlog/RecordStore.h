@@ -27,7 +27,7 @@ bool recordChecksumOk(const std::uint8_t* record);
 bool recordIsEmpty(const std::uint8_t* record);
 
 class CRecordStore {
-public:
+  public:
     CRecordStore();
     ~CRecordStore();
     CRecordStore(const CRecordStore&) = delete;
@@ -69,7 +69,7 @@ public:
     // Regions reserved by a live store (1 until it passes 677,838 records).
     std::size_t regionCount() const { return m_regions.size(); }
 
-private:
+  private:
     struct SRegion {
         std::uint8_t* base = nullptr;
         std::size_t reserved = 0;  // bytes of address space

@@ -20,29 +20,23 @@ float floatAt(const std::uint8_t* p)
 
 int replayIntervalForSpeed(int p)
 {
-    if (p < 0)
-        p = 0;
-    if (p > kSpeedSliderMax)
-        p = kSpeedSliderMax;
+    if (p < 0) p = 0;
+    if (p > kSpeedSliderMax) p = kSpeedSliderMax;
     const double ms = p <= 16 ? 10.0 * std::pow(2.0, (16 - p) * 0.5) : 10.0 / std::pow(2.0, (p - 16) * 0.5);
     return int(ms); // truncated toward zero
 }
 
 int replayProgress(std::size_t position, std::size_t count)
 {
-    if (count == 0)
-        return 0;
-    if (position > count)
-        position = count;
+    if (count == 0) return 0;
+    if (position > count) position = count;
     return int((unsigned __int128)position * kProgressRange / count);
 }
 
 std::size_t replaySeekIndex(std::size_t count, int p)
 {
-    if (p < 0)
-        p = 0;
-    if (p >= kProgressRange)
-        p = kProgressRange - 1;
+    if (p < 0) p = 0;
+    if (p >= kProgressRange) p = kProgressRange - 1;
     return std::size_t((unsigned __int128)count * unsigned(p) / kProgressRange);
 }
 
@@ -58,15 +52,13 @@ CReplay::SLoadResult CReplay::load(const std::string& path)
 {
     SLoadResult result;
     m_running = false;
-    if (!m_store.loadFile(path, &result.error))
-        return result;
+    if (!m_store.loadFile(path, &result.error)) return result;
     result.ok = true;
     const std::size_t count = m_store.count();
     std::size_t i = 0;
     while (i < count) {
         result.currentRecord = i;
-        if (!recordIsEmpty(m_store.record(i)))
-            break;
+        if (!recordIsEmpty(m_store.record(i))) break;
         ++i;
     }
     result.startPosition = i;
@@ -78,26 +70,22 @@ CReplay::SLoadResult CReplay::load(const std::string& path)
 CReplay::STickResult CReplay::tick()
 {
     STickResult result;
-    if (!m_store.isHeld())
-        return result;
+    if (!m_store.isHeld()) return result;
     const std::size_t count = m_store.count();
     std::size_t position = m_store.displayIndex();
     if (count > 0 && position < count - 1) {
         ++position;
         m_store.setDisplayIndex(position);
-        if (recordChecksumOk(m_store.record(position)))
-            result.show = position;
+        if (recordChecksumOk(m_store.record(position))) result.show = position;
     }
-    if (count > 0)
-        result.progress = replayProgress(position, count);
+    if (count > 0) result.progress = replayProgress(position, count);
     return result;
 }
 
 CReplay::SSeekResult CReplay::seek(int sliderPosition)
 {
     SSeekResult result;
-    if (!m_store.isHeld())
-        return result;
+    if (!m_store.isHeld()) return result;
     const std::size_t count = m_store.count();
     const std::size_t k = replaySeekIndex(count, sliderPosition);
     // Copying records 0 .. k-1 one after another into the current record leaves the last good
@@ -111,8 +99,7 @@ CReplay::SSeekResult CReplay::seek(int sliderPosition)
     }
     m_store.setDisplayIndex(k);
     result.position = k;
-    if (count > 0)
-        result.progress = replayProgress(k, count);
+    if (count > 0) result.progress = replayProgress(k, count);
     return result;
 }
 

@@ -25,10 +25,10 @@ int replayProgress(std::size_t position, std::size_t count);
 std::size_t replaySeekIndex(std::size_t count, int p);
 
 class CReplay {
-public:
+  public:
     struct SLoadResult {
         bool ok = false;
-        std::string error;            // when !ok
+        std::string error;             // when !ok
         std::size_t startPosition = 0; // first record that is not empty (count if none)
         // The record copied into the current telemetry record while skipping empty records:
         // the one at startPosition, or the last empty one when all are empty; none for count 0.
@@ -62,7 +62,7 @@ public:
     int setSpeed(int sliderPosition);
     int intervalMs() const { return m_intervalMs; }
 
-private:
+  private:
     CRecordStore& m_store;
     bool m_running = false;
     int m_intervalMs = kReplayInitialIntervalMs;

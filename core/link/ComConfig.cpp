@@ -120,10 +120,8 @@ void CComConfig::setRtsControl(ERtsControl rts)
 
 EFlowControl CComConfig::flowControl() const
 {
-    if (ctsOutputFlow() || rtsControl() == ERtsControl::Handshake)
-        return EFlowControl::Hardware;
-    if (xonXoffOutput() || xonXoffInput())
-        return EFlowControl::Software;
+    if (ctsOutputFlow() || rtsControl() == ERtsControl::Handshake) return EFlowControl::Hardware;
+    if (xonXoffOutput() || xonXoffInput()) return EFlowControl::Software;
     return EFlowControl::None;
 }
 
@@ -140,21 +138,16 @@ void CComConfig::setFlowControl(EFlowControl flow)
 
 std::string CComConfig::problem() const
 {
-    if (baudRate() == 0)
-        return "baud rate 0";
-    if (byteSize() < 5 || byteSize() > 8)
-        return "byte size " + std::to_string(byteSize());
-    if (m_bytes[27] > 4)
-        return "parity code " + std::to_string(m_bytes[27]);
-    if (m_bytes[28] > 2)
-        return "stop bits code " + std::to_string(m_bytes[28]);
+    if (baudRate() == 0) return "baud rate 0";
+    if (byteSize() < 5 || byteSize() > 8) return "byte size " + std::to_string(byteSize());
+    if (m_bytes[27] > 4) return "parity code " + std::to_string(m_bytes[27]);
+    if (m_bytes[28] > 2) return "stop bits code " + std::to_string(m_bytes[28]);
     return {};
 }
 
 std::string serialDevicePath(const std::string& comPort)
 {
-    if (comPort.empty())
-        return {};
+    if (comPort.empty()) return {};
     if (comPort.size() > 3 && std::toupper((unsigned char)comPort[0]) == 'C' &&
         std::toupper((unsigned char)comPort[1]) == 'O' && std::toupper((unsigned char)comPort[2]) == 'M') {
         const std::string digits = comPort.substr(3);
@@ -163,12 +156,10 @@ std::string serialDevicePath(const std::string& comPort)
             allDigits = allDigits && std::isdigit((unsigned char)c);
         if (allDigits) {
             const long n = std::stol(digits);
-            if (n >= 1)
-                return "/dev/ttyS" + std::to_string(n - 1);
+            if (n >= 1) return "/dev/ttyS" + std::to_string(n - 1);
         }
     }
-    if (comPort.find('/') != std::string::npos)
-        return comPort;
+    if (comPort.find('/') != std::string::npos) return comPort;
     return "/dev/" + comPort;
 }
 

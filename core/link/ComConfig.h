@@ -31,7 +31,7 @@ enum class ERtsControl : std::uint8_t { Disable = 0, Enable = 1, Handshake = 2, 
 enum class EFlowControl { None, Hardware, Software };
 
 class CComConfig {
-public:
+  public:
     static constexpr std::size_t kSize = 52;
     static constexpr std::uint32_t kDefaultBaudRate = 115200;
 
@@ -73,7 +73,7 @@ public:
     // baud rate 0, byte size outside 5..8, parity or stop bits outside their codes.
     std::string problem() const;
 
-private:
+  private:
     bool flag(int bit) const;
     void setFlag(int bit, bool on);
     std::uint32_t flags() const;

@@ -28,8 +28,7 @@ void CLinkState::startLiveStore()
 // seconds before a close reach the flight log.
 void CLinkState::releaseLive()
 {
-    if (m_store.count() > 0)
-        m_writer.flush(m_store);
+    if (m_store.count() > 0) m_writer.flush(m_store);
     m_writer.clearLog();
     m_store.release();
 }
@@ -37,8 +36,7 @@ void CLinkState::releaseLive()
 bool CLinkState::openSerial(const std::function<bool()>& openPort)
 {
     closeLinkOrReplay();
-    if (!openPort || !openPort())
-        return false;
+    if (!openPort || !openPort()) return false;
     m_mode = ELinkMode::Serial;
     startLiveStore();
     return true;
@@ -86,8 +84,7 @@ void CLinkState::closeLinkOrReplay()
         m_store.release();
         m_mode = ELinkMode::Idle;
     }
-    if (wasHeld)
-        hooks.clearAircraftTrack();
+    if (wasHeld) hooks.clearAircraftTrack();
     m_replay.stop();
     hooks.stopReplayTimer();
 }
@@ -104,16 +101,13 @@ CReplay::SLoadResult CLinkState::startReplay(const std::string& path)
 void CLinkState::shutdown()
 {
     closeLink();
-    if (m_mode == ELinkMode::Replay)
-        closeLinkOrReplay();
+    if (m_mode == ELinkMode::Replay) closeLinkOrReplay();
 }
 
 std::optional<std::size_t> CLinkState::storeRecord(const std::uint8_t* record)
 {
-    if (m_mode != ELinkMode::Serial && m_mode != ELinkMode::Wifi)
-        return std::nullopt;
-    if (!m_store.append(record))
-        return std::nullopt;
+    if (m_mode != ELinkMode::Serial && m_mode != ELinkMode::Wifi) return std::nullopt;
+    if (!m_store.append(record)) return std::nullopt;
     const std::size_t index = m_store.count() - 1;
     m_store.setDisplayIndex(index);
     return index;
@@ -121,8 +115,7 @@ std::optional<std::size_t> CLinkState::storeRecord(const std::uint8_t* record)
 
 CFlightLogWriter::SFlushResult CLinkState::flush()
 {
-    if ((m_mode != ELinkMode::Serial && m_mode != ELinkMode::Wifi) || m_store.count() == 0)
-        return {};
+    if ((m_mode != ELinkMode::Serial && m_mode != ELinkMode::Wifi) || m_store.count() == 0) return {};
     return m_writer.flush(m_store);
 }
 

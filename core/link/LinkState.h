@@ -22,7 +22,7 @@ namespace orvex {
 enum class ELinkMode { Idle, Serial, Wifi, Replay };
 
 class ILinkHooks {
-public:
+  public:
     virtual ~ILinkHooks() = default;
     // Cancel pending I/O and close the serial port.
     virtual void closeSerialPort() {}
@@ -39,7 +39,7 @@ using LocalTimeSource = std::function<std::tm()>;
 std::tm systemLocalTime();
 
 class CLinkState {
-public:
+  public:
     explicit CLinkState(LocalTimeSource clock = systemLocalTime);
     ~CLinkState();
     CLinkState(const CLinkState&) = delete;
@@ -87,7 +87,7 @@ public:
     CReplay& replay() { return m_replay; }
     const CFlightLogWriter& logWriter() const { return m_writer; }
 
-private:
+  private:
     void startLiveStore();
     void releaseLive();
 

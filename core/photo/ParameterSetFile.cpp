@@ -19,11 +19,9 @@ bool writeAll(int fd, const std::string& text)
     std::size_t done = 0;
     while (done < text.size()) {
         const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
+        if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
+            if (n == 0) errno = EIO;
             return false;
         }
         done += std::size_t(n);
@@ -39,8 +37,7 @@ std::string parameterSetText(const std::array<std::uint8_t, 78>& values)
     std::size_t at = 0;
     for (int n : kLineLengths) {
         for (int i = 0; i < n; ++i) {
-            if (i > 0)
-                text += ' ';
+            if (i > 0) text += ' ';
             text += std::to_string(unsigned(values[at++]));
         }
         text += '\n';
@@ -57,8 +54,7 @@ CParameterSetFile::SResult CParameterSetFile::write(const SParameterSnapshot& sn
         return result;
     };
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return fail(errno);
+    if (fd < 0) return fail(errno);
     const bool ok = writeAll(fd, parameterSetText(snapshot.values)) && ::fsync(fd) == 0;
     const int writeError = errno;
     if (::close(fd) != 0 || !ok) {

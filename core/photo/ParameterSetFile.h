@@ -18,7 +18,7 @@ inline constexpr const char* kParameterSavedMessage = "Parameter is successfuly 
 std::string parameterSetText(const std::array<std::uint8_t, 78>& values);
 
 class CParameterSetFile {
-public:
+  public:
     struct SResult {
         bool written = false;
         std::string message; // the text to show: the success message or the failure
@@ -28,7 +28,7 @@ public:
     SResult write(const SParameterSnapshot& snapshot);
     const std::string& path() const { return m_path; }
 
-private:
+  private:
     std::string m_path;
 };
 

@@ -12,7 +12,7 @@
 namespace orvex {
 
 class CPhotoDataFile {
-public:
+  public:
     struct SResult {
         bool written = false;
         std::string message; // non-empty: show it to the operator (first failure only)
@@ -30,7 +30,7 @@ public:
     bool isOpen() const { return m_fd >= 0; }
     const std::string& path() const { return m_path; }
 
-private:
+  private:
     SResult failure(int error);
 
     std::string m_path;

@@ -38,7 +38,7 @@ std::string readText(const fs::path& p)
 }
 
 class LogCommand : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         char pattern[] = "/tmp/orvex-logcmd-XXXXXX";
@@ -50,11 +50,11 @@ protected:
     SRun run(const std::string& args)
     {
         const fs::path errFile = dir / "stderr.txt";
-        const std::string cmd = quote(std::string(ORVEX_BIN_DIR) + "/orvex") + " " + args + " 2>" + quote(errFile);
+        const std::string cmd =
+            quote(std::string(ORVEX_BIN_DIR) + "/orvex") + " " + args + " 2>" + quote(errFile);
         SRun r;
         FILE* p = popen(cmd.c_str(), "r");
-        if (!p)
-            return r;
+        if (!p) return r;
         char buf[65536];
         std::size_t n;
         while ((n = fread(buf, 1, sizeof buf, p)) > 0)
@@ -109,11 +109,12 @@ protected:
     }
     fs::path sample()
     {
-        return writeLog("flight.hj", {stp(0, 0, 0, 0, 0, 0),               // empty
-                                      stp(22.5f, 113.25f, 1234, 10, 0, 5),  // first valid
-                                      stp(22.75f, 113.5f, 1500, 10, 1, 0, false), // bad sum
-                                      stp(95.0f, 113.5f, 1500, 10, 2, 0),   // impossible latitude
-                                      stp(23.0f, 114.0f, -25, 10, 3, 5)},   // last valid
+        return writeLog("flight.hj",
+                        {stp(0, 0, 0, 0, 0, 0),                      // empty
+                         stp(22.5f, 113.25f, 1234, 10, 0, 5),        // first valid
+                         stp(22.75f, 113.5f, 1500, 10, 1, 0, false), // bad sum
+                         stp(95.0f, 113.5f, 1500, 10, 2, 0),         // impossible latitude
+                         stp(23.0f, 114.0f, -25, 10, 3, 5)},         // last valid
                         7);
     }
     fs::path dir;
@@ -141,7 +142,8 @@ TEST_F(LogCommand, InfoOnEmptyAndTimelessLogs)
     EXPECT_NE(timeless.out.find("\"tailBytes\": 98"), std::string::npos);
     EXPECT_NE(timeless.out.find("\"durationSeconds\": null"), std::string::npos);
     // Across midnight.
-    const SRun night = run("log info " + quote(writeLog("n.hj", {stp(1, 2, 0, 23, 59, 50), stp(1, 2, 0, 0, 0, 10)})));
+    const SRun night =
+        run("log info " + quote(writeLog("n.hj", {stp(1, 2, 0, 23, 59, 50), stp(1, 2, 0, 0, 0, 10)})));
     EXPECT_NE(night.out.find("\"durationSeconds\": 20"), std::string::npos) << night.out;
 }
 
@@ -153,7 +155,8 @@ TEST_F(LogCommand, CsvHasOneRowPerRecordAndNamedColumns)
     std::istringstream lines(readText(out));
     std::string header, line;
     std::getline(lines, header);
-    EXPECT_EQ(header.rfind("latitude,longitude,positionAux,heading,satelliteCount,timeHour,", 0), 0u) << header;
+    EXPECT_EQ(header.rfind("latitude,longitude,positionAux,heading,satelliteCount,timeHour,", 0), 0u)
+        << header;
     EXPECT_NE(header.find(",altitude,"), std::string::npos);
     EXPECT_NE(header.find(",ekfVelocityX,"), std::string::npos);
     EXPECT_EQ(header.substr(header.size() - 15), "firmwareVersion");
@@ -210,7 +213,8 @@ TEST_F(LogCommand, BadInputIsAClearErrorWithStatusOne)
     EXPECT_EQ(directory.status, 1);
     EXPECT_NE(directory.err.find("directory"), std::string::npos);
 
-    const SRun unwritable = run("log export --format gpx " + quote(sample()) + " -o " + quote(dir / "no" / "x.gpx"));
+    const SRun unwritable =
+        run("log export --format gpx " + quote(sample()) + " -o " + quote(dir / "no" / "x.gpx"));
     EXPECT_EQ(unwritable.status, 1);
     EXPECT_NE(unwritable.err.find("x.gpx"), std::string::npos);
 

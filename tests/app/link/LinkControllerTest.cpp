@@ -1,9 +1,9 @@
 // The link commands as the operator runs them in the real main window: serial through a
 // pseudo-terminal pair, WiFi on 127.0.0.1, replay with the playback bar.
+#include "link/LinkController.h"
 #include "app/Commands.h"
 #include "app/GroundStation.h"
 #include "app/MessageBox.h"
-#include "link/LinkController.h"
 #include "mainframe/MainFrame.h"
 
 #include <QCoreApplication>
@@ -55,7 +55,7 @@ std::array<std::uint8_t, 99> stp(std::uint16_t tag)
 }
 
 class LinkCommands : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         char pattern[] = "/tmp/orvex-linkcmd-XXXXXX";
@@ -77,8 +77,7 @@ protected:
         links.reset();
         frame.reset();
         station.reset();
-        if (master >= 0)
-            ::close(master);
+        if (master >= 0) ::close(master);
         fs::remove_all(home);
     }
     std::size_t logRecords()

@@ -44,11 +44,14 @@ std::array<std::uint8_t, 99> stpFrame(std::uint16_t tag)
 
 struct SRecords : IDownlinkSink {
     std::vector<std::uint16_t> tags;
-    void onTelemetryRecord(const CTelemetryRecord& r, EDownlinkLink) override { tags.push_back(r.controllerSerial()); }
+    void onTelemetryRecord(const CTelemetryRecord& r, EDownlinkLink) override
+    {
+        tags.push_back(r.controllerSerial());
+    }
 };
 
 class WifiLink : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         ASSERT_TRUE(aircraft.bind(QHostAddress::LocalHost, 0));
@@ -61,7 +64,8 @@ protected:
     }
     void sendFromAircraft(const QByteArray& datagram)
     {
-        ASSERT_EQ(aircraft.writeDatagram(datagram, QHostAddress::LocalHost, udp.localPort()), datagram.size());
+        ASSERT_EQ(aircraft.writeDatagram(datagram, QHostAddress::LocalHost, udp.localPort()),
+                  datagram.size());
     }
     static QByteArray bytesOf(const std::array<std::uint8_t, 99>& f)
     {

@@ -1,7 +1,7 @@
 // The serial link through a real pseudo-terminal pair: the far side (master) plays the radio
 // modem, the transport opens the slave device as the operator's COM port.
-#include "link/LinkState.h"
 #include "link/SerialTransport.h"
+#include "link/LinkState.h"
 #include "protocol/SerialParser.h"
 
 #include <QCoreApplication>
@@ -60,16 +60,14 @@ struct SStoreSink : IDownlinkSink {
     std::function<void()> onRecord;
     void onTelemetryRecord(const CTelemetryRecord& record, EDownlinkLink) override
     {
-        if (state)
-            state->storeRecord(record.bytes().data());
+        if (state) state->storeRecord(record.bytes().data());
         tags.push_back(record.controllerSerial());
-        if (onRecord)
-            onRecord();
+        if (onRecord) onRecord();
     }
 };
 
 class SerialLink : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         char name[256] = {};
@@ -83,10 +81,8 @@ protected:
     void TearDown() override
     {
         transport.close();
-        if (master >= 0)
-            ::close(master);
-        if (slave >= 0)
-            ::close(slave);
+        if (master >= 0) ::close(master);
+        if (slave >= 0) ::close(slave);
         fs::remove_all(dir);
     }
     void farSideWrite(const std::uint8_t* data, std::size_t n)
@@ -105,8 +101,7 @@ protected:
             [&] {
                 std::uint8_t buf[512];
                 const ssize_t r = ::read(master, buf, sizeof buf);
-                if (r > 0)
-                    got.insert(got.end(), buf, buf + r);
+                if (r > 0) got.insert(got.end(), buf, buf + r);
                 return got.size() >= want;
             },
             ms);
@@ -193,7 +188,8 @@ TEST_F(SerialLink, SavedConfigurationRecordIsApplied)
     comconf[26] = 8;
     comconf[29] = 0x11;
     comconf[30] = 0x13;
-    ASSERT_TRUE(transport.open(QString::fromStdString(slavePath), comconf)) << transport.lastError().toStdString();
+    ASSERT_TRUE(transport.open(QString::fromStdString(slavePath), comconf))
+        << transport.lastError().toStdString();
     EXPECT_EQ(transport.port().baudRate(), 9600);
     EXPECT_EQ(transport.port().dataBits(), QSerialPort::Data8);
     EXPECT_EQ(transport.port().parity(), QSerialPort::NoParity);
@@ -275,8 +271,7 @@ TEST_F(SerialLink, AModalBoxInsideTheParserDoesNotReenterItAndLosesNothing)
     // side keeps sending.
     bool boxShown = false;
     sink.onRecord = [&] {
-        if (boxShown)
-            return;
+        if (boxShown) return;
         boxShown = true;
         QEventLoop box;
         QTimer::singleShot(300, &box, &QEventLoop::quit);
@@ -294,9 +289,9 @@ TEST_F(SerialLink, AModalBoxInsideTheParserDoesNotReenterItAndLosesNothing)
     QTimer feeder;
     QObject::connect(&feeder, &QTimer::timeout, [&] {
         while (sent < stream.size()) {
-            const ssize_t w = ::write(master, stream.data() + sent, std::min<std::size_t>(512, stream.size() - sent));
-            if (w <= 0)
-                break; // the device queue is full: try again on the next tick
+            const ssize_t w =
+                ::write(master, stream.data() + sent, std::min<std::size_t>(512, stream.size() - sent));
+            if (w <= 0) break; // the device queue is full: try again on the next tick
             sent += std::size_t(w);
         }
     });

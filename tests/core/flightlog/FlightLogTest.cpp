@@ -54,7 +54,7 @@ std::uint16_t tagOf(const std::uint8_t* r)
 }
 
 class TempDir : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         char pattern[] = "/tmp/orvex-flightlog-XXXXXX";
@@ -313,12 +313,12 @@ TEST_F(TempDir, ReplayCountsWholeRecordsAndIgnoresTheTail)
         std::vector<std::size_t> shown;
         for (int t = 0; t < 15; ++t) {
             auto tick = replay.tick();
-            if (tick.show)
-                shown.push_back(*tick.show);
+            if (tick.show) shown.push_back(*tick.show);
             ASSERT_TRUE(tick.progress.has_value());
         }
         EXPECT_EQ(shown, (std::vector<std::size_t>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
-        EXPECT_EQ(replay.tick().progress, replayProgress(9, 10)) << "ticks after the end refresh the progress";
+        EXPECT_EQ(replay.tick().progress, replayProgress(9, 10))
+            << "ticks after the end refresh the progress";
     }
 }
 

@@ -57,7 +57,7 @@ std::array<std::uint8_t, 99> stp(float lat, float lon, std::uint16_t tag, float 
 }
 
 class StationLinks : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         char pattern[] = "/tmp/orvex-station-XXXXXX";

@@ -1,6 +1,6 @@
 // The link state machine: every step that releases the store writes the records first.
-#include "link/ComConfig.h"
 #include "link/LinkState.h"
+#include "link/ComConfig.h"
 
 #include <gtest/gtest.h>
 
@@ -41,7 +41,7 @@ struct Hooks : ILinkHooks {
 };
 
 class LinkStateTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         char pattern[] = "/tmp/orvex-link-XXXXXX";
@@ -166,7 +166,8 @@ TEST_F(LinkStateTest, FailedReplayLoadIsIdleAndCloseLinkOrReplayReleasesAReplay)
     EXPECT_EQ(state.mode(), ELinkMode::Idle);
 
     fs::create_directories(dir / "Hj");
-    std::ofstream(dir / "Hj" / "r.hj", std::ios::binary).write(reinterpret_cast<const char*>(record(1).data()), 99);
+    std::ofstream(dir / "Hj" / "r.hj", std::ios::binary)
+        .write(reinterpret_cast<const char*>(record(1).data()), 99);
     ASSERT_TRUE(state.startReplay((dir / "Hj" / "r.hj").string()).ok);
     EXPECT_TRUE(state.replay().isRunning());
     const int stopsBefore = hooks.timerStops;
@@ -258,7 +259,7 @@ TEST(ComConfig, SavedRecordOverwritesAtMost52Bytes)
 TEST(ComConfig, EditingKeepsOtherBytesAndFlagsBitExact)
 {
     std::vector<std::uint8_t> saved = CComConfig().toVector();
-    saved[36] = 1;    // provider subtype written by the platform
+    saved[36] = 1;     // provider subtype written by the platform
     saved[16] |= 0x40; // DSR sensitivity, not edited here
     CComConfig c = CComConfig::fromSaved(saved);
     c.setBaudRate(57600);

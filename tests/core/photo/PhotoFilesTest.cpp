@@ -29,8 +29,8 @@ void putF32(std::uint8_t* p, float f)
     putU32(p, v);
 }
 
-std::array<std::uint8_t, 35> quza(std::uint16_t picture, float lon, float lat, std::int32_t i, float a, float b,
-                                  float angle, float c)
+std::array<std::uint8_t, 35> quza(std::uint16_t picture, float lon, float lat, std::int32_t i, float a,
+                                  float b, float angle, float c)
 {
     std::array<std::uint8_t, 35> f{};
     std::memcpy(f.data(), "$QUZA", 5);
@@ -75,7 +75,7 @@ std::string readText(const fs::path& p)
 }
 
 class PhotoFiles : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         char pattern[] = "/tmp/orvex-photo-XXXXXX";
@@ -136,8 +136,7 @@ TEST_F(PhotoFiles, FailureIsToldOnceThenAgainOnlyAfterARecovery)
 
 TEST_F(PhotoFiles, WriteErrorOnAFullDeviceIsReported)
 {
-    if (!fs::is_character_file("/dev/full"))
-        GTEST_SKIP() << "no /dev/full";
+    if (!fs::is_character_file("/dev/full")) GTEST_SKIP() << "no /dev/full";
     CPhotoDataFile file("/dev/full");
     auto r = file.write(report(quza(1, 1, 1, 0, 0, 0, 0, 0)));
     EXPECT_FALSE(r.written);
