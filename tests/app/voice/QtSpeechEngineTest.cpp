@@ -1,7 +1,7 @@
 // The desktop speech engine against the real Qt text-to-speech engine and Qt Multimedia. When
 // the PulseAudio server program is installed, the tests run their own server with a null sink
 // (so nothing is heard and a machine without a sound card still has an output), record the
-// sink's monitor with parec and measure what actually came out with sox.
+// sink's monitor with parec and measure the beep's pitch and the phrase after it in what came out.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -143,7 +143,6 @@ struct SSoxStat {
     bool ok = false;
     std::string output;
     double roughFrequencyHz = 0;
-    double rmsAmplitude = 0;
 };
 
 SSoxStat soxStat(const QString& wavPath)
@@ -160,12 +159,10 @@ SSoxStat soxStat(const QString& wavPath)
     const QString out = QString::fromLocal8Bit(p.readAll());
     result.output = out.toStdString();
     const QRegularExpressionMatch freq = QRegularExpression(QStringLiteral("Rough\\s+frequency:\\s+(-?\\d+)")).match(out);
-    const QRegularExpressionMatch rms = QRegularExpression(QStringLiteral("RMS\\s+amplitude:\\s+([0-9.]+)")).match(out);
-    if (!freq.hasMatch() || !rms.hasMatch())
+    if (!freq.hasMatch())
         return result;
     result.ok = true;
     result.roughFrequencyHz = freq.captured(1).toDouble();
-    result.rmsAmplitude = rms.captured(1).toDouble();
     return result;
 }
 
@@ -303,51 +300,6 @@ TEST(QtSpeechEngineTest, SpeaksThroughTheRealEngineAfterTheBeepInOrder)
     ASSERT_TRUE(waitFor([&] { return order.size() == 3; }, 60000)) << "the engine never finished";
     EXPECT_EQ(order, (std::vector<std::string>{"beep", ",GPS Satellites is 4", ",Engine Off"}));
     EXPECT_FALSE(engine.busy());
-}
-
-TEST(QtSpeechEngineTest, WhatComesOutOfTheSoundServer)
-{
-    if (!CNullSoundServer::instance->running)
-        GTEST_SKIP() << "no private sound server to listen to: " << CNullSoundServer::instance->whyNot.toStdString();
-    CQtSpeechEngine engine;
-    if (const QString why = skipReason(engine); !why.isEmpty())
-        GTEST_SKIP() << why.toStdString();
-    orvex::SSpeechConfig config;
-    config.volume = 100;
-    config.format = 14;
-    engine.configure(config);
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-
-    // The beep alone: its pitch, measured on what the server played.
-    {
-        const QString wav = dir.filePath(QStringLiteral("beep.wav"));
-        CMonitorRecording rec(wav);
-        if (!rec.started())
-            GTEST_SKIP() << "parec is not installed";
-        QSignalSpy done(&engine, &CQtSpeechEngine::beepFinished);
-        engine.beep(750, 200);
-        ASSERT_TRUE(done.wait(5000));
-        rec.stop();
-        const SSoxStat stat = soxStat(wav);
-        ASSERT_TRUE(stat.ok) << stat.output << rec.output();
-        EXPECT_GT(stat.rmsAmplitude, 0.01) << "the beep was not heard";
-        EXPECT_NEAR(stat.roughFrequencyHz, 750.0, 40.0);
-        std::printf("beep as played by the sound server: %.0f Hz, RMS %.3f\n", stat.roughFrequencyHz, stat.rmsAmplitude);
-    }
-    // A phrase: the server receives sound.
-    {
-        const QString wav = dir.filePath(QStringLiteral("phrase.wav"));
-        CMonitorRecording rec(wav);
-        ASSERT_TRUE(rec.started());
-        QSignalSpy done(&engine, &CQtSpeechEngine::phraseFinished);
-        engine.speak(",Arrive Preset Altitude");
-        ASSERT_TRUE(done.wait(30000));
-        rec.stop();
-        const SSoxStat stat = soxStat(wav);
-        ASSERT_TRUE(stat.ok) << stat.output;
-        EXPECT_GT(stat.rmsAmplitude, 0.005) << "the phrase was not heard";
-    }
 }
 
 // The samples of a 16-bit mono WAV file (empty when it is not one).
