@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <clocale>
 #include <cstdio>
 
 #include "app/Commands.h"
@@ -23,6 +24,7 @@
 #include "options/Options.h"
 #include "mainframe/Screenshots.h"
 #include "panels/PanelAttach.h"
+#include "route/RouteCommands.h"
 #include "voice/VoiceService.h"
 
 namespace orvex {
@@ -65,6 +67,8 @@ int COrvexApp::run(int argc, char** argv)
         break;
     }
     QApplication qapp(argc, argv);
+    // Qt takes the user's locale for everything; numbers in files and map calls keep the point.
+    std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("orvex-gcs"));
     COrvexApp app(cl);
     if (!app.start())
@@ -197,6 +201,9 @@ void COrvexApp::attachSubsystems()
     // Panels: the flight control panel (instrument bar), the two flight data pages, the refresh
     // by the telemetry notification and the Alt key's target box.
     attachPanels(*m_frame, *m_station);
+    // Route: load/save/delete/edit/upload/verify/erase commands; the map's waypoint menu takes
+    // m_routeCommands->routeMapHooks().
+    m_routeCommands = attachRoute(*m_station, *m_commands, *m_frame);
     // Configuration: the "飞控设置(&S)" calibration commands and the three configuration dialogs.
     attachConfiguration(*m_frame, *m_station, *m_commands);
 }

@@ -77,6 +77,8 @@ public:
     // (engineers: objects owned by the application go here)
     // Links and flight log: the serial and WiFi transports, link commands, replay timer.
     std::unique_ptr<class CLinkController> m_links;
+    // Route commands and dialogs (owned by the main frame); routeMapHooks() for the map dialog.
+    class CRouteCommands* m_routeCommands = nullptr;
 
 private:
     void installCommandRules();

@@ -1,0 +1,396 @@
+// The survey dialog ("航线自动生成") with its validation order, corner picking and the splice
+// through the route editor; the load/save/delete/edit commands with answered file dialogs.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "RouteTestSupport.h"
+#include "route/RouteCommands.h"
+#include "route/SkyWayEditDlg.h"
+#include "route/SurveyDlg.h"
+
+using namespace orvex;
+using namespace orvex::routetest;
+
+namespace {
+
+class SurveyDialogTest : public ::testing::Test {
+protected:
+    SurveyDialogTest() : station(CAppPaths(home.path())) { station.setUi(&ui); }
+
+    TempHome home;
+    RecordingUi ui;
+    CGroundStation station;
+    BoxRecorder boxes;
+};
+
+TEST_F(SurveyDialogTest, OpensWithTheRouteAndDistancesOfOneHundred)
+{
+    fillRoute(station.route(), 3);
+    CSurveyDlg dlg(station.route(), CWayPointDefaults{}, 500);
+    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("航线自动生成"));
+    ASSERT_EQ(dlg.list()->topLevelItemCount(), 3);
+    EXPECT_EQ(dlg.list()->topLevelItem(2)->text(0), QStringLiteral("#03"));
+    EXPECT_EQ(dlg.list()->topLevelItem(2)->text(2), QStringLiteral("39.020000"));
+    EXPECT_EQ(dlg.list()->columnWidth(0), 50);
+    EXPECT_EQ(dlg.list()->columnWidth(1), 120);
+    EXPECT_EQ(dlg.selectedRow(), 0);
+    EXPECT_EQ(dlg.extendEdit()->text(), QStringLiteral("100"));
+    EXPECT_EQ(dlg.spacingEdit()->text(), QStringLiteral("100"));
+    // Four characters at most, digits only.
+    dlg.spacingEdit()->clear();
+    QTest::keyClicks(dlg.spacingEdit(), QStringLiteral("12a345"));
+    EXPECT_EQ(dlg.spacingEdit()->text(), QStringLiteral("1234"));
+    EXPECT_EQ(dlg.input().spacingM, 1234);
+}
+
+TEST_F(SurveyDialogTest, LongSideOneFillsTheNextThreeRows)
+{
+    fillRoute(station.route(), 6);
+    CSurveyDlg dlg(station.route(), CWayPointDefaults{}, 500);
+    dlg.selectRow(1);
+    dlg.cornerButton(kSurveyLongSide1)->click();
+    EXPECT_EQ(dlg.cornerEdit(kSurveyLongSide1)->text(), QStringLiteral("#02(116.010000,39.010000)"));
+    EXPECT_EQ(dlg.cornerEdit(kSurveyLongSide2)->text(), QStringLiteral("#03(116.020000,39.020000)"));
+    EXPECT_EQ(dlg.cornerEdit(kSurveyShortSide1)->text(), QStringLiteral("#04(116.030000,39.030000)"));
+    EXPECT_EQ(dlg.cornerEdit(kSurveyShortSide2)->text(), QStringLiteral("#05(116.040000,39.040000)"));
+    EXPECT_EQ(dlg.selectedRow(), 5);
+    // The other buttons take one row each and move on by one.
+    dlg.cornerButton(kSurveyShortSide2)->click();
+    EXPECT_EQ(dlg.cornerEdit(kSurveyShortSide2)->text(), QStringLiteral("#06(116.050000,39.050000)"));
+    EXPECT_EQ(dlg.selectedRow(), -1);
+    // Without a selected row nothing happens.
+    dlg.cornerButton(kSurveyLongSide2)->click();
+    EXPECT_EQ(dlg.cornerEdit(kSurveyLongSide2)->text(), QStringLiteral("#03(116.020000,39.020000)"));
+    // Near the end of the route only the rows that exist are taken.
+    CSurveyDlg near(station.route(), CWayPointDefaults{}, 500);
+    near.selectRow(4);
+    near.cornerButton(kSurveyLongSide1)->click();
+    EXPECT_EQ(near.cornerEdit(kSurveyLongSide2)->text(), QStringLiteral("#06(116.050000,39.050000)"));
+    EXPECT_TRUE(near.cornerEdit(kSurveyShortSide1)->text().isEmpty());
+}
+
+TEST_F(SurveyDialogTest, GenerateChecksInItsOrder)
+{
+    fillRoute(station.route(), 4);
+    CSurveyDlg dlg(station.route(), CWayPointDefaults{}, 500);
+    auto press = [&] {
+        boxes.texts.clear();
+        dlg.generateButton()->click();
+        return boxes.texts.empty() ? QString() : boxes.texts.back();
+    };
+    // Both distances wrong and no corner: the extension distance is named first.
+    dlg.extendEdit()->setText(QStringLiteral("0"));
+    dlg.spacingEdit()->setText(QStringLiteral("0"));
+    EXPECT_EQ(press(), QStringLiteral("航线延长距离输入错误,范围[1-10000]。"));
+    dlg.extendEdit()->setText(QStringLiteral("50"));
+    EXPECT_EQ(press(), QStringLiteral("生成航线间隔输入错误,范围[1-10000]。"));
+    dlg.spacingEdit()->setText(QStringLiteral("9999"));
+    EXPECT_EQ(press(), QStringLiteral("请选择长边点1。"));
+    // P1 alone (row 4 has no rows after it).
+    dlg.selectRow(3);
+    dlg.cornerButton(kSurveyLongSide1)->click();
+    EXPECT_EQ(press(), QStringLiteral("请选择长边点2。"));
+    dlg.selectRow(0);
+    dlg.cornerButton(kSurveyLongSide2)->click();
+    EXPECT_EQ(press(), QStringLiteral("请选择短边点1。"));
+    dlg.selectRow(1);
+    dlg.cornerButton(kSurveyShortSide1)->click();
+    EXPECT_EQ(press(), QStringLiteral("请选择短边点2。"));
+    dlg.selectRow(2);
+    dlg.cornerButton(kSurveyShortSide2)->click();
+    dlg.selectRow(3);
+    dlg.cornerButton(kSurveyLongSide2)->click();
+    EXPECT_EQ(press(), QStringLiteral("长边两个点不能相等。"));
+    EXPECT_EQ(dlg.result(), 0);
+    EXPECT_FALSE(dlg.pattern().ok);
+}
+
+TEST_F(SurveyDialogTest, CornersAtOnePositionAreRefused)
+{
+    fillRoute(station.route(), 4);
+    station.route()[1].longitude = station.route()[0].longitude;
+    station.route()[1].latitude = station.route()[0].latitude;
+    CSurveyDlg dlg(station.route(), CWayPointDefaults{}, 500);
+    dlg.cornerButton(kSurveyLongSide1)->click();
+    dlg.generateButton()->click();
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_EQ(boxes.texts[0], QString::fromUtf8(kSurveyLongSideZeroText));
+    EXPECT_EQ(dlg.result(), 0);
+}
+
+// A rectangle whose short side runs due north 0.0022 degrees: with d = 100 two lane pairs.
+void fillSurveyRoute(CSkyWay& route)
+{
+    route.clear();
+    route.append(point(116.30, 39.90, 420));     // a waypoint before the area
+    route.append(point(116.40, 39.90));         // P1
+    route.append(point(116.41, 39.90));         // P2
+    route.append(point(116.41, 39.9022));       // P3
+    route.append(point(116.40, 39.9022));       // P4
+    route.append(point(116.50, 39.95, 440));     // a waypoint after the area
+}
+
+TEST_F(SurveyDialogTest, EditorSplicesThePatternWhereTheCornersStoodAndCloses)
+{
+    fillSurveyRoute(station.route());
+    CSkyWayEditDlg editor(station.route(), station.settings(), {});
+    editor.altitudeEdit()->setText(QStringLiteral("321"));
+    QTest::keyClick(editor.altitudeEdit(), Qt::Key_Right); // a key release reads the fields
+    const CWayPoint before = station.route()[0];
+    const CWayPoint after = station.route()[5];
+    bool shown = false;
+    editor.setSurveyRunner([&](CSurveyDlg& survey) {
+        shown = true;
+        survey.selectRow(1);
+        survey.cornerButton(kSurveyLongSide1)->click();
+        survey.extendEdit()->setText(QStringLiteral("50"));
+        survey.generateButton()->click();
+        return survey.result();
+    });
+    editor.button(QStringLiteral("自动生成"))->click();
+    ASSERT_TRUE(shown);
+    EXPECT_TRUE(boxes.texts.empty());
+    EXPECT_TRUE(editor.generated());
+    EXPECT_EQ(editor.result(), QDialog::Accepted);
+
+    const CSkyWay& r = station.route();
+    const size_t pairs = 2;
+    ASSERT_EQ(r.size(), 1 + (1 + 8 * pairs + 1) + 1);
+    EXPECT_EQ(r[0].longitude, before.longitude);
+    EXPECT_EQ(r[0].circleFlag, 1); // the first waypoint circles with no time limit
+    EXPECT_EQ(r[0].circleTime, 0);
+    // Entry point 0.005 degrees south-west of P1.
+    EXPECT_NEAR(r[1].longitude, 116.395, 1e-5);
+    EXPECT_NEAR(r[1].latitude, 39.895, 1e-5);
+    EXPECT_EQ(r[1].photoMode, 0);
+    // Exit point at P4, then the waypoint that followed the area.
+    EXPECT_NEAR(r[r.size() - 2].longitude, 116.40, 1e-5);
+    EXPECT_NEAR(r[r.size() - 2].latitude, 39.9022, 1e-5);
+    EXPECT_EQ(r[r.size() - 1].longitude, after.longitude);
+    for (size_t i = 1; i + 1 < r.size(); ++i) {
+        EXPECT_EQ(r[i].altitude, 321) << i;
+        EXPECT_EQ(r[i].circleFlag, 0) << i;
+    }
+    // First lane: A, P1 (photos on), P2, B.
+    EXPECT_EQ(r[3].photoMode, 2);
+    EXPECT_NEAR(r[3].longitude, 116.40, 1e-5);
+}
+
+TEST_F(SurveyDialogTest, CancelledSurveyLeavesTheRouteAndTheEditorOpen)
+{
+    fillSurveyRoute(station.route());
+    CSkyWayEditDlg editor(station.route(), station.settings(), {});
+    const CSkyWay before = station.route();
+    editor.setSurveyRunner([](CSurveyDlg& survey) {
+        survey.cancelButton()->click();
+        return survey.result();
+    });
+    editor.button(QStringLiteral("自动生成"))->click();
+    EXPECT_EQ(station.route(), before);
+    EXPECT_FALSE(editor.generated());
+    EXPECT_EQ(editor.result(), 0);
+}
+
+// ------------------------------------------------------------------ commands
+
+class RouteCommandsTest : public ::testing::Test {
+protected:
+    RouteCommandsTest() : station(CAppPaths(home.path())), commands(station, nullptr) { station.setUi(&ui); }
+
+    void answerLoad(const std::optional<std::string>& path)
+    {
+        commands.setLoadChooser([path](QWidget*) {
+            return path ? std::optional<QString>(QString::fromStdString(*path)) : std::nullopt;
+        });
+    }
+    void answerSave(const std::optional<std::string>& path)
+    {
+        commands.setSaveChooser([path](QWidget*) {
+            return path ? std::optional<QString>(QString::fromStdString(*path)) : std::nullopt;
+        });
+    }
+
+    TempHome home;
+    RecordingUi ui;
+    CGroundStation station;
+    CRouteCommands commands;
+};
+
+TEST_F(RouteCommandsTest, LoadFailureKeepsTheRouteAndStillRedraws)
+{
+    fillRoute(station.route(), 2);
+    station.setRouteSaved(false);
+    answerLoad(home.file("missing.skw"));
+    EXPECT_FALSE(commands.loadRoute());
+    EXPECT_EQ(ui.messages, (std::vector<std::string>{"加载数据失败"}));
+    EXPECT_EQ(station.route().size(), 2u);
+    EXPECT_EQ(ui.count("delskyway"), 1);
+    EXPECT_EQ(ui.count("setskyway"), 2);
+    EXPECT_EQ(ui.count("setpttomap"), 1);
+    EXPECT_FALSE(station.routeSaved()); // a load leaves the flag alone
+
+    // Cancel: no message, the route is redrawn all the same.
+    ui.messages.clear();
+    answerLoad(std::nullopt);
+    EXPECT_FALSE(commands.loadRoute());
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(ui.count("delskyway"), 2);
+}
+
+TEST_F(RouteCommandsTest, LoadReadsTheFormByExtensionAndReplacesTheRoute)
+{
+    fillRoute(station.route(), 4);
+    station.setRouteSaved(true);
+    // A ".rw" file has six numbers a record.
+    home.write("old.rw", "10.5 20.25 0 1 1 70000\n11.5 21.25 300 2 0 5\n");
+    answerLoad(home.file("old.rw"));
+    EXPECT_TRUE(commands.loadRoute());
+    ASSERT_EQ(station.route().size(), 2u);
+    EXPECT_EQ(station.route()[0].altitude, 0);
+    EXPECT_EQ(station.route()[0].circleTime, 70000 & 0xFFFF);
+    EXPECT_EQ(station.route()[1].pointTag, 0);
+    EXPECT_TRUE(station.routeSaved());
+    ASSERT_NE(ui.last("setpttomap"), nullptr);
+    EXPECT_EQ(ui.last("setpttomap")->args, (std::vector<std::string>{"20.250000", "10.500000"}));
+
+    // Saved again it is seven numbers a line with CR LF.
+    answerSave(home.file("new.skw"));
+    station.setRouteSaved(false);
+    EXPECT_TRUE(commands.saveRoute());
+    EXPECT_EQ(home.read("new.skw"), "10.500000 20.250000 0 1 1 4464 0\r\n11.500000 21.250000 300 2 0 5 0\r\n");
+    EXPECT_TRUE(station.routeSaved());
+}
+
+TEST_F(RouteCommandsTest, SaveFailureAndCancelSetTheFlagAsTheyShould)
+{
+    fillRoute(station.route(), 1);
+    station.setRouteSaved(false);
+    answerSave(home.file("no-such-dir/route.skw"));
+    EXPECT_FALSE(commands.saveRoute());
+    EXPECT_EQ(ui.messages, (std::vector<std::string>{"Save Data Fault"}));
+    EXPECT_FALSE(station.routeSaved());
+
+    answerSave(std::nullopt);
+    EXPECT_FALSE(commands.saveRoute());
+    EXPECT_TRUE(station.routeSaved()); // a cancelled save counts as saved
+    EXPECT_EQ(ui.messages.size(), 1u);
+}
+
+TEST_F(RouteCommandsTest, DeleteEmptiesRedrawsAndMarksSaved)
+{
+    fillRoute(station.route(), 3);
+    station.setRouteSaved(false);
+    commands.deleteRoute();
+    EXPECT_TRUE(station.route().empty());
+    EXPECT_TRUE(station.routeSaved());
+    EXPECT_EQ(ui.count("delskyway"), 1);
+    EXPECT_EQ(ui.count("setskyway"), 0);
+    EXPECT_FALSE(station.routeHasPoints());
+}
+
+TEST_F(RouteCommandsTest, EditClearsTheSavedFlagAndRedrawsAfterClosing)
+{
+    fillRoute(station.route(), 2);
+    station.setRouteSaved(true);
+    bool savedWhileOpen = true;
+    size_t callsWhileOpen = 0;
+    commands.setDialogRunner([&](QDialog& dialog) {
+        savedWhileOpen = station.routeSaved();
+        callsWhileOpen = ui.mapCalls.size();
+        auto* editor = qobject_cast<CSkyWayEditDlg*>(&dialog);
+        EXPECT_NE(editor, nullptr);
+        if (editor) {
+            editor->selectRow(1);
+            editor->button(QStringLiteral("上移"))->click();
+        }
+        return static_cast<int>(QDialog::Accepted);
+    });
+    commands.editRoute();
+    EXPECT_FALSE(savedWhileOpen);
+    EXPECT_EQ(callsWhileOpen, 0u); // the map changes only once the editor has closed
+    EXPECT_FALSE(station.routeSaved());
+    EXPECT_EQ(ui.count("delskyway"), 1);
+    ASSERT_EQ(ui.count("setskyway"), 2);
+    EXPECT_EQ(ui.mapCalls[1].args[1], "116.010000"); // the moved waypoint is drawn first
+}
+
+TEST_F(RouteCommandsTest, WaypointMenuEditAndUpload)
+{
+    fillRoute(station.route(), 3);
+    SRouteMapHooks hooks = commands.routeMapHooks();
+    commands.setDialogRunner([](QDialog& dialog) {
+        dialog.findChild<QLineEdit*>()->setText(QStringLiteral("5"));
+        return static_cast<int>(QDialog::Rejected);
+    });
+    EXPECT_FALSE(hooks.editWaypoint(1));
+    EXPECT_EQ(station.route()[1].altitude, 510);
+    EXPECT_FALSE(hooks.editWaypoint(3)); // outside the route: no dialog, no change
+
+    // The single-waypoint upload sends the same frame three times on the open links.
+    struct Capture : IByteOutput {
+        std::vector<std::vector<uint8_t>> frames;
+        void send(std::span<const uint8_t> b) override { frames.emplace_back(b.begin(), b.end()); }
+    } serial;
+    station.attachSerialOutput(&serial);
+    station.setSerialOpen(true);
+    hooks.uploadWaypoint(2);
+    ASSERT_EQ(serial.frames.size(), 3u);
+    EXPECT_EQ(serial.frames[0], serial.frames[2]);
+    ASSERT_EQ(serial.frames[0].size(), 30u);
+    EXPECT_EQ(std::string(serial.frames[0].begin(), serial.frames[0].begin() + 6), "$WIFIS");
+    EXPECT_EQ(serial.frames[0][6], 3); // waypoint number from 1
+    EXPECT_FALSE(station.routeController().upload().active());
+    station.attachSerialOutput(nullptr);
+}
+
+TEST_F(RouteCommandsTest, RoutesBeyondTwoHundredFiftyFiveWaypointsAreNotUploaded)
+{
+    fillRoute(station.route(), 256);
+    EXPECT_FALSE(commands.uploadRoute());
+    EXPECT_EQ(ui.messages, (std::vector<std::string>{kUploadTooManyText}));
+    EXPECT_FALSE(station.routeController().upload().active());
+    EXPECT_EQ(station.route()[0].uploadState, kUploadIdle);
+}
+
+TEST_F(RouteCommandsTest, VerifyOpensTheSerialLinkFirstAndEraseClearsTheMarks)
+{
+    fillRoute(station.route(), 2);
+    struct Capture : IByteOutput {
+        std::vector<std::vector<uint8_t>> frames;
+        void send(std::span<const uint8_t> b) override { frames.emplace_back(b.begin(), b.end()); }
+    } serial;
+    station.attachSerialOutput(&serial);
+    int opens = 0;
+    bool portOpens = false;
+    station.setSerialLinkOpener([&] {
+        ++opens;
+        station.setSerialOpen(portOpens);
+        return portOpens;
+    });
+    EXPECT_FALSE(commands.verifyRoute());
+    EXPECT_EQ(opens, 1);
+    EXPECT_TRUE(serial.frames.empty());
+    portOpens = true;
+    EXPECT_TRUE(commands.verifyRoute());
+    ASSERT_EQ(serial.frames.size(), 1u);
+    EXPECT_EQ(std::string(serial.frames[0].begin(), serial.frames[0].begin() + 8), "$WIFIRRR");
+    EXPECT_TRUE(commands.verifyRoute()); // already open: no second opening
+    EXPECT_EQ(opens, 2);
+
+    station.route()[0].verified = 1;
+    station.route()[1].uploadState = kUploadAcknowledged;
+    ui.mapCalls.clear();
+    commands.eraseMarks();
+    EXPECT_EQ(station.route()[0].verified, 0);
+    EXPECT_EQ(station.route()[1].uploadState, kUploadIdle);
+    ASSERT_EQ(ui.count("setSkyWayPTcolor"), 2);
+    EXPECT_EQ(ui.mapCalls[1].args, (std::vector<std::string>{"1", "0"}));
+    station.attachSerialOutput(nullptr);
+}
+
+} // namespace
