@@ -16,6 +16,8 @@ namespace {
 constexpr int kPhraseStartTimeoutMs = 5000;
 constexpr int kPhraseBaseTimeoutMs = 30000;
 constexpr int kPhrasePerCharTimeoutMs = 150;
+// A beep whose stream never reports that it has been played (a sound server that buffers for
+// seconds, a device that went away) is given up after its length and this much more.
 constexpr int kBeepSlackMs = 3000;
 
 const char* const kEnginePreference[] = {"flite", "speechd"};

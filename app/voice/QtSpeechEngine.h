@@ -8,12 +8,10 @@
 #include <QAudioFormat>
 #include <QByteArray>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
 #include <deque>
-#include <memory>
 
 #include "voice/SpeechEngine.h"
 
