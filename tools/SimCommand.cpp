@@ -12,9 +12,9 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
-#include <cmath>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -58,14 +58,14 @@ void onStopSignal(int sig)
 
 int64_t monotonicMs()
 {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
 bool parseDouble(const std::string& text, double& out)
 {
-    if (text.empty())
-        return false;
+    if (text.empty()) return false;
     char* end = nullptr;
     errno = 0;
     out = std::strtod(text.c_str(), &end);
@@ -75,8 +75,7 @@ bool parseDouble(const std::string& text, double& out)
 bool parsePort(const std::string& text, uint16_t& out)
 {
     double v = 0;
-    if (!parseDouble(text, v) || v < 0 || v > 65535 || v != static_cast<int>(v))
-        return false;
+    if (!parseDouble(text, v) || v < 0 || v > 65535 || v != static_cast<int>(v)) return false;
     out = static_cast<uint16_t>(v);
     return true;
 }
@@ -99,8 +98,7 @@ std::optional<std::string> parseOptions(const std::vector<std::string>& args, SO
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const auto value = [&](std::string& out) -> bool {
-            if (i + 1 >= args.size())
-                return false;
+            if (i + 1 >= args.size()) return false;
             out = args[++i];
             return true;
         };
@@ -113,11 +111,9 @@ std::optional<std::string> parseOptions(const std::vector<std::string>& args, SO
             o.sim.nmea = true;
         } else if (a == "--serial") {
             o.serial = true;
-            if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0)
-                o.serialDevice = args[++i];
+            if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) o.serialDevice = args[++i];
         } else if (a == "--listen") {
-            if (!value(v) || !parsePort(v, o.listenPort))
-                return "--listen needs a port number";
+            if (!value(v) || !parsePort(v, o.listenPort)) return "--listen needs a port number";
         } else if (a == "--gcs") {
             const auto colon = value(v) ? v.rfind(':') : std::string::npos;
             if (colon == std::string::npos || colon == 0 || !parsePort(v.substr(colon + 1), o.gcsPort) ||
@@ -130,8 +126,8 @@ std::optional<std::string> parseOptions(const std::vector<std::string>& args, SO
         } else if (a == "--home") {
             const auto comma = value(v) ? v.find(',') : std::string::npos;
             if (comma == std::string::npos || !parseDouble(v.substr(0, comma), o.sim.homeLatitude) ||
-                !parseDouble(v.substr(comma + 1), o.sim.homeLongitude) || std::fabs(o.sim.homeLatitude) > 89 ||
-                std::fabs(o.sim.homeLongitude) > 180)
+                !parseDouble(v.substr(comma + 1), o.sim.homeLongitude) ||
+                std::fabs(o.sim.homeLatitude) > 89 || std::fabs(o.sim.homeLongitude) > 180)
                 return "--home needs LAT,LON in degrees (latitude within 89, longitude within 180)";
         } else if (a == "--loss" || a == "--corrupt") {
             double p = 0;
@@ -140,7 +136,8 @@ std::optional<std::string> parseOptions(const std::vector<std::string>& args, SO
             (a == "--loss" ? o.faults.lossProbability : o.faults.corruptProbability) = p;
         } else if (a == "--seed") {
             double s = 0;
-            if (!value(v) || !parseDouble(v, s) || s < 0 || s != static_cast<double>(static_cast<uint64_t>(s)))
+            if (!value(v) || !parseDouble(v, s) || s < 0 ||
+                s != static_cast<double>(static_cast<uint64_t>(s)))
                 return "--seed needs a whole number";
             o.sim.seed = o.faults.seed = static_cast<uint64_t>(s);
         } else if (a == "--silent-after") {
@@ -153,8 +150,7 @@ std::optional<std::string> parseOptions(const std::vector<std::string>& args, SO
             return "unknown option " + a;
         }
     }
-    if (!o.udp && !o.serial)
-        return "choose a link: --udp, --serial or both";
+    if (!o.udp && !o.serial) return "choose a link: --udp, --serial or both";
     return std::nullopt;
 }
 
@@ -167,8 +163,7 @@ void setNonBlocking(int fd)
 void makeRaw(int fd)
 {
     termios t{};
-    if (::tcgetattr(fd, &t) != 0)
-        return;
+    if (::tcgetattr(fd, &t) != 0) return;
     ::cfmakeraw(&t);
     ::cfsetispeed(&t, B115200);
     ::cfsetospeed(&t, B115200);
@@ -178,14 +173,14 @@ void makeRaw(int fd)
 
 // The links, the fault layer and the counts of what actually left.
 class CLinks : public ISimOutput {
-public:
+  public:
     explicit CLinks(const SFaultConfig& faults) : m_faults(faults) {}
 
     int udpFd = -1;
     sockaddr_storage gcs{};
     socklen_t gcsLen = 0;
-    int serialFd = -1;  // device or pseudo-terminal master
-    int ptySlave = -1;  // kept open so the master never sees a hang-up
+    int serialFd = -1; // device or pseudo-terminal master
+    int ptySlave = -1; // kept open so the master never sees a hang-up
     bool serialInputOk = true;
     bool serialOutputOk = true;
     int64_t startMs = 0;
@@ -196,12 +191,12 @@ public:
     {
         const bool record = sentence.size() >= 4 && std::memcmp(sentence.data(), "$STP", 4) == 0;
         const auto pieces = m_faults.apply(sentence, monotonicMs() - startMs);
-        if (pieces.empty())
-            return;
+        if (pieces.empty()) return;
         if (link == ESimLink::Udp) {
             bool ok = true;
             for (const auto& p : pieces)
-                if (::sendto(udpFd, p.data(), p.size(), 0, reinterpret_cast<const sockaddr*>(&gcs), gcsLen) < 0)
+                if (::sendto(udpFd, p.data(), p.size(), 0, reinterpret_cast<const sockaddr*>(&gcs), gcsLen) <
+                    0)
                     ok = false;
             if (!ok)
                 ++udpSendErrors;
@@ -209,8 +204,7 @@ public:
                 ++recordsUdp;
             return;
         }
-        if (!serialOutputOk)
-            return;
+        if (!serialOutputOk) return;
         std::size_t total = 0;
         for (const auto& p : pieces)
             total += p.size();
@@ -222,8 +216,7 @@ public:
             serialQueue.insert(serialQueue.end(), p.begin(), p.end());
             flushSerial(); // each piece its own write
         }
-        if (record)
-            ++recordsSerial;
+        if (record) ++recordsSerial;
     }
     void notice(const std::string& text) override { std::fprintf(stderr, "orvex sim: %s\n", text.c_str()); }
 
@@ -240,15 +233,14 @@ public:
                 serialQueue.clear();
                 return;
             }
-            if (w <= 0)
-                return; // full: wait for POLLOUT
+            if (w <= 0) return; // full: wait for POLLOUT
             serialQueue.erase(serialQueue.begin(), serialQueue.begin() + w);
         }
     }
 
     const CFaultInjector& faults() const { return m_faults; }
 
-private:
+  private:
     CFaultInjector m_faults;
 };
 
@@ -259,8 +251,7 @@ bool resolveGcs(const SOptions& o, CLinks& links)
     hints.ai_socktype = SOCK_DGRAM;
     addrinfo* res = nullptr;
     const std::string port = std::to_string(o.gcsPort);
-    if (::getaddrinfo(o.gcsHost.c_str(), port.c_str(), &hints, &res) != 0 || !res)
-        return false;
+    if (::getaddrinfo(o.gcsHost.c_str(), port.c_str(), &hints, &res) != 0 || !res) return false;
     std::memcpy(&links.gcs, res->ai_addr, res->ai_addrlen);
     links.gcsLen = static_cast<socklen_t>(res->ai_addrlen);
     ::freeaddrinfo(res);
@@ -270,13 +261,13 @@ bool resolveGcs(const SOptions& o, CLinks& links)
 int runSim(const std::vector<std::string>& args)
 {
     SOptions o;
-    if (auto error = parseOptions(args, o))
-        return toolUsageError(kName, *error);
+    if (auto error = parseOptions(args, o)) return toolUsageError(kName, *error);
 
     CLinks links(o.faults);
     if (o.udp) {
         if (!resolveGcs(o, links)) {
-            std::fprintf(stderr, "orvex sim: cannot resolve the ground station address %s\n", o.gcsHost.c_str());
+            std::fprintf(stderr, "orvex sim: cannot resolve the ground station address %s\n",
+                         o.gcsHost.c_str());
             return 1;
         }
         links.udpFd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
@@ -285,7 +276,8 @@ int runSim(const std::vector<std::string>& args)
         local.sin_addr.s_addr = htonl(INADDR_ANY);
         local.sin_port = htons(o.listenPort);
         if (links.udpFd < 0 || ::bind(links.udpFd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
-            std::fprintf(stderr, "orvex sim: cannot listen on UDP port %u: %s\n", o.listenPort, std::strerror(errno));
+            std::fprintf(stderr, "orvex sim: cannot listen on UDP port %u: %s\n", o.listenPort,
+                         std::strerror(errno));
             return 1;
         }
         socklen_t len = sizeof local;
@@ -298,7 +290,8 @@ int runSim(const std::vector<std::string>& args)
             int master = -1, slave = -1;
             char name[256] = {};
             if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-                std::fprintf(stderr, "orvex sim: cannot create a pseudo-terminal: %s\n", std::strerror(errno));
+                std::fprintf(stderr, "orvex sim: cannot create a pseudo-terminal: %s\n",
+                             std::strerror(errno));
                 return 1;
             }
             makeRaw(slave);
@@ -310,18 +303,18 @@ int runSim(const std::vector<std::string>& args)
         } else {
             links.serialFd = ::open(o.serialDevice.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
             if (links.serialFd < 0) {
-                std::fprintf(stderr, "orvex sim: cannot open %s: %s\n", o.serialDevice.c_str(), std::strerror(errno));
+                std::fprintf(stderr, "orvex sim: cannot open %s: %s\n", o.serialDevice.c_str(),
+                             std::strerror(errno));
                 return 1;
             }
-            if (::isatty(links.serialFd))
-                makeRaw(links.serialFd);
+            if (::isatty(links.serialFd)) makeRaw(links.serialFd);
             std::printf("serial port: %s\n", o.serialDevice.c_str());
         }
         setNonBlocking(links.serialFd);
     }
     std::fflush(stdout);
 
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_handler = onStopSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = 0; // no restart: poll() returns at once
@@ -342,8 +335,7 @@ int runSim(const std::vector<std::string>& args)
 
     while (!g_stopSignal) {
         now = monotonicMs();
-        if (now >= endMs)
-            break;
+        if (now >= endMs) break;
         std::time_t wall = std::time(nullptr);
         std::tm local{};
         ::localtime_r(&wall, &local);
@@ -364,8 +356,7 @@ int runSim(const std::vector<std::string>& args)
         }
         if (links.serialFd >= 0 && (links.serialInputOk || !links.serialQueue.empty())) {
             short events = links.serialInputOk ? POLLIN : 0;
-            if (!links.serialQueue.empty())
-                events |= POLLOUT;
+            if (!links.serialQueue.empty()) events |= POLLOUT;
             serialIndex = static_cast<int>(n);
             fds[n++] = {links.serialFd, events, 0};
         }
@@ -373,8 +364,7 @@ int runSim(const std::vector<std::string>& args)
         const int timeout = static_cast<int>(std::clamp<int64_t>(wake - monotonicMs(), 0, 1000));
         const int ready = ::poll(fds, n, timeout);
         if (ready < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             std::fprintf(stderr, "orvex sim: poll failed: %s\n", std::strerror(errno));
             break;
         }
@@ -383,8 +373,7 @@ int runSim(const std::vector<std::string>& args)
             uint8_t datagram[2048];
             for (;;) {
                 const ssize_t got = ::recv(links.udpFd, datagram, sizeof datagram, 0);
-                if (got < 0)
-                    break;
+                if (got < 0) break;
                 udpParser.feed(std::span<const uint8_t>(datagram, static_cast<std::size_t>(got)));
             }
         }
@@ -400,8 +389,7 @@ int runSim(const std::vector<std::string>& args)
             } else if (re & (POLLHUP | POLLERR)) {
                 links.serialInputOk = false; // the device went away: keep talking on the other link
             }
-            if (re & POLLOUT)
-                links.flushSerial();
+            if (re & POLLOUT) links.flushSerial();
             if (!links.serialInputOk && (re & (POLLHUP | POLLERR)) && !(re & POLLOUT))
                 links.serialQueue.clear(); // nothing can leave any more: no waking up for it
             if ((!links.serialInputOk || !links.serialOutputOk) && !serialLossReported) {
@@ -415,8 +403,7 @@ int runSim(const std::vector<std::string>& args)
     const int64_t flushEnd = monotonicMs() + kExitFlushMs;
     while (links.serialFd >= 0 && !links.serialQueue.empty() && monotonicMs() < flushEnd) {
         pollfd p{links.serialFd, POLLOUT, 0};
-        if (::poll(&p, 1, 50) > 0)
-            links.flushSerial();
+        if (::poll(&p, 1, 50) > 0) links.flushSerial();
     }
 
     const SSimCounters& c = aircraft.counters();
@@ -438,14 +425,13 @@ int runSim(const std::vector<std::string>& args)
         .integer("heartbeats", static_cast<long long>(aircraft.heartbeat().beats()))
         .integer("stored_waypoints", aircraft.storedWaypointCount())
         .integer("photos", static_cast<long long>(c.photosTaken))
-        .str("stopped_by", g_stopSignal == SIGINT ? "SIGINT" : g_stopSignal == SIGTERM ? "SIGTERM" : "duration");
+        .str("stopped_by", g_stopSignal == SIGINT    ? "SIGINT"
+                           : g_stopSignal == SIGTERM ? "SIGTERM"
+                                                     : "duration");
     std::fprintf(stderr, "%s\n", summary.text().c_str());
-    if (links.udpFd >= 0)
-        ::close(links.udpFd);
-    if (links.serialFd >= 0)
-        ::close(links.serialFd);
-    if (links.ptySlave >= 0)
-        ::close(links.ptySlave);
+    if (links.udpFd >= 0) ::close(links.udpFd);
+    if (links.serialFd >= 0) ::close(links.serialFd);
+    if (links.ptySlave >= 0) ::close(links.ptySlave);
     return 0;
 }
 

@@ -101,8 +101,8 @@ Sentence acknowledgement(EAcknowledgement kind)
     return Sentence(k.begin(), k.end());
 }
 
-Sentence gpgga(double latitude, double longitude, uint8_t hour, uint8_t minute, uint8_t second, int satellites,
-               double altitudeMetres)
+Sentence gpgga(double latitude, double longitude, uint8_t hour, uint8_t minute, uint8_t second,
+               int satellites, double altitudeMetres)
 {
     const auto split = [](double v, int& degrees, double& minutes) {
         v = std::fabs(v);
@@ -118,8 +118,9 @@ Sentence gpgga(double latitude, double longitude, uint8_t hour, uint8_t minute, 
     split(latitude, latDeg, latMin);
     split(longitude, lonDeg, lonMin);
     char body[128];
-    std::snprintf(body, sizeof body, "GPGGA,%02u%02u%02u.00,%02d%07.4f,%c,%03d%07.4f,%c,1,%02d,0.9,%.1f,M,0.0,M,,",
-                  hour % 24u, minute % 60u, second % 60u, latDeg % 100, latMin, latitude < 0 ? 'S' : 'N', lonDeg % 1000,
+    std::snprintf(body, sizeof body,
+                  "GPGGA,%02u%02u%02u.00,%02d%07.4f,%c,%03d%07.4f,%c,1,%02d,0.9,%.1f,M,0.0,M,,", hour % 24u,
+                  minute % 60u, second % 60u, latDeg % 100, latMin, latitude < 0 ? 'S' : 'N', lonDeg % 1000,
                   lonMin, longitude < 0 ? 'W' : 'E', satellites < 0 ? 0 : satellites % 100, altitudeMetres);
     uint8_t x = 0;
     for (const char* p = body; *p; ++p)

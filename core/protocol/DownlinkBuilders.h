@@ -35,7 +35,7 @@ Sentence photoReport(const SPhotoReport& report);
 // A bare six-byte acknowledgement ("$T2POK", "$DOCAP", "$SATEL", "$STSAT", ...).
 Sentence acknowledgement(EAcknowledgement kind);
 // "$GPGGA" line in fixed columns (hhmmss.ss, ddmm.mmmm, dddmm.mmmm), CR LF ended, NMEA checksum.
-Sentence gpgga(double latitude, double longitude, uint8_t hour, uint8_t minute, uint8_t second, int satellites,
-               double altitudeMetres);
+Sentence gpgga(double latitude, double longitude, uint8_t hour, uint8_t minute, uint8_t second,
+               int satellites, double altitudeMetres);
 
 } // namespace orvex::downlink

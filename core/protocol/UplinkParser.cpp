@@ -30,8 +30,7 @@ bool parseWifi(std::span<const uint8_t> f, SUplinkFrame& out)
     const uint8_t* p = f.data();
     const uint8_t c = p[5];
     if (c == 'S') {
-        if (bytes::sum8(p + 5, p + 23) != p[23])
-            return false;
+        if (bytes::sum8(p + 5, p + 23) != p[23]) return false;
         out.kind = EUplinkKind::Waypoint;
         out.number = p[6];
         out.latitude = bytes::readF32(p + 7);
@@ -43,37 +42,32 @@ bool parseWifi(std::span<const uint8_t> f, SUplinkFrame& out)
         return true;
     }
     if (c == 'T') {
-        if (p[6] != p[7] || p[7] != p[8] || p[9] != 'T')
-            return false;
+        if (p[6] != p[7] || p[7] != p[8] || p[9] != 'T') return false;
         out.kind = EUplinkKind::WaypointCount;
         out.code = p[6];
         return true;
     }
     if (c == 'Q' || c == '\\') {
-        if (p[22] != c || !sameBytes(p + 6, p + 14, 4) || !sameBytes(p + 10, p + 18, 4))
-            return false;
+        if (p[22] != c || !sameBytes(p + 6, p + 14, 4) || !sameBytes(p + 10, p + 18, 4)) return false;
         out.kind = c == 'Q' ? EUplinkKind::ClickToFly : EUplinkKind::GimbalLockPoint;
         out.a = bytes::readF32(p + 6);
         out.b = bytes::readF32(p + 10);
         return true;
     }
     if (c == 'g' && p[6] == 'g') {
-        if (p[7] != p[8])
-            return false;
+        if (p[7] != p[8]) return false;
         out.kind = EUplinkKind::TargetWaypoint;
         out.code = p[7];
         return true;
     }
     if (c == 'j' && p[6] == 'j') {
-        if (!sameBytes(p + 7, p + 9, 2) || !sameBytes(p + 7, p + 11, 2))
-            return false;
+        if (!sameBytes(p + 7, p + 9, 2) || !sameBytes(p + 7, p + 11, 2)) return false;
         out.kind = EUplinkKind::Altitude;
         out.altitudeDecimetres = bytes::readU16(p + 7);
         return true;
     }
     if (c == 'i' && p[6] == 'i') {
-        if (p[7] != 9 || p[9] != 9 || p[11] != 9 || p[8] != p[10] || p[8] != p[12])
-            return false;
+        if (p[7] != 9 || p[9] != 9 || p[11] != 9 || p[8] != p[10] || p[8] != p[12]) return false;
         out.kind = EUplinkKind::CompassStep;
         out.code = p[8];
         return true;
@@ -95,18 +89,15 @@ bool parseWifi(std::span<const uint8_t> f, SUplinkFrame& out)
         return true;
     }
     // Command code frames: the code three times.
-    if (c == 0 || p[6] != c || p[7] != c)
-        return false;
+    if (c == 0 || p[6] != c || p[7] != c) return false;
     out.code = c;
     if (c >= 138 && c <= 141) {
-        if (!sameBytes(p + 8, p + 16, 8) || !allZero(f.subspan(24)))
-            return false;
+        if (!sameBytes(p + 8, p + 16, 8) || !allZero(f.subspan(24))) return false;
         out.kind = EUplinkKind::CommandCodeWithData;
         std::copy(p + 8, p + 16, out.data.begin());
         return true;
     }
-    if (!allZero(f.subspan(8)))
-        return false;
+    if (!allZero(f.subspan(8))) return false;
     out.kind = EUplinkKind::CommandCode;
     return true;
 }
@@ -117,27 +108,23 @@ bool parseUplinkFrame(std::span<const uint8_t> f, SUplinkFrame& out)
 {
     out = SUplinkFrame{};
     if (f.size() == CUplinkParser::kAlignmentBytes) {
-        if (!hasHead(f, "$SAHRS"))
-            return false;
+        if (!hasHead(f, "$SAHRS")) return false;
         out.kind = EUplinkKind::AttitudeAlignment;
         return true;
     }
-    if (f.size() != CUplinkParser::kFrameBytes)
-        return false;
+    if (f.size() != CUplinkParser::kFrameBytes) return false;
     if (allZero(f)) {
         out.kind = EUplinkKind::IdleHeartbeat;
         return true;
     }
     const uint8_t* p = f.data();
     if (hasHead(f, "$HFMR")) {
-        if (!allZero(f.subspan(5)))
-            return false;
+        if (!allZero(f.subspan(5))) return false;
         out.kind = EUplinkKind::DefaultParameterReset;
         return true;
     }
     if (hasHead(f, "$IWFI")) {
-        if (bytes::sum8(p + 5, p + 28) != p[28] || p[29] != '*' || !sameBytes(p + 5, p + 13, 8))
-            return false;
+        if (bytes::sum8(p + 5, p + 28) != p[28] || p[29] != '*' || !sameBytes(p + 5, p + 13, 8)) return false;
         out.kind = EUplinkKind::Heartbeat;
         for (int i = 0; i < 4; ++i)
             out.sticks[i] = static_cast<uint16_t>((p[5 + 2 * i] << 8) | p[6 + 2 * i]);
@@ -145,8 +132,7 @@ bool parseUplinkFrame(std::span<const uint8_t> f, SUplinkFrame& out)
         out.extra2 = p[22];
         return true;
     }
-    if (hasHead(f, "$WIFI"))
-        return parseWifi(f, out);
+    if (hasHead(f, "$WIFI")) return parseWifi(f, out);
     return false;
 }
 
@@ -191,8 +177,7 @@ void CUplinkParser::parse()
             m_buffer.erase(m_buffer.begin(), next);
             continue;
         }
-        if (m_buffer.size() < kAlignmentBytes)
-            return;
+        if (m_buffer.size() < kAlignmentBytes) return;
         std::span<const uint8_t> held(m_buffer);
         SUplinkFrame frame;
         if (hasHead(held, "$SAHRS")) {
@@ -205,8 +190,7 @@ void CUplinkParser::parse()
         const bool longHead = std::any_of(std::begin(kLongHeads), std::end(kLongHeads),
                                           [&](const char* h) { return hasHead(held, h); });
         if (longHead) {
-            if (m_buffer.size() < kFrameBytes)
-                return;
+            if (m_buffer.size() < kFrameBytes) return;
             if (parseUplinkFrame(held.first(kFrameBytes), frame)) {
                 m_buffer.erase(m_buffer.begin(), m_buffer.begin() + kFrameBytes);
                 ++m_accepted;

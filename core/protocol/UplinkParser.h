@@ -61,7 +61,7 @@ struct SUplinkFrame {
 bool parseUplinkFrame(std::span<const uint8_t> frame, SUplinkFrame& out);
 
 class CUplinkParser {
-public:
+  public:
     using Handler = std::function<void(const SUplinkFrame&)>;
     static constexpr std::size_t kFrameBytes = 30;
     static constexpr std::size_t kAlignmentBytes = 6;
@@ -75,7 +75,7 @@ public:
     std::size_t bytesDropped() const { return m_dropped; }
     std::size_t pending() const { return m_buffer.size(); }
 
-private:
+  private:
     void parse();
 
     Handler m_handler;

@@ -4,11 +4,15 @@
 
 namespace orvex {
 
-CFaultInjector::CFaultInjector(const SFaultConfig& config) : m_config(config), m_random(config.seed ^ 0x5EEDFA17ull) {}
+CFaultInjector::CFaultInjector(const SFaultConfig& config)
+    : m_config(config), m_random(config.seed ^ 0x5EEDFA17ull)
+{
+}
 
 bool CFaultInjector::silent(int64_t elapsedMs) const
 {
-    return m_config.silentAfterSeconds >= 0 && elapsedMs >= static_cast<int64_t>(m_config.silentAfterSeconds * 1000.0);
+    return m_config.silentAfterSeconds >= 0 &&
+           elapsedMs >= static_cast<int64_t>(m_config.silentAfterSeconds * 1000.0);
 }
 
 std::vector<CFaultInjector::Piece> CFaultInjector::apply(std::span<const uint8_t> sentence, int64_t elapsedMs)
@@ -57,16 +61,14 @@ bool CHeartbeatWatch::beat(int64_t nowMs)
 
 bool CHeartbeatWatch::checkLost(int64_t nowMs)
 {
-    if (!m_heard || m_lost || nowMs - m_lastMs < kTimeoutMs)
-        return false;
+    if (!m_heard || m_lost || nowMs - m_lastMs < kTimeoutMs) return false;
     m_lost = true;
     return true;
 }
 
 int64_t CHeartbeatWatch::deadlineMs() const
 {
-    if (!m_heard || m_lost)
-        return std::numeric_limits<int64_t>::max();
+    if (!m_heard || m_lost) return std::numeric_limits<int64_t>::max();
     return m_lastMs + kTimeoutMs;
 }
 

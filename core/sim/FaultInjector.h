@@ -14,15 +14,15 @@
 namespace orvex {
 
 struct SFaultConfig {
-    double lossProbability = 0;    // per sentence
-    double corruptProbability = 0; // per byte
-    bool split = false;            // every sentence of two bytes or more in two pieces
+    double lossProbability = 0;     // per sentence
+    double corruptProbability = 0;  // per byte
+    bool split = false;             // every sentence of two bytes or more in two pieces
     double silentAfterSeconds = -1; // negative: never
     uint64_t seed = 1;
 };
 
 class CFaultInjector {
-public:
+  public:
     using Piece = std::vector<uint8_t>;
 
     explicit CFaultInjector(const SFaultConfig& config);
@@ -38,7 +38,7 @@ public:
     std::size_t bytesCorrupted() const { return m_corrupted; }
     std::size_t sentencesSplit() const { return m_split; }
 
-private:
+  private:
     SFaultConfig m_config;
     std::mt19937_64 m_random;
     std::size_t m_lost = 0;
@@ -50,7 +50,7 @@ private:
 // Notes the ground station's heartbeat: lost once no heartbeat came for kTimeoutMs after at least
 // one did, back at the next heartbeat after that.
 class CHeartbeatWatch {
-public:
+  public:
     static constexpr int64_t kTimeoutMs = 3000;
 
     // A heartbeat arrived; true when it ends a loss.
@@ -64,7 +64,7 @@ public:
     // When checkLost would next report a loss (or a large value when it cannot).
     int64_t deadlineMs() const;
 
-private:
+  private:
     bool m_heard = false;
     bool m_lost = false;
     int64_t m_lastMs = 0;

@@ -24,7 +24,7 @@ constexpr float kMagRadiusX = 450, kMagRadiusY = 400, kMagRadiusZ = 380;
 constexpr std::size_t kCompassPointsPerEstimate = 20;
 
 // "$WIFIss" data byte k -> "$PAR" frame byte.
-constexpr std::array<uint8_t, 20> kWritePositions = {7, 33, 38, 12, 4, 6, 5, 42, 27, 34,
+constexpr std::array<uint8_t, 20> kWritePositions = {7,  33, 38, 12, 4,  6,  5,  42, 27, 34,
                                                      26, 24, 17, 23, 22, 32, 25, 28, 43, 9};
 constexpr std::size_t kCompassStateParByte = 13;
 constexpr std::size_t kMaxSpeedParByte = 32;
@@ -69,24 +69,24 @@ std::array<uint8_t, 40> CSimAircraft::defaultParameters()
 {
     std::array<uint8_t, 40> p{};
     const auto set = [&](std::size_t parByte, uint8_t v) { p[parByte - 4] = v; };
-    set(4, 40);   // "旋转 P"
-    set(5, 4);    // 4 cells, start protection and stick arming on (item 0)
-    set(6, 20);   // "旋转 I"
-    set(7, 30);   // "横滚 I"
-    set(9, 30);   // "垂直最大速度"
-    set(12, 60);  // "油门 P"
-    set(17, 20);  // "云台横滚感度"
-    set(22, 50);  // "垂直增稳"
-    set(23, 20);  // "云台俯仰感度"
-    set(24, 80);  // "俯仰感度"
-    set(25, 70);  // "姿态感度"
-    set(26, 30);  // "俯仰 I"
-    set(27, 226); // "磁偏角" -3.0 degrees
-    set(28, 25);  // "油门 I"
-    set(32, 150); // "最大速度" 6.0 m/s
-    set(33, 10);  // "晃动补偿"
-    set(34, 4);   // "飞机种类"
-    set(38, 80);  // "横滚感度"
+    set(4, 40);    // "旋转 P"
+    set(5, 4);     // 4 cells, start protection and stick arming on (item 0)
+    set(6, 20);    // "旋转 I"
+    set(7, 30);    // "横滚 I"
+    set(9, 30);    // "垂直最大速度"
+    set(12, 60);   // "油门 P"
+    set(17, 20);   // "云台横滚感度"
+    set(22, 50);   // "垂直增稳"
+    set(23, 20);   // "云台俯仰感度"
+    set(24, 80);   // "俯仰感度"
+    set(25, 70);   // "姿态感度"
+    set(26, 30);   // "俯仰 I"
+    set(27, 226);  // "磁偏角" -3.0 degrees
+    set(28, 25);   // "油门 I"
+    set(32, 150);  // "最大速度" 6.0 m/s
+    set(33, 10);   // "晃动补偿"
+    set(34, 4);    // "飞机种类"
+    set(38, 80);   // "横滚感度"
     set(42, 0x11); // control type 1, overload "普通"
     set(43, 0);
     return p;
@@ -146,10 +146,8 @@ void CSimAircraft::start(int64_t nowMs)
 int64_t CSimAircraft::nextDeadlineMs() const
 {
     int64_t next = m_nextRecordMs;
-    if (m_compassState != 0)
-        next = std::min(next, m_nextCompassMs);
-    if (m_config.nmea && m_serialActive)
-        next = std::min(next, m_nextNmeaMs);
+    if (m_compassState != 0) next = std::min(next, m_nextCompassMs);
+    if (m_config.nmea && m_serialActive) next = std::min(next, m_nextNmeaMs);
     next = std::min(next, m_heartbeat.deadlineMs());
     // The model itself wants a step now and then even when nothing is sent.
     return std::min(next, m_modelMs + 100);
@@ -157,8 +155,7 @@ int64_t CSimAircraft::nextDeadlineMs() const
 
 void CSimAircraft::sendTo(ESimLink link, std::span<const uint8_t> sentence)
 {
-    if (!(link == ESimLink::Serial ? m_serialActive : m_udpActive))
-        return;
+    if (!(link == ESimLink::Serial ? m_serialActive : m_udpActive)) return;
     ++m_counters.sentencesSent;
     m_out.send(link, sentence);
 }
@@ -171,14 +168,12 @@ void CSimAircraft::sendAll(std::span<const uint8_t> sentence)
 
 void CSimAircraft::advance(int64_t nowMs)
 {
-    if (!m_started)
-        start(nowMs);
+    if (!m_started) start(nowMs);
     while (m_modelMs + kStepMs <= nowMs) {
         m_modelMs += kStepMs;
         step(kStepMs / 1000.0);
     }
-    if (m_heartbeat.checkLost(nowMs))
-        m_out.notice("ground station heartbeat lost: none for 3 s");
+    if (m_heartbeat.checkLost(nowMs)) m_out.notice("ground station heartbeat lost: none for 3 s");
     if (nowMs >= m_nextRecordMs) {
         const auto stp = downlink::telemetry(telemetryRecord());
         if (m_serialActive) {
@@ -201,8 +196,8 @@ void CSimAircraft::advance(int64_t nowMs)
     }
     if (m_config.nmea && nowMs >= m_nextNmeaMs) {
         if (m_satellites >= kGpsGoodSatellites)
-            sendTo(ESimLink::Serial, downlink::gpgga(m_lat, m_lon, m_utcTimeOfDay[0], m_utcTimeOfDay[1], m_utcTimeOfDay[2],
-                                                     m_satellites, m_alt));
+            sendTo(ESimLink::Serial, downlink::gpgga(m_lat, m_lon, m_utcTimeOfDay[0], m_utcTimeOfDay[1],
+                                                     m_utcTimeOfDay[2], m_satellites, m_alt));
         m_nextNmeaMs = std::max(m_nextNmeaMs + kNmeaPeriodMs, nowMs);
     }
     if (!m_gpsAnnounced && m_satellites >= kGpsGoodSatellites) {
@@ -226,11 +221,13 @@ void CSimAircraft::sendCompassPoint()
                                        kMagCentreZ + kMagRadiusZ * c + noise(m_random)));
     }
     if (++m_compassPoints % kCompassPointsPerEstimate == 0)
-        sendTo(ESimLink::Udp, downlink::compassCalibration({kMagCentreX, kMagCentreY, kMagCentreZ,
-                                                            kMagRadiusX / kMagRadiusY, kMagRadiusX / kMagRadiusZ}));
+        sendTo(ESimLink::Udp,
+               downlink::compassCalibration({kMagCentreX, kMagCentreY, kMagCentreZ, kMagRadiusX / kMagRadiusY,
+                                             kMagRadiusX / kMagRadiusZ}));
 }
 
-void CSimAircraft::offsetMetres(double lat0, double lon0, double lat1, double lon1, double& north, double& east)
+void CSimAircraft::offsetMetres(double lat0, double lon0, double lat1, double lon1, double& north,
+                                double& east)
 {
     north = (lat1 - lat0) * kMetresPerDegree;
     east = (lon1 - lon0) * kMetresPerDegree * std::cos(lat0 * kRadPerDeg);
@@ -319,10 +316,8 @@ void CSimAircraft::beginHover()
 
 void CSimAircraft::beginRoute()
 {
-    if (m_storedCount == 0)
-        return;
-    if (m_target >= m_storedCount)
-        m_target = 0;
+    if (m_storedCount == 0) return;
+    if (m_target >= m_storedCount) m_target = 0;
     m_mode = kSimRoute;
     m_loiterLeft = 0;
 }
@@ -346,7 +341,9 @@ void CSimAircraft::arriveAtWaypoint()
 {
     const SSimWaypoint& w = m_waypoints[m_target];
     switch (w.photoMode) {
-    case 0: m_photoSpacingM = 0; break;
+    case 0:
+        m_photoSpacingM = 0;
+        break;
     case 1:
     case 2:
         m_photoSpacingM = 20;
@@ -358,7 +355,8 @@ void CSimAircraft::arriveAtWaypoint()
         m_sincePhotoM = 0;
         takePhoto();
         break;
-    default: break; // keep whatever was going on
+    default:
+        break; // keep whatever was going on
     }
     m_loiterLeft = (w.circleFlag == 1) ? w.circleTime : 0;
 }
@@ -367,8 +365,7 @@ void CSimAircraft::step(double dt)
 {
     m_elapsedS += dt;
     // Satellites come in one by one after a second.
-    if (m_satellites < 12 && m_elapsedS >= 1.0 + 0.4 * m_satellites)
-        ++m_satellites;
+    if (m_satellites < 12 && m_elapsedS >= 1.0 + 0.4 * m_satellites) ++m_satellites;
 
     m_climb = 0;
     switch (m_mode) {
@@ -413,16 +410,14 @@ void CSimAircraft::step(double dt)
             hold(dt);
             m_heading = wrapAngle(m_heading + 0.3 * dt);
             m_loiterLeft -= dt;
-            if (m_loiterLeft <= 0)
-                m_target = static_cast<uint8_t>(m_target + 1);
+            if (m_loiterLeft <= 0) m_target = static_cast<uint8_t>(m_target + 1);
             break;
         }
         if (flyTo(w.latitude, w.longitude, dt)) {
             m_holdLat = m_lat;
             m_holdLon = m_lon;
             arriveAtWaypoint();
-            if (m_loiterLeft <= 0)
-                m_target = static_cast<uint8_t>(m_target + 1);
+            if (m_loiterLeft <= 0) m_target = static_cast<uint8_t>(m_target + 1);
             if (m_target >= m_storedCount) {
                 m_target = static_cast<uint8_t>(m_storedCount - 1);
                 m_targetAlt = m_alt;
@@ -442,8 +437,7 @@ void CSimAircraft::step(double dt)
         break;
     case kSimClickToFly:
         climbTo(m_targetAlt, kClimbRateMps, dt);
-        if (flyTo(m_clickLat, m_clickLon, dt))
-            beginHover();
+        if (flyTo(m_clickLat, m_clickLon, dt)) beginHover();
         break;
     case kSimLanding:
         hold(dt);
@@ -456,10 +450,11 @@ void CSimAircraft::step(double dt)
     case kSimEngineOff:
         m_speed = std::max(0.0, m_speed - kAccelerationMps2 * dt);
         climbTo(0, kFallRateMps, dt);
-        if (m_alt <= 0.01)
-            m_mode = kSimLanded;
+        if (m_alt <= 0.01) m_mode = kSimLanded;
         break;
-    default: m_mode = kSimLanded; break;
+    default:
+        m_mode = kSimLanded;
+        break;
     }
 
     // Power: motors and current follow the work done.
@@ -546,16 +541,14 @@ void CSimAircraft::commandCode(uint8_t code, ESimLink from)
     switch (code) {
     case kCommandExitClickToFly:
         m_gimbalLockRadius = 0;
-        if (m_mode == kSimClickToFly)
-            beginHover();
+        if (m_mode == kSimClickToFly) beginHover();
         break;
     case kCommandHomePosition:
         m_homeLat = m_lat;
         m_homeLon = m_lon;
         break;
     case kCommandReturnHome:
-        if (airborne && m_engineOn)
-            m_mode = kSimReturnHome;
+        if (airborne && m_engineOn) m_mode = kSimReturnHome;
         break;
     case kCommandAutoTakeoff:
         if (!airborne) {
@@ -563,19 +556,27 @@ void CSimAircraft::commandCode(uint8_t code, ESimLink from)
             m_mode = kSimTakingOff;
             m_holdLat = m_lat;
             m_holdLon = m_lon;
-            if (m_targetAlt < 2)
-                m_targetAlt = kDefaultTakeoffAltitudeM;
+            if (m_targetAlt < 2) m_targetAlt = kDefaultTakeoffAltitudeM;
         }
         break;
-    case kCommandReceiverOn: m_receiverOn = 1; break;
-    case kCommandReceiverOff: m_receiverOn = 0; break;
-    case kCommandCaptureNeutral: sendTo(from, downlink::acknowledgement(EAcknowledgement::DOCAP)); break;
-    case kCommandCaptureRoll: sendTo(from, downlink::acknowledgement(EAcknowledgement::DOYMA)); break;
-    case kCommandCapturePitch: sendTo(from, downlink::acknowledgement(EAcknowledgement::DOYMM)); break;
+    case kCommandReceiverOn:
+        m_receiverOn = 1;
+        break;
+    case kCommandReceiverOff:
+        m_receiverOn = 0;
+        break;
+    case kCommandCaptureNeutral:
+        sendTo(from, downlink::acknowledgement(EAcknowledgement::DOCAP));
+        break;
+    case kCommandCaptureRoll:
+        sendTo(from, downlink::acknowledgement(EAcknowledgement::DOYMA));
+        break;
+    case kCommandCapturePitch:
+        sendTo(from, downlink::acknowledgement(EAcknowledgement::DOYMM));
+        break;
     case kCommandOpenRoute:
         m_routeOpen = true;
-        if (m_storedCount == 0)
-            break;
+        if (m_storedCount == 0) break;
         if (!airborne) {
             m_routeAfterTakeoff = true;
             commandCode(kCommandAutoTakeoff, from);
@@ -595,11 +596,13 @@ void CSimAircraft::commandCode(uint8_t code, ESimLink from)
     case kCommandEngineOff:
         m_engineOn = false;
         m_routeAfterTakeoff = false;
-        if (airborne)
-            m_mode = kSimEngineOff;
+        if (airborne) m_mode = kSimEngineOff;
         break;
-    case kCommandCustomRequest: sendTo(from, downlink::customParameters(m_custom)); break;
-    default: break; // gyro zero, channel calibration, setup mode, arming: nothing to report
+    case kCommandCustomRequest:
+        sendTo(from, downlink::customParameters(m_custom));
+        break;
+    default:
+        break; // gyro zero, channel calibration, setup mode, arming: nothing to report
     }
 }
 
@@ -607,7 +610,9 @@ void CSimAircraft::onUplink(const SUplinkFrame& f, ESimLink from, int64_t nowMs)
 {
     ++m_counters.framesReceived;
     switch (f.kind) {
-    case EUplinkKind::CommandCode: commandCode(f.code, from); break;
+    case EUplinkKind::CommandCode:
+        commandCode(f.code, from);
+        break;
     case EUplinkKind::CommandCodeWithData:
         std::copy(f.data.begin(), f.data.end(), m_custom.begin() + (f.code - kCommandCustomColumn1) * 8);
         break;
@@ -628,58 +633,58 @@ void CSimAircraft::onUplink(const SUplinkFrame& f, ESimLink from, int64_t nowMs)
             m_mode = kSimClickToFly;
         }
         break;
-    case EUplinkKind::GimbalLockPoint: m_gimbalLockRadius = 10; break;
+    case EUplinkKind::GimbalLockPoint:
+        m_gimbalLockRadius = 10;
+        break;
     case EUplinkKind::CompassStep:
         if (f.code == kCompassHorizontal || f.code == kCompassVertical) {
             m_compassState = f.code;
             m_nextCompassMs = nowMs;
         } else if (f.code == kCompassSave) {
             if (m_compassState != 0)
-                sendTo(ESimLink::Udp, downlink::compassCalibration({kMagCentreX, kMagCentreY, kMagCentreZ,
-                                                                    kMagRadiusX / kMagRadiusY,
-                                                                    kMagRadiusX / kMagRadiusZ}));
+                sendTo(ESimLink::Udp,
+                       downlink::compassCalibration({kMagCentreX, kMagCentreY, kMagCentreZ,
+                                                     kMagRadiusX / kMagRadiusY, kMagRadiusX / kMagRadiusZ}));
             m_compassState = 0;
         }
         break;
-    case EUplinkKind::ParameterRequest: sendTo(from, downlink::parameterValues(parameters())); break;
+    case EUplinkKind::ParameterRequest:
+        sendTo(from, downlink::parameterValues(parameters()));
+        break;
     case EUplinkKind::ParameterWrite:
         for (std::size_t k = 0; k < kWritePositions.size(); ++k)
             m_params[kWritePositions[k] - 4] = f.values[k];
         sendTo(from, downlink::acknowledgement(EAcknowledgement::T2POK));
         break;
-    case EUplinkKind::DefaultParameterReset: m_params = defaultParameters(); break;
+    case EUplinkKind::DefaultParameterReset:
+        m_params = defaultParameters();
+        break;
     case EUplinkKind::Waypoint: {
-        if (f.number == 0)
-            break;
-        if (m_waypoints.size() < f.number)
-            m_waypoints.resize(f.number);
+        if (f.number == 0) break;
+        if (m_waypoints.size() < f.number) m_waypoints.resize(f.number);
         SSimWaypoint& w = m_waypoints[f.number - 1];
         w = {true, f.latitude, f.longitude, f.altitudeMetres, f.circleTime, f.circleFlag, f.photoMode};
-        SWaypointEcho echo{f.number, w.latitude, w.longitude, w.altitudeMetres, w.photoMode, w.circleFlag,
-                           w.circleTime};
+        SWaypointEcho echo{f.number,    w.latitude,   w.longitude, w.altitudeMetres,
+                           w.photoMode, w.circleFlag, w.circleTime};
         sendTo(from, downlink::waypointEcho(echo));
         break;
     }
     case EUplinkKind::WaypointCount:
         m_storedCount = f.code;
-        if (m_waypoints.size() < m_storedCount)
-            m_waypoints.resize(m_storedCount);
-        if (m_target >= m_storedCount)
-            m_target = 0;
+        if (m_waypoints.size() < m_storedCount) m_waypoints.resize(m_storedCount);
+        if (m_target >= m_storedCount) m_target = 0;
         break;
     case EUplinkKind::ReadbackRequest:
         for (uint8_t n = 1; n <= m_storedCount && n != 0; ++n) {
             const SSimWaypoint& w = m_waypoints[n - 1];
-            if (!w.present)
-                continue;
+            if (!w.present) continue;
             sendTo(from, downlink::waypointEcho(SWaypointEcho{n, w.latitude, w.longitude, w.altitudeMetres,
                                                               w.photoMode, w.circleFlag, w.circleTime}));
         }
         break;
     case EUplinkKind::Heartbeat:
     case EUplinkKind::IdleHeartbeat:
-        if (m_heartbeat.beat(nowMs))
-            m_out.notice("ground station heartbeat back");
+        if (m_heartbeat.beat(nowMs)) m_out.notice("ground station heartbeat back");
         break;
     case EUplinkKind::AttitudeAlignment:
         // The ground station sends it five times in a row: one acknowledgement per burst.

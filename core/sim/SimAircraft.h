@@ -28,7 +28,7 @@ namespace orvex {
 enum class ESimLink { Serial, Udp };
 
 class ISimOutput {
-public:
+  public:
     virtual ~ISimOutput() = default;
     virtual void send(ESimLink link, std::span<const uint8_t> sentence) = 0;
     // Operator notices (heartbeat lost / back); one line without newline.
@@ -74,7 +74,7 @@ struct SSimCounters {
 };
 
 class CSimAircraft {
-public:
+  public:
     static constexpr int64_t kStepMs = 20;
     static constexpr double kDefaultTakeoffAltitudeM = 30;
     static constexpr double kClimbRateMps = 2.5;
@@ -135,7 +135,7 @@ public:
     // Metres north and east from (lat0, lon0) to (lat1, lon1), flat-earth near the aircraft.
     static void offsetMetres(double lat0, double lon0, double lat1, double lon1, double& north, double& east);
 
-private:
+  private:
     void step(double dt);
     // Flies toward a point; true on arrival (horizontally within kArrivalRadiusM).
     bool flyTo(double lat, double lon, double dt);

@@ -34,7 +34,8 @@ TEST(SimEndToEnd, UdpRecordsArriveAtTheRateAndTheLogHoldsEveryOne)
     CGroundSink sink(dir.path);
     CGroundUdp ground(sink);
     CSimProcess sim;
-    ASSERT_TRUE(sim.start({"--udp", "--listen", "0", "--gcs", ground.address(), "--rate", "20", "--duration", "3"}));
+    ASSERT_TRUE(
+        sim.start({"--udp", "--listen", "0", "--gcs", ground.address(), "--rate", "20", "--duration", "3"}));
     ASSERT_NE(sim.udpPort(), 0);
     pumpUntilExit(sim, ground, sink);
     ASSERT_EQ(sim.finish(), 0);
@@ -92,8 +93,8 @@ TEST(SimEndToEnd, NamedSerialDeviceAndSplitSentences)
     CGroundSink udpSink(dir.path + "/udp");
     CGroundUdp udp(udpSink);
     CSimProcess sim;
-    ASSERT_TRUE(sim.start({"--serial", name, "--udp", "--listen", "0", "--gcs", udp.address(), "--split", "--rate",
-                           "25", "--duration", "2"}));
+    ASSERT_TRUE(sim.start({"--serial", name, "--udp", "--listen", "0", "--gcs", udp.address(), "--split",
+                           "--rate", "25", "--duration", "2"}));
     ASSERT_TRUE(sim.waitFor("serial port: "));
     ::close(slave); // the simulator holds its own descriptor now
     const int64_t end = nowMs() + 10000;
@@ -173,7 +174,8 @@ SUploadRun uploadRoute(const std::vector<std::string>& faults, int timeoutMs, bo
     CGroundSink sink(dir.path);
     CGroundUdp ground(sink);
     CSkyWay route = twentyWaypoints();
-    CRouteUpload upload(route, [&](std::span<const uint8_t> f) { ground.send(f); }, [](int, int) {});
+    CRouteUpload upload(
+        route, [&](std::span<const uint8_t> f) { ground.send(f); }, [](int, int) {});
     sink.echoHandler = [&](const SWaypointEcho& e) {
         if (upload.onEcho(e)) {
             const CWayPoint& w = route[e.number - 1];
@@ -184,7 +186,8 @@ SUploadRun uploadRoute(const std::vector<std::string>& faults, int timeoutMs, bo
                 ++run.wrongAccepted;
         }
     };
-    std::vector<std::string> args = {"--udp", "--listen", "0", "--gcs", ground.address(), "--rate", "20", "--seed", "7"};
+    std::vector<std::string> args = {"--udp",  "--listen", "0",      "--gcs", ground.address(),
+                                     "--rate", "20",       "--seed", "7"};
     args.insert(args.end(), faults.begin(), faults.end());
     CSimProcess sim;
     EXPECT_TRUE(sim.start(args));
@@ -307,15 +310,14 @@ TEST(SimEndToEnd, SilentLinkKeepsTheGroundRunningWithItsLogIntactAndHeartbeatLos
     CGroundSink sink(dir.path);
     CGroundUdp ground(sink);
     CSimProcess sim;
-    ASSERT_TRUE(sim.start({"--udp", "--listen", "0", "--gcs", ground.address(), "--rate", "20", "--silent-after", "5",
-                           "--duration", "9"}));
+    ASSERT_TRUE(sim.start({"--udp", "--listen", "0", "--gcs", ground.address(), "--rate", "20",
+                           "--silent-after", "5", "--duration", "9"}));
     ground.setPeer(sim.udpPort());
     const int64_t start = nowMs();
     // Heartbeats for the first 4 s, then none: the simulator reports the loss 3 s later.
     const int64_t end = start + 15000;
     while (!sim.exited() && nowMs() < end) {
-        if (nowMs() - start < 4000)
-            ground.send(uplink::heartbeat(0));
+        if (nowMs() - start < 4000) ground.send(uplink::heartbeat(0));
         ground.pump(250);
         EXPECT_TRUE(sink.writer.flush(sink.store).ok);
     }
@@ -323,7 +325,7 @@ TEST(SimEndToEnd, SilentLinkKeepsTheGroundRunningWithItsLogIntactAndHeartbeatLos
     ASSERT_EQ(sim.finish(), 0);
     const std::string& err = sim.errText();
     const long long sent = summaryInt(err, "records_udp");
-    EXPECT_GE(sent, 90);  // about 5 s at 20 Hz
+    EXPECT_GE(sent, 90); // about 5 s at 20 Hz
     EXPECT_LE(sent, 105);
     EXPECT_GT(summaryInt(err, "sentences_silenced"), 50);
     EXPECT_EQ(static_cast<long long>(sink.records), sent);
@@ -337,9 +339,12 @@ TEST(SimEndToEnd, SilentLinkKeepsTheGroundRunningWithItsLogIntactAndHeartbeatLos
 
 TEST(SimEndToEnd, UsageErrors)
 {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {"--udp", "--rate", "0"}, {"--udp", "--loss", "1.5"}, {"--udp", "--home", "95,10"},
-          {"--udp", "--gcs", "nohostport"}, {"--serial", "--bogus"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{},
+                                                 {"--udp", "--rate", "0"},
+                                                 {"--udp", "--loss", "1.5"},
+                                                 {"--udp", "--home", "95,10"},
+                                                 {"--udp", "--gcs", "nohostport"},
+                                                 {"--serial", "--bogus"}}) {
         CSimProcess sim;
         ASSERT_TRUE(sim.start(args));
         EXPECT_EQ(sim.finish(0, 5000), 2);

@@ -17,9 +17,9 @@
 #include <optional>
 #include <poll.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -35,7 +35,8 @@ namespace orvex::simtest {
 
 inline int64_t nowMs()
 {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -44,13 +45,12 @@ inline long long summaryInt(const std::string& text, const std::string& key)
 {
     const std::string k = "\"" + key + "\":";
     const auto at = text.rfind(k);
-    if (at == std::string::npos)
-        return -1;
+    if (at == std::string::npos) return -1;
     return std::strtoll(text.c_str() + at + k.size(), nullptr, 10);
 }
 
 class CSimProcess {
-public:
+  public:
     CSimProcess() = default;
     CSimProcess(const CSimProcess&) = delete;
     CSimProcess& operator=(const CSimProcess&) = delete;
@@ -67,8 +67,7 @@ public:
     bool start(const std::vector<std::string>& args)
     {
         int out[2], err[2];
-        if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0)
-            return false;
+        if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return false;
         const std::string bin = std::string(ORVEX_BIN_DIR) + "/orvex";
         std::vector<std::string> all = {bin, "sim"};
         all.insert(all.end(), args.begin(), args.end());
@@ -80,7 +79,8 @@ public:
         if (m_pid == 0) {
             ::dup2(out[1], 1);
             ::dup2(err[1], 2);
-            ::close_range(3, ~0u, 0); // nothing of the test's (pseudo-terminals, sockets) stays open in the child
+            ::close_range(3, ~0u,
+                          0); // nothing of the test's (pseudo-terminals, sockets) stays open in the child
             ::execv(bin.c_str(), argv.data());
             ::_exit(127);
         }
@@ -103,18 +103,15 @@ public:
                 const std::string line = m_outText.substr(0, nl);
                 m_outText.erase(0, nl + 1);
                 const auto at = line.find(marker);
-                if (at != std::string::npos)
-                    return line.substr(at + marker.size());
+                if (at != std::string::npos) return line.substr(at + marker.size());
             }
             const int64_t left = end - nowMs();
-            if (left <= 0)
-                return std::nullopt;
+            if (left <= 0) return std::nullopt;
             pollfd p{m_out, POLLIN, 0};
             if (::poll(&p, 1, static_cast<int>(left)) > 0) {
                 char buf[512];
                 const ssize_t n = ::read(m_out, buf, sizeof buf);
-                if (n <= 0)
-                    return std::nullopt;
+                if (n <= 0) return std::nullopt;
                 m_outText.append(buf, static_cast<std::size_t>(n));
             }
         }
@@ -140,10 +137,8 @@ public:
     // Waits for the exit (sending `sig` first when non-zero); returns the exit status or -1.
     int finish(int sig = 0, int timeoutMs = 10000)
     {
-        if (m_pid <= 0)
-            return m_status;
-        if (sig)
-            ::kill(m_pid, sig);
+        if (m_pid <= 0) return m_status;
+        if (sig) ::kill(m_pid, sig);
         const int64_t end = nowMs() + timeoutMs;
         int status = 0;
         while (!reap(status, WNOHANG)) {
@@ -173,12 +168,11 @@ public:
     // Processor time the child used (user + system), known once it was reaped.
     double cpuSeconds() const { return m_cpuSeconds; }
 
-private:
+  private:
     bool reap(int& status, int options)
     {
         rusage usage{};
-        if (::wait4(m_pid, &status, options, &usage) != m_pid)
-            return false;
+        if (::wait4(m_pid, &status, options, &usage) != m_pid) return false;
         m_pid = -1;
         m_cpuSeconds = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
                        usage.ru_stime.tv_usec / 1e6;
@@ -186,8 +180,7 @@ private:
     }
     static void closeFd(int& fd)
     {
-        if (fd >= 0)
-            ::close(fd);
+        if (fd >= 0) ::close(fd);
         fd = -1;
     }
     pid_t m_pid = -1;
@@ -199,7 +192,7 @@ private:
 
 // A directory under /tmp removed at the end.
 class CTempDir {
-public:
+  public:
     CTempDir()
     {
         char tmpl[] = "/tmp/orvex-sim-XXXXXX";
@@ -208,8 +201,7 @@ public:
     ~CTempDir()
     {
         std::error_code ec;
-        if (!path.empty())
-            std::filesystem::remove_all(path, ec);
+        if (!path.empty()) std::filesystem::remove_all(path, ec);
     }
     std::string path;
 };
@@ -217,7 +209,7 @@ public:
 // The ground station's record keeping: every "$STP" into the record store, the flight log written
 // from it, echoes and answers noted for the test.
 class CGroundSink : public IDownlinkSink {
-public:
+  public:
     explicit CGroundSink(const std::string& logDir)
     {
         EXPECT_TRUE(store.create());
@@ -233,13 +225,11 @@ public:
         store.append(r.bytes().data());
         ++records;
         lastArrivalMs = nowMs();
-        if (r.isValidForUpdate())
-            storedWaypointCount = r.storedWaypointCount();
+        if (r.isValidForUpdate()) storedWaypointCount = r.storedWaypointCount();
     }
     void onWaypointEcho(const SWaypointEcho& e, EDownlinkLink) override
     {
-        if (echoHandler)
-            echoHandler(e);
+        if (echoHandler) echoHandler(e);
     }
     void onParameterValues(const SParameterValues& v, EDownlinkLink) override { parameters.push_back(v); }
     void onCustomParameters(const SCustomParameters& c, EDownlinkLink) override { custom.push_back(c); }
@@ -257,8 +247,7 @@ public:
     bool logMatchesStore() const
     {
         FILE* f = std::fopen(writer.filePath().c_str(), "rb");
-        if (!f)
-            return false;
+        if (!f) return false;
         std::vector<uint8_t> rec(kRecordSize);
         bool same = true;
         for (std::size_t i = 0; i < store.count() && same; ++i)
@@ -282,7 +271,7 @@ public:
 
 // The ground station's WiFi end: a UDP socket on 127.0.0.1 with a free port.
 class CGroundUdp {
-public:
+  public:
     explicit CGroundUdp(IDownlinkSink& sink) : m_step(sink)
     {
         fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
@@ -323,28 +312,26 @@ public:
                     m_step.run(true);
                 }
             }
-            if (left <= 0)
-                return;
+            if (left <= 0) return;
         }
     }
 
     int fd = -1;
     uint16_t port = 0;
 
-private:
+  private:
     CUdpSentenceStep m_step;
     uint16_t m_peer = 0;
 };
 
 // The ground station's serial end on a terminal device in raw mode.
 class CGroundSerial {
-public:
+  public:
     CGroundSerial(IDownlinkSink& sink, const std::string& device) : m_parser(sink)
     {
         fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         EXPECT_GE(fd, 0) << device;
-        if (fd >= 0)
-            makeRaw(fd);
+        if (fd >= 0) makeRaw(fd);
     }
     explicit CGroundSerial(IDownlinkSink& sink, int openFd) : fd(openFd), m_parser(sink)
     {
@@ -353,8 +340,7 @@ public:
     }
     ~CGroundSerial()
     {
-        if (fd >= 0)
-            ::close(fd);
+        if (fd >= 0) ::close(fd);
     }
     static void makeRaw(int fd)
     {
@@ -364,7 +350,10 @@ public:
             ::tcsetattr(fd, TCSANOW, &t);
         }
     }
-    void send(std::span<const uint8_t> bytes) { EXPECT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size())); }
+    void send(std::span<const uint8_t> bytes)
+    {
+        EXPECT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
     void pump(int ms)
     {
         const int64_t end = nowMs() + ms;
@@ -379,14 +368,13 @@ public:
                 else if (n < 0 && errno != EAGAIN && errno != EINTR)
                     return; // the other end went away
             }
-            if (left <= 0)
-                return;
+            if (left <= 0) return;
         }
     }
 
     int fd = -1;
 
-private:
+  private:
     CSerialParser m_parser;
 };
 

@@ -24,7 +24,10 @@ namespace {
 struct CCapture : ISimOutput {
     std::vector<std::pair<ESimLink, std::vector<uint8_t>>> sent;
     std::vector<std::string> notices;
-    void send(ESimLink link, std::span<const uint8_t> s) override { sent.emplace_back(link, std::vector<uint8_t>(s.begin(), s.end())); }
+    void send(ESimLink link, std::span<const uint8_t> s) override
+    {
+        sent.emplace_back(link, std::vector<uint8_t>(s.begin(), s.end()));
+    }
     void notice(const std::string& t) override { notices.push_back(t); }
 
     // Sentences whose head starts with `head`, on `link`.
@@ -39,7 +42,7 @@ struct CCapture : ISimOutput {
 };
 
 class CFlight {
-public:
+  public:
     explicit CFlight(SSimConfig config = {}, bool serial = true, bool udp = false) : sim(config, out)
     {
         sim.setLinkActive(ESimLink::Serial, serial);
@@ -65,8 +68,7 @@ public:
     void offer(const std::vector<uint8_t>& frame)
     {
         SUplinkFrame f;
-        if (parseUplinkFrame(frame, f))
-            sim.onUplink(f, ESimLink::Serial, now);
+        if (parseUplinkFrame(frame, f)) sim.onUplink(f, ESimLink::Serial, now);
     }
     CTelemetryRecord lastRecord(ESimLink link = ESimLink::Serial) const
     {
@@ -395,7 +397,7 @@ TEST(SimAircraft, MixingTableWrittenByColumnAndRead)
     pur = f.out.with("$PUR", ESimLink::Serial);
     ASSERT_EQ(pur.size(), 1u);
     EXPECT_TRUE(std::equal(column, column + 8, pur[0].begin() + 20)); // third column at 20-27
-    EXPECT_EQ(pur[0][4], 100); // the others kept
+    EXPECT_EQ(pur[0][4], 100);                                        // the others kept
     EXPECT_EQ(pur[0][28], 156);
 }
 
@@ -491,16 +493,36 @@ TEST(SimAircraft, AnySequenceOfWellFormedFramesKeepsTheRecordsSound)
         for (auto& d : data)
             d = static_cast<uint8_t>(random());
         switch (any(10)) {
-        case 0: f.offer(uplink::commandCode(static_cast<uint8_t>(1 + any(255)))); break;
-        case 1: f.offer(uplink::waypoint(static_cast<uint8_t>(any(256)), a, b, any(70000) - 5000, 0, 1, 2)); break;
-        case 2: f.offer(uplink::waypointCount(static_cast<uint8_t>(any(256)))); break;
-        case 3: f.offer(uplink::targetWaypoint(static_cast<uint8_t>(any(256)))); break;
-        case 4: f.offer(uplink::altitude(any(7000))); break;
-        case 5: f.offer(uplink::clickToFly(a, b)); break;
-        case 6: f.offer(uplink::compassStep(static_cast<uint8_t>(86 + any(5)))); break;
-        case 7: f.offer(uplink::parameterWrite(std::span<const uint8_t, 20>(data))); break;
-        case 8: f.offer(uplink::readbackRequest()); break;
-        default: f.offer(uplink::commandCode(any(2) ? kCommandAutoTakeoff : kCommandOpenRoute)); break;
+        case 0:
+            f.offer(uplink::commandCode(static_cast<uint8_t>(1 + any(255))));
+            break;
+        case 1:
+            f.offer(uplink::waypoint(static_cast<uint8_t>(any(256)), a, b, any(70000) - 5000, 0, 1, 2));
+            break;
+        case 2:
+            f.offer(uplink::waypointCount(static_cast<uint8_t>(any(256))));
+            break;
+        case 3:
+            f.offer(uplink::targetWaypoint(static_cast<uint8_t>(any(256))));
+            break;
+        case 4:
+            f.offer(uplink::altitude(any(7000)));
+            break;
+        case 5:
+            f.offer(uplink::clickToFly(a, b));
+            break;
+        case 6:
+            f.offer(uplink::compassStep(static_cast<uint8_t>(86 + any(5))));
+            break;
+        case 7:
+            f.offer(uplink::parameterWrite(std::span<const uint8_t, 20>(data)));
+            break;
+        case 8:
+            f.offer(uplink::readbackRequest());
+            break;
+        default:
+            f.offer(uplink::commandCode(any(2) ? kCommandAutoTakeoff : kCommandOpenRoute));
+            break;
         }
         f.run(100);
         const CTelemetryRecord r = f.lastRecord();

@@ -211,7 +211,8 @@ TEST(UplinkParser, EveryGroundStationBuilderIsUnderstood)
         twenty[i] = static_cast<uint8_t>(i * 13);
     const std::vector<std::pair<uplink::Frame, EUplinkKind>> cases = {
         {uplink::commandCode(124), EUplinkKind::CommandCode},
-        {uplink::commandCodeWithData(141, std::span<const uint8_t, 8>(eight)), EUplinkKind::CommandCodeWithData},
+        {uplink::commandCodeWithData(141, std::span<const uint8_t, 8>(eight)),
+         EUplinkKind::CommandCodeWithData},
         {uplink::targetWaypoint(9), EUplinkKind::TargetWaypoint},
         {uplink::altitude(55), EUplinkKind::Altitude},
         {uplink::clickToFly(22.6f, 113.8f), EUplinkKind::ClickToFly},
