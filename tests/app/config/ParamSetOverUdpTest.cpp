@@ -22,6 +22,7 @@
 #include "config/CustomParamDlg.h"
 #include "config/ParamSetDlg.h"
 #include "link/MyUDP.h"
+#include "panels/InstrumentCtrl.h"
 
 using namespace orvex;
 
@@ -186,6 +187,17 @@ TEST(ConfigPictures, TheThreeDialogsRender)
         f[12] = static_cast<uint8_t>(s);
         station.receiveWifiBytes(f);
     };
+    // Calibration values (c0..c4 = 0, 0, 0, 1, 1) as the WiFi link sends them, then the points.
+    std::vector<uint8_t> mg1(25, 0);
+    std::memcpy(mg1.data(), "$MG1", 4);
+    const float one = 1.0f;
+    std::memcpy(&mg1[16], &one, 4);
+    std::memcpy(&mg1[20], &one, 4);
+    unsigned mg1Sum = 0;
+    for (int i = 4; i < 24; ++i)
+        mg1Sum += mg1[static_cast<std::size_t>(i)];
+    mg1[24] = static_cast<uint8_t>(mg1Sum);
+    station.receiveWifiBytes(mg1);
     for (int i = 0; i < 72; ++i) {
         const float t = static_cast<float>(i) * 0.0872665f;
         feed("$MG2", 300.0f * std::cos(t), 250.0f * std::sin(t));
@@ -205,4 +217,5 @@ TEST(ConfigPictures, TheThreeDialogsRender)
         ++saved;
     }
     EXPECT_EQ(compass.statusEdit()->text(), QStringLiteral("XY=72  ZY=72"));
+    EXPECT_FLOAT_EQ(compass.plot()->calibrationValues()[4], 1.0f);
 }
