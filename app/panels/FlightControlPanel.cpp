@@ -1,12 +1,12 @@
 #include "panels/FlightControlPanel.h"
 
 #include <QComboBox>
-#include <QPalette>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -26,23 +26,22 @@ namespace {
 
 // Map script calls through the ground station's window interface.
 class CStationMapScript : public IMapScript {
-public:
+  public:
     explicit CStationMapScript(CGroundStation& station) : m_station(station) {}
     void call(const std::string& fn, const std::vector<std::string>& args) override
     {
-        if (IGroundStationUi* ui = m_station.ui())
-            ui->callMapScript(fn, args);
+        if (IGroundStationUi* ui = m_station.ui()) ui->callMapScript(fn, args);
     }
 
-private:
+  private:
     CGroundStation& m_station;
 };
 
 // Buttons in the order of the grid below the edit boxes (two columns; the last one spans both).
 // Pairs that belong together side by side; the last two span both columns, so that "关闭引擎"
 // stands apart at the bottom.
-constexpr int kGridButtons[] = {1129, 1128, 1130, 1131, 1035, 1134, 1033, 1038,
-                                1039, 1037, 1052, 1032, 1031, 1049};
+constexpr int kGridButtons[] = {1129, 1128, 1130, 1131, 1035, 1134, 1033,
+                                1038, 1039, 1037, 1052, 1032, 1031, 1049};
 constexpr int kWideButtons[] = {1031, 1049};
 
 QLineEdit* readOnlyBox()
@@ -56,7 +55,7 @@ QLineEdit* readOnlyBox()
 } // namespace
 
 class CFlightControlPanel::CHost : public IFlightCommandHost {
-public:
+  public:
     explicit CHost(CFlightControlPanel& panel) : m_panel(panel) {}
 
     bool askYesNo(const std::string& question) override
@@ -82,7 +81,7 @@ public:
         CMapScript(host).setclickpttomap(point.latitude, point.longitude, point.altitude);
     }
 
-private:
+  private:
     CFlightControlPanel& m_panel;
 };
 
@@ -112,8 +111,10 @@ CFlightControlPanel::CFlightControlPanel(CGroundStation& station, QWidget* paren
         cell->addWidget(label);
         instruments->addLayout(cell);
     };
-    instrument(m_attitude, m_attitudeLabel, EInstrumentKind::Attitude, CInstrumentCtrl::kAttitudeBitmap, "姿态");
-    instrument(m_altimeter, m_altitudeLabel, EInstrumentKind::Altimeter, CInstrumentCtrl::kAltimeterBitmap, "高度");
+    instrument(m_attitude, m_attitudeLabel, EInstrumentKind::Attitude, CInstrumentCtrl::kAttitudeBitmap,
+               "姿态");
+    instrument(m_altimeter, m_altitudeLabel, EInstrumentKind::Altimeter, CInstrumentCtrl::kAltimeterBitmap,
+               "高度");
     column->addLayout(instruments);
 
     // Flight mode, target waypoint and altitude.
@@ -204,8 +205,7 @@ EFlightCommandResult CFlightControlPanel::press(int controlId)
 
 void CFlightControlPanel::refresh(std::span<const std::uint8_t> record)
 {
-    if (record.size() != kPanelRecordSize)
-        return;
+    if (record.size() != kPanelRecordSize) return;
     const CFlightControlTexts t = flightControlTexts(PanelRecordBytes(record.data(), kPanelRecordSize));
     m_altimeter->setValues(static_cast<float>(t.altimeterFirst), static_cast<float>(t.altimeterSecond));
     m_altitudeLabel->setText(QString::fromStdString(t.altitudeLabel));

@@ -32,7 +32,7 @@ class CInstrumentCtrl;
 
 class CFlightControlPanel : public QWidget {
     Q_OBJECT
-public:
+  public:
     static constexpr int kDialogId = 102;
 
     explicit CFlightControlPanel(CGroundStation& station, QWidget* parent = nullptr);
@@ -53,13 +53,13 @@ public:
 
     // Box 1048: where the Alt key puts the focus.
     QLineEdit* targetWaypointBox() const { return m_targetBox; }
-    QLineEdit* altitudeBox() const { return m_altitudeBox; }   // 1051
-    QLineEdit* targetInput() const { return m_targetInput; }   // 1029
-    QLineEdit* altitudeInput() const { return m_altitudeInput; } // 1034
-    QComboBox* flightModeCombo() const { return m_modeCombo; }   // 1011
-    QLabel* attitudeLabel() const { return m_attitudeLabel; }    // 1081
-    QLabel* altitudeLabel() const { return m_altitudeLabel; }    // 1080
-    QLabel* statusLine() const { return m_statusLine; }          // 1200
+    QLineEdit* altitudeBox() const { return m_altitudeBox; }           // 1051
+    QLineEdit* targetInput() const { return m_targetInput; }           // 1029
+    QLineEdit* altitudeInput() const { return m_altitudeInput; }       // 1034
+    QComboBox* flightModeCombo() const { return m_modeCombo; }         // 1011
+    QLabel* attitudeLabel() const { return m_attitudeLabel; }          // 1081
+    QLabel* altitudeLabel() const { return m_altitudeLabel; }          // 1080
+    QLabel* statusLine() const { return m_statusLine; }                // 1200
     CInstrumentCtrl* attitudeInstrument() const { return m_attitude; } // 1078
     CInstrumentCtrl* altimeter() const { return m_altimeter; }         // 1075
     QPushButton* button(int controlId) const;
@@ -67,7 +67,7 @@ public:
     // Presses a button as a click does (the result says what happened).
     EFlightCommandResult press(int controlId);
 
-private:
+  private:
     class CHost;
     CGroundStation& m_station;
     std::unique_ptr<CHost> m_host;

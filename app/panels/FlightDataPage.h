@@ -15,7 +15,7 @@ class CValueBox;
 
 class CFlightDataPage : public QWidget {
     Q_OBJECT
-public:
+  public:
     static constexpr int kDialogId = 101;
 
     explicit CFlightDataPage(QWidget* parent = nullptr);
@@ -27,7 +27,7 @@ public:
     CValueBox* box(int controlId) const;
     int refreshCount() const { return m_refreshCount; }
 
-private:
+  private:
     std::map<int, CValueBox*> m_boxes;
     int m_refreshCount = 0;
 };

@@ -172,7 +172,8 @@ void CInstrumentCtrl::addZyPoint(float first, float second)
     update();
 }
 
-void CInstrumentCtrl::setCalibrationPoints(std::vector<SCalibrationPoint> xy, std::vector<SCalibrationPoint> zy)
+void CInstrumentCtrl::setCalibrationPoints(std::vector<SCalibrationPoint> xy,
+                                           std::vector<SCalibrationPoint> zy)
 {
     m_xy = std::move(xy);
     m_zy = std::move(zy);
@@ -188,8 +189,7 @@ void CInstrumentCtrl::clearCalibrationPoints()
 
 QSize CInstrumentCtrl::sizeHint() const
 {
-    if (!m_background.isNull())
-        return m_background.size();
+    if (!m_background.isNull()) return m_background.size();
     return {kBackgroundSizePx, kBackgroundSizePx};
 }
 
@@ -209,16 +209,14 @@ void CInstrumentCtrl::paintEvent(QPaintEvent*)
 void CInstrumentCtrl::renderOffscreen()
 {
     const QSize client = size().expandedTo(QSize(1, 1));
-    if (m_offscreen.size() != client)
-        m_offscreen = QPixmap(client);
+    if (m_offscreen.size() != client) m_offscreen = QPixmap(client);
     const bool plot = m_kind == EInstrumentKind::CalibrationPlot;
     // Outside the round case the panel shows through; the plot has a white area of its own.
     m_offscreen.fill(plot && m_background.isNull() ? QColor(Qt::white) : QColor(Qt::transparent));
 
     QPainter p(&m_offscreen);
     p.setRenderHint(QPainter::Antialiasing);
-    if (!m_background.isNull())
-        p.drawPixmap(QRect(QPoint(0, 0), client), m_background);
+    if (!m_background.isNull()) p.drawPixmap(QRect(QPoint(0, 0), client), m_background);
 
     const SDialFrame f = dialFrame(client.width(), client.height());
     switch (m_kind) {
@@ -321,12 +319,10 @@ void CInstrumentCtrl::drawCalibrationPlot(QPainter& p)
     SPointF at;
     p.setPen(QPen(kXyRed, kCalibrationPenPx));
     for (const SCalibrationPoint& pt : m_xy)
-        if (plotXyPoint(pt, m_calibration, cx, cy, at))
-            mark(at);
+        if (plotXyPoint(pt, m_calibration, cx, cy, at)) mark(at);
     p.setPen(QPen(kZyBlue, kCalibrationPenPx));
     for (const SCalibrationPoint& pt : m_zy)
-        if (plotZyPoint(pt, m_calibration, cx, cy, at))
-            mark(at);
+        if (plotZyPoint(pt, m_calibration, cx, cy, at)) mark(at);
 }
 
 } // namespace orvex

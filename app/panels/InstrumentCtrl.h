@@ -35,7 +35,7 @@ namespace orvex {
 
 class CInstrumentCtrl : public QWidget {
     Q_OBJECT
-public:
+  public:
     // Background pictures of our own, drawn in code (see instrumentBackground()).
     static constexpr int kAltimeterBitmap = 168;
     static constexpr int kAttitudeBitmap = 170;
@@ -69,10 +69,10 @@ public:
 
     QSize sizeHint() const override;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     void renderOffscreen();
     void drawAltimeter(QPainter& p, const SDialFrame& f);
     void drawAttitude(QPainter& p, const SDialFrame& f);

@@ -15,14 +15,14 @@ struct SBoxPlace {
     const char* label;
     int row;
     int col;
-    const char* sample;  // the widest text the box shows
+    const char* sample; // the widest text the box shows
 };
 
 constexpr SBoxPlace kBoxes[] = {
-    {1025, "固件版本", 0, 0, "165535"},          {1024, "飞控序号", 1, 0, "65535"},
-    {1041, "航向角(度)", 0, 1, "-179.9"},        {1056, "当前电流", 1, 1, "255 A"},
-    {1042, "姿态角(度)", 0, 2, "右 179,俯 90"},  {1054, "静态角(度)", 1, 2, "右 179,俯 90"},
-    {1022, "电量消耗", 0, 3, "65535 mAH"},       {1057, "飞控电压", 1, 3, "319.99 V"},
+    {1025, "固件版本", 0, 0, "165535"},         {1024, "飞控序号", 1, 0, "65535"},
+    {1041, "航向角(度)", 0, 1, "-179.9"},       {1056, "当前电流", 1, 1, "255 A"},
+    {1042, "姿态角(度)", 0, 2, "右 179,俯 90"}, {1054, "静态角(度)", 1, 2, "右 179,俯 90"},
+    {1022, "电量消耗", 0, 3, "65535 mAH"},      {1057, "飞控电压", 1, 3, "319.99 V"},
 };
 
 } // namespace
@@ -37,8 +37,8 @@ COtherDataPage::COtherDataPage(QWidget* parent) : QWidget(parent)
     grid->setHorizontalSpacing(6);
     grid->setVerticalSpacing(3);
     for (const SBoxPlace& b : kBoxes)
-        m_boxes[b.id] = addLabelledBox(grid, b.row, b.col, QString::fromUtf8(b.label), b.id,
-                                      QString::fromUtf8(b.sample));
+        m_boxes[b.id] =
+            addLabelledBox(grid, b.row, b.col, QString::fromUtf8(b.label), b.id, QString::fromUtf8(b.sample));
     column->addLayout(grid);
     column->addStretch(1);
 }
@@ -51,13 +51,13 @@ CValueBox* COtherDataPage::box(int controlId) const
 
 void COtherDataPage::refresh(std::span<const std::uint8_t> record)
 {
-    if (record.size() != kPanelRecordSize)
-        return;
+    if (record.size() != kPanelRecordSize) return;
     const COtherDataTexts t = otherDataTexts(PanelRecordBytes(record.data(), kPanelRecordSize));
-    const auto put = [&](int id, const std::string& text) { m_boxes.at(id)->setText(QString::fromStdString(text)); };
+    const auto put = [&](int id, const std::string& text) {
+        m_boxes.at(id)->setText(QString::fromStdString(text));
+    };
     put(1025, t.firmwareVersion);
-    if (t.serialNumber)
-        put(1024, *t.serialNumber);
+    if (t.serialNumber) put(1024, *t.serialNumber);
     put(1041, t.heading);
     put(1042, t.attitude);
     put(1054, t.staticAngle);

@@ -14,7 +14,7 @@ class CValueBox;
 
 class COtherDataPage : public QWidget {
     Q_OBJECT
-public:
+  public:
     static constexpr int kDialogId = 174;
 
     explicit COtherDataPage(QWidget* parent = nullptr);
@@ -26,7 +26,7 @@ public:
     CValueBox* box(int controlId) const;
     int refreshCount() const { return m_refreshCount; }
 
-private:
+  private:
     std::map<int, CValueBox*> m_boxes;
     int m_refreshCount = 0;
 };

@@ -19,17 +19,18 @@ namespace {
 
 std::span<const std::uint8_t> bytesOf(const QByteArray& record)
 {
-    return {reinterpret_cast<const std::uint8_t*>(record.constData()), static_cast<std::size_t>(record.size())};
+    return {reinterpret_cast<const std::uint8_t*>(record.constData()),
+            static_cast<std::size_t>(record.size())};
 }
 
 } // namespace
 
-SPanelSet attachPanels(CMainFrame& frame, CGroundStation& station, CFlightControlPanel::ClickPointSource clickPointSource)
+SPanelSet attachPanels(CMainFrame& frame, CGroundStation& station,
+                       CFlightControlPanel::ClickPointSource clickPointSource)
 {
     SPanelSet set;
     set.control = new CFlightControlPanel(station);
-    if (clickPointSource)
-        set.control->setClickPointSource(std::move(clickPointSource));
+    if (clickPointSource) set.control->setClickPointSource(std::move(clickPointSource));
     set.flightData = new CFlightDataPage;
     set.otherData = new COtherDataPage;
     frame.setInstrumentPanel(set.control);
@@ -54,17 +55,14 @@ SPanelSet attachPanels(CMainFrame& frame, CGroundStation& station, CFlightContro
     QObject::connect(&frame, &CMainFrame::telemetryUpdated, set.control,
                      [=](const QByteArray& record, const SAircraftMarker&) {
                          const auto bytes = bytesOf(record);
-                         if (bytes.size() != kPanelRecordSize)
-                             return;
+                         if (bytes.size() != kPanelRecordSize) return;
                          *anyShown = true;
-                         if (control)
-                             control->refresh(bytes);
+                         if (control) control->refresh(bytes);
                          refreshPage(bytes);
                      });
     if (tabs) {
         QObject::connect(tabs, &QTabWidget::currentChanged, set.control, [=, &station](int) {
-            if (*anyShown)
-                refreshPage(station.currentRecord().bytes());
+            if (*anyShown) refreshPage(station.currentRecord().bytes());
         });
     }
     return set;

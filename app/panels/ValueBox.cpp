@@ -12,7 +12,7 @@ namespace orvex {
 namespace {
 constexpr int kMinTextChars = 6;
 constexpr int kTextMarginPx = 4;
-}
+} // namespace
 
 QColor panelColour(const SPanelRgb& rgb)
 {
@@ -62,8 +62,7 @@ QColor CValueBox::fillColour() const
 
 void CValueBox::setText(const QString& text)
 {
-    if (text == m_text)
-        return;
+    if (text == m_text) return;
     m_text = text;
     update();
 }
@@ -71,8 +70,7 @@ void CValueBox::setText(const QString& text)
 void CValueBox::setBox(const CPanelBox& box)
 {
     const QString text = QString::fromStdString(box.text);
-    if (text == m_text && box.colour == m_colour)
-        return;
+    if (text == m_text && box.colour == m_colour) return;
     m_text = text;
     m_colour = box.colour;
     update();
@@ -87,7 +85,8 @@ void CValueBox::setSampleText(const QString& sample)
 QSize CValueBox::sizeHint() const
 {
     const QFontMetrics fm(font());
-    const int textWidth = std::max(fm.horizontalAdvance(m_sample), fm.horizontalAdvance(QLatin1Char('0')) * kMinTextChars);
+    const int textWidth =
+        std::max(fm.horizontalAdvance(m_sample), fm.horizontalAdvance(QLatin1Char('0')) * kMinTextChars);
     return {textWidth + 2 * frameWidth() + kValueTextInsetPx + 2 * kTextMarginPx,
             fm.height() + 2 * frameWidth() + kValueTextInsetPx + kTextMarginPx};
 }

@@ -23,7 +23,7 @@ CValueBox* addLabelledBox(QGridLayout* grid, int row, int col, const QString& la
 
 class CValueBox : public QFrame {
     Q_OBJECT
-public:
+  public:
     explicit CValueBox(int controlId, QWidget* parent = nullptr);
 
     int controlId() const { return m_controlId; }
@@ -40,10 +40,10 @@ public:
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     int m_controlId;
     QString m_text;
     QString m_sample;

@@ -50,8 +50,7 @@ std::span<const SFlightCommandButton> flightCommandButtons()
 const SFlightCommandButton* flightCommandButton(int controlId)
 {
     for (const SFlightCommandButton& b : kButtons)
-        if (b.controlId == controlId)
-            return &b;
+        if (b.controlId == controlId) return &b;
     return nullptr;
 }
 
@@ -66,12 +65,10 @@ std::optional<long long> parseTypedInteger(std::string_view text)
         negative = text.front() == '-';
         text.remove_prefix(1);
     }
-    if (text.empty() || text.size() > kMaxTypedDigits)
-        return std::nullopt;
+    if (text.empty() || text.size() > kMaxTypedDigits) return std::nullopt;
     long long value = 0;
     for (const char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
+        if (c < '0' || c > '9') return std::nullopt;
         value = value * 10 + (c - '0');
     }
     return negative ? -value : value;
@@ -79,21 +76,18 @@ std::optional<long long> parseTypedInteger(std::string_view text)
 
 std::optional<SFlyToPoint> pickedPoint(float latitude, float longitude, float altitude)
 {
-    if (latitude == 0 && longitude == 0)
-        return std::nullopt;
+    if (latitude == 0 && longitude == 0) return std::nullopt;
     return SFlyToPoint{latitude, longitude, altitude};
 }
 
 EFlightCommandResult CFlightCommands::press(int controlId, std::string_view typed)
 {
     const SFlightCommandButton* button = flightCommandButton(controlId);
-    if (!button)
-        return EFlightCommandResult::UnknownButton;
+    if (!button) return EFlightCommandResult::UnknownButton;
 
     switch (button->kind) {
     case K::Code: {
-        if (button->question && !m_host.askYesNo(button->question))
-            return EFlightCommandResult::Declined;
+        if (button->question && !m_host.askYesNo(button->question)) return EFlightCommandResult::Declined;
         const uplink::Frame frame = uplink::commandCode(static_cast<std::uint8_t>(button->code));
         m_host.sendOnBothLinks(frame);
         return EFlightCommandResult::Sent;
@@ -108,8 +102,7 @@ EFlightCommandResult CFlightCommands::press(int controlId, std::string_view type
             m_host.showMessage(kInvalidAltitudeText);
             return EFlightCommandResult::InvalidInput;
         }
-        if (!m_host.askYesNo(button->question))
-            return EFlightCommandResult::Declined;
+        if (!m_host.askYesNo(button->question)) return EFlightCommandResult::Declined;
         m_host.sendOnBothLinks(uplink::altitude(static_cast<int>(*metres)));
         return EFlightCommandResult::Sent;
     }

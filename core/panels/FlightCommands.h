@@ -12,18 +12,18 @@
 namespace orvex {
 
 enum class EFlightCommandKind {
-    Code,             // the single-code command frame
-    ClickToFly,       // "$WIFIQ" with the map's click point, and the map mark
-    GimbalLockPoint,  // "$WIFI\" with the same point, and the same mark
-    ChangeAltitude,   // "$WIFIjj" with the typed metres x 10
-    ChangeTarget,     // "$WIFIgg" with the typed number
+    Code,            // the single-code command frame
+    ClickToFly,      // "$WIFIQ" with the map's click point, and the map mark
+    GimbalLockPoint, // "$WIFI\" with the same point, and the same mark
+    ChangeAltitude,  // "$WIFIjj" with the typed metres x 10
+    ChangeTarget,    // "$WIFIgg" with the typed number
 };
 
 struct SFlightCommandButton {
     int controlId;
     const char* label;
-    const char* question;  // nullptr: sent at once
-    int code;              // command code for EFlightCommandKind::Code, else -1
+    const char* question; // nullptr: sent at once
+    int code;             // command code for EFlightCommandKind::Code, else -1
     EFlightCommandKind kind;
 };
 
@@ -64,7 +64,7 @@ struct SFlyToPoint {
 std::optional<SFlyToPoint> pickedPoint(float latitude, float longitude, float altitude);
 
 class IFlightCommandHost {
-public:
+  public:
     virtual ~IFlightCommandHost() = default;
     // A Yes/No box with the text; true on Yes.
     virtual bool askYesNo(const std::string& question) = 0;
@@ -80,13 +80,13 @@ public:
 enum class EFlightCommandResult { Sent, Declined, InvalidInput, NoClickPoint, UnknownButton };
 
 class CFlightCommands {
-public:
+  public:
     explicit CFlightCommands(IFlightCommandHost& host) : m_host(host) {}
 
     // One click on the button; `typed` is the text of the button's edit box (altitude, target).
     EFlightCommandResult press(int controlId, std::string_view typed = {});
 
-private:
+  private:
     EFlightCommandResult sendPoint(bool gimbal);
     IFlightCommandHost& m_host;
 };

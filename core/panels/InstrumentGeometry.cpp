@@ -11,7 +11,7 @@ namespace {
 // Pies and arcs are drawn in exact degrees, so the chord ends are placed with the exact pi.
 constexpr double kDegreesPerRadian = 180.0 / std::numbers::pi;
 constexpr double kMaxPitchDegrees = 90;
-constexpr double kPlotLimit = 1e6;   // farther than this from the area is not drawn
+constexpr double kPlotLimit = 1e6; // farther than this from the area is not drawn
 constexpr double kPlotFactor = 0.002;
 
 // Unrotated ladder: k = 0 .. 6 at 5 degree steps; half widths of the marks.
@@ -80,7 +80,8 @@ std::vector<SAltimeterTick> altimeterTicks(const SDialFrame& frame)
         const double a = i * kAltimeterTickStep;
         const bool major = i % 5 == 0;
         const int inner = outer - (major ? kAltimeterMajorTickPx : kAltimeterMinorTickPx);
-        ticks.push_back({dialPoint(frame.cx, frame.cy, a, outer), dialPoint(frame.cx, frame.cy, a, inner), major});
+        ticks.push_back(
+            {dialPoint(frame.cx, frame.cy, a, outer), dialPoint(frame.cx, frame.cy, a, inner), major});
     }
     return ticks;
 }
@@ -96,8 +97,7 @@ SHorizon horizonGeometry(const SInstrumentAngles& angles, const SDialFrame& fram
 {
     SHorizon h;
     double p = -angles.angle1;
-    if (!std::isfinite(p))
-        p = 0;
+    if (!std::isfinite(p)) p = 0;
     h.pitchDegrees = std::clamp(p, -kMaxPitchDegrees, kMaxPitchDegrees);
     h.rollRadians = std::isfinite(angles.angle2) ? std::remainder(angles.angle2, 2 * kInstrumentPi) : 0.0;
     h.skyStartDegrees = h.rollRadians * kDegreesPerRadian - h.pitchDegrees + 180;
@@ -121,8 +121,7 @@ std::vector<SLadderMark> pitchLadder(const SHorizon& horizon, const SDialFrame& 
             const SLineF line{rotateAbout({centre.x - half, y}, centre, horizon.rollRadians),
                               rotateAbout({centre.x + half, y}, centre, horizon.rollRadians)};
             marks.push_back({line, colour});
-            if (k == 0)
-                break;
+            if (k == 0) break;
         }
     }
     return marks;
@@ -133,8 +132,7 @@ std::vector<SLineF> bankScaleMarks(const SDialFrame& frame)
     std::vector<double> angles;
     for (int i = 0; i <= 3; ++i) {
         angles.push_back(i * kBankScaleStep);
-        if (i > 0)
-            angles.push_back(2 * kInstrumentPi - i * kBankScaleStep);
+        if (i > 0) angles.push_back(2 * kInstrumentPi - i * kBankScaleStep);
     }
     angles.push_back(6 * kBankScaleStep);
     angles.push_back(2 * kInstrumentPi - 6 * kBankScaleStep);

@@ -15,18 +15,18 @@ namespace orvex {
 
 constexpr double kInstrumentPi = 3.1415926;
 constexpr double kInstrumentHalfPi = 1.5707963;
-constexpr double kAltimeterScale = 0.0125663704;              // one turn = 500 units
-constexpr double kAttitudeScale = 0.017453292222222222;       // degrees to radians
-constexpr double kAltimeterTickStep = 0.125663704;            // 50 ticks a turn
+constexpr double kAltimeterScale = 0.0125663704;        // one turn = 500 units
+constexpr double kAttitudeScale = 0.017453292222222222; // degrees to radians
+constexpr double kAltimeterTickStep = 0.125663704;      // 50 ticks a turn
 
 enum class EInstrumentKind { Altimeter = 1, Attitude = 2, CalibrationPlot = 100 };
 
 // The stored state of one instrument after "set values".
 struct SInstrumentAngles {
     double scale = 0;
-    double value = 0;   // the first value as given
-    double angle1 = 0;  // altimeter: first x scale; attitude: -first (degrees)
-    double angle2 = 0;  // altimeter: second x scale; attitude: -second x scale (radians)
+    double value = 0;  // the first value as given
+    double angle1 = 0; // altimeter: first x scale; attitude: -first (degrees)
+    double angle2 = 0; // altimeter: second x scale; attitude: -second x scale (radians)
 };
 SInstrumentAngles instrumentAngles(EInstrumentKind kind, float first, float second);
 
@@ -57,7 +57,7 @@ SDialFrame dialFrame(int width, int height);
 
 // --- altimeter ------------------------------------------------------------------------------
 
-constexpr int kAltimeterRingInsetPx = 11;     // ring outer radius = r - 11
+constexpr int kAltimeterRingInsetPx = 11; // ring outer radius = r - 11
 constexpr int kAltimeterMajorTickPx = 6;
 constexpr int kAltimeterMinorTickPx = 3;
 constexpr int kAltimeterFirstNeedlePx = 25;
@@ -75,16 +75,16 @@ std::vector<SAltimeterTick> altimeterTicks(const SDialFrame& frame);
 constexpr int kAttitudeDiscRadiusPx = 45;
 constexpr int kBankScaleOuterRadiusPx = 56;
 constexpr int kBankScaleTickPx = 6;
-constexpr double kBankScaleStep = 0.17453292222222222;  // 10 degrees
+constexpr double kBankScaleStep = 0.17453292222222222; // 10 degrees
 
 struct SHorizon {
-    double pitchDegrees = 0;   // p, kept within -90..90 so the sky pie stays one pie
-    double rollRadians = 0;    // q, positive = left wing down: the sky turns clockwise
-    double skyStartDegrees = 0;   // library angles
+    double pitchDegrees = 0;    // p, kept within -90..90 so the sky pie stays one pie
+    double rollRadians = 0;     // q, positive = left wing down: the sky turns clockwise
+    double skyStartDegrees = 0; // library angles
     double skySweepDegrees = 0;
-    SPointF chordA;            // the two ends of the horizon chord on the disc
+    SPointF chordA; // the two ends of the horizon chord on the disc
     SPointF chordB;
-    bool triangleIsGround = false;  // nose down: the chord triangle is filled with the ground
+    bool triangleIsGround = false; // nose down: the chord triangle is filled with the ground
 };
 SHorizon horizonGeometry(const SInstrumentAngles& angles, const SDialFrame& frame);
 
@@ -111,7 +111,7 @@ struct SCalibrationPoint {
     float first = 0;
     float second = 0;
 };
-using CalibrationValues = std::array<float, 5>;  // c0 .. c4
+using CalibrationValues = std::array<float, 5>; // c0 .. c4
 
 // Plot positions (x, y) of an XY and a ZY point on an area whose half width is cx and half
 // height cy. Both scales use cx. Returns false when the point cannot be placed (not finite or

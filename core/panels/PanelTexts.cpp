@@ -12,7 +12,7 @@ namespace {
 
 constexpr double kRadToDegree = 57.295780490442965;
 constexpr double kHeadingFactor = 0.31830988654751274; // 1 / pi, after x 180
-constexpr double kVoltsPerUnit = 0.0048828125;          // 5 / 1024
+constexpr double kVoltsPerUnit = 0.0048828125;         // 5 / 1024
 constexpr double kStaticRollCheck = 0.002522;
 constexpr int kFirmwareVersionBase = 100000;
 constexpr int kThrottleTop = 200;
@@ -55,8 +55,7 @@ std::string decimalBox(int value)
 // Truncation toward zero of an angle that is finite and within a few hundred degrees.
 int truncateAngle(double degrees)
 {
-    if (!std::isfinite(degrees))
-        return 0;
+    if (!std::isfinite(degrees)) return 0;
     return static_cast<int>(std::trunc(degrees));
 }
 
@@ -100,10 +99,8 @@ std::int32_t recordI32(PanelRecordBytes rec, std::size_t offset)
 std::string servoText(int value, int neutral, EServoAxis axis, int deadBand)
 {
     const int d = std::abs(value - neutral);
-    if (d <= deadBand)
-        return "中位";
-    if (axis == EServoAxis::LeftRight)
-        return strprintf(value > neutral ? "右%d" : "左%d", d);
+    if (d <= deadBand) return "中位";
+    if (axis == EServoAxis::LeftRight) return strprintf(value > neutral ? "右%d" : "左%d", d);
     return strprintf(value > neutral ? "拉%d" : "推%d", d);
 }
 
@@ -128,10 +125,8 @@ std::string attitudeText(std::int64_t roll, std::int64_t pitch, bool withPrefix)
 SVibration vibrationOf(unsigned code)
 {
     const int v = static_cast<int>(code);
-    if (v >= 200)
-        return {"上下", v - 200};
-    if (v >= 100)
-        return {"左右", v - 100};
+    if (v >= 200) return {"上下", v - 200};
+    if (v >= 100) return {"左右", v - 100};
     return {"前后", v};
 }
 
@@ -141,24 +136,21 @@ SStaticAngles staticAngles(int accelA, int accelB, int accelC)
     double roll = 0;
     if (!(a == 0 && c == 0)) {
         roll = std::atan(-a / c) * kRadToDegree;
-        if (c * kStaticRollCheck < 0)
-            roll += 180;
-        if (roll > 180)
-            roll -= 360;
-        if (roll < -180)
-            roll += 360;
+        if (c * kStaticRollCheck < 0) roll += 180;
+        if (roll > 180) roll -= 360;
+        if (roll < -180) roll += 360;
     }
     const double across = std::sqrt(a * a + c * c);
     double pitch = 0;
-    if (!(b == 0 && across == 0))
-        pitch = std::atan(-b / across) * -kRadToDegree;
+    if (!(b == 0 && across == 0)) pitch = std::atan(-b / across) * -kRadToDegree;
     return {truncateAngle(roll), truncateAngle(pitch)};
 }
 
 CFlightDataTexts flightDataTexts(PanelRecordBytes rec)
 {
     CFlightDataTexts t;
-    t.takeoffDistance.text = strprintf("%d 米", static_cast<int>(recordPairUnsigned(rec, kTakeoffHigh, kTakeoffLow)));
+    t.takeoffDistance.text =
+        strprintf("%d 米", static_cast<int>(recordPairUnsigned(rec, kTakeoffHigh, kTakeoffLow)));
 
     const unsigned satellites = rec[kSatellites];
     t.satellites = {decimalBox(static_cast<int>(satellites)), greenWhen(satellites >= kSatellitesGreenFrom)};
@@ -178,18 +170,23 @@ CFlightDataTexts flightDataTexts(PanelRecordBytes rec)
     const SVibration vib = vibrationOf(rec[kVibration]);
     t.vibration = {strprintf("%s%d", vib.axis, vib.amount), greenWhen(!(vib.amount > kCoefficientRedAbove))};
 
-    const int nRudder = rec[kNeutralRudder], nAileron = rec[kNeutralAileron], nElevator = rec[kNeutralElevator];
+    const int nRudder = rec[kNeutralRudder], nAileron = rec[kNeutralAileron],
+              nElevator = rec[kNeutralElevator];
     t.manualRudder.text = servoText(rec[kStickRudder], nRudder, EServoAxis::LeftRight, kManualServoDeadBand);
-    t.manualAileron.text = servoText(rec[kStickAileron], nAileron, EServoAxis::LeftRight, kManualServoDeadBand);
-    t.manualElevator.text = servoText(rec[kStickElevator], nElevator, EServoAxis::PushPull, kManualServoDeadBand);
+    t.manualAileron.text =
+        servoText(rec[kStickAileron], nAileron, EServoAxis::LeftRight, kManualServoDeadBand);
+    t.manualElevator.text =
+        servoText(rec[kStickElevator], nElevator, EServoAxis::PushPull, kManualServoDeadBand);
     const int stickThrottle = throttleValue(rec[kStickThrottle]);
     t.manualThrottle = {strprintf("%d", stickThrottle), greenWhen(stickThrottle >= kThrottleGreenFrom)};
 
     const int rudderOffset = std::abs(static_cast<int>(rec[kServoRudder]) - nRudder);
     t.actualRudder = {servoText(rec[kServoRudder], nRudder, EServoAxis::LeftRight, kActualServoDeadBand),
                       greenWhen(rudderOffset < kActualRudderGreenBelow)};
-    t.actualAileron.text = servoText(rec[kServoAileron], nAileron, EServoAxis::LeftRight, kActualServoDeadBand);
-    t.actualElevator.text = servoText(rec[kServoElevator], nElevator, EServoAxis::PushPull, kActualServoDeadBand);
+    t.actualAileron.text =
+        servoText(rec[kServoAileron], nAileron, EServoAxis::LeftRight, kActualServoDeadBand);
+    t.actualElevator.text =
+        servoText(rec[kServoElevator], nElevator, EServoAxis::PushPull, kActualServoDeadBand);
     t.actualThrottle.text = strprintf("%d", throttleValue(rec[kServoThrottle]));
 
     const unsigned receiver = rec[kReceiverOn];
@@ -200,20 +197,21 @@ CFlightDataTexts flightDataTexts(PanelRecordBytes rec)
 COtherDataTexts otherDataTexts(PanelRecordBytes rec)
 {
     COtherDataTexts t;
-    t.firmwareVersion =
-        strprintf("%d", static_cast<int>(recordPairUnsigned(rec, kFirmwareHigh, kFirmwareLow)) + kFirmwareVersionBase);
+    t.firmwareVersion = strprintf(
+        "%d", static_cast<int>(recordPairUnsigned(rec, kFirmwareHigh, kFirmwareLow)) + kFirmwareVersionBase);
     const unsigned serial = recordPairUnsigned(rec, kSerialHigh, kSerialLow);
-    if (serial > kSerialShownAbove)
-        t.serialNumber = strprintf("%d", static_cast<int>(serial));
+    if (serial > kSerialShownAbove) t.serialNumber = strprintf("%d", static_cast<int>(serial));
     t.heading = strprintf("%.1lf", static_cast<double>(recordF32(rec, kHeading)) * 180 * kHeadingFactor);
     t.attitude = attitudeText(recordI32(rec, kRoll), recordI32(rec, kPitch), false);
-    const SStaticAngles still =
-        staticAngles(recordPairSigned(rec, kAccelAHigh, kAccelALow), recordPairSigned(rec, kAccelBHigh, kAccelBLow),
-                     recordPairSigned(rec, kAccelCHigh, kAccelCLow));
+    const SStaticAngles still = staticAngles(recordPairSigned(rec, kAccelAHigh, kAccelALow),
+                                             recordPairSigned(rec, kAccelBHigh, kAccelBLow),
+                                             recordPairSigned(rec, kAccelCHigh, kAccelCLow));
     t.staticAngle = attitudeText(still.roll, still.pitch, false);
     t.current = strprintf("%d A", static_cast<int>(rec[kCurrent]));
-    t.consumedCapacity = strprintf("%d mAH", static_cast<int>(recordPairUnsigned(rec, kCapacityHigh, kCapacityLow)));
-    t.supplyVoltage = strprintf("%.2lf V", recordPairUnsigned(rec, kVoltageHigh, kVoltageLow) * kVoltsPerUnit);
+    t.consumedCapacity =
+        strprintf("%d mAH", static_cast<int>(recordPairUnsigned(rec, kCapacityHigh, kCapacityLow)));
+    t.supplyVoltage =
+        strprintf("%.2lf V", recordPairUnsigned(rec, kVoltageHigh, kVoltageLow) * kVoltsPerUnit);
     return t;
 }
 

@@ -87,34 +87,34 @@ SStaticAngles staticAngles(int accelA, int accelB, int accelC);
 
 // --- colour thresholds ----------------------------------------------------------------------
 
-constexpr unsigned kSatellitesGreenFrom = 6;    // green when 6 or more
-constexpr int kCoefficientRedAbove = 10;        // sway and vibration: red when above 10
-constexpr int kThrottleGreenFrom = 41;          // manual throttle: green when 41 or more
-constexpr int kActualRudderGreenBelow = 3;      // actual rudder: green when d < 3
+constexpr unsigned kSatellitesGreenFrom = 6; // green when 6 or more
+constexpr int kCoefficientRedAbove = 10;     // sway and vibration: red when above 10
+constexpr int kThrottleGreenFrom = 41;       // manual throttle: green when 41 or more
+constexpr int kActualRudderGreenBelow = 3;   // actual rudder: green when d < 3
 
 // --- flight data page ("飞行数据") ------------------------------------------------------------
 
 struct CFlightDataTexts {
-    CPanelBox takeoffDistance;  // 1023 "起飞距离"
-    CPanelBox satellites;       // 1042 "星数"
-    CPanelBox gpsVelocityX;     // 1057 "GPS Velx(cm)"
-    CPanelBox gpsVelocityY;     // 1030 "GPS Vely(cm)"
-    CPanelBox ekfVelocityX;     // 1050 "xekf Velx"
-    CPanelBox ekfVelocityY;     // 1037 "xekf Vely"
-    CPanelBox ekfVelocityD;     // 1053 "xekf Veld"
-    CPanelBox latitude;         // 1040 "纬度"
-    CPanelBox longitude;        // 1039 "经度"
-    CPanelBox sway;             // 1021 "晃动系数"
-    CPanelBox vibration;        // 1020 "震动系数"
-    CPanelBox manualRudder;     // 1033 "方向舵" in "手工舵位"
-    CPanelBox manualAileron;    // 1034 "副翼舵"
-    CPanelBox manualElevator;   // 1035 "升降舵"
-    CPanelBox manualThrottle;   // 1036 "油门"
-    CPanelBox actualRudder;     // 1046 "方向舵" in "实际舵位"
-    CPanelBox actualAileron;    // 1047 "副翼舵"
-    CPanelBox actualElevator;   // 1048 "升降舵"
-    CPanelBox actualThrottle;   // 1016 "油门"
-    CPanelBox receiver;         // 1038 "RC"
+    CPanelBox takeoffDistance; // 1023 "起飞距离"
+    CPanelBox satellites;      // 1042 "星数"
+    CPanelBox gpsVelocityX;    // 1057 "GPS Velx(cm)"
+    CPanelBox gpsVelocityY;    // 1030 "GPS Vely(cm)"
+    CPanelBox ekfVelocityX;    // 1050 "xekf Velx"
+    CPanelBox ekfVelocityY;    // 1037 "xekf Vely"
+    CPanelBox ekfVelocityD;    // 1053 "xekf Veld"
+    CPanelBox latitude;        // 1040 "纬度"
+    CPanelBox longitude;       // 1039 "经度"
+    CPanelBox sway;            // 1021 "晃动系数"
+    CPanelBox vibration;       // 1020 "震动系数"
+    CPanelBox manualRudder;    // 1033 "方向舵" in "手工舵位"
+    CPanelBox manualAileron;   // 1034 "副翼舵"
+    CPanelBox manualElevator;  // 1035 "升降舵"
+    CPanelBox manualThrottle;  // 1036 "油门"
+    CPanelBox actualRudder;    // 1046 "方向舵" in "实际舵位"
+    CPanelBox actualAileron;   // 1047 "副翼舵"
+    CPanelBox actualElevator;  // 1048 "升降舵"
+    CPanelBox actualThrottle;  // 1016 "油门"
+    CPanelBox receiver;        // 1038 "RC"
 };
 CFlightDataTexts flightDataTexts(PanelRecordBytes rec);
 
@@ -123,34 +123,34 @@ CFlightDataTexts flightDataTexts(PanelRecordBytes rec);
 constexpr unsigned kSerialShownAbove = 10000;
 
 struct COtherDataTexts {
-    std::string firmwareVersion;              // 1025 "固件版本"
-    std::optional<std::string> serialNumber;  // 1024 "飞控序号": empty = box keeps its text
-    std::string heading;                      // 1041 "航向角(度)"
-    std::string attitude;                     // 1042 "姿态角(度)"
-    std::string staticAngle;                  // 1054 "静态角(度)"
-    std::string current;                      // 1056 "当前电流"
-    std::string consumedCapacity;             // 1022 "电量消耗"
-    std::string supplyVoltage;                // 1057 "飞控电压"
+    std::string firmwareVersion;             // 1025 "固件版本"
+    std::optional<std::string> serialNumber; // 1024 "飞控序号": empty = box keeps its text
+    std::string heading;                     // 1041 "航向角(度)"
+    std::string attitude;                    // 1042 "姿态角(度)"
+    std::string staticAngle;                 // 1054 "静态角(度)"
+    std::string current;                     // 1056 "当前电流"
+    std::string consumedCapacity;            // 1022 "电量消耗"
+    std::string supplyVoltage;               // 1057 "飞控电压"
 };
 COtherDataTexts otherDataTexts(PanelRecordBytes rec);
 
 // --- flight control panel (instrument bar) --------------------------------------------------
 
-constexpr std::array<const char*, 12> kFlightModeNames = {
-    "手动", "自动悬停", "自动导航", "就地盘旋", "所点即所到", "制式状态",
-    "半自动", "设置状态", "陀螺清零", "高度故障", "空速故障", "返航降落"};
+constexpr std::array<const char*, 12> kFlightModeNames = {"手动",       "自动悬停", "自动导航", "就地盘旋",
+                                                          "所点即所到", "制式状态", "半自动",   "设置状态",
+                                                          "陀螺清零",   "高度故障", "空速故障", "返航降落"};
 
 struct CFlightControlTexts {
-    double altimeterFirst = 0;   // altitude / 10, truncated
-    double altimeterSecond = 0;  // altitudeReference / 10, truncated
-    std::string altitudeLabel;   // 1080 "高度 %d 米"
-    double attitudeFirst = 0;    // pitch
-    double attitudeSecond = 0;   // -roll
-    std::string attitudeLabel;   // 1081 "姿态 左 %d,仰 %d" ...
-    int flightModeIndex = -1;    // 1011: index into kFlightModeNames, -1 for an unknown mode
-    std::string targetWaypoint;  // 1048 "%d/%d"
-    std::string altitude;        // 1051 "%d"
-    std::string statusLine;      // 1200 "云台锁定半径：%d 米"
+    double altimeterFirst = 0;  // altitude / 10, truncated
+    double altimeterSecond = 0; // altitudeReference / 10, truncated
+    std::string altitudeLabel;  // 1080 "高度 %d 米"
+    double attitudeFirst = 0;   // pitch
+    double attitudeSecond = 0;  // -roll
+    std::string attitudeLabel;  // 1081 "姿态 左 %d,仰 %d" ...
+    int flightModeIndex = -1;   // 1011: index into kFlightModeNames, -1 for an unknown mode
+    std::string targetWaypoint; // 1048 "%d/%d"
+    std::string altitude;       // 1051 "%d"
+    std::string statusLine;     // 1200 "云台锁定半径：%d 米"
 };
 CFlightControlTexts flightControlTexts(PanelRecordBytes rec);
 

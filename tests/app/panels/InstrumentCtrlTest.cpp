@@ -15,7 +15,8 @@ const QColor kGround(125, 98, 35);
 
 bool near(QColor a, QColor b, int tolerance = 40)
 {
-    return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue()) <= tolerance;
+    return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue()) <=
+           tolerance;
 }
 
 // Share of pixels of the colour in a small square around (x, y).
@@ -49,7 +50,7 @@ TEST(InstrumentCtrl, AltimeterFirstNeedlePointsDownAt250AndUpAt500)
     alt.attach(CInstrumentCtrl::kAltimeterBitmap);
     const int cx = alt.width() / 2, cy = alt.height() / 2;
 
-    alt.setValues(250, 125);  // the red needle out of the way, to the right
+    alt.setValues(250, 125); // the red needle out of the way, to the right
     QImage img = alt.renderImage();
     EXPECT_GE(countNear(img, cx, cy + 17, kNeedle), 3) << "needle below the hub";
     EXPECT_EQ(countNear(img, cx, cy - 17, kNeedle), 0) << "nothing above";
@@ -107,7 +108,7 @@ TEST(InstrumentCtrl, AttitudeNoseUpShowsMoreSky)
     CInstrumentCtrl att(EInstrumentKind::Attitude);
     att.attach(CInstrumentCtrl::kAttitudeBitmap);
     const int cx = att.width() / 2, cy = att.height() / 2;
-    att.setValues(20, 0);  // horizon 45 x sin 20 = 15.4 px below the centre
+    att.setValues(20, 0); // horizon 45 x sin 20 = 15.4 px below the centre
     QImage img = att.renderImage();
     EXPECT_TRUE(near(img.pixelColor(cx + 25, cy + 10), kSky));
     EXPECT_TRUE(near(img.pixelColor(cx + 25, cy + 20), kGround));
@@ -142,7 +143,7 @@ TEST(InstrumentCtrl, AttitudeSurvivesAbsurdValues)
     const int cx = att.width() / 2, cy = att.height() / 2;
     att.setValues(2147483647.0f, -2147483648.0f);
     QImage img = att.renderImage();
-    EXPECT_TRUE(near(img.pixelColor(cx + 25, cy + 30), kSky));  // nose up beyond 90: all sky
+    EXPECT_TRUE(near(img.pixelColor(cx + 25, cy + 30), kSky)); // nose up beyond 90: all sky
     att.setValues(-1e30f, 0);
     img = att.renderImage();
     EXPECT_TRUE(near(img.pixelColor(cx + 25, cy - 30), kGround));

@@ -2,19 +2,19 @@
 // panel and the selected bottom page only.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDockWidget>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
-#include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "app/Commands.h"
-#include "app/KeyboardFilter.h"
-#include "mainframe/Splash.h"
 #include "app/GroundStation.h"
+#include "app/KeyboardFilter.h"
 #include "mainframe/MainFrame.h"
+#include "mainframe/Splash.h"
 #include "panels/FlightControlPanel.h"
 #include "panels/FlightDataPage.h"
 #include "panels/OtherDataPage.h"
@@ -27,7 +27,7 @@ using namespace orvex;
 namespace {
 
 class PanelAttach : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_home.isValid());

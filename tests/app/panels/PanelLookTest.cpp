@@ -53,7 +53,8 @@ CTelemetryRecord flightRecord(int t)
     b[37] = 125;
     b[38] = 131;
     b[39] = 140;
-    bytes::writeHighFirstU16(&b[40], static_cast<std::uint16_t>(static_cast<std::int16_t>(1500 * std::cos(a))));
+    bytes::writeHighFirstU16(&b[40],
+                             static_cast<std::uint16_t>(static_cast<std::int16_t>(1500 * std::cos(a))));
     bytes::writeU16(&b[42], 12001);
     b[46] = 0x01, b[52] = static_cast<std::uint8_t>(t);
     b[47] = 30;
@@ -71,7 +72,7 @@ CTelemetryRecord flightRecord(int t)
     b[74] = static_cast<std::uint8_t>(t / 10 % 12);
     b[75] = 2;
     bytes::writeU16(&b[76], static_cast<std::uint16_t>(1200 + 3 * t));
-    b[79] = 0xFF, b[89] = 0x9C;  // -100
+    b[79] = 0xFF, b[89] = 0x9C; // -100
     b[80] = b[81] = b[82] = 128;
     b[83] = 0x00, b[93] = 0x2A;
     bytes::writeU16(&b[84], 2000);
@@ -100,7 +101,7 @@ CTelemetryRecord extremeRecord()
     bytes::writeU16(&b[48], 0x8000);
     b[50] = 0x00, b[51] = 0x80;
     b[53] = 0, b[54] = 255, b[56] = 255;
-    bytes::writeI32(&b[62], -89);  // widest attitude an aircraft reports
+    bytes::writeI32(&b[62], -89); // widest attitude an aircraft reports
     bytes::writeI32(&b[66], -179);
     b[70] = b[71] = 0xFF;
     b[74] = 255, b[75] = 255;
@@ -124,14 +125,13 @@ void expectTextsFit(const QWidget* page)
 void save(QWidget* w, const QString& name)
 {
     const QByteArray dir = qgetenv("ORVEX_PANEL_SHOTS");
-    if (dir.isEmpty())
-        return;
+    if (dir.isEmpty()) return;
     QDir().mkpath(QString::fromLocal8Bit(dir));
     w->grab().save(QString::fromLocal8Bit(dir) + "/" + name);
 }
 
 class PanelLook : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_home.isValid());
@@ -190,7 +190,8 @@ TEST_F(PanelLook, GeneratedFlightFillsBothPagesAndTheInstrumentBar)
 
     // The flight control panel's buttons and boxes are not cut off either.
     for (const QPushButton* b : m_panels.control->findChildren<QPushButton*>())
-        EXPECT_LE(QFontMetrics(b->font()).horizontalAdvance(b->text()), b->width()) << b->text().toStdString();
+        EXPECT_LE(QFontMetrics(b->font()).horizontalAdvance(b->text()), b->width())
+            << b->text().toStdString();
 }
 
 TEST_F(PanelLook, WidestValuesStillFitTheirBoxes)

@@ -42,7 +42,7 @@ Record baseRecord()
 }
 
 class PanelButtons : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_home.isValid());
@@ -77,8 +77,7 @@ protected:
     {
         if (!m_receiver.hasPendingDatagrams())
             (void)QTest::qWaitFor([this] { return m_receiver.hasPendingDatagrams(); }, 2000);
-        if (!m_receiver.hasPendingDatagrams())
-            return {};
+        if (!m_receiver.hasPendingDatagrams()) return {};
         const QByteArray data = m_receiver.receiveDatagram().data();
         return Bytes(data.begin(), data.end());
     }
@@ -105,15 +104,15 @@ TEST(FlightDataPageWidget, BoxesShowTheRecordWithTheirColours)
 {
     CFlightDataPage page;
     Record r = baseRecord();
-    r[56] = 215;                  // vibration
+    r[56] = 215; // vibration
     r[80] = 100;
-    r[32] = 101;                  // manual rudder in the dead band
-    r[36] = 101;                  // actual rudder right 1
-    r[35] = 192;                  // throttle 8 shown as 7
-    r[51] = 0x80, r[50] = 0x00;   // gps x -32768
-    r[95] = 0x80, r[94] = 0x01;   // gps y -32767
-    r[46] = 0x01, r[52] = 0x2C;   // 300 m
-    r[83] = 0x80, r[93] = 0x00;   // lateral -32768
+    r[32] = 101;                // manual rudder in the dead band
+    r[36] = 101;                // actual rudder right 1
+    r[35] = 192;                // throttle 8 shown as 7
+    r[51] = 0x80, r[50] = 0x00; // gps x -32768
+    r[95] = 0x80, r[94] = 0x01; // gps y -32767
+    r[46] = 0x01, r[52] = 0x2C; // 300 m
+    r[83] = 0x80, r[93] = 0x00; // lateral -32768
     r[24] = 9;
     r[53] = 0;
     page.refresh(r);
@@ -153,7 +152,7 @@ TEST(FlightDataPageWidget, ValueTextIsInsetAndBlackOnTheAlarmColour)
 {
     CFlightDataPage page;
     Record r = baseRecord();
-    r[24] = 3;  // satellites red
+    r[24] = 3; // satellites red
     page.refresh(r);
     CValueBox* box = page.box(1042);
     box->resize(80, 24);
@@ -190,10 +189,10 @@ TEST(OtherDataPageWidget, SerialBoxKeepsItsTextAtOrBelowTenThousand)
 TEST_F(PanelButtons, RefreshFillsLabelsComboAndInstruments)
 {
     Record r = baseRecord();
-    r[48] = 0xD2, r[49] = 0x04;       // 1234 -> 123 m
-    r[84] = 0xE8, r[85] = 0x03;       // reference 1000 -> 100
-    r[62] = 5;                        // pitch 5
-    r[66] = 0xF6, r[67] = r[68] = r[69] = 0xFF;  // roll -10
+    r[48] = 0xD2, r[49] = 0x04;                 // 1234 -> 123 m
+    r[84] = 0xE8, r[85] = 0x03;                 // reference 1000 -> 100
+    r[62] = 5;                                  // pitch 5
+    r[66] = 0xF6, r[67] = r[68] = r[69] = 0xFF; // roll -10
     r[75] = 11;
     r[74] = 2, r[31] = 6;
     r[47] = 50;
@@ -212,7 +211,7 @@ TEST_F(PanelButtons, RefreshFillsLabelsComboAndInstruments)
     // -roll = 10 goes in as the second value; angle 2 = -10 degrees in radians.
     EXPECT_NEAR(m_panel->attitudeInstrument()->angles().angle2, -10 * 0.017453292222222222, 1e-9);
 
-    r[75] = 200;  // unknown mode: nothing selected
+    r[75] = 200; // unknown mode: nothing selected
     m_panel->refresh(r);
     EXPECT_EQ(m_panel->flightModeCombo()->currentIndex(), -1);
 }
@@ -238,15 +237,14 @@ TEST_F(PanelButtons, RealQuestionBoxAnsweredNoSendsNothing)
     bool sawBox = false;
     QTimer::singleShot(0, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box)
-            return;
+        if (!box) return;
         sawBox = box->text() == QStringLiteral("关闭引擎?");
         box->button(QMessageBox::No)->click();
     });
     EXPECT_EQ(m_panel->press(1049), EFlightCommandResult::Declined);
     EXPECT_TRUE(sawBox);
     answer(true);
-    m_panel->press(1039);  // "进入设置", no question
+    m_panel->press(1039); // "进入设置", no question
     EXPECT_EQ(nextDatagram(), codeFrame(120));
 }
 
@@ -313,7 +311,7 @@ TEST_F(PanelButtons, ClickToFlySendsThePickedPointAndMarksTheMap)
     std::memcpy(q.data(), "$WIFIQ", 6);
     const float lat = 31.25f, lon = 121.5f;
     for (std::size_t at : {6u, 14u})
-        std::memcpy(&q[at], &lat, 4);  // little-endian on this machine, as on the wire
+        std::memcpy(&q[at], &lat, 4); // little-endian on this machine, as on the wire
     for (std::size_t at : {10u, 18u})
         std::memcpy(&q[at], &lon, 4);
     q[22] = 'Q';

@@ -16,7 +16,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 class FakeHost : public IFlightCommandHost {
-public:
+  public:
     bool askYesNo(const std::string& question) override
     {
         questions.push_back(question);
@@ -64,10 +64,10 @@ TEST(FlightCommandButtons, EveryCodeButtonAsksItsQuestionAndSendsItsCode)
         std::uint8_t code;
     };
     const Expect table[] = {
-        {1128, "返航回家?", 87},  {1129, "自动起飞?", 88}, {1130, "打开航线?", 122}, {1131, "关闭航线?", 123},
-        {1035, "回家位置?", 86},  {1049, "关闭引擎?", 124}, {1134, "打开保险?", 137}, {1033, nullptr, 89},
-        {1038, "关接收机?", 90},  {1039, nullptr, 120},      {1037, nullptr, 121},
-        {1031, "退出 所点即所到/云台所定点?", 85},
+        {1128, "返航回家?", 87},  {1129, "自动起飞?", 88}, {1130, "打开航线?", 122},
+        {1131, "关闭航线?", 123}, {1035, "回家位置?", 86}, {1049, "关闭引擎?", 124},
+        {1134, "打开保险?", 137}, {1033, nullptr, 89},     {1038, "关接收机?", 90},
+        {1039, nullptr, 120},     {1037, nullptr, 121},    {1031, "退出 所点即所到/云台所定点?", 85},
     };
     for (const Expect& e : table) {
         FakeHost host;
@@ -129,7 +129,7 @@ TEST(FlightCommandButtons, ChangeAltitudeSendsTypedMetresTimesTen)
     host.sent.clear();
     EXPECT_EQ(commands.press(kButtonChangeAltitude, "6553"), EFlightCommandResult::Sent);
     ASSERT_EQ(host.sent.size(), 1u);
-    EXPECT_EQ(host.sent[0][7], 0xFA);  // 65530 = 0xFFFA
+    EXPECT_EQ(host.sent[0][7], 0xFA); // 65530 = 0xFFFA
     EXPECT_EQ(host.sent[0][8], 0xFF);
 }
 
@@ -221,5 +221,5 @@ TEST(TypedIntegers, SignedDecimalOnly)
     EXPECT_FALSE(parseTypedInteger("-"));
     EXPECT_FALSE(parseTypedInteger("1 2"));
     EXPECT_FALSE(parseTypedInteger("0x10"));
-    EXPECT_FALSE(parseTypedInteger("１２"));  // full-width digits are not decimal digits here
+    EXPECT_FALSE(parseTypedInteger("１２")); // full-width digits are not decimal digits here
 }

@@ -108,8 +108,10 @@ TEST(AttitudeGeometry, LeftWingDownTurnsTheSkyClockwise)
 TEST(AttitudeGeometry, PitchBeyondTheVerticalKeepsOnePie)
 {
     const SDialFrame f = dialFrame(130, 130);
-    EXPECT_DOUBLE_EQ(horizonGeometry(instrumentAngles(EInstrumentKind::Attitude, 120, 0), f).skySweepDegrees, 360);
-    EXPECT_DOUBLE_EQ(horizonGeometry(instrumentAngles(EInstrumentKind::Attitude, -1e9f, 0), f).skySweepDegrees, 0);
+    EXPECT_DOUBLE_EQ(horizonGeometry(instrumentAngles(EInstrumentKind::Attitude, 120, 0), f).skySweepDegrees,
+                     360);
+    EXPECT_DOUBLE_EQ(
+        horizonGeometry(instrumentAngles(EInstrumentKind::Attitude, -1e9f, 0), f).skySweepDegrees, 0);
     const SHorizon nan =
         horizonGeometry(instrumentAngles(EInstrumentKind::Attitude, std::numeric_limits<float>::quiet_NaN(),
                                          std::numeric_limits<float>::infinity()),
@@ -123,7 +125,7 @@ TEST(AttitudeGeometry, LadderAndBankScale)
     const SDialFrame f = dialFrame(130, 130);
     const SHorizon level = horizonGeometry(instrumentAngles(EInstrumentKind::Attitude, 0, 0), f);
     const auto ladder = pitchLadder(level, f);
-    ASSERT_EQ(ladder.size(), 13u);  // one centre mark, six above and six below
+    ASSERT_EQ(ladder.size(), 13u); // one centre mark, six above and six below
     EXPECT_EQ(ladder[0].colour, ELadderColour::Green);
     EXPECT_NEAR(ladder[0].line.to.x - ladder[0].line.from.x, 10, 1e-9);
     // 30 degrees: 45 x sin 30 = 22.5 from the centre, wide; 25 degrees narrow.
@@ -139,7 +141,7 @@ TEST(AttitudeGeometry, LadderAndBankScale)
 
     const auto marks = bankScaleMarks(f);
     ASSERT_EQ(marks.size(), 9u);
-    EXPECT_NEAR(marks[0].from.x, 65, 0.5);  // the 0 mark at the top
+    EXPECT_NEAR(marks[0].from.x, 65, 0.5); // the 0 mark at the top
     EXPECT_NEAR(marks[0].from.y, 65 - kBankScaleOuterRadiusPx, 0.5);
 }
 

@@ -43,21 +43,21 @@ struct Record {
 TEST(PanelFieldReaders, PairsTakeTheHighByteFromWhereTheTableSays)
 {
     Record r;
-    r.set(46, 0x01).set(52, 0x2C);  // take-off distance: high at 46, low at 52
+    r.set(46, 0x01).set(52, 0x2C); // take-off distance: high at 46, low at 52
     EXPECT_EQ(flightDataTexts(r.view()).takeoffDistance.text, "300 米");
 
-    r.set(47, 0x77);  // the byte after 46 is another field and must not leak in
+    r.set(47, 0x77); // the byte after 46 is another field and must not leak in
     EXPECT_EQ(flightDataTexts(r.view()).takeoffDistance.text, "300 米");
 }
 
 TEST(PanelFieldReaders, SixteenBitVelocitiesAreTwosComplement)
 {
     Record r;
-    r.set(51, 0x80).set(50, 0x00);  // gps x, high byte 51
-    r.set(95, 0x80).set(94, 0x01);  // gps y, high byte 95
-    r.set(40, 0xFF).set(41, 0xFF);  // filter x, high byte 40
-    r.set(83, 0x80).set(93, 0x00);  // filter lateral, high 83 low 93
-    r.set(79, 0x7F).set(89, 0xFF);  // filter vertical, high 79 low 89
+    r.set(51, 0x80).set(50, 0x00); // gps x, high byte 51
+    r.set(95, 0x80).set(94, 0x01); // gps y, high byte 95
+    r.set(40, 0xFF).set(41, 0xFF); // filter x, high byte 40
+    r.set(83, 0x80).set(93, 0x00); // filter lateral, high 83 low 93
+    r.set(79, 0x7F).set(89, 0xFF); // filter vertical, high 79 low 89
     const CFlightDataTexts t = flightDataTexts(r.view());
     EXPECT_EQ(t.gpsVelocityX.text, "-32768 ");
     EXPECT_EQ(t.gpsVelocityY.text, "-32767 ");
@@ -155,16 +155,16 @@ TEST(FlightDataPage, ThrottleRuleShowsEightAsSeven)
     EXPECT_EQ(t.manualThrottle.colour, EPanelColour::Red);
     EXPECT_EQ(t.actualThrottle.text, "7");
 
-    r.set(35, 159);  // 41: first green
+    r.set(35, 159); // 41: first green
     EXPECT_EQ(flightDataTexts(r.view()).manualThrottle.text, "41");
     EXPECT_EQ(flightDataTexts(r.view()).manualThrottle.colour, EPanelColour::Green);
-    r.set(35, 160);  // 40: red
+    r.set(35, 160); // 40: red
     EXPECT_EQ(flightDataTexts(r.view()).manualThrottle.colour, EPanelColour::Red);
-    r.set(35, 193);  // 7 stays 7, 9 stays 9
+    r.set(35, 193); // 7 stays 7, 9 stays 9
     EXPECT_EQ(flightDataTexts(r.view()).manualThrottle.text, "7");
     r.set(35, 191);
     EXPECT_EQ(flightDataTexts(r.view()).manualThrottle.text, "9");
-    r.set(35, 255);  // above 200 the number is negative
+    r.set(35, 255); // above 200 the number is negative
     EXPECT_EQ(flightDataTexts(r.view()).manualThrottle.text, "-55");
 }
 
@@ -189,7 +189,7 @@ TEST(FlightDataPage, SatelliteSwayAndReceiverColours)
     r.set(53, 1);
     EXPECT_EQ(flightDataTexts(r.view()).receiver.text, "开");
     EXPECT_EQ(flightDataTexts(r.view()).receiver.colour, EPanelColour::Green);
-    r.set(53, 2);  // not "on", but not 0 either
+    r.set(53, 2); // not "on", but not 0 either
     EXPECT_EQ(flightDataTexts(r.view()).receiver.text, "关");
     EXPECT_EQ(flightDataTexts(r.view()).receiver.colour, EPanelColour::Green);
 }
@@ -220,12 +220,12 @@ TEST(OtherDataPage, SerialNumberOnlyAboveTenThousand)
 TEST(OtherDataPage, FormatsOfEveryBox)
 {
     Record r;
-    r.set(97, 0x01).set(96, 0x02);         // 258 -> 100258
-    r.setF32(20, 1.5707963f);             // 90 degrees
-    r.setI32(66, -12).setI32(62, 7);      // roll right 12, nose up 7
+    r.set(97, 0x01).set(96, 0x02);   // 258 -> 100258
+    r.setF32(20, 1.5707963f);        // 90 degrees
+    r.setI32(66, -12).setI32(62, 7); // roll right 12, nose up 7
     r.set(92, 23);
-    r.set(77, 0x12).set(76, 0x34);        // 0x1234 = 4660
-    r.set(71, 0x04).set(70, 0x00);        // 1024 x 5/1024 = 5.00
+    r.set(77, 0x12).set(76, 0x34); // 0x1234 = 4660
+    r.set(71, 0x04).set(70, 0x00); // 1024 x 5/1024 = 5.00
     const COtherDataTexts t = otherDataTexts(r.view());
     EXPECT_EQ(t.firmwareVersion, "100258");
     EXPECT_EQ(t.heading, "90.0");
@@ -233,7 +233,7 @@ TEST(OtherDataPage, FormatsOfEveryBox)
     EXPECT_EQ(t.current, "23 A");
     EXPECT_EQ(t.consumedCapacity, "4660 mAH");
     EXPECT_EQ(t.supplyVoltage, "5.00 V");
-    EXPECT_EQ(t.staticAngle, "左 0,仰 0");  // all accelerations zero: level, not NaN
+    EXPECT_EQ(t.staticAngle, "左 0,仰 0"); // all accelerations zero: level, not NaN
 }
 
 TEST(OtherDataPage, StaticAnglesTruncateTowardZero)
@@ -267,9 +267,9 @@ TEST(OtherDataPage, StaticAngleReadsTheAccelerationPairsFromTheRecord)
         const auto u = static_cast<std::uint16_t>(v);
         r.set(low, u & 0xFF).set(low + 1, u >> 8);
     };
-    put(58, -100);  // a
-    put(60, 60);    // b
-    put(72, 100);   // c
+    put(58, -100); // a
+    put(60, 60);   // b
+    put(72, 100);  // c
     // roll atan(1) = 45; pitch -atan(-60 / 141.42) = 22.99 -> 22
     EXPECT_EQ(otherDataTexts(r.view()).staticAngle, "左 45,仰 22");
 }
@@ -286,9 +286,9 @@ TEST(AttitudeTexts, SignsWordsAndPrefix)
 TEST(FlightControlPanel, TextsAndInstrumentValues)
 {
     Record r;
-    const auto altitude = static_cast<std::uint16_t>(-1239);  // -123.9 m
+    const auto altitude = static_cast<std::uint16_t>(-1239); // -123.9 m
     r.set(48, altitude & 0xFF).set(49, altitude >> 8);
-    r.set(85, 0x03).set(84, 0xE8);  // 1000 -> 100
+    r.set(85, 0x03).set(84, 0xE8); // 1000 -> 100
     r.setI32(62, -4).setI32(66, 9);
     r.set(75, 2);
     r.set(74, 4).set(31, 7);
@@ -331,10 +331,10 @@ TEST(PanelRules, EveryRandomRecordYieldsTextsForEveryBox)
             r.bytes[i] = static_cast<std::uint8_t>(byte(rng));
         const CFlightDataTexts d = flightDataTexts(r.view());
         for (const CPanelBox* box :
-             {&d.takeoffDistance, &d.satellites, &d.gpsVelocityX, &d.gpsVelocityY, &d.ekfVelocityX, &d.ekfVelocityY,
-              &d.ekfVelocityD, &d.latitude, &d.longitude, &d.sway, &d.vibration, &d.manualRudder, &d.manualAileron,
-              &d.manualElevator, &d.manualThrottle, &d.actualRudder, &d.actualAileron, &d.actualElevator,
-              &d.actualThrottle, &d.receiver})
+             {&d.takeoffDistance, &d.satellites,    &d.gpsVelocityX,   &d.gpsVelocityY,   &d.ekfVelocityX,
+              &d.ekfVelocityY,    &d.ekfVelocityD,  &d.latitude,       &d.longitude,      &d.sway,
+              &d.vibration,       &d.manualRudder,  &d.manualAileron,  &d.manualElevator, &d.manualThrottle,
+              &d.actualRudder,    &d.actualAileron, &d.actualElevator, &d.actualThrottle, &d.receiver})
             ASSERT_FALSE(box->text.empty()) << "round " << round;
         const COtherDataTexts o = otherDataTexts(r.view());
         for (const std::string* s : {&o.firmwareVersion, &o.heading, &o.attitude, &o.staticAngle, &o.current,
@@ -357,8 +357,8 @@ TEST(PanelRules, EveryRandomRecordYieldsTextsForEveryBox)
 TEST(PanelRules, NotANumberPositionAndHeadingStillGiveTexts)
 {
     Record r;
-    r.set(4, 0xFF).set(5, 0xFF).set(6, 0xFF).set(7, 0xFF);   // NaN latitude
-    r.set(8, 0x00).set(9, 0x00).set(10, 0x80).set(11, 0x7F); // +inf longitude
+    r.set(4, 0xFF).set(5, 0xFF).set(6, 0xFF).set(7, 0xFF);     // NaN latitude
+    r.set(8, 0x00).set(9, 0x00).set(10, 0x80).set(11, 0x7F);   // +inf longitude
     r.set(20, 0xFF).set(21, 0xFF).set(22, 0x7F).set(23, 0x7F); // largest finite heading
     const CFlightDataTexts t = flightDataTexts(r.view());
     EXPECT_NE(t.latitude.text.find("nan"), std::string::npos);
