@@ -1,0 +1,105 @@
+// The route commands inside the started program (offscreen): their handlers and enable rules, the
+// close question's "No" opening the editor, delete route making the close quiet, and timer 5
+// driving the upload.
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include "RouteTestSupport.h"
+#include "app/Commands.h"
+#include "app/OrvexApp.h"
+#include "mainframe/MainFrame.h"
+#include "route/RouteCommands.h"
+#include "route/SkyWayEditDlg.h"
+
+using namespace orvex;
+using namespace orvex::routetest;
+
+namespace {
+
+class RouteAttachTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SCommandLine cl;
+        cl.home = home.path();
+        cl.splash = false;
+        cl.udpPort = 0;
+        cl.httpPort = 0;
+        app = std::make_unique<COrvexApp>(cl);
+        ASSERT_TRUE(app->start());
+        ASSERT_NE(app->m_routeCommands, nullptr);
+    }
+    void TearDown() override
+    {
+        if (app && app->mainFrame() && !app->mainFrame()->closed())
+            app->mainFrame()->closeWithoutQuestions();
+        app.reset();
+    }
+
+    TempHome home;
+    std::unique_ptr<COrvexApp> app;
+};
+
+TEST_F(RouteAttachTest, CommandsHaveHandlersAndFollowTheRoute)
+{
+    CCommandTable& c = app->commands();
+    for (int id : {cmd::kLoadRoute, cmd::kSaveRoute, cmd::kDeleteRoute, cmd::kEditRoute, cmd::kUploadRoute,
+                   cmd::kVerifyRoute, cmd::kEraseRouteMarks})
+        EXPECT_TRUE(c.hasHandler(id)) << id;
+    EXPECT_FALSE(c.isEnabled(cmd::kEditRoute));
+    EXPECT_FALSE(c.isEnabled(cmd::kUploadRoute));
+    EXPECT_TRUE(c.isEnabled(cmd::kLoadRoute));
+    EXPECT_TRUE(c.isEnabled(cmd::kDeleteRoute));
+    app->station().route().append(point(116.4, 39.9));
+    EXPECT_TRUE(c.isEnabled(cmd::kEditRoute));
+    EXPECT_TRUE(c.isEnabled(cmd::kUploadRoute));
+}
+
+TEST_F(RouteAttachTest, NoToTheCloseQuestionOpensTheEditorAndDeleteMakesTheCloseQuiet)
+{
+    BoxRecorder boxes(false);
+    app->station().route().append(point(116.4, 39.9));
+    app->station().setRouteSaved(false);
+    int editors = 0;
+    app->m_routeCommands->setDialogRunner([&](QDialog& dialog) {
+        editors += qobject_cast<CSkyWayEditDlg*>(&dialog) != nullptr;
+        return static_cast<int>(QDialog::Accepted);
+    });
+    EXPECT_FALSE(app->mainFrame()->close());
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_EQ(boxes.texts[0], QStringLiteral("航线未保存,确定要退出吗？"));
+    EXPECT_EQ(editors, 1);
+    EXPECT_FALSE(app->station().routeSaved());
+
+    EXPECT_TRUE(app->commands().execute(cmd::kDeleteRoute));
+    EXPECT_TRUE(app->station().route().empty());
+    EXPECT_TRUE(app->mainFrame()->close());
+    EXPECT_EQ(boxes.texts.size(), 1u); // nothing asked the second time
+}
+
+TEST_F(RouteAttachTest, TimerFiveSendsTheWaypointsOneATick)
+{
+    struct Capture : IByteOutput {
+        std::vector<std::vector<uint8_t>> frames;
+        void send(std::span<const uint8_t> b) override { frames.emplace_back(b.begin(), b.end()); }
+    } serial;
+    CGroundStation& s = app->station();
+    fillRoute(s.route(), 2);
+    s.attachSerialOutput(&serial);
+    s.setSerialOpen(true);
+    ASSERT_TRUE(app->commands().execute(cmd::kUploadRoute));
+    auto waypointFrames = [&] {
+        int n = 0;
+        for (const auto& f : serial.frames)
+            n += f.size() == 30 && std::string(f.begin(), f.begin() + 6) == "$WIFIS";
+        return n;
+    };
+    for (int i = 0; i < 60 && waypointFrames() < 2; ++i)
+        QTest::qWait(50);
+    EXPECT_EQ(waypointFrames(), 2);
+    s.setSerialOpen(false);
+    s.attachSerialOutput(nullptr);
+}
+
+} // namespace
