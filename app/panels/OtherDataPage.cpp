@@ -39,6 +39,8 @@ COtherDataPage::COtherDataPage(QWidget* parent) : QWidget(parent)
     for (const SBoxPlace& b : kBoxes)
         m_boxes[b.id] =
             addLabelledBox(grid, b.row, b.col, QString::fromUtf8(b.label), b.id, QString::fromUtf8(b.sample));
+    // The rows sit in the middle of the bar, level with the rows of the flight data page.
+    column->addStretch(1);
     column->addLayout(grid);
     column->addStretch(1);
 }
