@@ -159,9 +159,11 @@ TEST_F(MainFrameTest, ToolbarButtonsComeInTheirOrderWithTheirTips)
     EXPECT_THAT(ids, ::testing::ElementsAre(32804, 0, 64, 68, 69, 32865, 70, 0, 32852, 32851, 32862, 0, 57664));
     EXPECT_EQ(app->commands().action(57664)->toolTip(), QStringLiteral("About the GCS"));
     EXPECT_EQ(app->commands().action(32804)->toolTip(), QStringLiteral("擦除航线"));
-    for (QAction* a : frame->toolBar()->actions())
-        if (!a->isSeparator())
+    for (QAction* a : frame->toolBar()->actions()) {
+        if (!a->isSeparator()) {
             EXPECT_FALSE(a->icon().isNull()) << a->data().toInt();
+        }
+    }
 }
 
 TEST_F(MainFrameTest, MenusCarryEveryCommandOnceWithItsLabelAndTheConfigurationMenu)
