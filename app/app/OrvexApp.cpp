@@ -20,9 +20,9 @@
 #include "link/LinkController.h"
 #include "mainframe/AboutDlg.h"
 #include "mainframe/MainFrame.h"
+#include "mainframe/Screenshots.h"
 #include "mainframe/Splash.h"
 #include "options/Options.h"
-#include "mainframe/Screenshots.h"
 #include "panels/PanelAttach.h"
 #include "route/RouteCommands.h"
 #include "voice/VoiceService.h"
@@ -199,7 +199,9 @@ void COrvexApp::attachSubsystems()
     // Each subsystem builds its windows and sets its command handlers here, in this order:
     // map dialog, panels, links and flight log, route, configuration dialogs, photo file.
     // Panels: the flight control panel (instrument bar), the two flight data pages, the refresh
-    // by the telemetry notification and the Alt key's target box.
+    // by the telemetry notification and the Alt key's target box. The fly-to buttons take the map's
+    // click point from the third argument, e.g. [map] { const auto& p = map->handler().clickPoint();
+    // return pickedPoint(p.lat, p.lon, p.alt); } (panels/FlightCommands.h).
     attachPanels(*m_frame, *m_station);
     // Route: load/save/delete/edit/upload/verify/erase commands; the map's waypoint menu takes
     // m_routeCommands->routeMapHooks().
@@ -280,6 +282,11 @@ void COrvexApp::runCommandLineActions()
     }
     if (!m_commandLine.replayFile.empty() && m_replayOpener)
         m_replayOpener(m_commandLine.replayFile);
+    if (!m_commandLine.screenshotDir.empty()) {
+        const int saved = saveScreenshots(*m_frame, *m_station, QString::fromStdString(m_commandLine.screenshotDir));
+        std::fprintf(stderr, "orvex-gcs: %d pictures saved in %s\n", saved, m_commandLine.screenshotDir.c_str());
+        terminate();
+    }
 }
 
 // ------------------------------------------------------------------ end
@@ -294,11 +301,6 @@ void COrvexApp::terminate()
         modal->close();
         if (modal->isVisible())
             modal->hide();
-    if (!m_commandLine.screenshotDir.empty()) {
-        const int saved = saveScreenshots(*m_frame, *m_station, QString::fromStdString(m_commandLine.screenshotDir));
-        std::fprintf(stderr, "orvex-gcs: %d pictures saved in %s\n", saved, m_commandLine.screenshotDir.c_str());
-        terminate();
-    }
     }
     QTimer::singleShot(0, this, [this] {
         if (m_frame && !m_frame->closed())
