@@ -34,21 +34,27 @@
   var GEOCODE_URL = params.get('geocode') || opts.geocodeUrl ||
       'https://nominatim.openstreetmap.org/search?format=json&limit=1&q={q}';
   var PLAN_TAG = 1;
+  // Views set by the program jump at once: a running animation would finish after the next call.
+  var NOANIM = { animate: false };
 
   // ---------------------------------------------------------------------------------------
   // Events to the program
 
   var sentEvents = [];  // kept (last 200) so that a test can see what was reported
+  var outbox = [];
+  var sending = true;  // nothing leaves before the page has loaded (a navigation would stop it)
+  // Each event is one navigation of the page to "app:<event>"; the program cancels it, so the
+  // page stays. Events leave one per task, in order, so that none replaces another in flight.
+  function flush() {
+    if (outbox.length === 0) { sending = false; return; }
+    window.location.href = 'app:' + encodeURIComponent(outbox.shift());
+    setTimeout(flush, 0);
+  }
   function send(text) {
     sentEvents.push(text);
     if (sentEvents.length > 200) sentEvents.shift();
-    // Each event is its own navigation of a fresh frame: consecutive events never cancel
-    // each other, and the page itself is not navigated away.
-    var f = document.createElement('iframe');
-    f.style.display = 'none';
-    f.src = 'app:' + encodeURIComponent(text);
-    document.body.appendChild(f);
-    setTimeout(function () { if (f.parentNode) f.parentNode.removeChild(f); }, 1000);
+    outbox.push(text);
+    if (!sending) { sending = true; flush(); }
   }
   function num(v) {
     var n = Number(v);
@@ -438,7 +444,7 @@
   };
 
   window.setpttomap = function (lat, lon) {
-    map.setView([num(lat), num(lon)], Math.max(map.getZoom(), 14));
+    map.setView([num(lat), num(lon)], Math.max(map.getZoom(), 14), NOANIM);
   };
 
   window.setfuncode = function (code) { setTool(Math.trunc(num(code))); };
@@ -462,7 +468,7 @@
 
   window.clearlineStringplane = function () { track.setLatLngs([]); };
 
-  window.setplanetomap = function () { if (planeState) map.panTo([planeState.lat, planeState.lng]); };
+  window.setplanetomap = function () { if (planeState) map.setView([planeState.lat, planeState.lng], map.getZoom(), NOANIM); };
 
   // Altitude mode: waypoint labels show their altitudes.
   window.setplanetrud = function () { showAltitudes = !showAltitudes; refreshRoute(); };
@@ -474,8 +480,8 @@
   window.setV90 = function () {
     var pts = waypoints.map(function (w) { return [w.lat, w.lng]; });
     if (planeState) pts.push([planeState.lat, planeState.lng]);
-    if (pts.length > 1) map.fitBounds(pts, { padding: [40, 40] });
-    else if (pts.length === 1) map.setView(pts[0], Math.max(map.getZoom(), 14));
+    if (pts.length > 1) map.fitBounds(pts, { padding: [40, 40], animate: false });
+    else if (pts.length === 1) map.setView(pts[0], Math.max(map.getZoom(), 14), NOANIM);
   };
 
   window.setclickpttomap = function (lat, lon, alt) {
@@ -489,7 +495,7 @@
   };
 
   function gotoLatLng(lat, lon) {
-    map.setView([lat, lon], Math.max(map.getZoom(), 12));
+    map.setView([lat, lon], Math.max(map.getZoom(), 12), NOANIM);
   }
   // "lat,lon" typed by the operator
   function parseCoordinates(text) {
@@ -532,7 +538,7 @@
       z = r > 0 ? Math.round(Math.log2(40000000 / r)) : map.getZoom();
     }
     z = Math.max(1, Math.min(19, z));
-    map.setView([num(lat), num(lon)], z);
+    map.setView([num(lat), num(lon)], z, NOANIM);
   };
 
   window.getLookAt = function () { send('2001;' + cameraFields()); };
@@ -585,5 +591,9 @@
   };
   window.orvexMap = map;
 
-  window.addEventListener('load', function () { send('1000;'); });
+  window.addEventListener('load', function () {
+    outbox.unshift('1000;');
+    sentEvents.push('1000;');
+    flush();
+  });
 })();

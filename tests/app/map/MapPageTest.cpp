@@ -1,0 +1,485 @@
+// The map pages in the real browser engine (offscreen): the online page is loaded with tiles
+// that cannot load, reports "7001;" and is replaced by the offline page one second later; the
+// script functions and the mouse tools are then exercised on the page that the program shows.
+// The page loads are few on purpose (the engine is heavy): the tests share one map dialog and
+// run in the order written.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QWebEngineView>
+
+#include <memory>
+
+#include "app/MessageBox.h"
+#include "app/Settings.h"
+#include "map/HtmlCtrl.h"
+#include "map/MapDlg.h"
+#include "map/PlaceMarkDlg.h"
+#include "map/PositionPanel.h"
+#include "route/SkyWay.h"
+
+using namespace orvex;
+
+namespace {
+
+bool waitUntil(const std::function<bool()>& done, int timeoutMs = 10000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+// Test helpers defined in the page: synthetic mouse events at a map position, delivered to the
+// element under that point so that they travel through the map library's own handlers.
+const char* kMouseHelper = R"JS(
+var orvexTestPressed = false;
+window.orvexTestMouse = function (type, lat, lng, button) {
+  if (type === 'mousedown') orvexTestPressed = true;
+  if (type === 'mouseup') orvexTestPressed = false;
+  var p = orvexMap.latLngToContainerPoint([lat, lng]);
+  var r = orvexMap.getContainer().getBoundingClientRect();
+  var x = r.left + p.x, y = r.top + p.y;
+  var el = document.elementFromPoint(x, y);
+  if (!el) return 'nothing at ' + x + ',' + y + ' size ' + window.innerWidth + 'x' + window.innerHeight + ' centre ' + orvexMap.getCenter() + ' zoom ' + orvexMap.getZoom();
+  var fire = function (t, pressed) {
+    el.dispatchEvent(new MouseEvent(t, { bubbles: true, cancelable: true, clientX: x, clientY: y,
+                                         button: button || 0, buttons: pressed ? 1 : 0, view: window }));
+  };
+  if (type === 'click') {  // a whole click, as the mouse gives it: press, release, click
+    fire('mousedown', true);
+    fire('mouseup', false);
+  }
+  fire(type, orvexTestPressed);
+  return String(el.className && el.className.baseVal !== undefined ? el.className.baseVal : el.className);
+};
+window.orvexTestPoint = function (lat, lng) {
+  var p = orvexMap.latLngToContainerPoint([lat, lng]);
+  return [Math.round(p.x), Math.round(p.y)];
+};
+true;
+)JS";
+
+struct CShared {
+    QTemporaryDir home;
+    std::unique_ptr<CSettings> settings;
+    CSkyWay route;
+    std::unique_ptr<CMapDlg> dlg;
+    QStringList events;
+    QStringList status;
+    QString title;
+    QList<int> uploads;
+    QList<int> toolModes;
+};
+
+CShared* g = nullptr;
+
+QVariant evalJs(const QString& script)
+{
+    QVariant result;
+    bool done = false;
+    g->dlg->browser()->page()->runJavaScript(script, [&](const QVariant& v) {
+        result = v;
+        done = true;
+    });
+    waitUntil([&] { return done; }, 10000);
+    return result;
+}
+
+QJsonObject pageState()
+{
+    return QJsonDocument::fromJson(evalJs(QStringLiteral("orvexMapState()")).toString().toUtf8()).object();
+}
+
+QString mouse(const char* type, double lat, double lng, int button = 0)
+{
+    return evalJs(QStringLiteral("orvexTestMouse('%1', %2, %3, %4)")
+               .arg(QLatin1String(type))
+               .arg(lat, 0, 'f', 6)
+               .arg(lng, 0, 'f', 6)
+               .arg(button))
+        .toString();
+}
+
+int countEvents(const QString& prefix)
+{
+    int n = 0;
+    for (const QString& e : g->events)
+        if (e.startsWith(prefix))
+            ++n;
+    return n;
+}
+
+// Answers the next modal dialog or popup menu from a timer, as the operator would.
+void answerNextMenu(const QString& item)
+{
+    QTimer::singleShot(300, [item] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        for (QAction* a : menu->actions())
+            if (a->text() == item) {
+                menu->setActiveAction(a);
+                QTest::keyClick(menu, Qt::Key_Return);
+                return;
+            }
+        menu->close();
+    });
+}
+
+void answerNextNameDialog(const QString& name, QString* caption = nullptr)
+{
+    QTimer::singleShot(300, [name, caption] {
+        auto* dlg = qobject_cast<CPlaceMarkDlg*>(QApplication::activeModalWidget());
+        if (!dlg)
+            return;
+        if (caption)
+            *caption = dlg->windowTitle();
+        if (name.isNull()) {
+            dlg->reject();
+            return;
+        }
+        dlg->nameEdit()->setText(name);
+        dlg->accept();
+    });
+}
+
+} // namespace
+
+class MapPageTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        g = new CShared;
+        ASSERT_TRUE(g->home.isValid());
+        QFile ini(g->home.filePath(QStringLiteral("Korva.ini")));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[Options]\r\nLastMap=2001;22.5,113.9,5000.0,0,0,11,0,\r\n"
+                  "PlaceMark=31.0,121.0,800.0,0,0,12,0,```旧标注~`~\r\n"
+                  "AddressName=北京,39.9,116.4,~`~\r\n"
+                  "[WayPoint]\r\nAltitude=300\r\n");
+        ini.close();
+        g->settings = std::make_unique<CSettings>(g->home.filePath(QStringLiteral("Korva.ini")).toStdString());
+        g->dlg = std::make_unique<CMapDlg>(g->route, *g->settings, QStringLiteral(ORVEX_BIN_DIR));
+        SMapDlgHooks hooks;
+        hooks.setStatusText = [](const QString& t) { g->status << t; };
+        hooks.setWindowTitle = [](const QString& t) { g->title = t; };
+        hooks.uploadWaypoint = [](int i) { g->uploads << i; };
+        hooks.toolModeChanged = [](int m) { g->toolModes << m; };
+        g->dlg->setHooks(hooks);
+        QObject::connect(g->dlg.get(), &CMapDlg::mapEventHandled, [](const QString& t) { g->events << t; });
+        g->dlg->resize(1000, 700);
+        g->dlg->show();
+    }
+    static void TearDownTestSuite()
+    {
+        setMessageBoxInterceptor({});
+        delete g;
+        g = nullptr;
+    }
+    void SetUp() override
+    {
+        ASSERT_TRUE(QFile::exists(QStringLiteral(ORVEX_BIN_DIR "/html/lib/leaflet/leaflet.js")))
+            << "the map pages are not built (target orvex_map_pages)";
+    }
+};
+
+TEST_F(MapPageTest, OnlinePageDefinesTheCatalogueRestoresTheCameraAndGoesOffline)
+{
+    QSignalSpy offline(g->dlg.get(), &CMapDlg::offlineSwitched);
+    // Tiles that cannot load: the online page must give up and report "7001;".
+    g->dlg->start(QStringLiteral("tiles=file:///nonexistent-orvex-tiles/{z}/{x}/{y}.png"));
+    ASSERT_TRUE(waitUntil([] { return g->dlg->handler().pageReady(); }, 60000))
+        << "no 1000; from the online page: "
+        << evalJs("location.href + ' ' + document.scripts.length + ' ' + document.documentElement.outerHTML.length + ' ' + document.readyState + ' ' + typeof L + ' ' + typeof orvexMapState + ' ' + "
+                  "JSON.stringify(typeof orvexMapState === 'function' ? orvexMapState() : null)")
+               .toString()
+               .toStdString();
+    EXPECT_EQ(countEvents("1000;"), 1);
+
+    const QString functions = QStringLiteral(
+        "['delskyway','setskyway','updatewaypoint','delskywaypt','setSkyWayPTcolor','setpttomap','setfuncode',"
+        "'setplane','clearlineStringplane','setplanetomap','setplanetrud','setplanetrud3d','setV90',"
+        "'setclickpttomap','gotoaddress','gotopoint','setLookAt','getLookAt','AddPlaceMaktToMap',"
+        "'DelPlaceMaktToMap','EditPlaceMaktToMap','setPic'].filter(function(f){return typeof window[f]!=='function';})"
+        ".join(',')");
+    EXPECT_EQ(evalJs(functions).toString(), QString());
+
+    // The stored camera was restored after the first document, the stored placemark drawn.
+    ASSERT_TRUE(waitUntil([] { return pageState().value("zoom").toInt() == 11; }, 5000));
+    QJsonObject s = pageState();
+    EXPECT_FALSE(s.value("offline").toBool());
+    EXPECT_NEAR(s.value("center").toArray()[0].toDouble(), 22.5, 0.01);
+    EXPECT_NEAR(s.value("center").toArray()[1].toDouble(), 113.9, 0.01);
+    EXPECT_EQ(s.value("placemarks").toArray(), QJsonArray{QStringLiteral("旧标注")});
+
+    // One second after "7001;" the offline page replaces it, once.
+    ASSERT_TRUE(waitUntil([&] { return offline.count() == 1; }, 30000)) << "no offline switch";
+    EXPECT_GE(countEvents("7001;"), 1);
+    EXPECT_EQ(g->title, QStringLiteral("Orvex 地面站-[离线模式] "));
+    EXPECT_TRUE(g->dlg->offline());
+    g->dlg->requestOfflinePage(); // a later "7001;" changes nothing
+    ASSERT_TRUE(waitUntil([] { return countEvents("1000;") == 2; }, 60000)) << "no 1000; from the offline page";
+    QTest::qWait(1500);
+    EXPECT_EQ(offline.count(), 1);
+    ASSERT_TRUE(evalJs(QString::fromLatin1(kMouseHelper)).toBool());
+    s = pageState();
+    EXPECT_TRUE(s.value("offline").toBool());
+    // The offline page got the stored placemark too; the panel lists it once.
+    EXPECT_EQ(s.value("placemarks").toArray(), QJsonArray{QStringLiteral("旧标注")});
+    EXPECT_EQ(g->dlg->positionPanel()->placeMarkRoot()->childCount(), 1);
+    EXPECT_EQ(g->dlg->positionPanel()->historyRoot()->childCount(), 1);
+}
+
+TEST_F(MapPageTest, ScriptCallsChangeThePage)
+{
+    ASSERT_TRUE(g->dlg->offline());
+    CMapScript& js = g->dlg->script();
+    js.delskyway();
+    js.setskyway(30.0, 114.0, 500, 1, 0);
+    js.setskyway(30.1, 114.1, 600, 1, 1);
+    js.setskyway(30.2, 114.2, 700, 1, 2);
+    js.setSkyWayPTcolor(1, 1);
+    js.updatewaypoint(30.15, 114.15, 650, 2, 2);
+    js.setplane(30.0, 114.0, 120.0, 1, 45.0);
+    js.setplane(30.01, 114.01, 125.0, 2, 90.0);
+    js.setPic(30.05, 114.05);
+    js.setclickpttomap(30.3, 114.3, 200.0);
+    js.AddPlaceMaktToMap("30.4", "114.4", "新点");
+    js.EditPlaceMaktToMap(".新点", "改名");
+    js.setplanetrud();
+    js.setplanetrud3d();
+    js.setfuncode(2);
+    g->dlg->call("noSuchFunction", {"1"}); // not defined by the page: silently nothing
+    QJsonObject s = pageState();
+    const QJsonArray wps = s.value("waypoints").toArray();
+    ASSERT_EQ(wps.size(), 3);
+    EXPECT_NEAR(wps[2].toArray()[0].toDouble(), 30.15, 1e-9);
+    EXPECT_EQ(wps[2].toArray()[2].toInt(), 650);
+    EXPECT_EQ(wps[1].toArray()[4].toInt(), 1); // verified colour
+    EXPECT_EQ(wps[0].toArray()[4].toInt(), 0);
+    EXPECT_EQ(s.value("track").toInt(), 2);
+    EXPECT_NEAR(s.value("plane").toObject().value("heading").toDouble(), 90.0, 1e-9);
+    EXPECT_EQ(s.value("plane").toObject().value("target").toInt(), 2);
+    EXPECT_EQ(evalJs("document.querySelector('.plane').style.transform").toString(), QStringLiteral("rotate(90deg)"));
+    EXPECT_EQ(s.value("pics").toInt(), 1);
+    EXPECT_NEAR(s.value("flyTarget").toArray()[0].toDouble(), 30.3, 1e-9);
+    EXPECT_EQ(s.value("placemarks").toArray(), (QJsonArray{QStringLiteral("改名"), QStringLiteral("旧标注")}));
+    EXPECT_TRUE(s.value("showAltitudes").toBool());
+    EXPECT_TRUE(s.value("extension").toBool());
+    EXPECT_EQ(s.value("tool").toInt(), 2);
+
+    js.delskywaypt(0);
+    js.clearlineStringplane();
+    js.DelPlaceMaktToMap(".改名");
+    js.setLookAt({"40.0", "116.0", "1000", "0", "0", "9", "1"});
+    s = pageState();
+    EXPECT_EQ(s.value("waypoints").toArray().size(), 2);
+    EXPECT_EQ(s.value("track").toInt(), 0);
+    EXPECT_EQ(s.value("placemarks").toArray(), QJsonArray{QStringLiteral("旧标注")});
+    EXPECT_EQ(s.value("zoom").toInt(), 9);
+    EXPECT_NEAR(s.value("center").toArray()[0].toDouble(), 40.0, 0.01);
+
+    js.gotopoint("35.5", "100.5");
+    js.setpttomap(31.0, 101.0);
+    s = pageState();
+    EXPECT_NEAR(s.value("center").toArray()[1].toDouble(), 101.0, 0.01);
+    js.setplanetomap();
+    s = pageState();
+    EXPECT_NEAR(s.value("center").toArray()[0].toDouble(), 30.01, 0.01);
+    js.setV90();
+    js.delskyway();
+    EXPECT_EQ(pageState().value("waypoints").toArray().size(), 0);
+
+    // getLookAt: the page answers "2001;" with seven fields, stored as LastMap.
+    g->dlg->saveCameraBeforeClose(5000);
+    const std::string lastMap = g->settings->getText(keys::kLastMap);
+    ASSERT_EQ(lastMap.substr(0, 5), "2001;");
+    EXPECT_EQ(std::count(lastMap.begin(), lastMap.end(), ','), 7);
+    EXPECT_NE(lastMap, "2001;22.5,113.9,5000.0,0,0,11,0,");
+
+    // Offline search by coordinates: the page answers "8001;", which lands in the history.
+    js.gotoaddress("31.5,117.25");
+    ASSERT_TRUE(waitUntil([] { return g->dlg->handler().addressNames().size() == 2; }, 5000));
+    EXPECT_EQ(g->dlg->handler().addressNames()[1], "31.5 117.25,31.5000000,117.2500000,");
+    EXPECT_EQ(g->dlg->positionPanel()->historyRoot()->childCount(), 2);
+}
+
+TEST_F(MapPageTest, PlanRouteByClicksThenUndoRedo)
+{
+    g->dlg->script().setLookAt({"30.0", "114.0", "0", "0", "0", "10", "0"});
+    g->dlg->selectTool(kMapToolPlanRoute);
+    g->route.clear();
+    const int before = countEvents("1001;");
+    const QString c1 = mouse("click", 30.00, 113.90);
+    const QString c2 = mouse("click", 30.05, 114.00);
+    // One click with the real mouse on the browser's input widget.
+    const QPoint p = [] {
+        const QJsonArray a = evalJs("orvexTestPoint(29.95, 114.10)").toJsonArray();
+        return QPoint(a[0].toInt(), a[1].toInt());
+    }();
+    QWidget* input = g->dlg->browser()->focusProxy();
+    ASSERT_NE(input, nullptr);
+    QTest::mouseMove(input, p);
+    QTest::mouseClick(input, Qt::LeftButton, Qt::NoModifier, p);
+    ASSERT_TRUE(waitUntil([] { return g->route.size() == 3; }, 5000))
+        << g->route.size() << " " << c1.toStdString() << " " << c2.toStdString() << " " << mouse("mousemove", 29.9, 114.0).toStdString() << " "
+        << QJsonDocument(pageState().value("sent").toArray()).toJson().toStdString();
+    EXPECT_EQ(countEvents("1001;"), before + 3);
+    EXPECT_NEAR(g->route[0].latitude, 30.0, 1e-3);
+    EXPECT_NEAR(g->route[1].longitude, 114.0, 1e-3);
+    EXPECT_NEAR(g->route[2].latitude, 29.95, 0.01);
+    EXPECT_EQ(g->route[0].altitude, 300); // default altitude from the settings
+    EXPECT_EQ(pageState().value("waypoints").toArray().size(), 3);
+
+    // Moving the mouse in this mode shows the distance from the last point.
+    mouse("mousemove", 30.0, 114.2);
+    ASSERT_TRUE(waitUntil([] { return !g->status.isEmpty() && g->status.last().contains("From Pre Point"); }, 5000));
+    EXPECT_TRUE(g->status.last().startsWith("Mouse [114.2"));
+
+    // Undo takes back the last click, on the map too; redo brings it back.
+    g->dlg->undo();
+    EXPECT_EQ(g->route.size(), 2u);
+    ASSERT_TRUE(waitUntil([] { return pageState().value("waypoints").toArray().size() == 2; }, 5000));
+    g->dlg->redo();
+    EXPECT_EQ(g->route.size(), 3u);
+    ASSERT_TRUE(waitUntil([] { return pageState().value("waypoints").toArray().size() == 3; }, 5000));
+
+    // A click on the route line between the first two points inserts a point there ("1010;").
+    mouse("click", 30.025, 113.95);
+    ASSERT_TRUE(waitUntil([] { return g->route.size() == 4; }, 5000));
+    EXPECT_EQ(countEvents("1010;"), 1);
+    EXPECT_NEAR(g->route[1].latitude, 30.025, 0.005);
+    EXPECT_NEAR(g->route[2].longitude, 114.0, 1e-3);
+}
+
+TEST_F(MapPageTest, WaypointMenuDeletesAndMoveRouteShiftsEverything)
+{
+    ASSERT_EQ(g->route.size(), 4u);
+    // Right click on waypoint 2 (index 1): the menu, "删除".
+    answerNextMenu(QStringLiteral("删除"));
+    mouse("contextmenu", g->route[1].latitude, g->route[1].longitude, 2);
+    ASSERT_TRUE(waitUntil([] { return g->route.size() == 3; }, 8000));
+    ASSERT_TRUE(waitUntil([] { return pageState().value("waypoints").toArray().size() == 3; }, 5000));
+    EXPECT_EQ(countEvents("6001;1,"), 1);
+    answerNextMenu(QStringLiteral("上传"));
+    mouse("contextmenu", g->route[0].latitude, g->route[0].longitude, 2);
+    ASSERT_TRUE(waitUntil([] { return g->uploads == QList<int>{0}; }, 8000));
+
+    // Move route: press on the map, move, release: every waypoint moves by the same amount.
+    const double lat0 = g->route[0].latitude, lon0 = g->route[0].longitude;
+    const double lat2 = g->route[2].latitude;
+    g->dlg->selectTool(kMapToolMoveRoute);
+    EXPECT_EQ(g->toolModes.last(), 7);
+    mouse("mousedown", 30.10, 114.10);
+    mouse("mousemove", 30.15, 114.12);
+    mouse("mouseup", 30.15, 114.12);
+    ASSERT_TRUE(waitUntil([&] { return std::abs(g->route[0].latitude - lat0) > 0.01; }, 5000));
+    ASSERT_TRUE(waitUntil([] { return !g->events.isEmpty() && g->events.last() == "1005;"; }, 5000));
+    EXPECT_NEAR(g->route[0].latitude - lat0, 0.05, 0.002);
+    EXPECT_NEAR(g->route[0].longitude - lon0, 0.02, 0.002);
+    EXPECT_NEAR(g->route[2].latitude - lat2, 0.05, 0.002);
+    g->dlg->undo();
+    EXPECT_NEAR(g->route[0].latitude, lat0, 1e-6);
+}
+
+TEST_F(MapPageTest, MeasureMouseAndClickPoint)
+{
+    QStringList boxes;
+    setMessageBoxInterceptor([&](const SMessageBoxCall& c) {
+        boxes << c.text;
+        return true;
+    });
+    g->dlg->selectTool(kMapToolMeasure);
+    mouse("click", 30.0, 114.0);
+    mouse("mousemove", 30.0, 114.5);
+    ASSERT_TRUE(waitUntil([] { return !g->status.isEmpty() && g->status.last().contains("距离"); }, 5000));
+    EXPECT_TRUE(g->status.last().endsWith(" 千米"));
+    const QString c = mouse("click", 30.0, 114.3);
+    ASSERT_TRUE(waitUntil([&] { return !boxes.isEmpty(); }, 5000))
+        << c.toStdString() << QJsonDocument(pageState().value("sent").toArray()).toJson().toStdString()
+        << g->events.join(QLatin1Char('|')).right(300).toStdString();
+    // "Start Point: lon, lat\nEnd   Point: lon, lat\nDistance:  d Km" (positions to the pixel)
+    const QStringList lines = boxes[0].split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 3) << boxes[0].toStdString();
+    EXPECT_TRUE(lines[0].startsWith("Start Point: 11")) << boxes[0].toStdString();
+    EXPECT_TRUE(lines[1].startsWith("End   Point: 114.3") || lines[1].startsWith("End   Point: 114.29"));
+    ASSERT_TRUE(lines[2].startsWith("Distance:  ") && lines[2].endsWith(" Km"));
+    EXPECT_NEAR(lines[2].mid(11).chopped(3).toDouble(), 28.9, 0.3);
+    setMessageBoxInterceptor({});
+
+    // Restore tool: mouse position and the click point for click-to-fly.
+    g->dlg->selectTool(kMapToolRestore);
+    mouse("mousemove", 30.1, 114.2);
+    ASSERT_TRUE(waitUntil([] { return !g->status.isEmpty() && g->status.last().startsWith("Mouse [114.2"); }, 5000));
+    EXPECT_TRUE(g->status.last().contains(", 30.1") || g->status.last().contains(", 30.09"));
+    mouse("click", 30.25, 114.5);
+    ASSERT_TRUE(waitUntil([] { return std::abs(g->dlg->handler().clickPoint().lat - 30.25f) < 0.01f; }, 5000));
+    EXPECT_NEAR(g->dlg->handler().clickPoint().lon, 114.5f, 0.01f);
+}
+
+TEST_F(MapPageTest, PlaceMarkToolPanelAndMenus)
+{
+    g->dlg->selectTool(kMapToolPlaceMark);
+    EXPECT_EQ(g->dlg->handler().toolMode(), 3);
+    QString caption;
+    answerNextNameDialog(QStringLiteral("机场"), &caption);
+    mouse("click", 30.2, 114.3);
+    ASSERT_TRUE(waitUntil([] { return g->dlg->handler().placeMarks().size() == 2; }, 8000));
+    EXPECT_EQ(caption, QStringLiteral("标注"));
+    EXPECT_EQ(g->dlg->handler().toolMode(), 0);
+    EXPECT_TRUE(g->dlg->handler().placeMarks()[1].ends_with("```机场"));
+    ASSERT_TRUE(waitUntil([] { return pageState().value("placemarks").toArray().size() == 2; }, 5000));
+    EXPECT_EQ(pageState().value("tool").toInt(), 0);
+    CPositionPanel* panel = g->dlg->positionPanel();
+    EXPECT_NE(panel->findItem(panel->placeMarkRoot(), QStringLiteral("机场")), nullptr);
+    EXPECT_NE(g->settings->getText(keys::kPlaceMark).find("```机场~`~"), std::string::npos);
+
+    // Double click on it in the panel: the camera goes there.
+    g->dlg->script().setLookAt({"10", "10", "0", "0", "0", "5", "0"});
+    panel->activateValue(panel->findItem(panel->placeMarkRoot(), QStringLiteral("机场"))
+                             ->data(0, CPositionPanel::kValueRole)
+                             .toInt());
+    ASSERT_TRUE(waitUntil([] { return std::abs(pageState().value("center").toArray()[0].toDouble() - 30.2) < 0.01; },
+                          5000));
+
+    // Its menu on the map: "删除".
+    answerNextMenu(QStringLiteral("删除"));
+    evalJs("(function(){var el=[].slice.call(document.querySelectorAll('.pmlabel')).filter(function(e){"
+           "return e.textContent==='机场';})[0].parentNode;var r=el.getBoundingClientRect();"
+           "el.dispatchEvent(new MouseEvent('contextmenu',{bubbles:true,cancelable:true,clientX:r.left+5,"
+           "clientY:r.top+5,button:2}));})()");
+    ASSERT_TRUE(waitUntil([] { return g->dlg->handler().placeMarks().size() == 1; }, 8000));
+    EXPECT_EQ(countEvents("6002;.机场,"), 1);
+    ASSERT_TRUE(waitUntil([] { return pageState().value("placemarks").toArray().size() == 1; }, 5000));
+    EXPECT_EQ(panel->findItem(panel->placeMarkRoot(), QStringLiteral("机场")), nullptr);
+}
+
+TEST_F(MapPageTest, PositionSearchOffline)
+{
+    QString caption;
+    answerNextNameDialog(QStringLiteral("  北京 "), &caption);
+    g->dlg->positionSearch();
+    EXPECT_EQ(caption, QStringLiteral("位置搜索"));
+    ASSERT_TRUE(waitUntil([] { return std::abs(pageState().value("center").toArray()[0].toDouble() - 39.9) < 0.01; },
+                          5000));
+    EXPECT_NEAR(pageState().value("center").toArray()[1].toDouble(), 116.4, 0.01);
+}
