@@ -23,26 +23,17 @@
 #include "config/ParamSetDlg.h"
 #include "link/MyUDP.h"
 #include "panels/InstrumentCtrl.h"
+#include "ConfigTestSupport.h"
 
 using namespace orvex;
+using namespace orvex::configtest;
 
 namespace {
-
-bool waitFor(const std::function<bool()>& done, int ms = 5000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
 
 // The "$PAR" the stand-in answers with: every parameter byte set, laid out from the field table.
 QByteArray parameterAnswer()
 {
-    QByteArray f(45, '\0');
-    std::memcpy(f.data(), "$PAR", 4);
-    const std::pair<int, int> bytes[] = {
+    const Bytes f = parFrame({
         {4, 31},  {6, 32},  {7, 33},  {9, 34},  {12, 35}, {22, 36}, {24, 37}, {25, 38}, {26, 39}, {28, 40},
         {33, 41}, {34, 42}, {38, 43}, {17, 236}, {23, 100},
         {5, 0x2C},  // 12 cells, start protection "启用", stick enable "关闭"
@@ -50,14 +41,8 @@ QByteArray parameterAnswer()
         {43, 0xE4}, // remote "自适应", voltage "3.60伏", ESC "IIC电调", servo rate "Other"
         {32, 150},  // "6.0 米/秒"
         {27, 115},  // 15.0 degrees
-    };
-    for (auto [at, v] : bytes)
-        f[at] = static_cast<char>(v);
-    unsigned sum = 0;
-    for (int i = 0; i < 44; ++i)
-        sum += static_cast<uint8_t>(f[i]);
-    f[44] = static_cast<char>(sum & 0xFF);
-    return f;
+    });
+    return QByteArray(reinterpret_cast<const char*>(f.data()), static_cast<qsizetype>(f.size()));
 }
 
 class ParamSetOverUdp : public ::testing::Test {
@@ -147,10 +132,7 @@ TEST_F(ParamSetOverUdp, FetchFillsEveryField)
     dlg.edit(EParamEdit::YawP)->clear();
     dlg.fetchButton()->click();
     ASSERT_TRUE(waitFor([&] { return m_received.size() == 2; }));
-    QElapsedTimer settle;
-    settle.start();
-    while (settle.elapsed() < 300)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    pumpFor(300);
     EXPECT_TRUE(dlg.edit(EParamEdit::YawP)->text().isEmpty());
 }
 
@@ -175,33 +157,12 @@ TEST(ConfigPictures, TheThreeDialogsRender)
     station.compassDialogOpen = true;
     station.setWifiActive(true);
     CCompassCalibDlg compass(station);
-    // A small cloud of points around a calibrated centre.
-    const auto feed = [&](const char* kw, float a, float b) {
-        std::vector<uint8_t> f(13, 0);
-        std::memcpy(f.data(), kw, 4);
-        std::memcpy(&f[4], &a, 4);
-        std::memcpy(&f[8], &b, 4);
-        unsigned s = 0;
-        for (int i = 4; i < 12; ++i)
-            s += f[static_cast<std::size_t>(i)];
-        f[12] = static_cast<uint8_t>(s);
-        station.receiveWifiBytes(f);
-    };
-    // Calibration values (c0..c4 = 0, 0, 0, 1, 1) as the WiFi link sends them, then the points.
-    std::vector<uint8_t> mg1(25, 0);
-    std::memcpy(mg1.data(), "$MG1", 4);
-    const float one = 1.0f;
-    std::memcpy(&mg1[16], &one, 4);
-    std::memcpy(&mg1[20], &one, 4);
-    unsigned mg1Sum = 0;
-    for (int i = 4; i < 24; ++i)
-        mg1Sum += mg1[static_cast<std::size_t>(i)];
-    mg1[24] = static_cast<uint8_t>(mg1Sum);
-    station.receiveWifiBytes(mg1);
+    // Calibration values (c0..c4 = 0, 0, 0, 1, 1) as the WiFi link sends them, then two ellipses.
+    station.receiveWifiBytes(mg1Frame({0, 0, 0, 1, 1}));
     for (int i = 0; i < 72; ++i) {
         const float t = static_cast<float>(i) * 0.0872665f;
-        feed("$MG2", 300.0f * std::cos(t), 250.0f * std::sin(t));
-        feed("$MG3", 200.0f * std::sin(t), 320.0f * std::cos(t));
+        station.receiveWifiBytes(mgFrame("$MG2", 300.0f * std::cos(t), 250.0f * std::sin(t)));
+        station.receiveWifiBytes(mgFrame("$MG3", 200.0f * std::sin(t), 320.0f * std::cos(t)));
     }
 
     int saved = 0;

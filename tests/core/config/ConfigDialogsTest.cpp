@@ -1,6 +1,6 @@
 // The configuration dialogs' side of the downlink: frames laid out by hand go through the ground
 // station's receivers and reach a dialog only while its open flag is set; the compass
-// calibration's lists and values; the calibration commands of the menu.
+// calibration's lists and values.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -74,15 +74,6 @@ Bytes mg1Frame(std::array<float, 5> c, bool goodSum = true)
     return f;
 }
 
-// "$PUR": 32 bytes at 4-35, byte 36 unread.
-Bytes purFrame(const Bytes& values)
-{
-    Bytes f = head("$PUR", 37);
-    std::copy(values.begin(), values.end(), f.begin() + 4);
-    f[36] = 0xEE;
-    return f;
-}
-
 struct SRecordingViews : IParameterDialogView, ICustomParameterDialogView, ICompassDialogView {
     std::vector<SParameterValues> parameters;
     std::vector<SCustomParameters> custom;
@@ -92,11 +83,6 @@ struct SRecordingViews : IParameterDialogView, ICustomParameterDialogView, IComp
     void showCustomParameters(const SCustomParameters& p) override { custom.push_back(p); }
     void showCompassStatus(const std::string& text) override { status.push_back(text); }
     void compassPlotChanged() override { ++plotChanges; }
-};
-
-struct SRecorder : IByteOutput {
-    std::vector<Bytes> frames;
-    void send(std::span<const uint8_t> bytes) override { frames.emplace_back(bytes.begin(), bytes.end()); }
 };
 
 class ConfigRouting : public ::testing::Test {
@@ -112,9 +98,6 @@ protected:
         d.setParameterView(&m_views);
         d.setCustomParameterView(&m_views);
         d.setCompassView(&m_views);
-        m_station->attachSerialOutput(&m_serial);
-        m_station->attachWifiOutput(&m_wifi);
-        m_station->setSerialOpen(true);
     }
     void TearDown() override
     {
@@ -126,8 +109,6 @@ protected:
     std::string m_dir;
     std::unique_ptr<CGroundStation> m_station;
     SRecordingViews m_views;
-    SRecorder m_serial;
-    SRecorder m_wifi;
 };
 
 } // namespace
@@ -150,16 +131,6 @@ TEST_F(ConfigRouting, ParameterReadbackReachesOnlyAnOpenDialog)
     serial(parFrame('X'));
     EXPECT_EQ(m_views.parameters.size(), 1u);
     EXPECT_THAT(m_views.status, ElementsAre("垂直校准模式"));
-}
-
-TEST_F(ConfigRouting, CalibrationStateTexts)
-{
-    m_station->compassDialogOpen = true;
-    serial(parFrame('W'));
-    serial(parFrame(0));
-    serial(parFrame('Y'));
-    serial(parFrame('X'));
-    EXPECT_THAT(m_views.status, ElementsAre("水平校准模式", "保存成功", "", "垂直校准模式"));
 }
 
 TEST_F(ConfigRouting, PointCountsAndABadSum)
@@ -201,7 +172,6 @@ TEST_F(ConfigRouting, PointsWhileClosedAreNotKeptButEarlierOnesStay)
 
 TEST_F(ConfigRouting, CalibrationValuesOverUdp)
 {
-    m_station->setSerialOpen(false);
     m_station->setWifiActive(true);
     m_station->compassDialogOpen = true;
     m_station->receiveWifiBytes(mg1Frame({1.5f, -2.0f, 3.0f, 0.5f, 2.0f}));
@@ -215,21 +185,6 @@ TEST_F(ConfigRouting, CalibrationValuesOverUdp)
     EXPECT_EQ(m_views.plotChanges, 1);
 }
 
-TEST_F(ConfigRouting, CustomMixingReadbackOnlyWhileOpen)
-{
-    Bytes values(32);
-    for (std::size_t i = 0; i < 32; ++i)
-        values[i] = static_cast<uint8_t>(i);
-    values[0] = 236;
-    serial(purFrame(values));
-    EXPECT_TRUE(m_views.custom.empty());
-    m_station->customParameterDialogOpen = true;
-    serial(purFrame(values));
-    ASSERT_EQ(m_views.custom.size(), 1u);
-    EXPECT_EQ(m_views.custom[0].raw[0], 236);
-    EXPECT_EQ(m_views.custom[0].raw[31], 31);
-}
-
 TEST(CompassCalibration, ListsStayBoundedOnEndlessStreams)
 {
     CCompassCalibration c;
@@ -240,57 +195,4 @@ TEST(CompassCalibration, ListsStayBoundedOnEndlessStreams)
     EXPECT_GT(c.xyPoints().size(), CCompassCalibration::kMaxPointsPerList / 2);
     EXPECT_FLOAT_EQ(c.xyPoints().back().first, static_cast<float>(total - 1)) << "newest kept";
     EXPECT_EQ(c.countText(), "XY=" + std::to_string(c.xyPoints().size()) + "  ZY=0");
-}
-
-TEST(CalibrationCommands, QuestionsCodesAndNoSendsNothing)
-{
-    SRecorder serialOut, wifiOut;
-    CUplinkRouter router(serialOut, wifiOut);
-    router.setSerialOpen(true);
-    router.setWifiActive(true);
-    std::vector<std::string> asked;
-    bool answer = false;
-    const YesNoQuestion ask = [&](std::string_view q) {
-        asked.emplace_back(q);
-        return answer;
-    };
-
-    EXPECT_FALSE(runCalibrationCommand(ECalibrationCommand::GyroZero, ask, router));
-    EXPECT_THAT(asked, ElementsAre("陀螺清零?"));
-    EXPECT_TRUE(serialOut.frames.empty());
-    EXPECT_TRUE(wifiOut.frames.empty());
-
-    answer = true;
-    EXPECT_TRUE(runCalibrationCommand(ECalibrationCommand::GyroZero, ask, router));
-    ASSERT_EQ(serialOut.frames.size(), 1u);
-    ASSERT_EQ(wifiOut.frames.size(), 1u);
-    Bytes expected = head("$WIFI", 30);
-    expected[5] = expected[6] = expected[7] = 100;
-    EXPECT_EQ(serialOut.frames[0], expected);
-    EXPECT_EQ(wifiOut.frames[0], expected);
-
-    struct SCase {
-        ECalibrationCommand command;
-        const char* question;
-        uint8_t code;
-    };
-    const SCase cases[] = {
-        {ECalibrationCommand::CaptureNeutral, "捕获中位?", 102},
-        {ECalibrationCommand::CalibrateChannels, "校准通道?", 117},
-        {ECalibrationCommand::SmallCalibration, "小斯校准?", 144},
-        {ECalibrationCommand::CaptureRoll, nullptr, 145},
-        {ECalibrationCommand::CapturePitch, nullptr, 146},
-    };
-    for (const SCase& c : cases) {
-        asked.clear();
-        serialOut.frames.clear();
-        EXPECT_TRUE(runCalibrationCommand(c.command, ask, router));
-        if (c.question)
-            EXPECT_THAT(asked, ElementsAre(c.question));
-        else
-            EXPECT_TRUE(asked.empty()) << "sent at once, code " << int(c.code);
-        ASSERT_EQ(serialOut.frames.size(), 1u);
-        EXPECT_THAT(Bytes(serialOut.frames[0].begin() + 5, serialOut.frames[0].begin() + 8),
-                    ElementsAre(c.code, c.code, c.code));
-    }
 }
