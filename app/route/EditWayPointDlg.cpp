@@ -28,7 +28,7 @@ CEditWayPointDlg::CEditWayPointDlg(CWayPoint& point, QWidget* parent) : QDialog(
     m_altitude = new QLineEdit(this);
     m_circleTime = new QLineEdit(this);
     for (QLineEdit* e : {m_altitude, m_circleTime})
-        e->installEventFilter(new CNumericKeyFilter(false, e));
+        CNumericKeyFilter::install(e, false);
 
     m_circle->setCurrentIndex(point.circles() ? 1 : 0);
     m_photo->setCurrentIndex(photoModeItem(point.photoMode));

@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QKeyEvent>
+#include <QWidget>
 
 namespace orvex {
 
@@ -29,6 +30,12 @@ bool numericFieldAcceptsKey(int key, bool allowPeriod)
     default:
         return false;
     }
+}
+
+void CNumericKeyFilter::install(QWidget* field, bool allowPeriod)
+{
+    field->setAttribute(Qt::WA_InputMethodEnabled, false);
+    field->installEventFilter(new CNumericKeyFilter(allowPeriod, field));
 }
 
 bool CNumericKeyFilter::eventFilter(QObject* watched, QEvent* event)

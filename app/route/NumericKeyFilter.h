@@ -9,6 +9,7 @@
 #include <QObject>
 
 class QKeyEvent;
+class QWidget;
 
 namespace orvex {
 
@@ -22,6 +23,9 @@ public:
         : QObject(parent), m_allowPeriod(allowPeriod)
     {
     }
+    // Installs the rule on a field; the field also stops taking input-method text, which would
+    // bypass the key presses.
+    static void install(QWidget* field, bool allowPeriod);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

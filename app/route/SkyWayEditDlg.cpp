@@ -37,7 +37,7 @@ QString qs(const std::string& s)
 QLineEdit* numberEdit(QWidget* parent, bool allowPeriod)
 {
     auto* edit = new QLineEdit(parent);
-    edit->installEventFilter(new CNumericKeyFilter(allowPeriod, edit));
+    CNumericKeyFilter::install(edit, allowPeriod);
     return edit;
 }
 
