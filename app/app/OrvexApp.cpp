@@ -122,12 +122,17 @@ bool COrvexApp::start()
     m_commands->updateActions();
 
     QTimer::singleShot(0, this, &COrvexApp::runCommandLineActions);
+    // A termination signal during the splash picture ended only the splash's wait: the close
+    // runs once the event loop does.
+    if (m_terminationRequested)
+        QTimer::singleShot(0, this, &COrvexApp::terminate);
     return true;
 }
 
 void COrvexApp::showSplashAndWait()
 {
     CSplash splash;
+    m_splash = &splash;
     m_keyboardFilter->setSplash(&splash);
     splash.show();
     m_splashShown = true;
@@ -137,6 +142,7 @@ void COrvexApp::showSplashAndWait()
         loop.exec();
     }
     m_keyboardFilter->setSplash(nullptr);
+    m_splash = nullptr;
 }
 
 void COrvexApp::installCommandRules()
@@ -293,6 +299,12 @@ void COrvexApp::runCommandLineActions()
 
 void COrvexApp::terminate()
 {
+    m_terminationRequested = true;
+    // During start-up the splash picture's wait ends first; start() then schedules the close.
+    if (m_splash) {
+        m_splash->dismiss();
+        return;
+    }
     // Dialogs first (their nested event loops return), then the quiet close sequence.
     for (int i = 0; i < kMaxModalClosings; ++i) {
         QWidget* modal = QApplication::activeModalWidget();

@@ -32,13 +32,13 @@
 
 #include "app/CommandLine.h"
 #include "mainframe/MainFrame.h"
+#include "mainframe/Splash.h"
 
 namespace orvex {
 
 class CCommandTable;
 class CGroundStation;
 class CKeyboardFilter;
-class CSplash;
 class CTerminationWatcher;
 
 class COrvexApp : public QObject {
@@ -101,6 +101,8 @@ private:
     std::function<void(const std::string&)> m_replayOpener;
     bool m_splashShown = false;
     bool m_shutDown = false;
+    bool m_terminationRequested = false;
+    QPointer<CSplash> m_splash;
 };
 
 } // namespace orvex

@@ -235,3 +235,18 @@ TEST(StartupProcess, ScreenshotOptionSavesThePicturesAndEnds)
         EXPECT_EQ(readFile(path).substr(1, 3), "PNG") << name;
     }
 }
+
+TEST(StartupProcess, TermDuringTheSplashPictureStillEndsTheProgramProperly)
+{
+    TempHome home;
+    const pid_t pid = spawnGcs({"--home", home.path(), "--udp-port", std::to_string(freePort(SOCK_DGRAM)), "--http-port",
+                                std::to_string(freePort(SOCK_STREAM))},
+                               {"QT_QPA_PLATFORM=offscreen", "QTWEBENGINE_DISABLE_SANDBOX=1"});
+    ASSERT_GT(pid, 0);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!catches(pid, SIGTERM) && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ::kill(pid, SIGTERM); // the splash picture is up for three seconds
+    EXPECT_EQ(waitExit(pid, std::chrono::seconds(30)), 0);
+    EXPECT_NE(readFile(home.path() + "Korva.ini").find("Position=" + std::string(32, 'P')), std::string::npos);
+}
