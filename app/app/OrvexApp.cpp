@@ -22,6 +22,7 @@
 #include "mainframe/MainFrame.h"
 #include "mainframe/Screenshots.h"
 #include "mainframe/Splash.h"
+#include "map/MapAttach.h"
 #include "options/Options.h"
 #include "panels/PanelAttach.h"
 #include "route/RouteCommands.h"
@@ -212,6 +213,8 @@ void COrvexApp::attachSubsystems()
     // Route: load/save/delete/edit/upload/verify/erase commands; the map's waypoint menu takes
     // m_routeCommands->routeMapHooks().
     m_routeCommands = attachRoute(*m_station, *m_commands, *m_frame);
+    // Map: the map dialog, the position panel, the map commands, the aircraft marker, undo/redo.
+    attachMap(*m_frame, *m_station, *m_commands, m_routeCommands->routeMapHooks());
     // Configuration: the "飞控设置(&S)" calibration commands and the three configuration dialogs.
     attachConfiguration(*m_frame, *m_station, *m_commands);
 }

@@ -21,6 +21,8 @@
 #include <QTreeWidget>
 #include <QWebEngineView>
 
+#include <cmath>
+
 #include <memory>
 
 #include "app/MessageBox.h"
@@ -482,4 +484,46 @@ TEST_F(MapPageTest, PositionSearchOffline)
     ASSERT_TRUE(waitUntil([] { return std::abs(pageState().value("center").toArray()[0].toDouble() - 39.9) < 0.01; },
                           5000));
     EXPECT_NEAR(pageState().value("center").toArray()[1].toDouble(), 116.4, 0.01);
+}
+
+// Pictures of both pages with a route, the aircraft and its track, for a person to look at:
+// only when ORVEX_MAP_SCREENSHOT_DIR names a directory (run under a display server).
+TEST_F(MapPageTest, ScreenshotsWhenAsked)
+{
+    const QString dir = qEnvironmentVariable("ORVEX_MAP_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        GTEST_SKIP() << "ORVEX_MAP_SCREENSHOT_DIR not set";
+    auto draw = [] {
+        CMapScript& js = g->dlg->script();
+        js.setLookAt({"30.55", "114.30", "0", "0", "0", "11", "0"});
+        js.delskyway();
+        const double pts[5][2] = {{30.50, 114.20}, {30.58, 114.24}, {30.60, 114.36}, {30.52, 114.42}, {30.47, 114.33}};
+        for (int i = 0; i < 5; ++i)
+            js.setskyway(pts[i][0], pts[i][1], 300 + 50 * i, 1, i);
+        js.setSkyWayPTcolor(0, 1);
+        js.setSkyWayPTcolor(1, 1);
+        js.clearlineStringplane();
+        for (int k = 0; k <= 40; ++k) {
+            const double t = k / 40.0;
+            js.setplane(30.50 + 0.08 * t, 114.20 + 0.04 * t + 0.01 * std::sin(t * 6), 300 + 20 * t, 2, 20.0 + 10 * t);
+        }
+        js.setPic(30.54, 114.22);
+        js.AddPlaceMaktToMap("30.56", "114.40", "起降场");
+    };
+    auto grab = [&](const QString& name) {
+        QTest::qWait(2500);
+        const QPixmap pix = g->dlg->grab();
+        ASSERT_TRUE(pix.save(QDir(dir).filePath(name))) << name.toStdString();
+    };
+    draw();
+    grab(QStringLiteral("map-offline.png"));
+    g->dlg->script().setLookAt({"30", "110", "0", "0", "0", "3", "0"});
+    grab(QStringLiteral("map-offline-world.png"));
+    // The online page again, drawn the same way (tiles as far as the network allows).
+    const int loads = countEvents("1000;");
+    g->dlg->start();
+    ASSERT_TRUE(waitUntil([&] { return countEvents("1000;") == loads + 1; }, 60000));
+    QTest::qWait(500);
+    draw();
+    grab(QStringLiteral("map-online.png"));
 }
