@@ -192,13 +192,17 @@ void CSimAircraft::advance(int64_t nowMs)
     }
     if (m_compassState != 0 && nowMs >= m_nextCompassMs) {
         sendCompassPoint();
-        m_nextCompassMs = std::max(m_nextCompassMs + kCompassPointPeriodMs, nowMs);
+        m_nextCompassMs += kCompassPointPeriodMs;
+        if (m_nextCompassMs <= nowMs) // fell behind: no burst, the next one a period from now
+            m_nextCompassMs = nowMs + kCompassPointPeriodMs;
     }
     if (m_config.nmea && nowMs >= m_nextNmeaMs) {
         if (m_satellites >= kGpsGoodSatellites)
             sendTo(ESimLink::Serial, downlink::gpgga(m_lat, m_lon, m_utcTimeOfDay[0], m_utcTimeOfDay[1],
                                                      m_utcTimeOfDay[2], m_satellites, m_alt));
-        m_nextNmeaMs = std::max(m_nextNmeaMs + kNmeaPeriodMs, nowMs);
+        m_nextNmeaMs += kNmeaPeriodMs;
+        if (m_nextNmeaMs <= nowMs)
+            m_nextNmeaMs = nowMs + kNmeaPeriodMs;
     }
     if (!m_gpsAnnounced && m_satellites >= kGpsGoodSatellites) {
         m_gpsAnnounced = true;

@@ -444,6 +444,37 @@ TEST(SimAircraft, CompassCalibrationStreamsEllipsePointsAndReportsItsState)
     EXPECT_EQ(f.sim.compassState(), 0);
 }
 
+TEST(SimAircraft, HeldUpClockGivesNoBurstAndTheNextDeadlineLiesAhead)
+{
+    // The process was held up for a second: one point and one GPS line for the gap, not a burst,
+    // and the deadline the caller waits for is in the future (a deadline of "now" would make the
+    // caller's loop send again at once).
+    SSimConfig config;
+    config.nmea = true;
+    CFlight f(config, true, false);
+    f.run(30000); // GPS good
+    f.send(uplink::compassStep(kCompassHorizontal));
+    f.run(500);
+    const std::size_t points = f.out.with("$MG2", ESimLink::Serial).size();
+    const std::size_t lines = f.out.with("$GPGGA", ESimLink::Serial).size();
+    ASSERT_GT(points, 0u);
+    ASSERT_GT(lines, 0u);
+
+    f.now += 2500;
+    f.sim.advance(f.now);
+    EXPECT_EQ(f.out.with("$MG2", ESimLink::Serial).size(), points + 1);
+    EXPECT_EQ(f.out.with("$GPGGA", ESimLink::Serial).size(), lines + 1);
+    EXPECT_GT(f.sim.nextDeadlineMs(), f.now);
+    f.sim.advance(f.now); // the same instant again: nothing more is due
+    EXPECT_EQ(f.out.with("$MG2", ESimLink::Serial).size(), points + 1);
+    EXPECT_EQ(f.out.with("$GPGGA", ESimLink::Serial).size(), lines + 1);
+    // And the period holds afterwards.
+    f.run(1000);
+    const std::size_t after = f.out.with("$MG2", ESimLink::Serial).size() - (points + 1);
+    EXPECT_GE(after, 9u);
+    EXPECT_LE(after, 11u);
+}
+
 TEST(SimAircraft, AcknowledgementsGoBackOnTheAskingLink)
 {
     CFlight f({}, true, true);
