@@ -9,7 +9,9 @@
 #include <QToolBar>
 
 #include <clocale>
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 
 #include "app/Commands.h"
 #include "app/GroundStation.h"
@@ -22,7 +24,10 @@
 #include "mainframe/MainFrame.h"
 #include "mainframe/Screenshots.h"
 #include "mainframe/Splash.h"
+#include "map/HttpServer.h"
 #include "map/MapAttach.h"
+#include "map/MapDlg.h"
+#include "map/PositionPanel.h"
 #include "options/Options.h"
 #include "panels/PanelAttach.h"
 #include "route/RouteCommands.h"
@@ -196,25 +201,35 @@ void COrvexApp::openOptions()
 
 void COrvexApp::startHttpServer()
 {
-    // The built-in HTTP server (document root: executable directory + "html", port
-    // station().endpoints().httpPort) is started here by the map subsystem. A failure is not
-    // checked: start-up continues.
+    // The built-in HTTP server: document root = executable directory + "html", default page
+    // "lanterna.html", port --http-port (8001). A failure (the port taken, say) is told on standard
+    // error and start-up continues: only the map page's HTTP copy is then unavailable.
+    m_httpServer = std::make_unique<CHttpServer>(m_station->paths().executableDir() + "html");
+    try {
+        m_httpServer->start(static_cast<std::uint16_t>(m_station->endpoints().httpPort));
+    } catch (const MySocketException& e) {
+        std::fprintf(stderr, "orvex-gcs: HTTP server not started on port %d: %s\n",
+                     m_station->endpoints().httpPort, e.errorText().c_str());
+    }
 }
 
 void COrvexApp::attachSubsystems()
 {
-    // Each subsystem builds its windows and sets its command handlers here, in this order:
-    // map dialog, panels, links and flight log, route, configuration dialogs, photo file.
-    // Panels: the flight control panel (instrument bar), the two flight data pages, the refresh
-    // by the telemetry notification and the Alt key's target box. The fly-to buttons take the map's
-    // click point from the third argument, e.g. [map] { const auto& p = map->handler().clickPoint();
-    // return pickedPoint(p.lat, p.lon, p.alt); } (panels/FlightCommands.h).
-    attachPanels(*m_frame, *m_station);
+    // Each subsystem builds its windows and sets its command handlers here: route commands, the
+    // map dialog (which takes the route's waypoint-menu hooks), the panels (which take the map's
+    // click point), the configuration dialogs. Links and flight log start with the WiFi transport.
     // Route: load/save/delete/edit/upload/verify/erase commands; the map's waypoint menu takes
     // m_routeCommands->routeMapHooks().
     m_routeCommands = attachRoute(*m_station, *m_commands, *m_frame);
     // Map: the map dialog, the position panel, the map commands, the aircraft marker, undo/redo.
-    attachMap(*m_frame, *m_station, *m_commands, m_routeCommands->routeMapHooks());
+    QPointer<CMapDlg> map = attachMap(*m_frame, *m_station, *m_commands, m_routeCommands->routeMapHooks());
+    // Panels: the fly-to buttons ("所点即所到", "云台锁定点") take the point picked on the map.
+    attachPanels(*m_frame, *m_station, [map]() -> std::optional<SFlyToPoint> {
+        if (!map)
+            return std::nullopt;
+        const auto& p = map->handler().clickPoint();
+        return pickedPoint(p.lat, p.lon, p.alt);
+    });
     // Configuration: the "飞控设置(&S)" calibration commands and the three configuration dialogs.
     attachConfiguration(*m_frame, *m_station, *m_commands);
 }
@@ -331,6 +346,8 @@ void COrvexApp::shutdown()
     m_shutDown = true;
     for (const auto& hook : m_shutdownHooks)
         hook();
+    if (m_httpServer)
+        m_httpServer->stop();
 }
 
 } // namespace orvex

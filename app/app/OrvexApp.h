@@ -79,6 +79,8 @@ public:
     std::unique_ptr<class CLinkController> m_links;
     // Route commands and dialogs (owned by the main frame); routeMapHooks() for the map dialog.
     class CRouteCommands* m_routeCommands = nullptr;
+    // The built-in HTTP server that serves the html folder beside the program.
+    std::unique_ptr<class CHttpServer> m_httpServer;
 
 private:
     void installCommandRules();
