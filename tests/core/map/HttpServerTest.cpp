@@ -417,7 +417,7 @@ TEST_F(HttpServerTest, HungCgiIsKilledAndReaped)
     EXPECT_EQ(r.statusLine, "HTTP/1.1 500 内部错误");
     EXPECT_EQ(r.body.find("started"), std::string::npos);
     EXPECT_GE(seconds, 0.9);
-    EXPECT_LT(seconds, 5.0);
+    EXPECT_LT(seconds, 15.0); // killed, not left to run its 30 s (generous: the machine may be busy)
 
     std::ifstream hangPid(base / "hang.pid"), sleepPid(base / "sleep.pid");
     pid_t program = 0, child = 0;
@@ -428,7 +428,7 @@ TEST_F(HttpServerTest, HungCgiIsKilledAndReaped)
     EXPECT_EQ(processState(program), 0) << "the program is gone and reaped";
     // What it started was killed with it (it may linger as a zombie of its new parent).
     char state = processState(child);
-    for (int i = 0; i < 100 && state != 0 && state != 'Z'; ++i) {
+    for (int i = 0; i < 500 && state != 0 && state != 'Z'; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         state = processState(child);
     }
@@ -446,7 +446,7 @@ TEST_F(HttpServerTest, ConnectionsBeyondTheLimitAreClosedAtOnce)
         ASSERT_GE(fd, 0);
         fds.push_back(fd);
     }
-    auto deadline = Clock::now() + std::chrono::seconds(5);
+    auto deadline = Clock::now() + std::chrono::seconds(30);
     while (server->activeConnections() < CHttpServer::kMaxConnections && Clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(server->activeConnections(), CHttpServer::kMaxConnections);
@@ -471,7 +471,7 @@ TEST_F(HttpServerTest, ConnectionsBeyondTheLimitAreClosedAtOnce)
         sendText(fd, "GET /earth.htm HTTP/1.1\r\n\r\n");
     for (int fd : fds) {
         bool closed = false;
-        std::string raw = readAll(fd, 5000, &closed);
+        std::string raw = readAll(fd, 20000, &closed);
         EXPECT_TRUE(closed);
         if (raw.empty())
             ++refused;
@@ -482,7 +482,7 @@ TEST_F(HttpServerTest, ConnectionsBeyondTheLimitAreClosedAtOnce)
     EXPECT_EQ(served, 100);
     EXPECT_EQ(refused, 50);
 
-    deadline = Clock::now() + std::chrono::seconds(5);
+    deadline = Clock::now() + std::chrono::seconds(30);
     while (server->activeConnections() > 0 && Clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(server->activeConnections(), 0);
@@ -494,7 +494,7 @@ TEST_F(HttpServerTest, HundredFiftyConcurrentClientsAllServedWithRetries)
     std::vector<std::thread> clients;
     for (int i = 0; i < 150; ++i)
         clients.emplace_back([&, i] {
-            auto deadline = Clock::now() + std::chrono::seconds(20);
+            auto deadline = Clock::now() + std::chrono::seconds(60);
             while (Clock::now() < deadline) {
                 Response r = get(port, i % 2 ? "/earth.htm" : "/sub/page.htm");
                 if (r.status == 200 && r.body == (i % 2 ? "<html><body>地图</body></html>\n" : "sub page")) {
@@ -518,31 +518,35 @@ TEST_F(HttpServerTest, IdleConnectionsGiveUpTheirSlotsAfterTenSeconds)
         ASSERT_GE(fd, 0);
         idle.push_back(fd);
     }
-    while (server->activeConnections() < 100 && Clock::now() - t0 < std::chrono::seconds(5))
+    while (server->activeConnections() < 100 && Clock::now() - t0 < std::chrono::seconds(30))
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_EQ(server->activeConnections(), 100);
+    // Every idle connection was accepted between t0 and t1: their slots come free no earlier than
+    // ten seconds after t0 and, on time, soon after ten seconds after t1.
+    const auto t1 = Clock::now();
 
     // Over the limit: closed at once, not kept waiting.
     int extra = connectTo(port);
     bool closed = false;
-    EXPECT_EQ(readAll(extra, 2000, &closed), "");
+    EXPECT_EQ(readAll(extra, 10000, &closed), "");
     EXPECT_TRUE(closed);
     ::close(extra);
 
     Response served;
-    while (Clock::now() - t0 < std::chrono::seconds(12)) {
+    while (Clock::now() - t1 < std::chrono::seconds(25)) {
         served = get(port, "/earth.htm");
         if (served.status == 200)
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+    const double sinceFirst = std::chrono::duration<double>(Clock::now() - t0).count();
+    const double sinceLast = std::chrono::duration<double>(Clock::now() - t1).count();
     EXPECT_EQ(served.status, 200);
-    EXPECT_LT(seconds, 11.0);
-    EXPECT_GT(seconds, 9.0) << "idle connections were dropped too early";
+    EXPECT_LT(sinceLast, 15.0) << "idle connections kept their slots far beyond ten seconds";
+    EXPECT_GT(sinceFirst, 9.0) << "idle connections were dropped too early";
     for (int fd : idle) {
         bool idleClosed = false;
-        EXPECT_EQ(readAll(fd, 1000, &idleClosed), "");
+        EXPECT_EQ(readAll(fd, 5000, &idleClosed), "");
         EXPECT_TRUE(idleClosed);
         ::close(fd);
     }
@@ -563,7 +567,7 @@ TEST_F(HttpServerTest, ClientVanishingMidTransferDoesNotHurtTheServer)
         ::close(fd);
     }
     EXPECT_EQ(get(port, "/earth.htm").status, 200);
-    auto deadline = Clock::now() + std::chrono::seconds(5);
+    auto deadline = Clock::now() + std::chrono::seconds(30);
     while (server->activeConnections() > 0 && Clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(server->activeConnections(), 0);
@@ -574,11 +578,14 @@ TEST_F(HttpServerTest, StopIsPromptWithConnectionsWaitingAndRestartWorks)
     std::vector<int> idle;
     for (int i = 0; i < 20; ++i)
         idle.push_back(connectTo(port));
-    while (server->activeConnections() < 20)
+    const auto waitUntil = Clock::now() + std::chrono::seconds(30);
+    while (server->activeConnections() < 20 && Clock::now() < waitUntil)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(server->activeConnections(), 20);
     auto t0 = Clock::now();
     server->stop();
-    EXPECT_LT(std::chrono::duration<double>(Clock::now() - t0).count(), 2.0);
+    // Prompt: not the ten seconds the idle connections could still wait.
+    EXPECT_LT(std::chrono::duration<double>(Clock::now() - t0).count(), 5.0);
     EXPECT_FALSE(server->isRunning());
     EXPECT_EQ(threadCount(), threadsBefore);
     EXPECT_EQ(connectTo(port), -1) << "nothing listens after stop";
