@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -11,7 +12,6 @@
 #include <fstream>
 #include <netinet/in.h>
 #include <poll.h>
-#include <regex>
 #include <string>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -77,13 +77,18 @@ class ServeCommand : public ::testing::Test {
         outFd = fds[0];
     }
 
-    // Reads standard output until `pattern` matches it (or the pipe closes, or the bound passes).
-    bool readUntil(const std::regex& pattern, std::smatch& match, std::chrono::seconds bound)
+    // Reads standard output until it holds `text` followed by a line end (or the pipe closes, or
+    // the bound passes); what follows `text` on that line goes to `rest`.
+    bool readUntil(const std::string& text, std::string& rest, std::chrono::seconds bound)
     {
         const auto deadline = Clock::now() + bound;
         for (;;) {
-            if (std::regex_search(out, match, pattern))
+            const std::size_t at = out.find(text);
+            const std::size_t eol = at == std::string::npos ? at : out.find('\n', at);
+            if (eol != std::string::npos) {
+                rest = out.substr(at + text.size(), eol - at - text.size());
                 return true;
+            }
             pollfd p{outFd, POLLIN, 0};
             if (::poll(&p, 1, remainingMs(deadline)) <= 0)
                 return false;
@@ -157,9 +162,11 @@ TEST_F(ServeCommand, ReportsTheBoundPortServesFilesAndStopsOnSigterm)
     }
     start({"--root", dir.string(), "--port", "0"});
 
-    std::smatch m;
-    ASSERT_TRUE(readUntil(std::regex("on port ([0-9]+)"), m, kStartBound)) << "output so far: " << out;
-    const int port = std::stoi(m[1].str());
+    std::string rest;
+    ASSERT_TRUE(readUntil(" on port ", rest, kStartBound)) << "output so far: " << out;
+    ASSERT_FALSE(rest.empty());
+    ASSERT_TRUE(std::isdigit(static_cast<unsigned char>(rest[0]))) << out;
+    const int port = std::stoi(rest);
     ASSERT_GT(port, 0) << "port 0 asks for a free port; the real one must be reported";
     ASSERT_LE(port, 65535);
 
@@ -182,7 +189,7 @@ TEST_F(ServeCommand, ReportsTheBoundPortServesFilesAndStopsOnSigterm)
     ASSERT_NE(status, -1) << "orvex serve did not stop after SIGTERM";
     ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_TRUE(readUntil(std::regex("stopped"), m, kIoBound)) << out;
+    EXPECT_TRUE(readUntil("stopped", rest, kIoBound)) << out;
 
     // The port is free again once the program has gone.
     const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -219,8 +226,8 @@ TEST_F(ServeCommand, RejectsBadArgumentsWithoutServing)
         ASSERT_NE(status, -1) << "still running with " << c.args[0];
         ASSERT_TRUE(WIFEXITED(status));
         EXPECT_EQ(WEXITSTATUS(status), c.exitCode) << "arguments starting " << c.args[0] << " " << c.args.back();
-        std::smatch m;
-        EXPECT_FALSE(readUntil(std::regex("on port"), m, std::chrono::seconds(5))) << out;
+        std::string rest;
+        EXPECT_FALSE(readUntil(" on port ", rest, std::chrono::seconds(5))) << out;
     }
 }
 
