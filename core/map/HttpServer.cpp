@@ -718,9 +718,9 @@ bool CHttpServer::runCgi(const std::string& program, const CHttpRequest& request
     envp.push_back(nullptr);
     std::string programCopy = program;
     char* argv[] = {programCopy.data(), nullptr};
-    std::string workDir = program.substr(0, program.rfind('/'));
-    if (workDir.empty())
-        workDir = "/";
+    // A program right under "/" works in "/" (built in one go: GCC 12 warns falsely on assigning "/").
+    const std::size_t slash = program.rfind('/');
+    const std::string workDir = slash == 0 ? std::string(1, '/') : program.substr(0, slash);
 
     int in[2], out[2];
     if (::pipe2(in, O_CLOEXEC) < 0)
