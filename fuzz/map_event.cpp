@@ -42,12 +42,34 @@ struct CAnsweringUi : orvex::IMapUi {
     void historyChanged() override {}
 };
 
+// The settings file is rewritten on most events: it lives in memory (/dev/shm) where there is one,
+// so that a run is not bound by the disk, and its folder goes away when the run ends.
+std::string& settingsDir()
+{
+    static std::string dir;
+    return dir;
+}
+
+void removeSettingsDir()
+{
+    if (!settingsDir().empty()) {
+        std::remove((settingsDir() + "/Korva.ini").c_str());
+        ::rmdir(settingsDir().c_str());
+    }
+}
+
 std::string settingsPath()
 {
     static const std::string path = [] {
-        char dir[] = "/tmp/orvex-fuzz-map-XXXXXX";
-        const char* made = ::mkdtemp(dir);
-        return std::string(made ? made : "/tmp") + "/Korva.ini";
+        for (const char* base : {"/dev/shm", "/tmp"}) {
+            std::string pattern = std::string(base) + "/orvex-fuzz-map-XXXXXX";
+            if (::mkdtemp(pattern.data())) {
+                settingsDir() = pattern;
+                std::atexit(removeSettingsDir);
+                return pattern + "/Korva.ini";
+            }
+        }
+        return std::string("/tmp/orvex-fuzz-map-Korva.ini");
     }();
     return path;
 }
