@@ -2,13 +2,15 @@
 //
 //   orvex sim [--udp] [--listen PORT] [--gcs HOST:PORT] [--serial [DEVICE]] [--rate HZ]
 //             [--home LAT,LON] [--nmea] [--loss P] [--corrupt P] [--split] [--seed N]
-//             [--silent-after S] [--duration S]
+//             [--silent-after S] [--duration S] [--demo]
 //
 // --udp listens for the ground station's frames on PORT (55555; 0 picks a free port) and sends to
 // HOST:PORT (127.0.0.1:9000). --serial opens DEVICE, or creates a pseudo-terminal in raw mode and
 // prints the path the ground station should open. The links are served by one poll() loop on the
 // monotonic clock. On exit (SIGINT, SIGTERM or --duration) a JSON summary goes to standard error:
 // the "$STP" records that actually left, per link, and the faults applied.
+// --demo stores a small loop around home and takes off into it by itself two seconds after start,
+// repeating it until the operator commands otherwise.
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -109,6 +111,8 @@ std::optional<std::string> parseOptions(const std::vector<std::string>& args, SO
             o.faults.split = true;
         } else if (a == "--nmea") {
             o.sim.nmea = true;
+        } else if (a == "--demo") {
+            o.sim.demo = true;
         } else if (a == "--serial") {
             o.serial = true;
             if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) o.serialDevice = args[++i];
@@ -312,6 +316,11 @@ int runSim(const std::vector<std::string>& args)
         }
         setNonBlocking(links.serialFd);
     }
+    if (o.sim.demo)
+        std::printf("demonstration flight: take-off in %lld s, then a %zu-waypoint loop of %.0f m radius "
+                    "around home, repeated\n",
+                    static_cast<long long>(CSimAircraft::kDemoTakeoffDelayMs / 1000), CSimAircraft::kDemoWaypointCount,
+                    CSimAircraft::kDemoRadiusM);
     std::fflush(stdout);
 
     struct sigaction sa {};
@@ -438,7 +447,7 @@ int runSim(const std::vector<std::string>& args)
 static CToolCommandRegistration reg{
     kName,
     "sim [--udp] [--listen PORT] [--gcs HOST:PORT] [--serial [DEVICE]] [--rate HZ] [--home LAT,LON] [--nmea] "
-    "[--loss P] [--corrupt P] [--split] [--seed N] [--silent-after S] [--duration S]",
+    "[--loss P] [--corrupt P] [--split] [--seed N] [--silent-after S] [--duration S] [--demo]",
     "a simulated aircraft speaking the flight controller's side of the protocol", &runSim};
 
 } // namespace

@@ -58,6 +58,27 @@ CSimAircraft::CSimAircraft(const SSimConfig& config, ISimOutput& output)
 {
     const double rate = std::clamp(config.rateHz, 0.1, 1000.0);
     m_recordPeriodMs = std::max<int64_t>(1, std::llround(1000.0 / rate));
+    if (config.demo) {
+        m_waypoints = demoRoute(m_homeLat, m_homeLon);
+        m_storedCount = static_cast<uint8_t>(m_waypoints.size());
+    }
+}
+
+std::vector<SSimWaypoint> CSimAircraft::demoRoute(double homeLat, double homeLon)
+{
+    std::vector<SSimWaypoint> route;
+    const double metresPerDegreeLon = kMetresPerDegree * std::cos(homeLat * kRadPerDeg);
+    for (std::size_t k = 0; k < kDemoWaypointCount; ++k) {
+        const double bearing = kTwoPi * static_cast<double>(k) / kDemoWaypointCount;
+        SSimWaypoint w;
+        w.present = true;
+        w.latitude = static_cast<float>(homeLat + kDemoRadiusM * std::cos(bearing) / kMetresPerDegree);
+        w.longitude = static_cast<float>(homeLon + kDemoRadiusM * std::sin(bearing) / metresPerDegreeLon);
+        w.altitudeMetres = kDemoAltitudeM;
+        w.photoMode = 0;
+        route.push_back(w);
+    }
+    return route;
 }
 
 const std::array<uint8_t, 20>& CSimAircraft::parameterWritePositions()
@@ -141,6 +162,7 @@ void CSimAircraft::start(int64_t nowMs)
     m_nextCompassMs = nowMs;
     m_nextNmeaMs = nowMs;
     m_started = true;
+    m_demoTakeoffMs = m_config.demo ? nowMs + kDemoTakeoffDelayMs : -1;
 }
 
 int64_t CSimAircraft::nextDeadlineMs() const
@@ -172,6 +194,14 @@ void CSimAircraft::advance(int64_t nowMs)
     while (m_modelMs + kStepMs <= nowMs) {
         m_modelMs += kStepMs;
         step(kStepMs / 1000.0);
+    }
+    if (m_demoTakeoffMs >= 0 && nowMs >= m_demoTakeoffMs) {
+        // Once only, and only when the operator has not flown the aircraft in the meantime.
+        m_demoTakeoffMs = -1;
+        if (m_mode == kSimLanded) {
+            m_targetAlt = kDemoTakeoffAltitudeM;
+            commandCode(kCommandOpenRoute, ESimLink::Udp);
+        }
     }
     if (m_heartbeat.checkLost(nowMs)) m_out.notice("ground station heartbeat lost: none for 3 s");
     if (nowMs >= m_nextRecordMs) {
@@ -365,6 +395,12 @@ void CSimAircraft::arriveAtWaypoint()
     m_loiterLeft = (w.circleFlag == 1) ? w.circleTime : 0;
 }
 
+void CSimAircraft::nextWaypoint()
+{
+    m_target = static_cast<uint8_t>(m_target + 1);
+    if (m_config.demo && m_target >= m_storedCount) m_target = 0;
+}
+
 void CSimAircraft::step(double dt)
 {
     m_elapsedS += dt;
@@ -403,10 +439,10 @@ void CSimAircraft::step(double dt)
         if (!std::isfinite(w.latitude) || !std::isfinite(w.longitude) || std::fabs(w.latitude) > 89 ||
             std::fabs(w.longitude) > 180) {
             // A waypoint that is nowhere on earth is passed over, as the last one ends the route.
-            if (m_target + 1 >= m_storedCount)
+            if (m_target + 1 >= m_storedCount && !m_config.demo)
                 beginHover();
             else
-                m_target = static_cast<uint8_t>(m_target + 1);
+                nextWaypoint();
             break;
         }
         climbTo(std::clamp<double>(w.altitudeMetres, 0, kMaxAltitudeM), kClimbRateMps, dt);
@@ -414,14 +450,14 @@ void CSimAircraft::step(double dt)
             hold(dt);
             m_heading = wrapAngle(m_heading + 0.3 * dt);
             m_loiterLeft -= dt;
-            if (m_loiterLeft <= 0) m_target = static_cast<uint8_t>(m_target + 1);
+            if (m_loiterLeft <= 0) nextWaypoint();
             break;
         }
         if (flyTo(w.latitude, w.longitude, dt)) {
             m_holdLat = m_lat;
             m_holdLon = m_lon;
             arriveAtWaypoint();
-            if (m_loiterLeft <= 0) m_target = static_cast<uint8_t>(m_target + 1);
+            if (m_loiterLeft <= 0) nextWaypoint();
             if (m_target >= m_storedCount) {
                 m_target = static_cast<uint8_t>(m_storedCount - 1);
                 m_targetAlt = m_alt;

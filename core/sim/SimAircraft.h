@@ -53,6 +53,10 @@ struct SSimConfig {
     double rateHz = 5;
     uint64_t seed = 1;
     bool nmea = false; // "$GPGGA" once a second on the serial link
+    // Demonstration flight: a small loop around home is stored at start, and a couple of seconds
+    // later the aircraft takes off and flies it, over and over, as if the operator had uploaded it
+    // and opened the route. Every command of the ground station still applies.
+    bool demo = false;
 };
 
 struct SSimWaypoint {
@@ -86,6 +90,12 @@ class CSimAircraft {
     static constexpr int kGpsGoodSatellites = 6;
     static constexpr uint16_t kFirmwareVersion = 23061;
     static constexpr uint16_t kControllerSerial = 4217;
+    static constexpr int64_t kDemoTakeoffDelayMs = 2000;
+    static constexpr std::size_t kDemoWaypointCount = 5;
+    static constexpr double kDemoRadiusM = 150;
+    static constexpr int32_t kDemoAltitudeM = 40;
+    // The demonstration climbs only this high before it sets off (it climbs on along the route).
+    static constexpr double kDemoTakeoffAltitudeM = 10;
 
     CSimAircraft(const SSimConfig& config, ISimOutput& output);
 
@@ -129,6 +139,8 @@ class CSimAircraft {
     double homeLatitude() const { return m_homeLat; }
     double homeLongitude() const { return m_homeLon; }
     bool routeOpen() const { return m_routeOpen; }
+    // The demonstration route around a home point (waypoint 1 due north, then clockwise).
+    static std::vector<SSimWaypoint> demoRoute(double homeLat, double homeLon);
     const SSimCounters& counters() const { return m_counters; }
     const CHeartbeatWatch& heartbeat() const { return m_heartbeat; }
 
@@ -144,6 +156,8 @@ class CSimAircraft {
     void beginHover();
     void beginRoute();
     void arriveAtWaypoint();
+    // Moves on to the next waypoint; past the last one the demonstration starts over.
+    void nextWaypoint();
     void takePhoto();
     void sendAll(std::span<const uint8_t> sentence);
     void sendTo(ESimLink link, std::span<const uint8_t> sentence);
@@ -165,6 +179,7 @@ class CSimAircraft {
     int64_t m_nextNmeaMs = 0;
     int64_t m_lastAlignmentAckMs = -100000;
     bool m_started = false;
+    int64_t m_demoTakeoffMs = -1; // the demonstration take-off still to come; -1: none
 
     // Flight state.
     double m_homeLat, m_homeLon;

@@ -563,6 +563,101 @@ TEST(SimAircraft, AnySequenceOfWellFormedFramesKeepsTheRecordsSound)
     }
 }
 
+TEST(SimAircraft, DemoRouteIsASmallLoopAroundHome)
+{
+    const double lat0 = 22.6142, lon0 = 113.8431;
+    const auto route = CSimAircraft::demoRoute(lat0, lon0);
+    ASSERT_EQ(route.size(), CSimAircraft::kDemoWaypointCount);
+    for (std::size_t i = 0; i < route.size(); ++i) {
+        const SSimWaypoint& w = route[i];
+        EXPECT_TRUE(w.present);
+        EXPECT_EQ(w.altitudeMetres, CSimAircraft::kDemoAltitudeM);
+        EXPECT_EQ(w.circleFlag, 0);
+        double n = 0, e = 0;
+        CSimAircraft::offsetMetres(lat0, lon0, w.latitude, w.longitude, n, e);
+        EXPECT_NEAR(std::hypot(n, e), CSimAircraft::kDemoRadiusM, 2.0) << "waypoint " << i + 1;
+        // Corners of a regular pentagon: neighbours 2 r sin 36 degrees apart.
+        const SSimWaypoint& next = route[(i + 1) % route.size()];
+        CSimAircraft::offsetMetres(w.latitude, w.longitude, next.latitude, next.longitude, n, e);
+        EXPECT_NEAR(std::hypot(n, e), 2 * CSimAircraft::kDemoRadiusM * std::sin(36 * M_PI / 180), 3.0);
+    }
+    // The first one lies due north, the second to the east of it.
+    EXPECT_GT(route[0].latitude, lat0);
+    EXPECT_NEAR(route[0].longitude, lon0, 1e-5);
+    EXPECT_GT(route[1].longitude, lon0);
+}
+
+TEST(SimAircraft, DemoTakesOffByItselfAndFliesItsLoopOverAndOver)
+{
+    SSimConfig config;
+    config.demo = true;
+    config.homeLatitude = -33.95; // somewhere else than the default field
+    config.homeLongitude = 151.18;
+    CFlight f(config, false, true);
+    const auto route = CSimAircraft::demoRoute(config.homeLatitude, config.homeLongitude);
+
+    // On the ground with the route stored until the take-off delay has passed.
+    f.run(CSimAircraft::kDemoTakeoffDelayMs - 100);
+    EXPECT_EQ(f.sim.mode(), kSimLanded);
+    EXPECT_FALSE(f.sim.engineOn());
+    EXPECT_EQ(f.lastRecord(ESimLink::Udp).storedWaypointCount(), 5);
+    f.run(300);
+    EXPECT_TRUE(f.sim.engineOn());
+    EXPECT_EQ(f.sim.mode(), kSimTakingOff);
+    EXPECT_TRUE(f.sim.routeOpen());
+
+    // Every waypoint is reached in turn, and after the last one the first comes again.
+    std::vector<double> closest(route.size(), 1e9);
+    std::vector<int> targets;
+    double farthestFromHome = 0;
+    for (int i = 0; i < 6000 && !(targets.size() >= 6 && f.sim.targetWaypoint() == 1); ++i) {
+        f.run(100);
+        const uint8_t t = f.lastRecord(ESimLink::Udp).targetWaypoint();
+        if (targets.empty() || targets.back() != t) targets.push_back(t);
+        ASSERT_LT(t, route.size());
+        closest[t] = std::min(closest[t], f.metresTo(route[t].latitude, route[t].longitude));
+        farthestFromHome = std::max(farthestFromHome, f.metresTo(config.homeLatitude, config.homeLongitude));
+        if (f.sim.mode() == kSimRoute) {
+            EXPECT_LT(f.sim.groundSpeed(), 6.01);
+        }
+    }
+    EXPECT_EQ(targets, (std::vector<int>{0, 1, 2, 3, 4, 0, 1}));
+    for (std::size_t i = 0; i < route.size(); ++i)
+        EXPECT_LT(closest[i], 3.0) << "waypoint " << i + 1;
+    EXPECT_GT(farthestFromHome, CSimAircraft::kDemoRadiusM - 5);
+    EXPECT_LT(farthestFromHome, CSimAircraft::kDemoRadiusM + 10);
+    EXPECT_EQ(f.sim.mode(), kSimRoute);
+    EXPECT_NEAR(f.sim.altitudeMetres(), CSimAircraft::kDemoAltitudeM, 0.5);
+
+    // The operator's commands still apply: home it comes, lands, and stays down.
+    f.send(uplink::commandCode(kCommandReturnHome), ESimLink::Udp);
+    for (int i = 0; i < 200 && f.sim.mode() != kSimLanded; ++i)
+        f.run(1000);
+    EXPECT_EQ(f.sim.mode(), kSimLanded);
+    EXPECT_LT(f.metresTo(config.homeLatitude, config.homeLongitude), 3.0);
+    f.run(10000);
+    EXPECT_EQ(f.sim.mode(), kSimLanded);
+    EXPECT_FALSE(f.sim.engineOn());
+}
+
+TEST(SimAircraft, DemoLeavesAnAircraftAloneThatTheOperatorAlreadyFlies)
+{
+    SSimConfig config;
+    config.demo = true;
+    CFlight f(config, false, true);
+    f.run(500);
+    f.send(uplink::commandCode(kCommandAutoTakeoff), ESimLink::Udp);
+    f.run(CSimAircraft::kDemoTakeoffDelayMs + 15000);
+    EXPECT_EQ(f.sim.mode(), kSimHover); // not sent off on the loop
+    EXPECT_NEAR(f.sim.altitudeMetres(), CSimAircraft::kDefaultTakeoffAltitudeM, 0.1);
+
+    // Without --demo nothing takes off by itself and no route is stored.
+    CFlight plain;
+    plain.run(20000);
+    EXPECT_EQ(plain.sim.mode(), kSimLanded);
+    EXPECT_EQ(plain.sim.storedWaypointCount(), 0);
+}
+
 TEST(FaultInjector, LossCorruptionSplitSilenceAndSeed)
 {
     std::vector<uint8_t> s(99);
