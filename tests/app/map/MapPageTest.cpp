@@ -232,6 +232,12 @@ TEST_F(MapPageTest, OnlinePageDefinesTheCatalogueRestoresTheCameraAndGoesOffline
     EXPECT_NEAR(s.value("center").toArray()[0].toDouble(), 22.5, 0.01);
     EXPECT_NEAR(s.value("center").toArray()[1].toDouble(), 113.9, 0.01);
     EXPECT_EQ(s.value("placemarks").toArray(), QJsonArray{QStringLiteral("旧标注")});
+    // With a restored camera the first aircraft position does not move the map.
+    g->dlg->script().setplane(22.61, 113.84, 30.0, 0, 10.0);
+    s = pageState();
+    EXPECT_NEAR(s.value("plane").toObject().value("lat").toDouble(), 22.61, 1e-9);
+    EXPECT_EQ(s.value("zoom").toInt(), 11);
+    EXPECT_NEAR(s.value("center").toArray()[0].toDouble(), 22.5, 0.01);
 
     // One second after "7001;" the offline page replaces it, once.
     ASSERT_TRUE(waitUntil([&] { return offline.count() == 1; }, 30000)) << "no offline switch";
@@ -249,6 +255,35 @@ TEST_F(MapPageTest, OnlinePageDefinesTheCatalogueRestoresTheCameraAndGoesOffline
     EXPECT_EQ(s.value("placemarks").toArray(), QJsonArray{QStringLiteral("旧标注")});
     EXPECT_EQ(g->dlg->positionPanel()->placeMarkRoot()->childCount(), 1);
     EXPECT_EQ(g->dlg->positionPanel()->historyRoot()->childCount(), 1);
+}
+
+TEST_F(MapPageTest, FirstAircraftPositionCentresAPageWithoutStoredViewOnce)
+{
+    // The offline page came up with its own world view, nothing restored on it.
+    ASSERT_TRUE(g->dlg->offline());
+    CMapScript& js = g->dlg->script();
+    QJsonObject s = pageState();
+    const int startZoom = s.value("zoom").toInt();
+    ASSERT_LT(startZoom, 10);
+    js.setplane(0.0, 0.0, 0.0, 0, 0.0); // no fix yet: no position to go to
+    EXPECT_EQ(pageState().value("zoom").toInt(), startZoom);
+
+    js.setplane(-33.95, 151.18, 12.0, 0, 0.0);
+    s = pageState();
+    EXPECT_GE(s.value("zoom").toInt(), 14);
+    EXPECT_NEAR(s.value("center").toArray()[0].toDouble(), -33.95, 1e-4);
+    EXPECT_NEAR(s.value("center").toArray()[1].toDouble(), 151.18, 1e-4);
+
+    // Once only: the view the operator then picks stays while the aircraft flies on.
+    js.setLookAt({"-33.0", "150.0", "0", "0", "0", "8", "1"});
+    js.setplane(-33.96, 151.19, 20.0, 1, 45.0);
+    js.setplane(-33.97, 151.20, 25.0, 1, 45.0);
+    s = pageState();
+    EXPECT_EQ(s.value("zoom").toInt(), 8);
+    EXPECT_NEAR(s.value("center").toArray()[0].toDouble(), -33.0, 0.01);
+    EXPECT_NEAR(s.value("plane").toObject().value("lat").toDouble(), -33.97, 1e-9);
+    js.clearlineStringplane(); // the next test counts its own track points
+    EXPECT_EQ(pageState().value("track").toInt(), 0);
 }
 
 TEST_F(MapPageTest, ScriptCallsChangeThePage)
