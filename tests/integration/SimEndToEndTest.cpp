@@ -41,8 +41,9 @@ TEST(SimEndToEnd, UdpRecordsArriveAtTheRateAndTheLogHoldsEveryOne)
     ASSERT_EQ(sim.finish(), 0);
     const long long sent = summaryInt(sim.errText(), "records_udp");
     EXPECT_EQ(summaryInt(sim.errText(), "records_serial"), 0);
-    // 3 s at 20 Hz.
-    EXPECT_GE(sent, 55);
+    // 3 s at 20 Hz. The simulator skips what falls due while it is held up (no bursts), so on a busy
+    // machine a few go missing; a wrong rate (the default 5 Hz, or 10) would send far fewer.
+    EXPECT_GE(sent, 45);
     EXPECT_LE(sent, 62);
     EXPECT_EQ(static_cast<long long>(sink.records), sent);
     EXPECT_TRUE(sink.writer.flush(sink.store).ok);
@@ -70,7 +71,7 @@ TEST(SimEndToEnd, PseudoTerminalRecordsAtTheRateAndAnswersOnTheSerialLine)
     pumpUntilExit(sim, ground, sink);
     ASSERT_EQ(sim.finish(), 0);
     const long long sent = summaryInt(sim.errText(), "records_serial");
-    EXPECT_GE(sent, 55);
+    EXPECT_GE(sent, 45); // 3 s at 20 Hz, less what a held-up simulator skips
     EXPECT_LE(sent, 62);
     EXPECT_EQ(static_cast<long long>(sink.records), sent);
     EXPECT_TRUE(sink.writer.flush(sink.store).ok);
@@ -108,8 +109,8 @@ TEST(SimEndToEnd, NamedSerialDeviceAndSplitSentences)
     EXPECT_GT(summaryInt(sim.errText(), "sentences_split"), 80);
     EXPECT_EQ(static_cast<long long>(sink.records), summaryInt(sim.errText(), "records_serial"));
     EXPECT_EQ(static_cast<long long>(udpSink.records), summaryInt(sim.errText(), "records_udp"));
-    EXPECT_GE(sink.records, 45u);
-    EXPECT_GE(udpSink.records, 45u);
+    EXPECT_GE(sink.records, 38u); // 2 s at 25 Hz, less what a held-up simulator skips
+    EXPECT_GE(udpSink.records, 38u);
 }
 
 TEST(SimEndToEnd, SerialLineClosingLeavesTheWifiLinkRunning)
@@ -135,7 +136,7 @@ TEST(SimEndToEnd, SerialLineClosingLeavesTheWifiLinkRunning)
     ASSERT_EQ(sim.finish(), 0);
     EXPECT_NE(sim.errText().find("serial line closed"), std::string::npos);
     EXPECT_EQ(static_cast<long long>(udpSink.records), summaryInt(sim.errText(), "records_udp"));
-    EXPECT_GE(udpSink.records, 55u);
+    EXPECT_GE(udpSink.records, 45u); // 3 s at 20 Hz, less what a held-up simulator skips
     // Waiting on a dead line must not spin. A quiet run of 3 s takes well under 0.1 s of processor
     // time; a loop woken by the hang-up over and over takes several times that.
     EXPECT_GE(sim.cpuSeconds(), 0.0);
@@ -325,11 +326,13 @@ TEST(SimEndToEnd, SilentLinkKeepsTheGroundRunningWithItsLogIntactAndHeartbeatLos
     ASSERT_EQ(sim.finish(), 0);
     const std::string& err = sim.errText();
     const long long sent = summaryInt(err, "records_udp");
-    EXPECT_GE(sent, 90); // about 5 s at 20 Hz
+    EXPECT_GE(sent, 75); // about 5 s at 20 Hz, less what a held-up simulator skips
     EXPECT_LE(sent, 105);
     EXPECT_GT(summaryInt(err, "sentences_silenced"), 50);
     EXPECT_EQ(static_cast<long long>(sink.records), sent);
-    EXPECT_LT(sink.lastArrivalMs - start, 5600); // nothing after the silence began
+    // Nothing after the silence began (5 s into a 9 s run); the margin is for a busy machine, the
+    // record count above already bounds what was sent.
+    EXPECT_LT(sink.lastArrivalMs - start, 7000);
     EXPECT_TRUE(sink.writer.flush(sink.store).ok);
     EXPECT_EQ(static_cast<long long>(sink.loggedRecords()), sent);
     EXPECT_TRUE(sink.logMatchesStore());
