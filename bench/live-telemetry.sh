@@ -9,7 +9,8 @@
 # ground station is stopped with SIGTERM (it writes the rest of its flight log) and the records in
 # the flight log are counted against the simulator's records_sent.
 #
-#   bench/live-telemetry.sh            (ORVEX_BIN=build/bin DURATION=60 RATE=50 SETTLE=20)
+#   bench/live-telemetry.sh   (ORVEX_BIN=build/bin DURATION=60 RATE=50 SETTLE=20
+#                              QT_QUICK_BACKEND=software)
 #
 # Prints the figures; exit 0 when the run completed (whatever the figures), 1 when it could not
 # be run. Leaves nothing running and removes its temporary home unless KEEP=1.
@@ -20,6 +21,9 @@ bin="${ORVEX_BIN:-$here/build/bin}"
 duration="${DURATION:-60}"
 rate="${RATE:-50}"
 settle="${SETTLE:-20}"
+# As scripts/run-gcs runs it under Xvfb: Qt Quick's software renderer (no graphics card here).
+# QT_QUICK_BACKEND= (empty) measures the OpenGL path instead, drawn by llvmpipe on the CPU.
+quick_backend="${QT_QUICK_BACKEND-software}"
 work="$(mktemp -d /tmp/orvex-live-telemetry.XXXXXX)"
 ticks="$(getconf CLK_TCK)"
 
@@ -97,7 +101,7 @@ for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || { echo "live-telemetry: Xvfb did not start" >&2; exit 1; }
 display=":$(head -n1 "$work/display")"
 
-DISPLAY="$display" "$bin/orvex-gcs" --home "$work/home" --no-splash --connect wifi:127.0.0.1 \
+DISPLAY="$display" QT_QUICK_BACKEND="$quick_backend" "$bin/orvex-gcs" --home "$work/home" --no-splash --connect wifi:127.0.0.1 \
   --udp-port "$udp_port" --wifi-port "$sim_port" --http-port "$http_port" >"$work/gcs.log" 2>&1 &
 gcs_pid=$!
 gcs_pid_seen=$gcs_pid xvfb_pid_seen=$xvfb_pid
@@ -139,7 +143,7 @@ for f in "$work/home/Hj/"*.hj; do
 done
 
 python3 - "$t0" "$t1" "$ticks" "$gcs_pid_seen" "$xvfb_pid_seen" "$work/cpu0.json" "$work/cpu1.json" \
-  "${sent:-0}" "$logged" "$files" "$bytes" "$rate" "$load_before" "$load_after" <<'EOF'
+  "${sent:-0}" "$logged" "$files" "$bytes" "$rate" "$load_before" "$load_after" "$quick_backend" <<'EOF'
 import json, sys
 a = sys.argv[1:]
 t0, t1, hz = float(a[0]), float(a[1]), float(a[2])
@@ -167,7 +171,8 @@ own = used("procs", gcs)
 web = sum(used("procs", p) for p in browser)
 x = used("procs", xvfb)
 pct = lambda v: 100 * v / span
-print("live telemetry: orvex sim --demo --rate %s for %.1f s against orvex-gcs (map page shown)" % (rate, span))
+print("live telemetry: orvex sim --demo --rate %s for %.1f s against orvex-gcs (map page shown, "
+      "QT_QUICK_BACKEND=%s)" % (rate, span, a[14] or "(OpenGL)"))
 print("  load average        %s before, %s after" % (a[12], a[13]))
 print("  orvex-gcs           %6.2f CPU s  %5.1f %% of one core" % (own, pct(own)))
 print("  browser processes   %6.2f CPU s  %5.1f %% of one core  (%d processes)" % (web, pct(web), len(browser)))
