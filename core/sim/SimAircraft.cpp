@@ -9,6 +9,26 @@
 
 namespace orvex {
 
+uint8_t reportedControlMode(ESimMode mode)
+{
+    switch (mode) {
+    case kSimTakingOff:
+    case kSimHover:
+        return 1; // 自动悬停
+    case kSimRoute:
+        return 2; // 自动导航
+    case kSimClickToFly:
+        return 4; // 所点即所到
+    case kSimReturnHome:
+    case kSimLanding:
+        return 11; // 返航降落
+    case kSimLanded:
+    case kSimEngineOff:
+        break;
+    }
+    return 0; // 手动
+}
+
 namespace {
 
 constexpr double kMetresPerDegree = 111319.49;
@@ -554,7 +574,7 @@ CTelemetryRecord CSimAircraft::telemetryRecord() const
     bytes::writeU16(&b[70], clampU16(volts / 0.0048828125));
     bytes::writeU16(&b[72], static_cast<uint16_t>(clampI16(1000 * std::cos(rollR) * std::cos(pitchR))));
     b[74] = m_target;
-    b[75] = m_mode;
+    b[75] = reportedControlMode(static_cast<ESimMode>(m_mode));
     bytes::writeU16(&b[76], clampU16(m_consumedMah));
     const int16_t down = clampI16(-m_climb * 100);
     b[79] = static_cast<uint8_t>(static_cast<uint16_t>(down) >> 8);

@@ -35,7 +35,8 @@ class ISimOutput {
     virtual void notice(const std::string& /*text*/) {}
 };
 
-// controlMode codes the simulated flight controller reports.
+// The simulated flight controller's flight phases. The record's controlMode byte carries the code
+// of the ground station's flight mode list for each phase (reportedControlMode).
 enum ESimMode : uint8_t {
     kSimLanded = 0,
     kSimTakingOff = 1,
@@ -46,6 +47,10 @@ enum ESimMode : uint8_t {
     kSimLanding = 6,
     kSimEngineOff = 7, // engine stopped in the air: coming down
 };
+
+// controlMode code reported for a phase, from the flight mode list "手动", "自动悬停", "自动导航",
+// "就地盘旋", "所点即所到", ... "返航降落" (codes 0 to 11).
+uint8_t reportedControlMode(ESimMode mode);
 
 struct SSimConfig {
     double homeLatitude = 22.6142; // a flying field north-west of Shenzhen

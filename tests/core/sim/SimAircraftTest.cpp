@@ -120,7 +120,7 @@ TEST(SimAircraft, RecordsAtTheRateWithGoodChecksumsOnEveryActiveLink)
     EXPECT_NEAR(r.latitude(), config.homeLatitude, 1e-5);
     EXPECT_NEAR(r.longitude(), config.homeLongitude, 1e-5);
     EXPECT_EQ(r.firmwareVersion(), CSimAircraft::kFirmwareVersion);
-    EXPECT_EQ(r.controlMode(), kSimLanded);
+    EXPECT_EQ(r.controlMode(), reportedControlMode(kSimLanded));
     EXPECT_EQ(r.motorPulses1(), 0);
     EXPECT_GT(r.supplyVolts(), 15.0);
 }
@@ -164,13 +164,15 @@ TEST(SimAircraft, TakesOffHoversAndDriftsOnlyALittle)
     f.send(uplink::commandCode(kCommandAutoTakeoff));
     f.run(3000);
     CTelemetryRecord r = f.lastRecord();
-    EXPECT_EQ(r.controlMode(), kSimTakingOff);
+    EXPECT_EQ(f.sim.mode(), kSimTakingOff);
+    EXPECT_EQ(r.controlMode(), 1); // "自动悬停"
     EXPECT_GT(r.altitude(), 50);
     EXPECT_GT(r.motorPulses1(), 100);
     EXPECT_GT(r.current(), 5);
     f.run(15000);
     r = f.lastRecord();
-    EXPECT_EQ(r.controlMode(), kSimHover);
+    EXPECT_EQ(f.sim.mode(), kSimHover);
+    EXPECT_EQ(r.controlMode(), 1);
     EXPECT_EQ(r.altitude(), 300); // 30 m in 0.1 m
     EXPECT_EQ(r.altitudeReference(), 300);
     EXPECT_GT(r.consumedCapacity(), 0);
@@ -269,7 +271,7 @@ TEST(SimAircraft, FliesTheRouteTakingPhotosAlongTheLanesThenReturnsHomeAndLands)
 
     f.send(uplink::commandCode(kCommandReturnHome));
     f.run(1000);
-    EXPECT_EQ(f.lastRecord().controlMode(), kSimReturnHome);
+    EXPECT_EQ(f.lastRecord().controlMode(), 11); // "返航降落"
     for (int i = 0; i < 120 && f.sim.mode() != kSimLanded; ++i)
         f.run(1000);
     EXPECT_EQ(f.sim.mode(), kSimLanded);
@@ -317,7 +319,7 @@ TEST(SimAircraft, TargetChangeCloseRouteClickToFlyAndEngineOff)
     EXPECT_EQ(f.sim.targetWaypoint(), 2);
     f.send(uplink::commandCode(kCommandOpenRoute));
     f.run(5000);
-    EXPECT_EQ(f.lastRecord().controlMode(), kSimRoute);
+    EXPECT_EQ(f.lastRecord().controlMode(), 2); // "自动导航"
     EXPECT_EQ(f.lastRecord().targetWaypoint(), 2);
     f.send(uplink::commandCode(kCommandCloseRoute));
     f.run(3000);
@@ -342,7 +344,7 @@ TEST(SimAircraft, TargetChangeCloseRouteClickToFlyAndEngineOff)
     f.run(300);
     EXPECT_EQ(f.lastRecord().motorPulses1(), 0);
     EXPECT_EQ(f.lastRecord().motorPulses6(), 0);
-    EXPECT_EQ(f.lastRecord().controlMode(), kSimEngineOff);
+    EXPECT_EQ(f.lastRecord().controlMode(), reportedControlMode(kSimEngineOff));
     f.run(10000);
     EXPECT_EQ(f.sim.mode(), kSimLanded);
     // Landed with the engine off: a click-to-fly point does nothing.
