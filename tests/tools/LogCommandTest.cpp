@@ -1,4 +1,8 @@
 // `orvex log info` and `orvex log export`, run as the operator runs them.
+#include "support/OrvexRun.h"
+#include "support/StpRecord.h"
+#include "support/TempDir.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -15,72 +19,23 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct SRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using SRun = SOrvexRun;
 
-std::string quote(const std::string& s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-std::string readText(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+std::string quote(const std::string& s) { return shellQuote(s); }
+std::string readText(const fs::path& p) { return readWholeFile(p); }
 
 class LogCommand : public ::testing::Test {
   protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/orvex-logcmd-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    CTempDir tmp{"orvex-logcmd"};
+    fs::path dir = tmp.dir();
 
-    SRun run(const std::string& args)
-    {
-        const fs::path errFile = dir / "stderr.txt";
-        const std::string cmd =
-            quote(std::string(ORVEX_BIN_DIR) + "/orvex") + " " + args + " 2>" + quote(errFile);
-        SRun r;
-        FILE* p = popen(cmd.c_str(), "r");
-        if (!p) return r;
-        char buf[65536];
-        std::size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-            r.out.append(buf, n);
-        const int status = pclose(p);
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.err = readText(errFile);
-        return r;
-    }
+    SRun run(const std::string& args) { return runOrvex(args, dir); }
 
-    static void putF32(std::uint8_t* p, float f)
-    {
-        std::uint32_t v;
-        std::memcpy(&v, &f, 4);
-        for (int i = 0; i < 4; ++i)
-            p[i] = std::uint8_t(v >> (8 * i));
-    }
     // One $STP record written from the layout: latitude 4, longitude 8, time 28-30,
     // ekfVelocityX high byte first at 40-41, altitude (0.1 m) 48-49, pitch i32 at 62, sum at 98.
-    static std::array<std::uint8_t, 99> stp(float lat, float lon, std::int16_t altitude, int h, int m, int s,
-                                            bool goodSum = true)
+    static StpBytes stp(float lat, float lon, std::int16_t altitude, int h, int m, int s, bool goodSum = true)
     {
-        std::array<std::uint8_t, 99> r{};
-        std::memcpy(r.data(), "$STP", 4);
-        putF32(&r[4], lat);
-        putF32(&r[8], lon);
+        StpBytes r = stpRecord(lat, lon);
         r[28] = std::uint8_t(h);
         r[29] = std::uint8_t(m);
         r[30] = std::uint8_t(s);
@@ -90,10 +45,7 @@ class LogCommand : public ::testing::Test {
         r[49] = std::uint8_t(std::uint16_t(altitude) >> 8);
         r[62] = 0xF6; // pitch = -10
         r[63] = r[64] = r[65] = 0xFF;
-        std::uint8_t sum = 0;
-        for (int i = 0; i < 98; ++i)
-            sum = std::uint8_t(sum + r[i]);
-        r[98] = goodSum ? sum : std::uint8_t(~sum);
+        sealStp(r, goodSum);
         return r;
     }
     fs::path writeLog(const std::string& name, const std::vector<std::array<std::uint8_t, 99>>& records,
@@ -117,7 +69,6 @@ class LogCommand : public ::testing::Test {
                          stp(23.0f, 114.0f, -25, 10, 3, 5)},         // last valid
                         7);
     }
-    fs::path dir;
 };
 
 } // namespace

@@ -1,4 +1,7 @@
 // `orvex decode` and `orvex frame`, run as a subprocess on hand-built bytes.
+#include "support/OrvexRun.h"
+#include "support/TempDir.h"
+
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -18,58 +21,22 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-struct SRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using SRun = SOrvexRun;
 
-std::string quote(const std::string& s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-std::string slurp(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+std::string quote(const std::string& s) { return shellQuote(s); }
 
 class ProtocolTool : public ::testing::Test {
 protected:
-    fs::path dir;
-    void SetUp() override
-    {
-        dir = fs::path(::testing::TempDir()) / ("orvex-proto-" + std::to_string(::getpid()) + "-" +
-                                               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    CTempDir tmp{"orvex-proto"};
+    fs::path dir = tmp.dir();
 
-    // Runs orvex with the arguments; `input` (if any) goes to a file given as standard input.
+    // Runs orvex with the arguments; `input` (if any) goes in as standard input.
     SRun run(const std::string& args, const Bytes* input = nullptr)
     {
-        std::string cmd = quote(std::string(ORVEX_BIN_DIR) + "/orvex") + " " + args;
-        if (input) {
-            const fs::path in = dir / "stdin.bin";
-            std::ofstream(in, std::ios::binary).write(reinterpret_cast<const char*>(input->data()),
-                                                      static_cast<std::streamsize>(input->size()));
-            cmd += " < " + quote(in.string());
-        } else {
-            cmd += " < /dev/null";
-        }
-        cmd += " > " + quote((dir / "out").string()) + " 2> " + quote((dir / "err").string());
-        const int rc = std::system(cmd.c_str());
-        SRun r;
-        r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-        r.out = slurp(dir / "out");
-        r.err = slurp(dir / "err");
-        return r;
+        if (!input)
+            return runOrvex(args, dir);
+        const std::string bytes(input->begin(), input->end());
+        return runOrvex(args, dir, &bytes);
     }
     fs::path write(const std::string& name, const Bytes& b)
     {

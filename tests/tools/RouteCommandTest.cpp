@@ -1,4 +1,7 @@
 // `orvex route info|convert|survey`, run as the operator runs them.
+#include "support/OrvexRun.h"
+#include "support/TempDir.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -12,56 +15,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct SRouteRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string shellQuote(const std::string& s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-std::string slurp(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using SRouteRun = SOrvexRun;
 
 class RouteCommand : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/orvex-routecmd-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    CTempDir tmp{"orvex-routecmd"};
+    fs::path dir = tmp.dir();
 
-    SRouteRun run(const std::string& args)
-    {
-        const fs::path errFile = dir / "stderr.txt";
-        const std::string cmd =
-            shellQuote(std::string(ORVEX_BIN_DIR) + "/orvex") + " route " + args + " 2>" + shellQuote(errFile);
-        SRouteRun r;
-        FILE* p = popen(cmd.c_str(), "r");
-        if (!p)
-            return r;
-        char buf[65536];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-            r.out.append(buf, n);
-        const int st = pclose(p);
-        r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-        r.err = slurp(errFile);
-        return r;
-    }
+    SRouteRun run(const std::string& args) { return runOrvex("route " + args, dir); }
     std::string file(const std::string& name, const std::string& text)
     {
         const fs::path p = dir / name;
@@ -70,7 +31,6 @@ protected:
     }
     size_t lines(const std::string& text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
 
-    fs::path dir;
     // A due-east long side (0.01 deg) and a due-north short side 0.0022 deg long.
     const std::string square = "116.0 39.0 500 100 0 100 0\r\n116.01 39.0 500 100 0 100 0\r\n"
                                "116.01 39.0022 500 100 0 100 0\r\n116.0 39.0022 500 100 0 100 0\r\n";
@@ -112,7 +72,7 @@ TEST_F(RouteCommand, ConvertReadsByExtensionAndWritesSevenNumbers)
     const SRouteRun r = run("convert " + shellQuote(in) + " " + shellQuote(out));
     ASSERT_EQ(r.status, 0) << r.err;
     // Six-number records: "99 1 2 3" is an incomplete second record.
-    EXPECT_EQ(slurp(out), "116.500000 39.500000 300 2 1 4464 0\r\n");
+    EXPECT_EQ(readWholeFile(out), "116.500000 39.500000 300 2 1 4464 0\r\n");
     EXPECT_EQ(run("convert " + shellQuote(in) + " " + shellQuote((dir / "no/dir/x.skw").string())).status, 1);
 }
 
@@ -123,7 +83,7 @@ TEST_F(RouteCommand, SurveyWritesTheSplicedRoute)
     const SRouteRun r = run("survey " + shellQuote(in) +
                             " --p1 1 --p2 2 --p3 3 --p4 4 --extend 50 --spacing 100 --altitude 120 -o " + shellQuote(out));
     ASSERT_EQ(r.status, 0) << r.err;
-    const std::string text = slurp(out);
+    const std::string text = readWholeFile(out);
     EXPECT_EQ(lines(text), 18u); // 1 + 8 x 2 pairs + 1; coordinates are single precision
     EXPECT_EQ(text.rfind("115.995003 38.994999 120 0 1 0 0\r\n", 0), 0u) << text;
     EXPECT_NE(text.find("116.000000 39.002201 120 0 0 100 0\r\n"), std::string::npos) << text;
@@ -133,7 +93,7 @@ TEST_F(RouteCommand, SurveyWritesTheSplicedRoute)
     const SRouteRun toStdout = run("survey " + shellQuote(in) + " --p1 1 --p2 2 --p3 3 --p4 4");
     ASSERT_EQ(toStdout.status, 0);
     EXPECT_EQ(lines(toStdout.out), 18u);
-    EXPECT_EQ(slurp(in), square); // the input stays as it was
+    EXPECT_EQ(readWholeFile(in), square); // the input stays as it was
 }
 
 TEST_F(RouteCommand, SurveyValidationMessagesAndStatus)

@@ -1,5 +1,7 @@
 // `orvex serve` run as the operator runs it: the program reports the port it really bound, answers
 // a browser's request over a real socket, and stops cleanly on SIGTERM.
+#include "support/TempDir.h"
+
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -34,13 +36,6 @@ int remainingMs(Clock::time_point deadline)
 
 class ServeCommand : public ::testing::Test {
   protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/orvex-serve-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-
     void TearDown() override
     {
         if (pid > 0) { // a failed test must not leave the server running
@@ -49,7 +44,6 @@ class ServeCommand : public ::testing::Test {
         }
         if (outFd >= 0)
             ::close(outFd);
-        fs::remove_all(dir);
     }
 
     // Starts `orvex serve` with `args`, its standard output on a pipe.
@@ -116,7 +110,8 @@ class ServeCommand : public ::testing::Test {
         return -1;
     }
 
-    fs::path dir;
+    CTempDir tmp{"orvex-serve"};
+    fs::path dir = tmp.dir();
     pid_t pid = -1;
     int outFd = -1;
     std::string out;

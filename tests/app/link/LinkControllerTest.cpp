@@ -13,6 +13,8 @@
 #include <QSlider>
 #include <QToolBar>
 #include <QUdpSocket>
+#include "support/QtWait.h"
+#include "support/StpRecord.h"
 #include <gtest/gtest.h>
 
 #include <array>
@@ -28,30 +30,9 @@ using namespace orvex;
 
 namespace {
 
-bool waitFor(const std::function<bool()>& done, int ms = 3000)
+StpBytes stp(std::uint16_t tag)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
-// $STP written from the layout: latitude 4, longitude 8, tag 42-43, sum 98.
-std::array<std::uint8_t, 99> stp(std::uint16_t tag)
-{
-    std::array<std::uint8_t, 99> f{};
-    std::memcpy(f.data(), "$STP", 4);
-    const float lat = 22.5f, lon = 113.25f + tag * 0.001f;
-    std::memcpy(&f[4], &lat, 4);
-    std::memcpy(&f[8], &lon, 4);
-    f[42] = std::uint8_t(tag);
-    f[43] = std::uint8_t(tag >> 8);
-    std::uint8_t sum = 0;
-    for (int i = 0; i < 98; ++i)
-        sum = std::uint8_t(sum + f[i]);
-    f[98] = sum;
-    return f;
+    return stpRecord(22.5f, 113.25f + tag * 0.001f, tag);
 }
 
 class LinkCommands : public ::testing::Test {

@@ -7,6 +7,8 @@
 #include <QNetworkDatagram>
 #include <QSignalSpy>
 #include <QUdpSocket>
+#include "support/QtWait.h"
+#include "support/StpRecord.h"
 #include <gtest/gtest.h>
 
 #include <array>
@@ -17,29 +19,9 @@ using namespace orvex;
 
 namespace {
 
-bool waitFor(const std::function<bool()>& done, int ms = 3000)
+StpBytes stpFrame(std::uint16_t tag)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
-std::array<std::uint8_t, 99> stpFrame(std::uint16_t tag)
-{
-    std::array<std::uint8_t, 99> f{};
-    std::memcpy(f.data(), "$STP", 4);
-    const float lat = -33.5f, lon = 151.25f;
-    std::memcpy(&f[4], &lat, 4);
-    std::memcpy(&f[8], &lon, 4);
-    f[42] = std::uint8_t(tag);
-    f[43] = std::uint8_t(tag >> 8);
-    std::uint8_t sum = 0;
-    for (int i = 0; i < 98; ++i)
-        sum = std::uint8_t(sum + f[i]);
-    f[98] = sum;
-    return f;
+    return stpRecord(-33.5f, 151.25f, tag);
 }
 
 struct SRecords : IDownlinkSink {

@@ -9,6 +9,8 @@
 #include <QEventLoop>
 #include <QSignalSpy>
 #include <QTimer>
+#include "support/QtWait.h"
+#include "support/StpRecord.h"
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -26,31 +28,9 @@ using namespace orvex;
 
 namespace {
 
-bool waitFor(const std::function<bool()>& done, int ms = 3000)
+StpBytes stpFrame(std::uint16_t tag)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
-// A $STP frame written from the sentence layout: head, latitude f32 at 4, longitude f32 at 8,
-// a tag in bytes 42-43, the 8-bit sum of bytes 0..97 at 98.
-std::array<std::uint8_t, 99> stpFrame(std::uint16_t tag)
-{
-    std::array<std::uint8_t, 99> f{};
-    std::memcpy(f.data(), "$STP", 4);
-    const float lat = 22.5f, lon = 113.25f;
-    std::memcpy(&f[4], &lat, 4);
-    std::memcpy(&f[8], &lon, 4);
-    f[42] = std::uint8_t(tag);
-    f[43] = std::uint8_t(tag >> 8);
-    std::uint8_t sum = 0;
-    for (int i = 0; i < 98; ++i)
-        sum = std::uint8_t(sum + f[i]);
-    f[98] = sum;
-    return f;
+    return stpRecord(22.5f, 113.25f, tag);
 }
 
 // The road of a record on the serial link: parser -> sink -> record store.

@@ -2,6 +2,7 @@
 // directory: command rules, the key pre-filter, window placement, the close sequence and the
 // Position marker, the bars, the playback sliders and the telemetry notification.
 #include <gmock/gmock.h>
+#include "support/TempDir.h"
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -43,25 +44,11 @@ std::string readFile(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-class TempHome {
+class TempHome : public CTempDir {
 public:
-    TempHome()
-    {
-        char name[] = "/tmp/orvex-frame-test-XXXXXX";
-        m_path = ::mkdtemp(name) ? name : "/tmp/orvex-frame-test";
-        m_path += '/';
-    }
-    ~TempHome()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    const std::string& path() const { return m_path; }
-    std::string ini() const { return m_path + "Korva.ini"; }
-    void writeIni(const std::string& text) const { std::ofstream(ini(), std::ios::binary) << text; }
-
-private:
-    std::string m_path;
+    TempHome() : CTempDir("orvex-frame-test") {}
+    std::string ini() const { return file("Korva.ini"); }
+    void writeIni(const std::string& text) const { write(ini(), text); }
 };
 
 SCommandLine testCommandLine(const std::string& home)

@@ -1,5 +1,6 @@
 // orvex-gcs as a process: the command line, the registration switches that end it at once, and
 // SIGTERM/SIGINT closing it like the close sequence (settings written, exit code 0).
+#include "support/TempDir.h"
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -26,24 +27,7 @@ using namespace orvex;
 
 namespace {
 
-class TempHome {
-public:
-    TempHome()
-    {
-        char name[] = "/tmp/orvex-proc-test-XXXXXX";
-        m_path = ::mkdtemp(name) ? name : "/tmp/orvex-proc-test";
-        m_path += '/';
-    }
-    ~TempHome()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
+using TempHome = CTempDir;
 
 int freePort(int type)
 {

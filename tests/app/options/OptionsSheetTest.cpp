@@ -1,6 +1,7 @@
 // The options sheet against a real Korva.ini: port page order, selection and storing, the port
 // configuration record, and the waypoint defaults page with its ranges and writes.
 #include <gmock/gmock.h>
+#include "support/TempDir.h"
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -25,25 +26,11 @@ using namespace orvex;
 
 namespace {
 
-class TempHome {
+class TempHome : public CTempDir {
 public:
-    TempHome()
-    {
-        char name[] = "/tmp/orvex-optsheet-test-XXXXXX";
-        m_path = ::mkdtemp(name) ? name : "/tmp/orvex-optsheet-test";
-        m_path += '/';
-    }
-    ~TempHome()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    const std::string& path() const { return m_path; }
-    std::string ini() const { return m_path + "Korva.ini"; }
-    void writeIni(const std::string& text) const { std::ofstream(ini(), std::ios::binary) << text; }
-
-private:
-    std::string m_path;
+    TempHome() : CTempDir("orvex-optsheet-test") {}
+    std::string ini() const { return file("Korva.ini"); }
+    void writeIni(const std::string& text) const { write(ini(), text); }
 };
 
 std::vector<SSerialPortEntry> threePorts()

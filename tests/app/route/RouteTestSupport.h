@@ -12,36 +12,15 @@
 #include "app/GroundStation.h"
 #include "app/MessageBox.h"
 #include "route/SkyWay.h"
+#include "support/TempDir.h"
 
 namespace orvex::routetest {
 
-class TempHome {
+class TempHome : public CTempDir {
 public:
-    TempHome()
-    {
-        char name[] = "/tmp/orvex-route-ui-XXXXXX";
-        m_path = ::mkdtemp(name) ? name : "/tmp/orvex-route-ui";
-        m_path += '/';
-    }
-    ~TempHome()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    const std::string& path() const { return m_path; }
-    std::string file(const std::string& name) const { return m_path + name; }
-    void write(const std::string& name, const std::string& text) const
-    {
-        std::ofstream(file(name), std::ios::binary) << text;
-    }
-    std::string read(const std::string& name) const
-    {
-        std::ifstream in(file(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-
-private:
-    std::string m_path;
+    TempHome() : CTempDir("orvex-route-ui") {}
+    void write(const std::string& name, const std::string& text) const { CTempDir::write(file(name), text); }
+    std::string read(const std::string& name) const { return CTempDir::read(file(name)); }
 };
 
 struct SMapCall {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 #include "app/AppPaths.h"
 
 using orvex::CAppPaths;

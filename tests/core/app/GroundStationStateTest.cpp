@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 #include "app/GroundStation.h"
 
 using namespace orvex;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 #include "app/IniFile.h"
 #include "app/Settings.h"
 

@@ -3,6 +3,7 @@
 // a replay feeds the same record update; the photo and parameter reports reach their files.
 #include "app/GroundStation.h"
 
+#include "support/StpRecord.h"
 #include <gtest/gtest.h>
 
 #include <array>
@@ -39,20 +40,12 @@ struct SHooks : ILinkHooks {
 
 // $STP from the layout: latitude 4, longitude 8, positionAux 12, tag 42-43, target waypoint 74,
 // sum at 98.
-std::array<std::uint8_t, 99> stp(float lat, float lon, std::uint16_t tag, float aux = 0, bool goodSum = true)
+StpBytes stp(float lat, float lon, std::uint16_t tag, float aux = 0, bool goodSum = true)
 {
-    std::array<std::uint8_t, 99> f{};
-    std::memcpy(f.data(), "$STP", 4);
-    std::memcpy(&f[4], &lat, 4);
-    std::memcpy(&f[8], &lon, 4);
-    std::memcpy(&f[12], &aux, 4);
-    f[42] = std::uint8_t(tag);
-    f[43] = std::uint8_t(tag >> 8);
+    StpBytes f = stpRecord(lat, lon, tag);
+    putLeF32(&f[12], aux);
     f[74] = 3;
-    std::uint8_t sum = 0;
-    for (int i = 0; i < 98; ++i)
-        sum = std::uint8_t(sum + f[i]);
-    f[98] = goodSum ? sum : std::uint8_t(sum ^ 0xFF);
+    sealStp(f, goodSum);
     return f;
 }
 

@@ -1,6 +1,7 @@
 // The rules behind the options sheet's pages: the order and selection of the port list, and the
 // waypoint defaults with their ranges and writes.
 #include <gmock/gmock.h>
+#include "support/TempDir.h"
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -27,28 +28,12 @@ const std::vector<SSerialPortEntry> kPorts{{"COM1", "/dev/ttyS0"}, {"COM3", "/de
 
 class TempIni {
 public:
-    TempIni()
-    {
-        char name[] = "/tmp/orvex-options-test-XXXXXX";
-        m_dir = ::mkdtemp(name) ? name : "/tmp";
-    }
-    ~TempIni()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(m_dir, ec);
-    }
-    std::string path() const { return m_dir + "/Korva.ini"; }
-    void write(const std::string& text) const { std::ofstream(path(), std::ios::binary) << text; }
-    std::string read() const
-    {
-        std::ifstream in(path(), std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    std::string path() const { return m_dir.file("Korva.ini"); }
+    void write(const std::string& text) const { CTempDir::write(path(), text); }
+    std::string read() const { return CTempDir::read(path()); }
 
 private:
-    std::string m_dir;
+    CTempDir m_dir{"orvex-options-test"};
 };
 
 } // namespace

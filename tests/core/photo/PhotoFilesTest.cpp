@@ -3,6 +3,7 @@
 #include "photo/PhotoDataFile.h"
 #include "protocol/SentenceDecoders.h"
 
+#include "support/TempDir.h"
 #include <gtest/gtest.h>
 
 #include <array>
@@ -76,14 +77,8 @@ std::string readText(const fs::path& p)
 
 class PhotoFiles : public ::testing::Test {
   protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/orvex-photo-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    fs::path dir;
+    CTempDir tmp{"orvex-photo"};
+    fs::path dir = tmp.dir();
 };
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "support/TempDir.h"
 #include <gtest/gtest.h>
 
 #include "app/Settings.h"
@@ -13,25 +14,7 @@ using namespace orvex;
 
 namespace {
 
-class CScratchDir {
-public:
-    CScratchDir()
-    {
-        char name[] = "/tmp/orvex-route-test-XXXXXX";
-        m_path = ::mkdtemp(name) ? name : "/tmp";
-        m_path += '/';
-    }
-    ~CScratchDir()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    std::string file(const std::string& name) const { return m_path + name; }
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
+using CScratchDir = CTempDir;
 
 void writeFile(const std::string& path, const std::string& text)
 {

@@ -1,0 +1,15 @@
+#pragma once
+// Runs the Qt event loop until a condition holds or the time is up.
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <functional>
+
+inline bool waitFor(const std::function<bool()>& done, int ms = 3000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
