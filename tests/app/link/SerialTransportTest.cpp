@@ -11,6 +11,7 @@
 #include <QTimer>
 #include "support/QtWait.h"
 #include "support/StpRecord.h"
+#include "support/TempDir.h"
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -53,9 +54,6 @@ class SerialLink : public ::testing::Test {
         char name[256] = {};
         ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
         slavePath = name;
-        char pattern[] = "/tmp/orvex-serial-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
         fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
     }
     void TearDown() override
@@ -63,7 +61,6 @@ class SerialLink : public ::testing::Test {
         transport.close();
         if (master >= 0) ::close(master);
         if (slave >= 0) ::close(slave);
-        fs::remove_all(dir);
     }
     void farSideWrite(const std::uint8_t* data, std::size_t n)
     {
@@ -96,7 +93,8 @@ class SerialLink : public ::testing::Test {
 
     int master = -1, slave = -1;
     std::string slavePath;
-    fs::path dir;
+    CTempDir tmp{"orvex-serial"};
+    fs::path dir = tmp.dir();
     CSerialTransport transport;
 };
 

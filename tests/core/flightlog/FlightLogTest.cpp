@@ -3,6 +3,7 @@
 #include "flightlog/RecordStore.h"
 #include "flightlog/Replay.h"
 
+#include "support/TempDir.h"
 #include <gtest/gtest.h>
 
 #include <array>
@@ -55,18 +56,6 @@ std::uint16_t tagOf(const std::uint8_t* r)
 
 class TempDir : public ::testing::Test {
   protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/orvex-flightlog-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::permissions(dir, fs::perms::owner_all, ec);
-        fs::remove_all(dir, ec);
-    }
     std::vector<std::uint8_t> readFile(const fs::path& p)
     {
         std::ifstream in(p, std::ios::binary);
@@ -77,7 +66,8 @@ class TempDir : public ::testing::Test {
         std::ofstream out(p, std::ios::binary);
         out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     }
-    fs::path dir;
+    CTempDir tmp{"orvex-flightlog"};
+    fs::path dir = tmp.dir();
 };
 
 std::tm at(int y, int mo, int d, int h, int mi, int s)

@@ -2,6 +2,7 @@
 #include "link/LinkState.h"
 #include "link/ComConfig.h"
 
+#include "support/TempDir.h"
 #include <gtest/gtest.h>
 
 #include <array>
@@ -44,13 +45,9 @@ class LinkStateTest : public ::testing::Test {
   protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/orvex-link-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
         state.setHooks(&hooks);
         state.setLogDirectory((dir / "Hj").string());
     }
-    void TearDown() override { fs::remove_all(dir); }
 
     std::tm nextTime()
     {
@@ -75,7 +72,8 @@ class LinkStateTest : public ::testing::Test {
             ASSERT_TRUE(state.storeRecord(record(std::uint8_t(i)).data()).has_value());
     }
 
-    fs::path dir;
+    CTempDir tmp{"orvex-link"};
+    fs::path dir = tmp.dir();
     int seconds = 0;
     Hooks hooks;
     CLinkState state{[this] { return nextTime(); }};
