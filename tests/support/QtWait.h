@@ -1,11 +1,12 @@
 #pragma once
-// Runs the Qt event loop until a condition holds or the time is up.
+// Runs the Qt event loop until a condition holds or the time is up (generous: the machine running
+// the tests may be busy).
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <functional>
 
-inline bool waitFor(const std::function<bool()>& done, int ms = 3000)
+inline bool waitFor(const std::function<bool()>& done, int ms = 5000)
 {
     QElapsedTimer t;
     t.start();

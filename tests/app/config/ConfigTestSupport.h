@@ -2,6 +2,8 @@
 // Helpers of the configuration dialog tests: waiting in the event loop, and downlink frames laid
 // out by hand from their sentence layouts.
 
+#include "support/QtWait.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
@@ -16,15 +18,6 @@
 namespace orvex::configtest {
 
 using Bytes = std::vector<uint8_t>;
-
-inline bool waitFor(const std::function<bool()>& done, int ms = 5000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
 
 inline void pumpFor(int ms)
 {
