@@ -1,5 +1,6 @@
 // `orvex decode` and `orvex frame`, run as a subprocess on hand-built bytes.
 #include "support/OrvexRun.h"
+#include "support/StpRecord.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -60,13 +61,6 @@ Bytes ascii(std::string_view s)
     return Bytes(s.begin(), s.end());
 }
 
-void putF32(Bytes& b, std::size_t at, float v)
-{
-    const auto u = std::bit_cast<uint32_t>(v);
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = static_cast<uint8_t>(u >> (8 * i));
-}
-
 uint8_t sum(const Bytes& b, std::size_t n)
 {
     unsigned s = 0;
@@ -77,10 +71,7 @@ uint8_t sum(const Bytes& b, std::size_t n)
 
 Bytes stp(float lat, float lon)
 {
-    Bytes b(99, 0);
-    b[0] = '$', b[1] = 'S', b[2] = 'T', b[3] = 'P';
-    putF32(b, 4, lat);
-    putF32(b, 8, lon);
+    StpBytes b = stpRecord(lat, lon);
     b[46] = 0x01; // take-off distance 300 m
     b[52] = 0x2C;
     b[56] = 150;  // vibration code
@@ -88,8 +79,8 @@ Bytes stp(float lat, float lon)
     b[93] = 0x00;
     b[79] = 0xFF; // vertical velocity -2
     b[89] = 0xFE;
-    b[98] = sum(b, 98);
-    return b;
+    sealStp(b);
+    return Bytes(b.begin(), b.end());
 }
 
 Bytes operator+(Bytes a, const Bytes& b)
@@ -125,8 +116,8 @@ TEST_F(ProtocolTool, DecodeAcknowledgementsGpsAndOtherSentences)
     for (int i = 0; i < 5; ++i)
         setd[i] = static_cast<uint8_t>("$SETD"[i]);
     setd[5] = 2;
-    putF32(setd, 6, 22.25f);
-    putF32(setd, 10, 113.75f);
+    putLeF32(&setd[6], 22.25f);
+    putLeF32(&setd[10], 113.75f);
     setd[14] = 120;     // altitude 120 m
     setd[18] = 1;       // photo mode 1
     setd[24] = 1;       // circle flag

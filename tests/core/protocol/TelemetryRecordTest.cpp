@@ -167,18 +167,24 @@ TEST(TelemetryRecord, UpdateValidationRejectsOutOfRangeAndNaN)
 
 TEST(TelemetryRecord, TrackAngleDirectionsAndNoMovement)
 {
-    EXPECT_NEAR(trackAngleDegrees(10, 20, 10, 20), -90.0, 1e-5);
-    EXPECT_NEAR(trackAngleDegrees(10, 20, 11, 20), 0.0, 1e-5);   // north
-    EXPECT_NEAR(trackAngleDegrees(10, 20, 10, 21), 90.0, 1e-5);  // east
-    EXPECT_NEAR(trackAngleDegrees(10, 20, 9, 20), -180.0, 1e-4); // south: a - pi
-    EXPECT_NEAR(trackAngleDegrees(10, 20, 10, 19), -90.0, 1e-5); // west
-    EXPECT_NEAR(trackAngleDegrees(10, 20, 11, 21), 45.0, 1e-4);
-    EXPECT_NEAR(trackAngleDegrees(10, 20, 9, 21), 135.0, 1e-4);
-    EXPECT_NEAR(trackAngleDegrees(10, 20, 9, 19), -135.0, 1e-4);
-    EXPECT_NEAR(trackAngleDegrees(10, 20, 11, 19), -45.0, 1e-4);
-    // atan(1/2) = 26.565 degrees east of north, and its mirror more east than north.
-    EXPECT_NEAR(trackAngleDegrees(0, 0, 2, 1), 26.56505, 1e-4);
-    EXPECT_NEAR(trackAngleDegrees(0, 0, 1, 2), 63.43495, 1e-4);
+    struct {
+        float lat1, lon1, lat2, lon2;
+        double degrees, tolerance;
+    } cases[] = {
+        {10, 20, 10, 20, -90.0, 1e-5},  // no movement
+        {10, 20, 11, 20, 0.0, 1e-5},    // north
+        {10, 20, 10, 21, 90.0, 1e-5},   // east
+        {10, 20, 9, 20, -180.0, 1e-4},  // south: a - pi
+        {10, 20, 10, 19, -90.0, 1e-5},  // west
+        {10, 20, 11, 21, 45.0, 1e-4},   {10, 20, 9, 21, 135.0, 1e-4},
+        {10, 20, 9, 19, -135.0, 1e-4},  {10, 20, 11, 19, -45.0, 1e-4},
+        // atan(1/2) = 26.565 degrees east of north, and its mirror more east than north.
+        {0, 0, 2, 1, 26.56505, 1e-4},   {0, 0, 1, 2, 63.43495, 1e-4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.lat1 << "," << c.lon1 << " -> " << c.lat2 << "," << c.lon2);
+        EXPECT_NEAR(trackAngleDegrees(c.lat1, c.lon1, c.lat2, c.lon2), c.degrees, c.tolerance);
+    }
     EXPECT_TRUE(std::isnan(trackAngleDegrees(std::nanf(""), 0, 1, 1)));
     EXPECT_EQ(trackAngleReferenceIndex(0), 0u);
     EXPECT_EQ(trackAngleReferenceIndex(2), 0u);
@@ -188,29 +194,26 @@ TEST(TelemetryRecord, TrackAngleDirectionsAndNoMovement)
 
 TEST(TelemetryRecord, StaticAngleIsFiniteForEveryInput)
 {
-    auto a = staticAngle(0, 0, 1000); // level
-    EXPECT_NEAR(a.roll, 0, 1e-9);
-    EXPECT_NEAR(a.pitch, 0, 1e-9);
-    a = staticAngle(-1000, 0, 1000); // atan(1) = 45
-    EXPECT_NEAR(a.roll, 45, 1e-4);
-    a = staticAngle(0, 0, -1000); // upside down: 0 + 180
-    EXPECT_NEAR(a.roll, 180, 1e-9);
-    a = staticAngle(1000, 0, -1000); // atan(1) + 180 = 225, brought into range: -135
-    EXPECT_NEAR(a.roll, -135, 1e-4);
-    a = staticAngle(0, 1000, 1000); // pitch = -atan(-1)
-    EXPECT_NEAR(a.pitch, 45, 1e-4);
-    // Third axis zero: limits instead of a division by zero.
-    a = staticAngle(-500, 0, 0);
-    EXPECT_NEAR(a.roll, 90, 1e-9);
-    a = staticAngle(500, 0, 0);
-    EXPECT_NEAR(a.roll, -90, 1e-9);
-    a = staticAngle(0, 0, 0);
-    EXPECT_EQ(a.roll, 0);
-    EXPECT_EQ(a.pitch, 0);
-    a = staticAngle(0, 700, 0);
-    EXPECT_NEAR(a.pitch, 90, 1e-9);
-    a = staticAngle(0, -700, 0);
-    EXPECT_NEAR(a.pitch, -90, 1e-9);
+    struct {
+        int16_t x, y, z;
+        double roll, pitch, tolerance;
+    } cases[] = {
+        {0, 0, 1000, 0, 0, 1e-9},        // level
+        {-1000, 0, 1000, 45, 0, 1e-4},   // atan(1) = 45
+        {0, 0, -1000, 180, 0, 1e-9},     // upside down: 0 + 180
+        {1000, 0, -1000, -135, 0, 1e-4}, // atan(1) + 180 = 225, brought into range: -135
+        {0, 1000, 1000, 0, 45, 1e-4},    // pitch = -atan(-1)
+        // Third axis zero: limits instead of a division by zero.
+        {-500, 0, 0, 90, 0, 1e-9},       {500, 0, 0, -90, 0, 1e-9},
+        {0, 0, 0, 0, 0, 0},              {0, 700, 0, 0, 90, 1e-9},
+        {0, -700, 0, 0, -90, 1e-9},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.x << " " << c.y << " " << c.z);
+        const auto a = staticAngle(c.x, c.y, c.z);
+        EXPECT_NEAR(a.roll, c.roll, c.tolerance);
+        EXPECT_NEAR(a.pitch, c.pitch, c.tolerance);
+    }
     for (int x : {-32768, -1, 0, 1, 32767})
         for (int y : {-32768, 0, 32767})
             for (int z : {-32768, -1, 0, 1, 32767}) {
