@@ -271,7 +271,36 @@
   });
   var plane = null;
   var planeState = null;  // {lat, lng, alt, target, heading}
-  var track = L.polyline([], { color: '#8e24aa', weight: 2, opacity: 0.9, interactive: false }).addTo(planeLayer);
+  // The track is kept in pieces of at most kTrackPiecePoints points: adding a position redraws
+  // only the newest piece, so the cost of a position does not grow with the length of the flight.
+  // Each piece starts with the last point of the one before it, so the line stays unbroken.
+  var kTrackPiecePoints = 500;
+  var trackStyle = { color: '#8e24aa', weight: 2, opacity: 0.9, interactive: false };
+  var trackPieces = [];
+  var track = {
+    add: function (p) {
+      var last = trackPieces.length ? trackPieces[trackPieces.length - 1] : null;
+      if (!last || last.getLatLngs().length >= kTrackPiecePoints) {
+        var start = last ? [last.getLatLngs()[last.getLatLngs().length - 1]] : [];
+        last = L.polyline(start, trackStyle).addTo(planeLayer);
+        trackPieces.push(last);
+      }
+      last.addLatLng(p);
+      // Oldest points go a whole piece at a time once the track is longer than its limit.
+      while (trackPieces.length > 1 && track.count() > kMaxTrackPoints)
+        planeLayer.removeLayer(trackPieces.shift());
+    },
+    clear: function () {
+      trackPieces.forEach(function (piece) { planeLayer.removeLayer(piece); });
+      trackPieces = [];
+    },
+    // Positions on the track (a piece's first point repeats the end of the piece before it).
+    count: function () {
+      var n = 0;
+      trackPieces.forEach(function (piece) { n += piece.getLatLngs().length; });
+      return Math.max(0, n - Math.max(0, trackPieces.length - 1));
+    }
+  };
   var extension = L.polyline([], { color: '#1565c0', weight: 2, dashArray: '6,6', interactive: false }).addTo(planeLayer);
   var extensionOn = false;
   var kMaxTrackPoints = 20000;
@@ -461,12 +490,11 @@
     var el = plane.getElement() && plane.getElement().querySelector('svg');
     if (el) el.style.transform = 'rotate(' + planeState.heading + 'deg)';
     plane.setTooltipContent('高度 ' + planeState.alt.toFixed(0) + ' 米');
-    if (track.getLatLngs().length >= kMaxTrackPoints) track.getLatLngs().shift();
-    track.addLatLng(p);
+    track.add(p);
     updateExtension();
   };
 
-  window.clearlineStringplane = function () { track.setLatLngs([]); };
+  window.clearlineStringplane = function () { track.clear(); };
 
   window.setplanetomap = function () { if (planeState) map.setView([planeState.lat, planeState.lng], map.getZoom(), NOANIM); };
 
@@ -577,7 +605,7 @@
       tool: tool,
       waypoints: waypoints.map(function (w) { return [w.lat, w.lng, w.alt, w.tag, w.verified]; }),
       plane: planeState,
-      track: track.getLatLngs().length,
+      track: track.count(),
       placemarks: Object.keys(placemarks).sort(),
       pics: pics.length,
       flyTarget: flyTarget ? [flyTarget.getLatLng().lat, flyTarget.getLatLng().lng] : null,

@@ -332,6 +332,23 @@ TEST_F(MapPageTest, ScriptCallsChangeThePage)
     EXPECT_EQ(s.value("waypoints").toArray().size(), 2);
     EXPECT_EQ(s.value("track").toInt(), 0);
     EXPECT_EQ(s.value("placemarks").toArray(), QJsonArray{QStringLiteral("旧标注")});
+
+    // A long flight: the track keeps every position up to its limit of 20000 (the oldest go a
+    // piece at a time), and clearing it leaves nothing behind.
+    // (Reading the page state every 1000 positions draws the waiting ones, as telemetry arriving
+    // over time would.)
+    const char* flight = "for (var i = %1; i < %2; ++i) { setplane(30 + i * 1e-5, 114, 100, 0, 0);"
+                         " if (i %% 1000 == 999) orvexMapState(); } 0";
+    evalJs(QString::fromLatin1(flight).arg(0).arg(1201).replace("%%", "%"));
+    EXPECT_EQ(pageState().value("track").toInt(), 1201);
+    evalJs(QString::fromLatin1(flight).arg(1201).arg(20700).replace("%%", "%"));
+    const int kept = pageState().value("track").toInt();
+    EXPECT_LE(kept, 20000);
+    EXPECT_GT(kept, 19000);
+    js.clearlineStringplane();
+    EXPECT_EQ(pageState().value("track").toInt(), 0);
+    js.setplane(30.01, 114.01, 125.0, 2, 90.0); // back where the checks below expect the aircraft
+    js.clearlineStringplane();
     EXPECT_EQ(s.value("zoom").toInt(), 9);
     EXPECT_NEAR(s.value("center").toArray()[0].toDouble(), 40.0, 0.01);
 
