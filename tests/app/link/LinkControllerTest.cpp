@@ -15,6 +15,7 @@
 #include <QUdpSocket>
 #include "support/QtWait.h"
 #include "support/StpRecord.h"
+#include "support/TempDir.h"
 #include <gtest/gtest.h>
 
 #include <array>
@@ -39,9 +40,6 @@ class LinkCommands : public ::testing::Test {
   protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/orvex-linkcmd-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        home = pattern;
         station = std::make_unique<CGroundStation>(CAppPaths(home.string(), home.string()));
         commands = std::make_unique<CCommandTable>();
         frame = std::make_unique<CMainFrame>(*station, *commands);
@@ -59,7 +57,6 @@ class LinkCommands : public ::testing::Test {
         frame.reset();
         station.reset();
         if (master >= 0) ::close(master);
-        fs::remove_all(home);
     }
     std::size_t logRecords()
     {
@@ -70,7 +67,8 @@ class LinkCommands : public ::testing::Test {
         return n;
     }
 
-    fs::path home;
+    CTempDir tmp{"orvex-linkcmd"};
+    fs::path home = tmp.dir();
     int master = -1;
     std::vector<std::string> boxes;
     std::unique_ptr<CGroundStation> station;

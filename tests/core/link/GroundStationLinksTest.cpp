@@ -4,6 +4,7 @@
 #include "app/GroundStation.h"
 
 #include "support/StpRecord.h"
+#include "support/TempDir.h"
 #include <gtest/gtest.h>
 
 #include <array>
@@ -53,18 +54,11 @@ class StationLinks : public ::testing::Test {
   protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/orvex-station-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        home = pattern;
         station = std::make_unique<CGroundStation>(CAppPaths(home.string(), home.string()));
         station->setUi(&ui);
         station->setLinkHooks(&hooks);
     }
-    void TearDown() override
-    {
-        station.reset();
-        fs::remove_all(home);
-    }
+    void TearDown() override { station.reset(); }
     std::size_t logRecords() const
     {
         std::size_t n = 0;
@@ -73,7 +67,8 @@ class StationLinks : public ::testing::Test {
         return n;
     }
 
-    fs::path home;
+    CTempDir tmp{"orvex-station"};
+    fs::path home = tmp.dir();
     SFakeUi ui;
     SHooks hooks;
     std::unique_ptr<CGroundStation> station;
