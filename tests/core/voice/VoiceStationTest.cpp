@@ -1,5 +1,7 @@
 // The announcer on the ground station: "$STP" frames written byte by byte enter as serial bytes,
 // the station applies them and the station's voice tick drives the intervals.
+#include "support/StpRecord.h"
+#include "support/TempDir.h"
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -26,39 +28,28 @@ public:
     void beep(int, int) override { heard.push_back("<beep>"); }
 };
 
-// One "$STP" sentence: 99 bytes, little-endian fields, byte 98 the 8-bit sum of bytes 0-97.
+// One "$STP" sentence with the fields the announcer reads; supply 1024 counts: 5.0 V.
 std::vector<uint8_t> stp(float latitude, float longitude, int satellites, int altitude, int receiverOn, int pulses,
                          int preset)
 {
-    std::vector<uint8_t> b(99, 0);
-    std::memcpy(b.data(), "$STP", 4);
-    std::memcpy(&b[4], &latitude, 4); // the build machines are little-endian, as the sentence
-    std::memcpy(&b[8], &longitude, 4);
+    StpBytes b = stpRecord(latitude, longitude);
     b[24] = static_cast<uint8_t>(satellites);
     b[48] = static_cast<uint8_t>(altitude & 0xFF);
     b[49] = static_cast<uint8_t>((altitude >> 8) & 0xFF);
     b[53] = static_cast<uint8_t>(receiverOn);
     b[56] = static_cast<uint8_t>(pulses);
-    b[70] = 0x00; // 1024 counts: 5.0 V
+    b[70] = 0x00;
     b[71] = 0x04;
     b[84] = static_cast<uint8_t>(preset & 0xFF);
     b[85] = static_cast<uint8_t>((preset >> 8) & 0xFF);
-    uint8_t sum = 0;
-    for (int i = 0; i < 98; ++i)
-        sum = static_cast<uint8_t>(sum + b[i]);
-    b[98] = sum;
-    return b;
+    sealStp(b);
+    return std::vector<uint8_t>(b.begin(), b.end());
 }
 
 class VoiceStation : public ::testing::Test {
 protected:
-    std::string dir;
-    VoiceStation()
-    {
-        char name[] = "/tmp/orvex-voice-station-XXXXXX";
-        dir = ::mkdtemp(name) ? std::string(name) + "/" : std::string("/tmp/");
-    }
-    ~VoiceStation() override { std::filesystem::remove_all(dir); }
+    CTempDir tmp{"orvex-voice-station"};
+    std::string dir = tmp.path();
     void writeIni(const std::string& text) { std::ofstream(dir + "Korva.ini", std::ios::binary) << text; }
     void receive(CGroundStation& station, const std::vector<uint8_t>& frame)
     {
