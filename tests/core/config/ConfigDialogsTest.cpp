@@ -2,6 +2,7 @@
 // station's receivers and reach a dialog only while its open flag is set; the compass
 // calibration's lists and values.
 #include <gmock/gmock.h>
+#include "support/TempDir.h"
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -89,24 +90,16 @@ class ConfigRouting : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/orvex-config-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_dir = pattern;
-        const std::string dir = m_dir + "/";
-        m_station = std::make_unique<CGroundStation>(CAppPaths(dir, dir));
+        m_station = std::make_unique<CGroundStation>(CAppPaths(m_dir.path(), m_dir.path()));
         CConfigDialogs& d = m_station->configDialogs();
         d.setParameterView(&m_views);
         d.setCustomParameterView(&m_views);
         d.setCompassView(&m_views);
     }
-    void TearDown() override
-    {
-        m_station.reset();
-        std::filesystem::remove_all(m_dir);
-    }
+    void TearDown() override { m_station.reset(); }
     void serial(const Bytes& b) { m_station->receiveSerialBytes(b); }
 
-    std::string m_dir;
+    CTempDir m_dir{"orvex-config"};
     std::unique_ptr<CGroundStation> m_station;
     SRecordingViews m_views;
 };

@@ -1,3 +1,4 @@
+#include "support/TempDir.h"
 #include <gtest/gtest.h>
 
 #include "app/Settings.h"
@@ -19,25 +20,14 @@ struct SCall {
 
 class RouteController : public ::testing::Test {
 protected:
-    static std::string makeDir()
-    {
-        char name[] = "/tmp/orvex-routectl-XXXXXX";
-        if (!::mkdtemp(name))
-            return "/nonexistent-orvex-routectl/";
-        return std::string(name) + "/";
-    }
-    ~RouteController() override
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
-    }
     std::string write(const std::string& name, const std::string& text)
     {
         std::ofstream(dir + name, std::ios::binary) << text;
         return dir + name;
     }
 
-    std::string dir = makeDir(); // first member: the others use it
+    CTempDir tmp{"orvex-routectl"}; // first members: the others use them
+    std::string dir = tmp.path();
     CSettings settings{dir + "Korva.ini"};
     std::vector<std::vector<uint8_t>> frames;
     std::vector<SCall> calls;
