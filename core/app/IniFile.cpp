@@ -204,6 +204,9 @@ bool CIniFile::load()
 void CIniFile::parse(std::string_view fileBytes)
 {
     m_lines.clear();
+    // The mark is kept so that a rewrite reads back the same: without it, text after a second mark
+    // at the start of the file would become the first line's own text and change its meaning.
+    m_bom = fileBytes.substr(0, 3) == "\xEF\xBB\xBF";
     const std::string text = decodeText(fileBytes);
     size_t lf = 0, crlf = 0;
     size_t start = 0;
@@ -298,7 +301,7 @@ bool CIniFile::removeValue(std::string_view section, std::string_view key)
 std::string CIniFile::text() const
 {
     const char* eol = m_crlf ? "\r\n" : "\n";
-    std::string out;
+    std::string out = m_bom ? "\xEF\xBB\xBF" : "";
     for (const std::string& line : m_lines) {
         out += line;
         out += eol;

@@ -65,6 +65,7 @@ private:
     std::string m_path;
     std::vector<std::string> m_lines;
     bool m_crlf = true; // line end used when writing (kept from the file that was read)
+    bool m_bom = false; // the file began with a UTF-8 byte order mark: written back in front
 };
 
 // Replaces the file at `path` with `data` atomically: a temporary file in the same directory is

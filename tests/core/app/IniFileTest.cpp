@@ -50,3 +50,22 @@ TEST(IniFile, MissingFileLoadsEmpty)
     EXPECT_TRUE(ini.lines().empty());
     EXPECT_FALSE(ini.save());
 }
+
+TEST(IniFile, ByteOrderMarkIsKeptSoARewriteReadsBackTheSame)
+{
+    // A second mark after the first one is the first line's own text: that line is no section
+    // header, and must not become one when the file is written and read again.
+    CIniFile ini("unused");
+    ini.parse("\xEF\xBB\xBF\xEF\xBB\xBF[Options]\r\nPosition=AA\r\n");
+    EXPECT_FALSE(ini.value("Options", "Position"));
+    ini.setValue("Options", "LastMap", "x");
+    EXPECT_EQ(ini.text().substr(0, 3), "\xEF\xBB\xBF");
+    CIniFile again("unused");
+    again.parse(ini.text());
+    EXPECT_EQ(again.value("Options", "LastMap"), std::optional<std::string>("x"));
+    EXPECT_FALSE(again.value("Options", "Position"));
+
+    CIniFile plain("unused");
+    plain.parse("[Options]\nLastMap=y\n");
+    EXPECT_EQ(plain.text(), "[Options]\nLastMap=y\n"); // no mark added to a file without one
+}
