@@ -1,0 +1,62 @@
+// Aircraft positions on this page.
+// - Telemetry can come 50 times a second, and every position drawn redraws the whole track and
+//   makes the browser compose a new frame. A position is drawn at once when the last one was drawn
+//   at least DRAW_PERIOD_MS ago; those coming sooner wait for the rest of that time and are then
+//   drawn together, in order (every one stays a track point), in one frame. Whatever reads or
+//   clears the aircraft's state draws the waiting positions first.
+// - First start: when no stored view was restored, the first aircraft position centres the map on
+//   the aircraft at a close zoom, once. A view set before it arrives, by the program (restored
+//   camera, search, navigation) or by the operator (mouse, wheel, keys), is left alone, and after
+//   the first position the map is never moved for the aircraft again.
+(function () {
+  var map = window.orvexMap;
+  var showPlane = window.setplane, lookAt = window.setLookAt;
+  if (!map || typeof showPlane !== 'function' || typeof lookAt !== 'function') return;
+  var FIRST_ZOOM = 17;
+  var DRAW_PERIOD_MS = 100;
+
+  var start = map.getCenter(), startZoom = map.getZoom();
+  var settled = false;
+  function untouched() {
+    var c = map.getCenter();
+    return map.getZoom() === startZoom && Math.abs(c.lat - start.lat) < 1e-9 && Math.abs(c.lng - start.lng) < 1e-9;
+  }
+  window.setLookAt = function () { settled = true; return lookAt.apply(window, arguments); };
+  ['mousedown', 'wheel', 'touchstart', 'keydown'].forEach(function (type) {
+    map.getContainer().addEventListener(type, function () { settled = true; }, true);
+  });
+  function firstView(lat, lon) {
+    if (settled) return;
+    var la = Number(lat), lo = Number(lon);
+    // No position yet (no fix: 0,0 or nothing sensible): wait for a real one.
+    if (!isFinite(la) || !isFinite(lo) || Math.abs(la) > 85 || Math.abs(lo) > 180 || (la === 0 && lo === 0)) return;
+    settled = true;
+    if (untouched()) map.setView([la, lo], FIRST_ZOOM, { animate: false });
+  }
+
+  var pending = [], timer = 0, lastDraw = -1e9;
+  function draw(args) {
+    showPlane.apply(window, args);
+    firstView(args[0], args[1]);
+  }
+  function flush() {
+    if (timer) { clearTimeout(timer); timer = 0; }
+    if (pending.length === 0) return;
+    var waiting = pending;
+    pending = [];
+    lastDraw = performance.now();
+    waiting.forEach(draw);
+  }
+  window.setplane = function () {
+    var args = Array.prototype.slice.call(arguments);
+    var wait = lastDraw + DRAW_PERIOD_MS - performance.now();
+    if (wait <= 0 && pending.length === 0) { lastDraw = performance.now(); draw(args); return; }
+    pending.push(args);
+    if (pending.length > 5000) pending.shift(); // the page is held up: keep it bounded
+    if (!timer) timer = setTimeout(flush, Math.max(0, wait));
+  };
+  ['setplanetomap', 'setV90', 'clearlineStringplane', 'setplanetrud3d', 'orvexMapState'].forEach(function (name) {
+    var f = window[name];
+    if (typeof f === 'function') window[name] = function () { flush(); return f.apply(window, arguments); };
+  });
+})();
