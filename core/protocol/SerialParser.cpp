@@ -4,15 +4,11 @@
 #include <cstring>
 
 #include "protocol/SentenceDecoders.h"
+#include "protocol/SentenceDispatch.h"
 
 namespace orvex {
 
 namespace {
-
-enum class EAction {
-    NmeaLine, WaypointIndexEcho, PhotoMark, RouteSummary, Telemetry, Parameters, CompassPoint,
-    CustomParameters, ParameterSnapshot, Opaque, WaypointEcho, ServoChannels, Acknowledgement, PhotoReport,
-};
 
 struct SKeyword {
     std::string_view text;    // the keyword with its '$'
@@ -20,12 +16,10 @@ struct SKeyword {
     std::size_t length;       // frame length; 0 = up to the LF
     bool checksum;            // checksum in the frame's last byte
     std::size_t badDiscard;   // bytes dropped on a checksum mismatch
-    EAction action;
-    EAcknowledgement ack = EAcknowledgement::DOYMM;
+    ESentence action;
 };
 
-using A = EAction;
-using K = EAcknowledgement;
+using A = ESentence;
 
 // The serial keyword table, in test order.
 constexpr SKeyword kKeywords[] = {
@@ -43,20 +37,20 @@ constexpr SKeyword kKeywords[] = {
     {"$POR", 4, 45, true, 4, A::Opaque},
     {"$SETD", 5, 31, true, 5, A::WaypointEcho},
     {"$DJSJ", 5, 24, true, 5, A::ServoChannels},
-    {"$DOYMM", 6, 6, false, 0, A::Acknowledgement, K::DOYMM},
-    {"$DOYMA", 6, 6, false, 0, A::Acknowledgement, K::DOYMA},
-    {"$DOYMS", 6, 6, false, 0, A::Acknowledgement, K::DOYMS},
-    {"$DOCAP", 6, 6, false, 0, A::Acknowledgement, K::DOCAP},
-    {"$DOCUT", 6, 6, false, 0, A::Acknowledgement, K::DOCUT},
-    {"$DOCNC", 6, 6, false, 0, A::Acknowledgement, K::DOCNC},
-    {"$DOCAG", 6, 6, false, 0, A::Acknowledgement, K::DOCAG},
-    {"$DOCKA", 6, 6, false, 0, A::Acknowledgement, K::DOCKA},
-    {"$DOCS1", 6, 6, false, 0, A::Acknowledgement, K::DOCS1},
-    {"$DOCS2", 6, 6, false, 0, A::Acknowledgement, K::DOCS2},
-    {"$DOCS3", 6, 6, false, 0, A::Acknowledgement, K::DOCS3},
-    {"$T2POK", 6, 6, false, 0, A::Acknowledgement, K::T2POK},
-    {"$SATEL", 6, 6, false, 0, A::Acknowledgement, K::SATEL},
-    {"$STSAT", 6, 6, false, 0, A::Acknowledgement, K::STSAT},
+    {"$DOYMM", 6, 6, false, 0, A::Acknowledgement},
+    {"$DOYMA", 6, 6, false, 0, A::Acknowledgement},
+    {"$DOYMS", 6, 6, false, 0, A::Acknowledgement},
+    {"$DOCAP", 6, 6, false, 0, A::Acknowledgement},
+    {"$DOCUT", 6, 6, false, 0, A::Acknowledgement},
+    {"$DOCNC", 6, 6, false, 0, A::Acknowledgement},
+    {"$DOCAG", 6, 6, false, 0, A::Acknowledgement},
+    {"$DOCKA", 6, 6, false, 0, A::Acknowledgement},
+    {"$DOCS1", 6, 6, false, 0, A::Acknowledgement},
+    {"$DOCS2", 6, 6, false, 0, A::Acknowledgement},
+    {"$DOCS3", 6, 6, false, 0, A::Acknowledgement},
+    {"$T2POK", 6, 6, false, 0, A::Acknowledgement},
+    {"$SATEL", 6, 6, false, 0, A::Acknowledgement},
+    {"$STSAT", 6, 6, false, 0, A::Acknowledgement},
     {"$DIN", 4, 14, true, 4, A::Opaque},
     {"$QUZA", 5, 35, false, 0, A::PhotoReport},
 };
@@ -205,7 +199,7 @@ void CSerialParser::cycle()
             continue;
         }
         const SKeyword& kw = kKeywords[m_frontKeyword];
-        if (kw.action == EAction::NmeaLine) {
+        if (kw.action == A::NmeaLine) {
             if (waitForLine(m_frontKeyword))
                 break;
             continue; // the line was abandoned; resynchronise
@@ -219,7 +213,7 @@ void CSerialParser::cycle()
         }
         const int keyword = m_frontKeyword;
         runAction(keyword);
-        if (kw.action == EAction::Acknowledgement)
+        if (kw.action == A::Acknowledgement)
             m_discard = kAcknowledgementBytes; // removed when the next read is issued
         else
             removeFront(kw.length);
@@ -244,10 +238,7 @@ bool CSerialParser::waitForLine(int keyword)
         return false;
     }
     const auto length = static_cast<std::size_t>(static_cast<const uint8_t*>(lf) - m_buffer.data()) + 1;
-    const SNmeaLine line = decode::nmeaLine({m_buffer.data(), length});
-    m_sink.onNmeaLine(line);
-    if (line.dispatched)
-        m_sink.onNmeaPosition(line.record);
+    dispatchSentence(A::NmeaLine, kKeywords[keyword].text, {m_buffer.data(), length}, EDownlinkLink::Serial, m_sink);
     removeFront(length);
     return true;
 }
@@ -255,56 +246,7 @@ bool CSerialParser::waitForLine(int keyword)
 void CSerialParser::runAction(int keyword)
 {
     const SKeyword& kw = kKeywords[keyword];
-    const std::span<const uint8_t> frame{m_buffer.data(), kw.length};
-    constexpr auto link = EDownlinkLink::Serial;
-    switch (kw.action) {
-    case A::NmeaLine:
-        break;
-    case A::WaypointIndexEcho:
-        m_sink.onWaypointIndexEcho(*decode::waypointIndexEcho(frame));
-        break;
-    case A::PhotoMark:
-        m_sink.onPhotoMark(*decode::photoMark(frame));
-        break;
-    case A::RouteSummary:
-        m_sink.onRouteSummary(*decode::routeSummary(frame));
-        break;
-    case A::Telemetry:
-        m_sink.onTelemetryRecord(*CTelemetryRecord::fromBytes(frame), link);
-        break;
-    case A::Parameters:
-        m_sink.onParameterValues(*decode::parameterValues(frame), link);
-        break;
-    case A::CompassPoint:
-        m_sink.onCompassPoint(*decode::compassPoint(frame), link);
-        break;
-    case A::CustomParameters:
-        m_sink.onCustomParameters(*decode::customParameters(frame), link);
-        break;
-    case A::ParameterSnapshot:
-        m_sink.onParameterSnapshot(*decode::parameterSnapshot(frame));
-        break;
-    case A::Opaque:
-        m_sink.onOpaqueFrame(kw.text, frame);
-        break;
-    case A::WaypointEcho:
-        m_sink.onWaypointEcho(*decode::waypointEcho(frame), link);
-        break;
-    case A::ServoChannels:
-        m_sink.onServoChannels(*decode::servoChannels(frame));
-        break;
-    case A::Acknowledgement: {
-        const SAcknowledgement ack{kw.ack, kw.text, acknowledgementMessage(kw.ack, link), link};
-        if (kw.ack == EAcknowledgement::SATEL)
-            m_sink.onAlignmentQuestion(ack);
-        else
-            m_sink.onAcknowledgement(ack);
-        break;
-    }
-    case A::PhotoReport:
-        m_sink.onPhotoReport(*decode::photoReport(frame));
-        break;
-    }
+    dispatchSentence(kw.action, kw.text, {m_buffer.data(), kw.length}, EDownlinkLink::Serial, m_sink);
 }
 
 } // namespace orvex

@@ -5,30 +5,29 @@
 #include <cstring>
 
 #include "protocol/SentenceDecoders.h"
+#include "protocol/SentenceDispatch.h"
 
 namespace orvex {
 
 namespace {
 
-enum class EUdpAction { Telemetry, WaypointEcho, NeutralCaptured, Parameters, CompassPoint, CompassCalibration, CustomParameters };
-
 struct SUdpKeyword {
     std::string_view text;
     std::size_t length;
     bool checksum; // a frame with a bad sum is consumed and ignored
-    EUdpAction action;
+    ESentence action;
 };
 
 // The UDP keyword table, in test order. Keywords are compared over their full length.
 constexpr SUdpKeyword kUdpKeywords[] = {
-    {"$STP", 99, true, EUdpAction::Telemetry},
-    {"$SETD", 31, true, EUdpAction::WaypointEcho},
-    {"$DOCAP", 6, false, EUdpAction::NeutralCaptured},
-    {"$PAR", 45, false, EUdpAction::Parameters},
-    {"$MG2", 13, false, EUdpAction::CompassPoint},
-    {"$MG3", 13, false, EUdpAction::CompassPoint},
-    {"$MG1", 25, false, EUdpAction::CompassCalibration},
-    {"$PUR", 37, false, EUdpAction::CustomParameters},
+    {"$STP", 99, true, ESentence::Telemetry},
+    {"$SETD", 31, true, ESentence::WaypointEcho},
+    {"$DOCAP", 6, false, ESentence::Acknowledgement},
+    {"$PAR", 45, false, ESentence::Parameters},
+    {"$MG2", 13, false, ESentence::CompassPoint},
+    {"$MG3", 13, false, ESentence::CompassPoint},
+    {"$MG1", 25, false, ESentence::CompassCalibration},
+    {"$PUR", 37, false, ESentence::CustomParameters},
 };
 constexpr std::size_t kLongestUdpFrame = 99;
 constexpr std::size_t kUdpHeadBytes = 6;
@@ -114,31 +113,7 @@ int CUdpSentenceStep::step(bool wifiActive)
             dropped(EDropReason::BadChecksum, kw.length, kw.text);
             return 1;
         }
-        constexpr auto link = EDownlinkLink::Udp;
-        switch (kw.action) {
-        case EUdpAction::Telemetry:
-            m_sink.onTelemetryRecord(*CTelemetryRecord::fromBytes(frame), link);
-            break;
-        case EUdpAction::WaypointEcho:
-            m_sink.onWaypointEcho(*decode::waypointEcho(frame), link);
-            break;
-        case EUdpAction::NeutralCaptured:
-            m_sink.onAcknowledgement(SAcknowledgement{EAcknowledgement::DOCAP, kw.text,
-                                                      acknowledgementMessage(EAcknowledgement::DOCAP, link), link});
-            break;
-        case EUdpAction::Parameters:
-            m_sink.onParameterValues(*decode::parameterValues(frame), link);
-            break;
-        case EUdpAction::CompassPoint:
-            m_sink.onCompassPoint(*decode::compassPoint(frame), link);
-            break;
-        case EUdpAction::CompassCalibration:
-            m_sink.onCompassCalibration(*decode::compassCalibration(frame));
-            break;
-        case EUdpAction::CustomParameters:
-            m_sink.onCustomParameters(*decode::customParameters(frame), link);
-            break;
-        }
+        dispatchSentence(kw.action, kw.text, frame, EDownlinkLink::Udp, m_sink);
         return 1;
     }
     if (data.size() >= kUdpHeadBytes) {
