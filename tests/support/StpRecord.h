@@ -10,11 +10,22 @@
 
 using StpBytes = std::array<std::uint8_t, 99>;
 
-inline void putLeF32(std::uint8_t* p, float v)
+// Little-endian fields: 16 and 32 bits (signed values pass as their two's complement), f32.
+inline void putLeU16(std::uint8_t* p, int v)
 {
-    const auto u = std::bit_cast<std::uint32_t>(v);
+    p[0] = std::uint8_t(v);
+    p[1] = std::uint8_t(v >> 8);
+}
+
+inline void putLeU32(std::uint8_t* p, std::uint32_t u)
+{
     for (int i = 0; i < 4; ++i)
         p[i] = std::uint8_t(u >> (8 * i));
+}
+
+inline void putLeF32(std::uint8_t* p, float v)
+{
+    putLeU32(p, std::bit_cast<std::uint32_t>(v));
 }
 
 // Writes the sum byte; a bad one is the good one inverted.

@@ -36,26 +36,16 @@ double zeroCrossingFrequency(const std::vector<int>& s, int sampleRateHz)
 
 TEST(SpeechFormatTest, CodesWalkRatesThenLayouts)
 {
-    auto f = decodeSpeechFormat(0);
-    ASSERT_TRUE(f);
-    EXPECT_EQ(f->sampleRateHz, 8000);
-    EXPECT_EQ(f->bitsPerSample, 8);
-    EXPECT_EQ(f->channels, 1);
-    f = decodeSpeechFormat(35);
-    ASSERT_TRUE(f);
-    EXPECT_EQ(f->sampleRateHz, 48000);
-    EXPECT_EQ(f->bitsPerSample, 16);
-    EXPECT_EQ(f->channels, 2);
-    f = decodeSpeechFormat(6); // 11 kHz 16-bit mono
-    ASSERT_TRUE(f);
-    EXPECT_EQ(f->sampleRateHz, 11025);
-    EXPECT_EQ(f->bitsPerSample, 16);
-    EXPECT_EQ(f->channels, 1);
-    f = decodeSpeechFormat(29); // 44 kHz 8-bit stereo
-    ASSERT_TRUE(f);
-    EXPECT_EQ(f->sampleRateHz, 44100);
-    EXPECT_EQ(f->bitsPerSample, 8);
-    EXPECT_EQ(f->channels, 2);
+    struct SRow {
+        int code, rate, bits, channels;
+    };
+    for (const SRow& r : {SRow{0, 8000, 8, 1}, SRow{6, 11025, 16, 1}, SRow{29, 44100, 8, 2}, SRow{35, 48000, 16, 2}}) {
+        const auto f = decodeSpeechFormat(r.code);
+        ASSERT_TRUE(f) << r.code;
+        EXPECT_EQ(std::vector<int>({f->sampleRateHz, f->bitsPerSample, f->channels}),
+                  std::vector<int>({r.rate, r.bits, r.channels}))
+            << "code " << r.code;
+    }
     EXPECT_FALSE(decodeSpeechFormat(-1));
     EXPECT_FALSE(decodeSpeechFormat(36));
 }

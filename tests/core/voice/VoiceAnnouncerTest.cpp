@@ -1,27 +1,32 @@
-// The announcer's rules, driven with records built byte by byte at their positions in the "$STP"
-// sentence and with ticks called by hand; a recording engine stands in for the loudspeaker.
+// The announcer's rules, driven with "$STP" records written at their byte positions and with
+// ticks called by hand; a recording engine stands in for the loudspeaker. Last, the announcer on
+// the ground station, fed serial bytes.
+#include "support/StpRecord.h"
+#include "support/TempDir.h"
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "app/GroundStation.h"
 #include "app/Settings.h"
 #include "protocol/TelemetryRecord.h"
 #include "voice/VoiceAnnouncer.h"
+#include "voice/VoiceHookup.h"
 
 using namespace orvex;
 
 namespace {
 
+using Phrases = std::vector<std::string>;
 const std::string kBeep = "<beep 750 200>";
 
 class CRecordingEngine : public ISpeechEngine {
 public:
     bool available = true;
-    std::vector<std::string> heard;
+    Phrases heard;
     std::vector<SSpeechConfig> configs;
 
     bool isAvailable() const override { return available; }
@@ -31,163 +36,136 @@ public:
     {
         heard.push_back("<beep " + std::to_string(frequencyHz) + " " + std::to_string(durationMs) + ">");
     }
-    std::vector<std::string> take()
-    {
-        std::vector<std::string> out;
-        out.swap(heard);
-        return out;
-    }
+    Phrases take() { return std::exchange(heard, {}); }
 };
 
-struct SRecordValues {
+// The record fields the announcer reads; receiverOn 1 (remote control 0, parachute 0) is its
+// starting state and the preset is far from the altitudes used unless a case sets it.
+struct SValues {
     int satellites = 10;
-    int altitude = 0;       // 0.1 m, signed
-    int receiverOn = 1;     // remote control 0, parachute 0: the announcer's starting state
+    int altitude = 0; // 0.1 m, signed
+    int receiverOn = 1;
     int pulses = 0;
     int supplyRaw = 1000;
-    int preset = 3000;      // far from the altitudes used, unless a test sets it
+    int preset = 3000;
 };
 
-CTelemetryRecord makeRecord(const SRecordValues& v)
+// satelliteCount 24, altitude i16 48, receiverOn 53, pulse count 56, supply 70, preset 84.
+StpBytes stp(const SValues& v, float latitude = 22.5f)
 {
-    CTelemetryRecord::Bytes b{};
-    b[0] = '$';
-    b[1] = 'S';
-    b[2] = 'T';
-    b[3] = 'P';
-    b[24] = static_cast<uint8_t>(v.satellites);
-    b[48] = static_cast<uint8_t>(v.altitude & 0xFF);
-    b[49] = static_cast<uint8_t>((v.altitude >> 8) & 0xFF);
-    b[53] = static_cast<uint8_t>(v.receiverOn);
-    b[56] = static_cast<uint8_t>(v.pulses);
-    b[70] = static_cast<uint8_t>(v.supplyRaw & 0xFF);
-    b[71] = static_cast<uint8_t>((v.supplyRaw >> 8) & 0xFF);
-    b[84] = static_cast<uint8_t>(v.preset & 0xFF);
-    b[85] = static_cast<uint8_t>((v.preset >> 8) & 0xFF);
-    return CTelemetryRecord(b);
+    StpBytes b = stpRecord(latitude, 113.0f);
+    b[24] = std::uint8_t(v.satellites);
+    putLeU16(&b[48], v.altitude);
+    b[53] = std::uint8_t(v.receiverOn);
+    b[56] = std::uint8_t(v.pulses);
+    putLeU16(&b[70], v.supplyRaw);
+    putLeU16(&b[84], v.preset);
+    sealStp(b);
+    return b;
 }
 
-using Phrases = std::vector<std::string>;
+SVoiceSettings allAlerts(int fenPin = 1)
+{
+    SVoiceSettings s;
+    s.rcState = s.umState = s.zhuanSuState = s.gpsStarState = s.highState = 1;
+    s.fenPin = fenPin;
+    return s;
+}
 
 class VoiceAnnouncerTest : public ::testing::Test {
 protected:
     CRecordingEngine engine;
     CVoiceAnnouncer announcer{&engine};
-    SRecordValues values;
+    SValues values;
 
-    void start(SVoiceSettings settings)
+    void start(const SVoiceSettings& settings)
     {
         announcer.initialise(settings);
         engine.take();
     }
     Phrases apply()
     {
-        announcer.applyRecord(makeRecord(values));
+        announcer.applyRecord(CTelemetryRecord(stp(values)));
         return engine.take();
     }
     // One second: a record arrives, then the timer ticks.
     Phrases second()
     {
-        announcer.applyRecord(makeRecord(values));
+        announcer.applyRecord(CTelemetryRecord(stp(values)));
         announcer.tick();
         return engine.take();
     }
+    // Seconds from..to (inclusive), the phrases with the second each was heard in.
+    std::vector<std::pair<int, std::string>> run(int from, int to, const std::function<void(int)>& before = {})
+    {
+        std::vector<std::pair<int, std::string>> out;
+        for (int t = from; t <= to; ++t) {
+            if (before)
+                before(t);
+            announcer.applyRecord(CTelemetryRecord(stp(values)));
+            announcer.tick();
+            for (const std::string& p : engine.take())
+                out.emplace_back(t, p);
+        }
+        return out;
+    }
 };
 
-SVoiceSettings allAlerts()
+// One change between two records: what is said, and how many events (5 ticks each) it cost.
+struct SEdge {
+    const char* what;
+    int fenPin;
+    SValues before, after;
+    Phrases said;
+    int events;
+};
+
+TEST_F(VoiceAnnouncerTest, AlertsOnTheirEdgesOnly)
 {
-    SVoiceSettings s;
-    s.rcState = s.umState = s.zhuanSuState = s.gpsStarState = s.highState = 1;
-    return s;
-}
-
-TEST_F(VoiceAnnouncerTest, SatelliteLossOnlyWhenFallingFromAboveFiveToBelowFive)
-{
-    start(allAlerts());
-    values.satellites = 8;
-    EXPECT_EQ(apply(), Phrases{});
-    values.satellites = 4;
-    EXPECT_EQ(apply(), (Phrases{kBeep, ",GPS Satellites is 4"}));
-    EXPECT_EQ(announcer.tickCounter(), -5);
-
-    values.satellites = 6;
-    apply();
-    values.satellites = 5;
-    EXPECT_EQ(apply(), Phrases{}) << "5 is not below 5";
-    values.satellites = 4;
-    EXPECT_EQ(apply(), Phrases{}) << "5 is not above 5";
-
-    values.satellites = 9;
-    apply();
-    values.satellites = 0;
-    EXPECT_EQ(apply(), (Phrases{kBeep, ",GPS Satellites is 0"}));
-}
-
-TEST_F(VoiceAnnouncerTest, SatelliteLossSilentWhenSwitchedOffButCountStillFollowed)
-{
-    SVoiceSettings s = allAlerts();
-    s.gpsStarState = 0;
-    start(s);
-    values.satellites = 8;
-    apply();
-    values.satellites = 4;
-    EXPECT_EQ(apply(), Phrases{});
-    EXPECT_EQ(announcer.tickCounter(), 0);
-}
-
-TEST_F(VoiceAnnouncerTest, EngineOffSpokenThreeTimesAfterOneBeepOnlyFromAboveHundredRpm)
-{
-    start(allAlerts()); // FenPin 1
-    values.pulses = 3;
-    apply();
-    EXPECT_EQ(announcer.lastEngineSpeed(), 180);
-    values.pulses = 0;
-    EXPECT_EQ(apply(), (Phrases{kBeep, ",Engine Off", ",Engine Off", ",Engine Off"}));
-    EXPECT_EQ(announcer.tickCounter(), -5) << "one event costs 5 ticks however often it is repeated";
-
-    values.pulses = 1; // 60 rpm
-    apply();
-    values.pulses = 0;
-    EXPECT_EQ(apply(), Phrases{});
-}
-
-TEST_F(VoiceAnnouncerTest, EngineSpeedDividesByFenPinAndAZeroDivisorCountsAsOne)
-{
-    SVoiceSettings s = allAlerts();
-    s.fenPin = 2;
-    start(s);
-    values.pulses = 3; // 90 rpm with two pulses per revolution: not running fast enough to warn
-    apply();
-    EXPECT_EQ(announcer.lastEngineSpeed(), 90);
-    values.pulses = 0;
-    EXPECT_EQ(apply(), Phrases{});
-
-    announcer.setFenPin(0);
-    values.pulses = 255;
-    apply();
-    EXPECT_EQ(announcer.lastEngineSpeed(), 255 * 60);
-    announcer.setFenPin(-4);
-    values.pulses = 0;
-    EXPECT_EQ(apply(), (Phrases{kBeep, ",Engine Off", ",Engine Off", ",Engine Off"}));
-
-    s.fenPin = 0;
-    start(s);
-    EXPECT_EQ(announcer.settings().fenPin, 1);
+    const Phrases off = {kBeep, ",Engine Off", ",Engine Off", ",Engine Off"};
+    const std::vector<SEdge> edges = {
+        {"satellites 8 -> 4", 1, {.satellites = 8}, {.satellites = 4}, {kBeep, ",GPS Satellites is 4"}, 1},
+        {"satellites 6 -> 0", 1, {.satellites = 6}, {.satellites = 0}, {kBeep, ",GPS Satellites is 0"}, 1},
+        {"satellites 6 -> 5: 5 is not below 5", 1, {.satellites = 6}, {.satellites = 5}, {}, 0},
+        {"satellites 5 -> 4: 5 is not above 5", 1, {.satellites = 5}, {.satellites = 4}, {}, 0},
+        {"engine 180 rpm -> 0", 1, {.pulses = 3}, {.pulses = 0}, off, 1},
+        {"engine 60 rpm -> 0", 1, {.pulses = 1}, {.pulses = 0}, {}, 0},
+        {"engine 100 rpm -> 0: not above 100", 3, {.pulses = 5}, {.pulses = 0}, {}, 0},
+        {"engine 102 rpm at FenPin 7 -> 0", 7, {.pulses = 12}, {.pulses = 0}, off, 1},
+        {"FenPin 0 counts as 1", 0, {.pulses = 2}, {.pulses = 0}, off, 1},
+        {"receiver 1 -> 11", 1, {}, {.receiverOn = 11}, {kBeep, ",Parachute Able", ",Parachute Able"}, 1},
+        {"receiver 1 -> 0", 1, {}, {.receiverOn = 0}, {kBeep, ",RC Able"}, 1},
+        {"receiver 1 -> 7", 1, {}, {.receiverOn = 7}, {kBeep, ",RC Able", kBeep, ",Parachute Able", ",Parachute Able"}, 2},
+        {"receiver 0 -> 1", 1, {.receiverOn = 0}, {.receiverOn = 1}, {kBeep, ",RC Disable"}, 1},
+        {"receiver 11 -> 1", 1, {.receiverOn = 11}, {}, {kBeep, ",Parachute Disable", ",Parachute Disable"}, 1},
+        {"receiver 11 -> 0", 1, {.receiverOn = 11}, {.receiverOn = 0},
+         {kBeep, ",RC Able", kBeep, ",Parachute Disable", ",Parachute Disable"}, 2},
+    };
+    for (const SEdge& e : edges) {
+        CRecordingEngine heard;
+        CVoiceAnnouncer a(&heard);
+        a.initialise(allAlerts(e.fenPin));
+        a.applyRecord(CTelemetryRecord(stp(e.before)));
+        const int counter = a.tickCounter();
+        heard.take();
+        a.applyRecord(CTelemetryRecord(stp(e.after)));
+        EXPECT_EQ(heard.take(), e.said) << e.what;
+        EXPECT_EQ(a.tickCounter() - counter, -5 * e.events) << e.what;
+    }
 }
 
 TEST_F(VoiceAnnouncerTest, PresetAltitudeReachedLostAndReachedAgain)
 {
     start(allAlerts());
     values.preset = 100;
+    const Phrases arrive = {kBeep, ",Arrive Preset Altitude"}, lower = {kBeep, ",Altitude Lower"};
     const std::vector<std::pair<int, Phrases>> steps = {
-        {50, {}},
-        {90, {kBeep, ",Arrive Preset Altitude"}},
-        {86, {}}, // 1.4 m below: still within the band
-        {70, {kBeep, ",Altitude Lower"}},
-        {95, {kBeep, ",Arrive Preset Altitude"}},
-        {95, {}},
-        {130, {}}, // above the preset: the band is left silently
-        {110, {kBeep, ",Arrive Preset Altitude"}},
+        {50, {}},  {85, {}},     {115, {}}, // 1.5 m off is outside the band
+        {86, arrive}, {90, {}},
+        {85, {}},  // 1.5 m below: out of the band, but not more than 1.5 m below
+        {95, arrive}, {84, lower},
+        {70, {}},  // warned once
+        {110, arrive}, {130, {}}, // above the preset: the band is left silently
     };
     for (const auto& [altitude, expected] : steps) {
         values.altitude = altitude;
@@ -195,42 +173,15 @@ TEST_F(VoiceAnnouncerTest, PresetAltitudeReachedLostAndReachedAgain)
     }
 }
 
-TEST_F(VoiceAnnouncerTest, PresetBandIsStrictAtFifteen)
-{
-    start(allAlerts());
-    values.preset = 100;
-    values.altitude = 85; // exactly 1.5 m below: not within
-    EXPECT_EQ(apply(), Phrases{});
-    values.altitude = 115;
-    EXPECT_EQ(apply(), Phrases{});
-    values.altitude = 86;
-    EXPECT_EQ(apply(), (Phrases{kBeep, ",Arrive Preset Altitude"}));
-    values.altitude = 85; // 15 below: d = 15 is not more than 15, and out of the band
-    EXPECT_EQ(apply(), Phrases{});
-}
-
-TEST_F(VoiceAnnouncerTest, ReceiverStateByteGivesRemoteControlAndParachute)
-{
-    start(allAlerts());
-    values.receiverOn = 1; // the starting state: nothing to say
-    EXPECT_EQ(apply(), Phrases{});
-    values.receiverOn = 11; // remote control stays 0, parachute opens
-    EXPECT_EQ(apply(), (Phrases{kBeep, ",Parachute Able", ",Parachute Able"}));
-    EXPECT_EQ(announcer.tickCounter(), -5);
-    values.receiverOn = 0; // remote control 1, parachute 0
-    EXPECT_EQ(apply(), (Phrases{kBeep, ",RC Able", kBeep, ",Parachute Disable", ",Parachute Disable"}));
-    EXPECT_EQ(announcer.tickCounter(), -15);
-    values.receiverOn = 7; // any other value: both 1
-    EXPECT_EQ(apply(), (Phrases{kBeep, ",Parachute Able", ",Parachute Able"}));
-    values.receiverOn = 1;
-    EXPECT_EQ(apply(), (Phrases{kBeep, ",RC Disable", kBeep, ",Parachute Disable", ",Parachute Disable"}));
-}
-
-TEST_F(VoiceAnnouncerTest, StateChangesFollowedSilentlyWhenTheirAlertsAreOff)
+TEST_F(VoiceAnnouncerTest, SwitchedOffAlertsAreSilentButTheStateIsStillFollowed)
 {
     start(SVoiceSettings{});
+    values.satellites = 8;
+    apply();
+    values.satellites = 4;
     values.receiverOn = 0;
     EXPECT_EQ(apply(), Phrases{});
+    EXPECT_EQ(announcer.tickCounter(), 0);
     SVoiceSettings s;
     s.rcState = 1;
     announcer.initialise(s);
@@ -241,58 +192,44 @@ TEST_F(VoiceAnnouncerTest, StateChangesFollowedSilentlyWhenTheirAlertsAreOff)
 
 TEST_F(VoiceAnnouncerTest, AltitudeEveryTenSecondsAndAnAlertDelaysItByFive)
 {
-    SVoiceSettings s = allAlerts();
-    s.high = 2;
-    start(s);
     values.altitude = 1234;
-    std::vector<int> spokenAt;
-    for (int t = 1; t <= 30; ++t) {
-        if (t == 17) { // an alert between two announcements
-            values.satellites = 8;
-            apply();
-            values.satellites = 3;
-        }
-        const Phrases heard = second();
-        for (const std::string& p : heard)
+    // An alert at second 17 (between two announcements) pushes the next one from 20 to 25; at
+    // second 12 the counter goes back from 11 to 6 and passes 10 again at second 15.
+    for (const auto& [alertAt, expected] : std::vector<std::pair<int, std::vector<int>>>{
+             {0, {10, 20, 30}}, {17, {10, 25}}, {12, {10, 15, 25}}}) {
+        SVoiceSettings s = allAlerts();
+        s.high = 2;
+        announcer = CVoiceAnnouncer(&engine);
+        start(s);
+        values.satellites = 10;
+        std::vector<int> spokenAt;
+        for (const auto& [t, p] : run(1, 30, [&](int t) { values.satellites = t == alertAt ? 3 : 10; }))
             if (p == ", Altitude is 1234")
                 spokenAt.push_back(t);
+        EXPECT_EQ(spokenAt, expected) << "alert at " << alertAt;
     }
-    EXPECT_EQ(spokenAt, (std::vector<int>{10, 25}));
-    EXPECT_EQ(announcer.tickCounter(), 25);
 }
 
-TEST_F(VoiceAnnouncerTest, AnAlertJustAfterAnAnnouncementLetsTheCounterPassItsValueAgain)
-{
-    SVoiceSettings s = allAlerts();
-    s.high = 2;
-    start(s);
-    values.altitude = 70;
-    std::vector<int> spokenAt;
-    for (int t = 1; t <= 30; ++t) {
-        if (t == 12) {
-            values.satellites = 8;
-            apply();
-            values.satellites = 3;
-        }
-        for (const std::string& p : second())
-            if (p == ", Altitude is 70")
-                spokenAt.push_back(t);
-    }
-    // The counter goes back from 11 to 6 and reaches 10 again at second 15.
-    EXPECT_EQ(spokenAt, (std::vector<int>{10, 15, 25}));
-}
-
-TEST_F(VoiceAnnouncerTest, NegativeAltitudeSpokenAsMinusMagnitude)
+TEST_F(VoiceAnnouncerTest, IntervalPhrases)
 {
     SVoiceSettings s;
     s.high = 1;
+    s.zhuanSu = 1;
+    s.feiKong = 2;
+    s.fenPin = 2;
+    s.lowVoltageV = 4.5;
     start(s);
     values.altitude = -12;
-    Phrases all;
-    for (int t = 0; t < 5; ++t)
-        for (const std::string& p : second())
-            all.push_back(p);
-    EXPECT_EQ(all, Phrases{", Altitude is Minus 12"});
+    values.pulses = 40; // 2400 pulses a minute, 2 per revolution
+    values.supplyRaw = 900; // 4.39 V
+    using Heard = std::vector<std::pair<int, std::string>>;
+    EXPECT_EQ(run(1, 10), (Heard{{5, ", Altitude is Minus 12"}, {5, ",RPM is 1200"},
+                                 {10, ", Altitude is Minus 12"}, {10, ",RPM is 1200"}, {10, "AP Volt Is 4.4"}}));
+    values.altitude = 7;
+    values.supplyRaw = 922; // 4.502 V: not below 4.5
+    EXPECT_EQ(run(11, 20), (Heard{{15, ", Altitude is 7"}, {15, ",RPM is 1200"},
+                                  {20, ", Altitude is 7"}, {20, ",RPM is 1200"}}));
+    EXPECT_NEAR(announcer.autopilotVoltage(), 922 * 5.0 / 1024, 1e-9);
 }
 
 TEST_F(VoiceAnnouncerTest, IntervalsStopWithoutRecordsAndResumeWhereTheyStopped)
@@ -301,67 +238,27 @@ TEST_F(VoiceAnnouncerTest, IntervalsStopWithoutRecordsAndResumeWhereTheyStopped)
     s.high = 1;
     start(s);
     values.altitude = 500;
-    for (int t = 1; t <= 4; ++t)
-        second();
-    EXPECT_EQ(announcer.tickCounter(), 4);
-
+    run(1, 4);
     // Records stop after second 4: the flag lasts until the counter is a multiple of 3.
     announcer.tick();
     EXPECT_EQ(engine.take(), Phrases{", Altitude is 500"}); // 5: still within 3 s of the last record
-    announcer.tick(); // 6: flag cleared
     for (int t = 0; t < 20; ++t)
         announcer.tick();
     EXPECT_EQ(announcer.tickCounter(), 6);
     EXPECT_FALSE(announcer.recordSeen());
     EXPECT_EQ(engine.take(), Phrases{});
-
     values.altitude = 600;
-    Phrases resumed;
-    for (int t = 7; t <= 10; ++t)
-        for (const std::string& p : second())
-            resumed.push_back(p);
-    EXPECT_EQ(resumed, Phrases{", Altitude is 600"});
-    EXPECT_EQ(announcer.tickCounter(), 10);
+    EXPECT_EQ(run(7, 10), (std::vector<std::pair<int, std::string>>{{10, ", Altitude is 600"}}));
 }
 
-TEST_F(VoiceAnnouncerTest, RpmAndLowVoltageIntervals)
-{
-    SVoiceSettings s;
-    s.zhuanSu = 1;
-    s.feiKong = 2;
-    s.lowVoltageV = 4.5;
-    start(s);
-    values.pulses = 40;
-    values.supplyRaw = 900; // 4.39 V
-    Phrases all;
-    for (int t = 1; t <= 10; ++t)
-        for (const std::string& p : second())
-            all.push_back(p);
-    EXPECT_EQ(all, (Phrases{",RPM is 2400", ",RPM is 2400", "AP Volt Is 4.4"}));
-
-    values.supplyRaw = 922; // 4.502 V: not below 4.5
-    all.clear();
-    for (int t = 11; t <= 20; ++t)
-        for (const std::string& p : second())
-            all.push_back(p);
-    EXPECT_EQ(all, (Phrases{",RPM is 2400", ",RPM is 2400"}));
-    EXPECT_NEAR(announcer.autopilotVoltage(), 922 * 5.0 / 1024, 1e-9);
-}
-
-TEST_F(VoiceAnnouncerTest, CounterWrapsAfterAThousand)
+TEST_F(VoiceAnnouncerTest, CounterWrapsAfterAThousandAndFlappingStatesStayWellDefined)
 {
     start(SVoiceSettings{});
-    for (int t = 1; t <= 1000; ++t)
-        second();
+    run(1, 1000);
     EXPECT_EQ(announcer.tickCounter(), 1000);
-    second();
-    EXPECT_EQ(announcer.tickCounter(), 0);
-    second();
+    run(1001, 1002);
     EXPECT_EQ(announcer.tickCounter(), 1);
-}
 
-TEST_F(VoiceAnnouncerTest, HugeIntervalsAndFlappingStatesStayWellDefined)
-{
     SVoiceSettings s = allAlerts();
     s.high = 2147483647; // x 5 would overflow int
     start(s);
@@ -370,7 +267,7 @@ TEST_F(VoiceAnnouncerTest, HugeIntervalsAndFlappingStatesStayWellDefined)
         apply();
     }
     // The first record changes only the remote control; every later one changes both states.
-    EXPECT_EQ(announcer.tickCounter(), -5 - 1999 * 10);
+    EXPECT_EQ(announcer.tickCounter(), 1 - 5 - 1999 * 10);
     for (int t = 0; t < 10; ++t)
         announcer.tick();
     EXPECT_EQ(engine.take(), Phrases{});
@@ -384,8 +281,6 @@ TEST_F(VoiceAnnouncerTest, NoEngineMeansNoSoundAndNoState)
     start(s);
     EXPECT_TRUE(engine.configs.empty());
     values.receiverOn = 0;
-    values.satellites = 8;
-    apply();
     values.satellites = 2;
     EXPECT_EQ(second(), Phrases{});
     EXPECT_FALSE(announcer.recordSeen());
@@ -393,57 +288,67 @@ TEST_F(VoiceAnnouncerTest, NoEngineMeansNoSoundAndNoState)
 
     CVoiceAnnouncer none(nullptr);
     none.initialise(s);
-    none.applyRecord(makeRecord(values));
+    none.applyRecord(CTelemetryRecord(stp(values)));
     none.tick();
     EXPECT_FALSE(none.recordSeen());
 }
 
-TEST_F(VoiceAnnouncerTest, InitialiseHandsVoiceFormatRateVolumeToTheEngine)
+TEST(VoiceSettingsTest, ReadFromTheSettingsFileWithDefaultsAndHandedToTheEngine)
 {
-    SVoiceSettings s;
-    s.speech = 3;
-    s.format = 18;
-    s.rate = -4;
-    s.volume = 80;
-    announcer.initialise(s);
-    ASSERT_EQ(engine.configs.size(), 1u);
-    EXPECT_EQ(engine.configs[0].voiceIndex, 3);
-    EXPECT_EQ(engine.configs[0].format, 18);
-    EXPECT_EQ(engine.configs[0].rate, -4);
-    EXPECT_EQ(engine.configs[0].volume, 80);
-}
-
-TEST(VoiceSettingsTest, ReadFromTheSettingsFileWithDefaults)
-{
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                      ("orvex-voice-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const std::string ini = (dir / "Korva.ini").string();
-
-    SVoiceSettings d = loadVoiceSettings(CSettings(ini));
+    CTempDir dir("orvex-voice");
+    const SVoiceSettings d = loadVoiceSettings(CSettings(dir.file("Korva.ini")));
     EXPECT_EQ(d.volume, 50);
     EXPECT_EQ(d.high, 0);
     EXPECT_EQ(d.fenPin, 1);
     EXPECT_DOUBLE_EQ(d.lowVoltageV, kDefaultLowVoltageV);
 
-    {
-        std::ofstream out(ini);
-        out << "[Voice]\r\nSpeech=2\r\nFormat=35\r\nRate=-3\r\nVolume=90\r\nHigh=4\r\nZhuanSu=5\r\n"
-               "FeiKong=6\r\nRCState=1\r\nUmState=1\r\nZhuanSuState=1\r\nGpsStarState=1\r\n"
-               "HighState=1\r\nLowVolt=4.75\r\n[WayPoint]\r\nFenPin=0\r\n";
-    }
-    SVoiceSettings s = loadVoiceSettings(CSettings(ini));
-    EXPECT_EQ(s.speech, 2);
-    EXPECT_EQ(s.format, 35);
-    EXPECT_EQ(s.rate, -3);
-    EXPECT_EQ(s.volume, 90);
-    EXPECT_EQ(s.high, 4);
-    EXPECT_EQ(s.zhuanSu, 5);
-    EXPECT_EQ(s.feiKong, 6);
-    EXPECT_EQ(s.rcState + s.umState + s.zhuanSuState + s.gpsStarState + s.highState, 5);
+    CTempDir::write(dir.file("Korva.ini"),
+                    "[Voice]\r\nSpeech=2\r\nFormat=35\r\nRate=-3\r\nVolume=90\r\nHigh=4\r\nZhuanSu=5\r\n"
+                    "FeiKong=6\r\nRCState=1\r\nUmState=1\r\nZhuanSuState=1\r\nGpsStarState=1\r\n"
+                    "HighState=1\r\nLowVolt=4.75\r\n[WayPoint]\r\nFenPin=0\r\n");
+    const SVoiceSettings s = loadVoiceSettings(CSettings(dir.file("Korva.ini")));
+    EXPECT_EQ(std::vector<int>({s.speech, s.format, s.rate, s.volume, s.high, s.zhuanSu, s.feiKong, s.rcState,
+                                s.umState, s.zhuanSuState, s.gpsStarState, s.highState}),
+              std::vector<int>({2, 35, -3, 90, 4, 5, 6, 1, 1, 1, 1, 1}));
     EXPECT_DOUBLE_EQ(s.lowVoltageV, 4.75);
     EXPECT_EQ(s.fenPin, 1) << "a FenPin of 0 must never reach the division";
-    std::filesystem::remove_all(dir);
+
+    CRecordingEngine engine;
+    CVoiceAnnouncer(&engine).initialise(s);
+    ASSERT_EQ(engine.configs.size(), 1u);
+    const SSpeechConfig& c = engine.configs[0];
+    EXPECT_EQ(std::vector<int>({c.voiceIndex, c.format, c.rate, c.volume}), std::vector<int>({2, 35, -3, 90}));
+}
+
+// On the station: serial bytes in, the station's FenPin, records failing validation not heard,
+// the station's voice tick driving the intervals.
+TEST(VoiceStation, RecordsAndTicksReachTheAnnouncerWithTheStationsSettings)
+{
+    CTempDir dir("orvex-voice-station");
+    CTempDir::write(dir.file("Korva.ini"),
+                    "[Voice]\r\nGpsStarState=1\r\nZhuanSuState=1\r\nHigh=1\r\n[WayPoint]\r\nFenPin=2\r\n");
+    CGroundStation station(CAppPaths(dir.path(), dir.path()));
+    station.loadStartupSettings();
+    CRecordingEngine engine;
+    CVoiceAnnouncer announcer(&engine);
+    attachVoiceAnnouncer(station, announcer);
+    const auto receive = [&](const SValues& v, float latitude = 22.5f) {
+        station.receiveSerialBytes(stp(v, latitude));
+        station.receiveSerialBytes(std::vector<std::uint8_t>{'$'});
+    };
+
+    receive({.satellites = 9, .pulses = 8}); // 8 pulses / 2 per turn: 240 rpm
+    EXPECT_EQ(announcer.lastEngineSpeed(), 240) << "the station's FenPin divides";
+    receive({.satellites = 2, .pulses = 8}, 91.0f); // latitude out of range
+    EXPECT_EQ(engine.take(), Phrases{});
+    receive({.satellites = 3, .pulses = 0});
+    EXPECT_EQ(engine.take(), (Phrases{kBeep, ",GPS Satellites is 3", kBeep, ",Engine Off", ",Engine Off",
+                                      ",Engine Off"}));
+    for (int t = 0; t < 15; ++t) { // one record a second
+        receive({.satellites = 3, .altitude = -7});
+        station.voiceTick();
+    }
+    EXPECT_EQ(engine.take(), (Phrases{", Altitude is Minus 7", ", Altitude is Minus 7"}));
 }
 
 } // namespace
