@@ -464,14 +464,15 @@ std::optional<int> CGroundStation::replaySeek(int sliderPosition)
         CTelemetryRecord::Bytes bytes{};
         std::memcpy(bytes.data(), m_linkState.store().record(*seek.currentRecord), bytes.size());
         m_current = CTelemetryRecord(bytes);
-        // The marker after a seek: altitude = positionAux + AltitudeGPS, heading from the record.
-        if (m_ui) {
-            const double altitude = static_cast<double>(m_current.positionAux()) + static_cast<double>(m_altitudeGps);
-            m_ui->callMapScript("setplane", {strprintf("%f", static_cast<double>(m_current.latitude())),
-                                             strprintf("%f", static_cast<double>(m_current.longitude())),
-                                             strprintf("%f", altitude), strprintf("%d", int(m_current.targetWaypoint())),
-                                             strprintf("%f", markerFor(m_current).headingDeg)});
-        }
+    }
+    // The marker moves after every seek, also when no record was copied (a seek to the start keeps
+    // the current record): altitude = positionAux + AltitudeGPS, heading from the record.
+    if (m_ui) {
+        const double altitude = static_cast<double>(m_current.positionAux()) + static_cast<double>(m_altitudeGps);
+        m_ui->callMapScript("setplane", {strprintf("%f", static_cast<double>(m_current.latitude())),
+                                         strprintf("%f", static_cast<double>(m_current.longitude())),
+                                         strprintf("%f", altitude), strprintf("%d", int(m_current.targetWaypoint())),
+                                         strprintf("%f", markerFor(m_current).headingDeg)});
     }
     return seek.progress;
 }

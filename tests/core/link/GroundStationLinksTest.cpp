@@ -141,15 +141,18 @@ TEST_F(StationLinks, ReplayFeedsTheRecordUpdateAndSeekMovesTheMarker)
     EXPECT_EQ(station->replayTick(), std::optional<int>(3 * 32768 / 8));
     EXPECT_EQ(ui.shown, std::vector<std::uint16_t>{3});
 
-    ui.scripts.clear();
-    const auto progress = station->replaySeek(24576); // k = 8 x 24576 / 32768 = 6
-    EXPECT_EQ(progress, std::optional<int>(24576));
-    ASSERT_EQ(ui.scripts.size(), 2u);
-    EXPECT_EQ(ui.scripts[0].first, "clearlineStringplane");
-    EXPECT_EQ(ui.scripts[1].first, "setplane");
-    // Record 5 becomes current: latitude 35, altitude positionAux 7.5 + AltitudeGPS 100.
-    EXPECT_EQ(ui.scripts[1].second,
-              (std::vector<std::string>{"35.000000", "120.000000", "107.500000", "3", "0.000000"}));
+    // Record 5 becomes current (latitude 35, altitude positionAux 7.5 + AltitudeGPS 100); a seek
+    // to the start copies nothing and still puts the marker on the current record.
+    for (const int p : {24576 /* k = 8 x 24576 / 32768 = 6 */, 0}) {
+        ui.scripts.clear();
+        EXPECT_EQ(station->replaySeek(p), std::optional<int>(p));
+        ASSERT_EQ(ui.scripts.size(), 2u) << p;
+        EXPECT_EQ(ui.scripts[0].first, "clearlineStringplane");
+        EXPECT_EQ(ui.scripts[1].first, "setplane");
+        EXPECT_EQ(ui.scripts[1].second,
+                  (std::vector<std::string>{"35.000000", "120.000000", "107.500000", "3", "0.000000"}));
+    }
+    station->replaySeek(24576);
     EXPECT_EQ(ui.shown.size(), 1u) << "a seek shows nothing";
     EXPECT_EQ(station->replayTick(), std::optional<int>(7 * 32768 / 8));
     EXPECT_EQ(ui.shown.back(), 7);
