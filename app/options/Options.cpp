@@ -33,7 +33,11 @@ std::vector<SSerialPortEntry> systemSerialPorts()
 
 COptComDlg::COptComDlg(CSettings& settings, PortEnumerator enumerate, QWidget* parent)
     : QWidget(parent), m_settings(settings),
-      m_choice(enumerate ? enumerate() : std::vector<SSerialPortEntry>{}, settings.getText(keys::kComPort))
+      // The page reads COMPORT with no default: with nothing stored no port counts as the stored
+      // one and the bottom entry (the first port enumerated) is selected, not a "COM1" that happens
+      // to be present.
+      m_choice(enumerate ? enumerate() : std::vector<SSerialPortEntry>{},
+               settings.getText(SettingKey{keys::kComPort.section, keys::kComPort.key, ""}))
 {
     setObjectName(QStringLiteral("COptComDlg"));
     m_configurator = [](QWidget* p, const QString& port, const CComConfig& config) -> std::optional<CComConfig> {

@@ -102,10 +102,11 @@ TEST_F(OptionsSheetTest, PortsListedInReverseWithStoredSelectedAndOkStoresIt)
 
 TEST_F(OptionsSheetTest, AbsentStoredPortSelectsBottomAndNoPortsStoreNothing)
 {
-    home.writeIni("[Settings]\r\nCOMPORT=COM9\r\n");
-    {
-        COptions sheet(station, threePorts);
-        EXPECT_EQ(sheet.comPage()->portBox()->currentText(), QStringLiteral("COM1"));
+    // Nothing stored (COM1 is no default here) or a port not present: the bottom entry.
+    for (const char* ini : {"", "[Settings]\r\nCOMPORT=COM9\r\n"}) {
+        home.writeIni(ini);
+        COptions sheet(station, [] { return std::vector<SSerialPortEntry>{{"COM3", "/dev/ttyS2"}, {"COM1", "/dev/ttyS0"}}; });
+        EXPECT_EQ(sheet.comPage()->portBox()->currentText(), QStringLiteral("COM3")) << ini;
     }
     {
         int configured = 0;
