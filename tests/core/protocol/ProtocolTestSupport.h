@@ -4,6 +4,7 @@
 // program's own frame builders.
 
 #include <bit>
+#include <cctype>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "protocol/DownlinkSink.h"
+#include "support/StpRecord.h"
 
 namespace orvex::test {
 
@@ -25,22 +27,9 @@ inline Bytes ascii(std::string_view text)
 inline Bytes hex(std::string_view text)
 {
     Bytes out;
-    unsigned value = 0;
-    int digits = 0;
-    for (char c : text) {
-        int v = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-        if (v < 0) {
-            if (digits)
-                out.push_back(static_cast<uint8_t>(value));
-            value = 0;
-            digits = 0;
-            continue;
-        }
-        value = value * 16 + static_cast<unsigned>(v);
-        ++digits;
-    }
-    if (digits)
-        out.push_back(static_cast<uint8_t>(value));
+    for (std::size_t i = 0; i + 1 < text.size(); ++i)
+        if (std::isxdigit(static_cast<unsigned char>(text[i])) && std::isxdigit(static_cast<unsigned char>(text[i + 1])))
+            out.push_back(static_cast<uint8_t>(std::stoul(std::string(text.substr(i++, 2)), nullptr, 16)));
     return out;
 }
 
@@ -102,16 +91,14 @@ inline Bytes cat(std::initializer_list<Bytes> parts)
     return out;
 }
 
-// A "$STP" frame with latitude at 4, longitude at 8 and the given extra bytes set; good sum.
+// A "$STP" frame (the shared builder) with the given extra bytes set; good sum.
 inline Bytes stpFrame(float latitude, float longitude, std::initializer_list<std::pair<std::size_t, uint8_t>> set = {})
 {
-    Bytes b = ascii("$STP");
-    f32(b, latitude);
-    f32(b, longitude);
-    zeros(b, 99 - 1 - b.size());
+    StpBytes f = stpRecord(latitude, longitude);
     for (auto [at, v] : set)
-        b[at] = v;
-    return withSum(b);
+        f[at] = v;
+    sealStp(f);
+    return Bytes(f.begin(), f.end());
 }
 
 // Records every event as one line of text, in order, and keeps the typed values.
@@ -135,82 +122,22 @@ public:
     std::vector<SServoChannels> servos;
     std::vector<SDrop> drops;
 
-    void onTelemetryRecord(const CTelemetryRecord& r, EDownlinkLink) override
-    {
-        events.push_back("$STP");
-        records.push_back(r);
-    }
-    void onNmeaLine(const SNmeaLine& line) override
-    {
-        events.push_back(std::string(line.keyword));
-        nmeaLines.push_back(line);
-    }
+    void onTelemetryRecord(const CTelemetryRecord& r, EDownlinkLink) override { events.push_back("$STP"); records.push_back(r); }
+    void onNmeaLine(const SNmeaLine& line) override { events.push_back(std::string(line.keyword)); nmeaLines.push_back(line); }
     void onNmeaPosition(const CTelemetryRecord& r) override { positions.push_back(r); }
-    void onAcknowledgement(const SAcknowledgement& ack) override
-    {
-        events.push_back(std::string(ack.keyword));
-        messages.push_back(std::string(ack.message));
-    }
-    void onAlignmentQuestion(const SAcknowledgement& ack) override
-    {
-        events.push_back(std::string(ack.keyword) + "?");
-        messages.push_back(std::string(ack.message));
-    }
-    void onParameterValues(const SParameterValues& v, EDownlinkLink) override
-    {
-        events.push_back("$PAR");
-        parameters.push_back(v);
-    }
-    void onCompassPoint(const SCompassPoint& p, EDownlinkLink) override
-    {
-        events.push_back(p.plane == ECompassPlane::XY ? "$MG2" : "$MG3");
-        compassPoints.push_back(p);
-    }
-    void onCompassCalibration(const SCompassCalibration& c) override
-    {
-        events.push_back("$MG1");
-        calibrations.push_back(c);
-    }
-    void onCustomParameters(const SCustomParameters& c, EDownlinkLink) override
-    {
-        events.push_back("$PUR");
-        customs.push_back(c);
-    }
-    void onWaypointEcho(const SWaypointEcho& e, EDownlinkLink) override
-    {
-        events.push_back("$SETD");
-        echoes.push_back(e);
-    }
-    void onParameterSnapshot(const SParameterSnapshot& s) override
-    {
-        events.push_back("$P2T");
-        snapshots.push_back(s);
-    }
-    void onPhotoReport(const SPhotoReport& r) override
-    {
-        events.push_back("$QUZA");
-        photos.push_back(r);
-    }
-    void onPhotoMark(const SPhotoMark& m) override
-    {
-        events.push_back("$PAED");
-        marks.push_back(m);
-    }
-    void onWaypointIndexEcho(const SWaypointIndexEcho& e) override
-    {
-        events.push_back("$PAI");
-        indexEchoes.push_back(e);
-    }
-    void onRouteSummary(const SRouteSummary& s) override
-    {
-        events.push_back("$PASUM");
-        summaries.push_back(s);
-    }
-    void onServoChannels(const SServoChannels& s) override
-    {
-        events.push_back("$DJSJ");
-        servos.push_back(s);
-    }
+    void onAcknowledgement(const SAcknowledgement& ack) override { events.push_back(std::string(ack.keyword)); messages.push_back(std::string(ack.message)); }
+    void onAlignmentQuestion(const SAcknowledgement& ack) override { events.push_back(std::string(ack.keyword) + "?"); messages.push_back(std::string(ack.message)); }
+    void onParameterValues(const SParameterValues& v, EDownlinkLink) override { events.push_back("$PAR"); parameters.push_back(v); }
+    void onCompassPoint(const SCompassPoint& p, EDownlinkLink) override { events.push_back(p.plane == ECompassPlane::XY ? "$MG2" : "$MG3"); compassPoints.push_back(p); }
+    void onCompassCalibration(const SCompassCalibration& c) override { events.push_back("$MG1"); calibrations.push_back(c); }
+    void onCustomParameters(const SCustomParameters& c, EDownlinkLink) override { events.push_back("$PUR"); customs.push_back(c); }
+    void onWaypointEcho(const SWaypointEcho& e, EDownlinkLink) override { events.push_back("$SETD"); echoes.push_back(e); }
+    void onParameterSnapshot(const SParameterSnapshot& s) override { events.push_back("$P2T"); snapshots.push_back(s); }
+    void onPhotoReport(const SPhotoReport& r) override { events.push_back("$QUZA"); photos.push_back(r); }
+    void onPhotoMark(const SPhotoMark& m) override { events.push_back("$PAED"); marks.push_back(m); }
+    void onWaypointIndexEcho(const SWaypointIndexEcho& e) override { events.push_back("$PAI"); indexEchoes.push_back(e); }
+    void onRouteSummary(const SRouteSummary& s) override { events.push_back("$PASUM"); summaries.push_back(s); }
+    void onServoChannels(const SServoChannels& s) override { events.push_back("$DJSJ"); servos.push_back(s); }
     void onOpaqueFrame(std::string_view keyword, std::span<const uint8_t>) override { events.push_back(std::string(keyword)); }
     void onDropped(const SDrop& d) override { drops.push_back(d); }
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 #include <limits>
-#include <map>
+#include <algorithm>
 
 #include "ProtocolTestSupport.h"
 #include "protocol/TelemetryRecord.h"
@@ -18,6 +18,12 @@ CTelemetryRecord recordFrom(const Bytes& frame)
     EXPECT_TRUE(r.has_value());
     return r.value_or(CTelemetryRecord{});
 }
+
+struct SField {
+    const char* name;
+    double accessor, expected;
+    template <class T> SField(const char* n, T a, double e) : name(n), accessor(double(a)), expected(e) {}
+};
 
 TEST(TelemetryRecord, FieldsAtTheirPositions)
 {
@@ -70,84 +76,61 @@ TEST(TelemetryRecord, FieldsAtTheirPositions)
     ASSERT_EQ(b.size(), 98u);
     withSum(b);
     const CTelemetryRecord r = recordFrom(b);
-
-    EXPECT_EQ(r.latitude(), 22.5f);
-    EXPECT_EQ(r.longitude(), -113.25f);
-    EXPECT_EQ(r.positionAux(), 0.125f);
-    EXPECT_EQ(r.heading(), 1.5f);
-    EXPECT_EQ(r.satelliteCount(), 11);
-    EXPECT_EQ(r.timeHour(), 13);
-    EXPECT_EQ(r.timeMinute(), 14);
-    EXPECT_EQ(r.timeSecond(), 15);
-    EXPECT_EQ(r.storedWaypointCount(), -2);
-    EXPECT_EQ(r.stickRudder(), 100);
-    EXPECT_EQ(r.stickThrottle(), 103);
-    EXPECT_EQ(r.servoRudder(), 104);
-    EXPECT_EQ(r.servoThrottle(), 107);
-    EXPECT_EQ(r.ekfVelocityX(), -200);
-    EXPECT_EQ(r.controllerSerial(), 4321);
-    EXPECT_EQ(r.motorPulses1(), 44);
-    EXPECT_EQ(r.gimbalLockRadius(), 47);
-    EXPECT_EQ(r.altitude(), -1234);
-    EXPECT_EQ(r.gpsVelocityX(), -50);
-    EXPECT_EQ(r.receiverOn(), 1);
-    EXPECT_EQ(r.swayLevel(), 54);
-    EXPECT_EQ(r.accelA(), -100);
-    EXPECT_EQ(r.accelB(), 200);
-    EXPECT_EQ(r.pitch(), -7);
-    EXPECT_EQ(r.roll(), 12);
-    EXPECT_EQ(r.supplyVoltageRaw(), 2458);
-    EXPECT_DOUBLE_EQ(r.supplyVolts(), 2458 * 5.0 / 1024);
-    EXPECT_EQ(r.accelC(), 300);
-    EXPECT_EQ(r.targetWaypoint(), 74);
-    EXPECT_EQ(r.controlMode(), 75);
-    EXPECT_EQ(r.consumedCapacity(), 7677);
-    EXPECT_EQ(r.neutralRudder(), 80);
-    EXPECT_EQ(r.neutralElevator(), 82);
-    EXPECT_EQ(r.altitudeReference(), 8485);
-    EXPECT_EQ(r.motorPulses2(), 86);
-    EXPECT_EQ(r.motorPulses4(), 88);
-    EXPECT_EQ(r.motorPulses5(), 90);
-    EXPECT_EQ(r.motorPulses6(), 91);
-    EXPECT_EQ(r.current(), 92);
-    EXPECT_EQ(r.gpsVelocityY(), -9495);
-    EXPECT_EQ(r.firmwareVersion(), 2345);
-    EXPECT_EQ(r.firmwareVersionDisplayed(), 102345u);
+    EXPECT_EQ(r.bytes()[98], b[98]);
+    // Each accessor and the field table entry of the same name (read by the decoder and log
+    // export) give the value written at the field's place.
+    const SField fields[] = {
+        {"latitude", r.latitude(), 22.5},          {"longitude", r.longitude(), -113.25},
+        {"positionAux", r.positionAux(), 0.125},   {"heading", r.heading(), 1.5},
+        {"satelliteCount", r.satelliteCount(), 11}, {"timeHour", r.timeHour(), 13},
+        {"timeMinute", r.timeMinute(), 14},        {"timeSecond", r.timeSecond(), 15},
+        {"storedWaypointCount", r.storedWaypointCount(), -2},
+        {"stickRudder", r.stickRudder(), 100},     {"stickAileron", r.stickAileron(), 101},
+        {"stickElevator", r.stickElevator(), 102}, {"stickThrottle", r.stickThrottle(), 103},
+        {"servoRudder", r.servoRudder(), 104},     {"servoAileron", r.servoAileron(), 105},
+        {"servoElevator", r.servoElevator(), 106}, {"servoThrottle", r.servoThrottle(), 107},
+        {"ekfVelocityX", r.ekfVelocityX(), -200},  {"controllerSerial", r.controllerSerial(), 4321},
+        {"motorPulses1", r.motorPulses1(), 44},    {"takeoffDistanceHigh", r.takeoffDistanceHigh(), 1},
+        {"gimbalLockRadius", r.gimbalLockRadius(), 47}, {"altitude", r.altitude(), -1234},
+        {"gpsVelocityX", r.gpsVelocityX(), -50},   {"takeoffDistanceLow", r.takeoffDistanceLow(), 0x2C},
+        {"receiverOn", r.receiverOn(), 1},         {"swayLevel", r.swayLevel(), 54},
+        {"vibrationCode", r.vibrationCode(), 150}, {"accelA", r.accelA(), -100},
+        {"accelB", r.accelB(), 200},               {"pitch", r.pitch(), -7},
+        {"roll", r.roll(), 12},                    {"supplyVoltageRaw", r.supplyVoltageRaw(), 2458},
+        {"accelC", r.accelC(), 300},               {"targetWaypoint", r.targetWaypoint(), 74},
+        {"controlMode", r.controlMode(), 75},      {"consumedCapacity", r.consumedCapacity(), 7677},
+        {"ekfVelocityDHigh", r.ekfVelocityDHigh(), 0xFF}, {"neutralRudder", r.neutralRudder(), 80},
+        {"neutralAileron", r.neutralAileron(), 81}, {"neutralElevator", r.neutralElevator(), 82},
+        {"ekfVelocityYHigh", r.ekfVelocityYHigh(), 0x80}, {"altitudeReference", r.altitudeReference(), 8485},
+        {"motorPulses2", r.motorPulses2(), 86},    {"motorPulses3", r.motorPulses3(), 87},
+        {"motorPulses4", r.motorPulses4(), 88},    {"ekfVelocityDLow", r.ekfVelocityDLow(), 0xFE},
+        {"motorPulses5", r.motorPulses5(), 90},    {"motorPulses6", r.motorPulses6(), 91},
+        {"current", r.current(), 92},              {"ekfVelocityYLow", r.ekfVelocityYLow(), 0},
+        {"gpsVelocityY", r.gpsVelocityY(), -9495}, {"firmwareVersion", r.firmwareVersion(), 2345},
+    };
+    const auto table = telemetryFields();
+    ASSERT_EQ(table.size(), std::size(fields));
+    for (const auto& f : fields) {
+        SCOPED_TRACE(f.name);
+        EXPECT_EQ(f.accessor, f.expected);
+        const auto entry = std::find_if(table.begin(), table.end(), [&](const auto& t) { return t.name == std::string(f.name); });
+        ASSERT_NE(entry, table.end());
+        EXPECT_EQ(telemetryFieldValue(r, *entry), f.expected);
+    }
     // Composite fields: take-off distance 0x01 / 0x2C is 300 m, vertical velocity 0xFF 0xFE is -2,
-    // lateral velocity 0x80 0x00 is -32768.
+    // lateral velocity 0x80 0x00 is -32768; vibration code 150 is left-right 50.
     EXPECT_EQ(r.takeoffDistance(), 300u);
     EXPECT_EQ(r.ekfVelocityD(), -2);
     EXPECT_EQ(r.ekfVelocityY(), -32768);
-    // Vibration code 150 is left-right 50.
     EXPECT_EQ(r.vibrationAxis(), 1);
     EXPECT_EQ(r.vibrationValue(), 50);
-    EXPECT_EQ(r.bytes()[98], b[98]);
-}
-
-TEST(TelemetryRecord, FieldTableNamesEveryFieldOnce)
-{
-    const auto fields = telemetryFields();
-    EXPECT_EQ(fields.size(), 53u);
-    Bytes frame = stpFrame(1.0f, 2.0f, {{53, 1}, {96, 0x39}, {97, 0x30}, {40, 0x80}, {41, 0x01}});
-    const CTelemetryRecord r = recordFrom(frame);
-    std::map<std::string, double> values;
-    for (const auto& f : fields)
-        values[f.name] = telemetryFieldValue(r, f);
-    EXPECT_EQ(values.size(), fields.size());
-    EXPECT_EQ(values["receiverOn"], 1);
-    EXPECT_EQ(values["firmwareVersion"], 0x3039);
-    EXPECT_EQ(values["ekfVelocityX"], -32767);
-    EXPECT_EQ(values["longitude"], 2.0);
-    EXPECT_EQ(values["altitude"], 0);
+    EXPECT_DOUBLE_EQ(r.supplyVolts(), 2458 * 5.0 / 1024);
+    EXPECT_EQ(r.firmwareVersionDisplayed(), 102345u);
     EXPECT_FALSE(CTelemetryRecord::fromBytes(Bytes(98, 0)).has_value());
-}
-
-TEST(TelemetryRecord, InitialCurrentRecordHasLatitude90)
-{
-    const CTelemetryRecord r = CTelemetryRecord::initialCurrent();
-    EXPECT_EQ(r.latitude(), 90.0f);
-    EXPECT_EQ(r.longitude(), 0.0f);
-    EXPECT_TRUE(r.isValidForUpdate()); // 90 is still in range
+    const CTelemetryRecord initial = CTelemetryRecord::initialCurrent();
+    EXPECT_EQ(initial.latitude(), 90.0f);
+    EXPECT_EQ(initial.longitude(), 0.0f);
+    EXPECT_TRUE(initial.isValidForUpdate()); // 90 is still in range
 }
 
 TEST(TelemetryRecord, UpdateValidationRejectsOutOfRangeAndNaN)

@@ -8,111 +8,52 @@ using namespace orvex::test;
 
 namespace {
 
-Bytes wifiHead()
-{
-    return ascii("$WIFI");
-}
-
-TEST(UplinkFrames, CommandCode)
-{
-    Bytes expected = cat({wifiHead(), hex("57 57 57")});
-    zeros(expected, 22);
-    EXPECT_EQ(uplink::commandCode(kCommandReturnHome), expected);
-    EXPECT_EQ(uplink::commandCode(kCommandArm)[5], 0x89);
-}
-
-TEST(UplinkFrames, CommandCodeWithDataRepeatsTheEightBytes)
+// Each frame written out from its layout: "$WIFI" (24 57 49 46 49) and the body, zeros to 30 bytes.
+TEST(UplinkFrames, BytesOfEveryFrame)
 {
     const std::array<uint8_t, 8> data{1, 2, 3, 0xFF, 0x80, 6, 7, 8};
-    Bytes expected = cat({wifiHead(), hex("8A 8A 8A 01 02 03 FF 80 06 07 08 01 02 03 FF 80 06 07 08")});
-    zeros(expected, 6);
-    EXPECT_EQ(uplink::commandCodeWithData(0x8A, data), expected);
-}
-
-TEST(UplinkFrames, TargetAndAltitude)
-{
-    Bytes target = cat({wifiHead(), ascii("gg"), hex("05 05")});
-    zeros(target, 21);
-    EXPECT_EQ(uplink::targetWaypoint(5), target);
-    // 120 m typed: 1200 = 0x04B0, sent low byte first three times.
-    Bytes alt = cat({wifiHead(), ascii("jj"), hex("B0 04 B0 04 B0 04")});
-    zeros(alt, 17);
-    EXPECT_EQ(uplink::altitude(120), alt);
-}
-
-TEST(UplinkFrames, ClickToFlyAndGimbalLock)
-{
-    Bytes q = cat({wifiHead(), ascii("Q")});
-    f32(q, 22.5f);
-    f32(q, 113.5f);
-    f32(q, 22.5f);
-    f32(q, 113.5f);
-    q << ascii("Q");
-    zeros(q, 7);
-    EXPECT_EQ(uplink::clickToFly(22.5f, 113.5f), q);
-    Bytes g = uplink::gimbalLockPoint(22.5f, 113.5f);
-    EXPECT_EQ(g[5], 0x5C);
-    EXPECT_EQ(g[22], 0x5C);
-    EXPECT_TRUE(std::equal(g.begin() + 6, g.begin() + 22, q.begin() + 6));
-}
-
-TEST(UplinkFrames, CompassStepRequestAndReset)
-{
-    Bytes step = cat({wifiHead(), ascii("ii"), hex("09 58 09 58 09 58")});
-    zeros(step, 17);
-    EXPECT_EQ(uplink::compassStep(kCompassVertical), step);
-    Bytes req = cat({wifiHead(), ascii("hhh")});
-    zeros(req, 22);
-    EXPECT_EQ(uplink::parameterRequest(), req);
-    Bytes reset = ascii("$HFMR");
-    zeros(reset, 25);
-    EXPECT_EQ(uplink::defaultParameterReset(), reset);
-    Bytes rb = cat({wifiHead(), ascii("RRR")});
-    zeros(rb, 22);
-    EXPECT_EQ(uplink::readbackRequest(), rb);
-}
-
-TEST(UplinkFrames, ParameterWriteSums)
-{
-    std::array<uint8_t, 20> v{};
+    std::array<uint8_t, 20> values{};
     for (int i = 0; i < 20; ++i)
-        v[i] = static_cast<uint8_t>(100 + i); // 100..119
-    const Bytes f = uplink::parameterWrite(v);
-    ASSERT_EQ(f.size(), 30u);
-    EXPECT_EQ(Bytes(f.begin(), f.begin() + 7), cat({wifiHead(), ascii("ss")}));
-    EXPECT_EQ(f[7], 100);
-    EXPECT_EQ(f[26], 119);
-    // 100+..+106 = 721 -> 0xD1; 107+..+113 = 770 -> 0x02; 114+..+119 = 699 -> 0xBB
-    EXPECT_EQ(f[27], 0xD1);
-    EXPECT_EQ(f[28], 0x02);
-    EXPECT_EQ(f[29], 0xBB);
-}
-
-TEST(UplinkFrames, WaypointAndCount)
-{
-    const Bytes f = uplink::waypoint(3, 22.5f, 113.5f, 150, 0x0102, 1, 2);
-    Bytes expected = cat({wifiHead(), ascii("S"), hex("03")});
-    f32(expected, 22.5f);  // 00 00 B4 41
-    f32(expected, 113.5f); // 00 00 E3 42
-    le32(expected, 150);   // 96 00 00 00
-    expected << hex("01 02 01 02");
-    // 'S' 0x53 + 3 + 0xB4 + 0x41 + 0xE3 + 0x42 + 0x96 + 1 + 2 + 1 + 2 = 0x30C -> 0x0C
-    expected << hex("0C");
-    zeros(expected, 6);
-    EXPECT_EQ(f, expected);
-    Bytes count = cat({wifiHead(), ascii("T"), hex("07 07 07"), ascii("T")});
-    zeros(count, 20);
-    EXPECT_EQ(uplink::waypointCount(7), count);
-}
-
-TEST(UplinkFrames, HeartbeatWithReceiverOnAndOff)
-{
-    Bytes on = cat({ascii("$IWFI"), hex("05 DC 05 DC 05 DC 06 0E 05 DC 05 DC 05 DC 06 0E 00 00 00 00 00 00 00")});
-    // 6 x (05+DC) + 2 x (06+0E) = 6 x 0xE1 + 2 x 0x14 = 0x546 + 0x28 = 0x56E -> 0x6E
-    on << hex("6E") << ascii("*");
-    EXPECT_EQ(uplink::heartbeat(1), on);
-    EXPECT_EQ(uplink::heartbeat(0), Bytes(30, 0));
-    EXPECT_EQ(uplink::heartbeat(2), Bytes(30, 0));
+        values[i] = uint8_t(100 + i);
+    const struct {
+        const char* what;
+        Bytes frame;
+        std::string hex;
+    } cases[] = {
+        {"return home", uplink::commandCode(kCommandReturnHome), "24 57 49 46 49 57 57 57"},
+        {"arm", uplink::commandCode(kCommandArm), "24 57 49 46 49 89 89 89"},
+        {"code with data twice", uplink::commandCodeWithData(0x8A, data),
+         "24 57 49 46 49 8A 8A 8A 01 02 03 FF 80 06 07 08 01 02 03 FF 80 06 07 08"},
+        {"target", uplink::targetWaypoint(5), "24 57 49 46 49 67 67 05 05"},
+        // 120 m typed: 1200 = 0x04B0, low byte first, three times.
+        {"altitude", uplink::altitude(120), "24 57 49 46 49 6A 6A B0 04 B0 04 B0 04"},
+        {"fly to", uplink::clickToFly(22.5f, 113.5f),
+         "24 57 49 46 49 51 00 00 B4 41 00 00 E3 42 00 00 B4 41 00 00 E3 42 51"},
+        {"gimbal lock", uplink::gimbalLockPoint(-1.0f, 2.0f),
+         "24 57 49 46 49 5C 00 00 80 BF 00 00 00 40 00 00 80 BF 00 00 00 40 5C"},
+        {"compass step", uplink::compassStep(kCompassVertical), "24 57 49 46 49 69 69 09 58 09 58 09 58"},
+        {"parameter request", uplink::parameterRequest(), "24 57 49 46 49 68 68 68"},
+        {"readback", uplink::readbackRequest(), "24 57 49 46 49 52 52 52"},
+        {"default reset", uplink::defaultParameterReset(), "24 48 46 4D 52"},
+        // 100+..+106 = 721 -> D1; 107+..+113 = 770 -> 02; 114+..+119 = 699 -> BB.
+        {"parameter write", uplink::parameterWrite(values),
+         "24 57 49 46 49 73 73 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 70 71 72 73 74 75 76 77 D1 02 BB"},
+        // 'S' + 3 + B4 + 41 + E3 + 42 + 96 + 1 + 2 + 1 + 2 = 0x30C -> 0C.
+        {"waypoint", uplink::waypoint(3, 22.5f, 113.5f, 150, 0x0102, 1, 2),
+         "24 57 49 46 49 53 03 00 00 B4 41 00 00 E3 42 96 00 00 00 01 02 01 02 0C"},
+        {"waypoint count", uplink::waypointCount(7), "24 57 49 46 49 54 07 07 07 54"},
+        // 6 x (05+DC) + 2 x (06+0E) = 0x56E -> 6E, then '*'.
+        {"heartbeat", uplink::heartbeat(1),
+         "24 49 57 46 49 05 DC 05 DC 05 DC 06 0E 05 DC 05 DC 05 DC 06 0E 00 00 00 00 00 00 00 6E 2A"},
+        {"idle heartbeat", uplink::heartbeat(0), ""},
+        {"heartbeat of another value", uplink::heartbeat(2), ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bytes expected = hex(c.hex);
+        expected.resize(30, 0);
+        EXPECT_EQ(c.frame, expected);
+    }
     EXPECT_EQ(uplink::attitudeAlignment(), ascii("$SAHRS"));
 }
 
@@ -127,15 +68,12 @@ TEST(UplinkRouter, SendsOnEachOpenLink)
     CUplinkRouter router(serial, wifi);
     const Bytes frame = uplink::commandCode(kCommandReturnHome);
     router.sendOnBothLinks(frame);
-    EXPECT_TRUE(serial.sent.empty());
-    EXPECT_TRUE(wifi.sent.empty());
+    EXPECT_TRUE(serial.sent.empty() && wifi.sent.empty());
     router.setSerialOpen(true);
     router.setWifiActive(true);
     router.sendOnBothLinks(frame);
-    ASSERT_EQ(serial.sent.size(), 1u);
-    ASSERT_EQ(wifi.sent.size(), 1u);
-    EXPECT_EQ(serial.sent[0], frame);
-    EXPECT_EQ(wifi.sent[0], frame);
+    EXPECT_EQ(serial.sent, std::vector<Bytes>{frame});
+    EXPECT_EQ(wifi.sent, std::vector<Bytes>{frame});
     router.setSerialOpen(false);
     router.sendOnBothLinks(frame);
     router.sendOnSerial(uplink::attitudeAlignment());
