@@ -44,9 +44,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
-    std::string location = httpRedirectLocation(request, "lanterna.html");
+    std::string location = httpRedirectLocation(request, "127.0.0.1:8001", "lanterna.html");
     if (location.find('\r') != std::string::npos || location.find('\n') != std::string::npos)
         std::abort();
+    CHttpRequest withoutHost = request;
+    withoutHost.host.clear();
+    if (location != httpRedirectLocation(withoutHost, "127.0.0.1:8001", "lanterna.html"))
+        std::abort(); // the Host header never steers a redirect
     cgiBodyFromOutput(raw);
+    std::string type = cgiContentType(raw);
+    if (type.find('\r') != std::string::npos || type.find('\n') != std::string::npos)
+        std::abort();
     return 0;
 }

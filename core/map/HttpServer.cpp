@@ -135,6 +135,18 @@ void blockSigpipe()
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
+// "address:port" of this end of a connection: the server as the client reached it.
+std::string localAddress(int fd)
+{
+    sockaddr_in addr{};
+    socklen_t len = sizeof addr;
+    char text[INET_ADDRSTRLEN] = {};
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) < 0 || addr.sin_family != AF_INET ||
+        !::inet_ntop(AF_INET, &addr.sin_addr, text, sizeof text))
+        return std::string();
+    return strprintf("%s:%u", text, unsigned(ntohs(addr.sin_port)));
+}
+
 bool isInside(const std::string& path, const std::string& root)
 {
     if (root.empty())
@@ -287,11 +299,26 @@ std::string httpDate(std::time_t when)
                      kMonths[tm.tm_mon % 12], tm.tm_year + 1900, tm.tm_hour, tm.tm_min, tm.tm_sec);
 }
 
-std::string httpNormalHeader(int status, const std::string& reason, const std::string& date, long long length)
+std::string httpContentType(std::string_view extension)
 {
-    return strprintf("HTTP/1.1 %d %s\r\nServer: %s\r\nDate: %s\r\nContent-Type: text/html\r\n"
+    static const std::pair<std::string_view, const char*> kTypes[] = {
+        {"html", kHttpHtmlType},   {"htm", kHttpHtmlType},         {"css", "text/css"},
+        {"js", "text/javascript"}, {"json", "application/json"},  {"png", "image/png"},
+        {"jpg", "image/jpeg"},     {"jpeg", "image/jpeg"},         {"svg", "image/svg+xml"},
+        {"ico", "image/x-icon"},   {"txt", "text/plain; charset=utf-8"},
+    };
+    for (const auto& [ext, type] : kTypes)
+        if (extension == ext)
+            return type;
+    return "application/octet-stream";
+}
+
+std::string httpNormalHeader(int status, const std::string& reason, const std::string& date, long long length,
+                             const std::string& contentType)
+{
+    return strprintf("HTTP/1.1 %d %s\r\nServer: %s\r\nDate: %s\r\nContent-Type: %s\r\n"
                      "Accept-Ranges: bytes\r\nContent-Length: %lld\r\nConnection: close\r\n\r\n",
-                     status, reason.c_str(), kServerName, date.c_str(), length);
+                     status, reason.c_str(), kServerName, date.c_str(), contentType.c_str(), length);
 }
 
 std::string httpRedirectHeader(int status, const std::string& reason, const std::string& date,
@@ -309,7 +336,8 @@ std::string httpErrorPage(int status, const std::string& reason, const std::stri
                      status, reason.c_str(), reason.c_str(), detail.c_str());
 }
 
-std::string httpRedirectLocation(const CHttpRequest& request, const std::string& defaultPage)
+std::string httpRedirectLocation(const CHttpRequest& request, const std::string& serverAddress,
+                                 const std::string& defaultPage)
 {
     // The requested directory without its trailing "/": "" for the root.
     std::string dir = request.path;
@@ -317,15 +345,11 @@ std::string httpRedirectLocation(const CHttpRequest& request, const std::string&
         dir.pop_back();
     if (!dir.empty() && dir.front() != '/')
         dir.insert(dir.begin(), '/');
-    // A host value with control characters is not echoed into a header line.
-    bool hostUsable = !request.host.empty() &&
-                      std::none_of(request.host.begin(), request.host.end(),
-                                   [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
-    if (!hostUsable)
+    if (serverAddress.empty())
         return strprintf("%s/%s", dir.c_str(), defaultPage.c_str());
     if (dir.empty())
-        return strprintf("http://%s/%s", request.host.c_str(), defaultPage.c_str());
-    return strprintf("http://%s%s/%s", request.host.c_str(), dir.c_str(), defaultPage.c_str());
+        return strprintf("http://%s/%s", serverAddress.c_str(), defaultPage.c_str());
+    return strprintf("http://%s%s/%s", serverAddress.c_str(), dir.c_str(), defaultPage.c_str());
 }
 
 std::string cgiBodyFromOutput(std::string_view output)
@@ -337,10 +361,27 @@ std::string cgiBodyFromOutput(std::string_view output)
     return std::string(body.substr(0, std::min(body.size(), kCgiOutputLimitBytes)));
 }
 
+std::string cgiContentType(std::string_view output)
+{
+    std::size_t eol = output.find('\n');
+    if (eol == std::string_view::npos)
+        return "text/html";
+    std::string_view line = output.substr(0, eol);
+    std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos || toLower(trim(line.substr(0, colon))) != "content-type")
+        return "text/html";
+    std::string_view type = trim(line.substr(colon + 1));
+    // A type with control characters is not echoed into a header line.
+    bool usable = !type.empty() && std::none_of(type.begin(), type.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+    });
+    return usable ? std::string(type) : std::string("text/html");
+}
+
 // ---- The server -------------------------------------------------------------------------------
 
-CHttpServer::CHttpServer(std::string documentRoot, std::string defaultPage)
-    : m_documentRoot(std::move(documentRoot)), m_defaultPage(std::move(defaultPage))
+CHttpServer::CHttpServer(std::string documentRoot, std::string defaultPage, int idleTimeoutMs)
+    : m_documentRoot(std::move(documentRoot)), m_defaultPage(std::move(defaultPage)), m_idleTimeoutMs(idleTimeoutMs)
 {
 }
 
@@ -510,7 +551,7 @@ void CHttpServer::workerLoop()
 
 bool CHttpServer::receiveRequest(int fd, std::string& received)
 {
-    auto deadline = Clock::now() + std::chrono::milliseconds(kIdleTimeoutMs);
+    auto deadline = Clock::now() + std::chrono::milliseconds(m_idleTimeoutMs);
     char buf[kHttpRequestLimitBytes];
     while (received.size() < kHttpRequestLimitBytes) {
         int ready = waitFor(fd, POLLIN, m_wakeRead, remainingMs(deadline));
@@ -559,14 +600,15 @@ void CHttpServer::sendAll(int fd, const char* data, std::size_t size)
 void CHttpServer::sendError(int fd, int status, const char* reason, const char* detail)
 {
     std::string body = httpErrorPage(status, reason, detail);
-    std::string out = httpNormalHeader(status, reason, httpDate(std::time(nullptr)), (long long)body.size());
+    std::string out =
+        httpNormalHeader(status, reason, httpDate(std::time(nullptr)), (long long)body.size(), kHttpHtmlType);
     out += body;
     sendAll(fd, out.data(), out.size());
 }
 
-void CHttpServer::sendFile(int fd, int fileFd, long long size)
+void CHttpServer::sendFile(int fd, int fileFd, long long size, const std::string& contentType)
 {
-    std::string out = httpNormalHeader(200, "OK", httpDate(std::time(nullptr)), size);
+    std::string out = httpNormalHeader(200, "OK", httpDate(std::time(nullptr)), size, contentType);
     std::size_t headerSize = out.size();
     long long left = size;
     bool first = true;
@@ -641,8 +683,8 @@ void CHttpServer::serveConnection(int fd)
         if (!relative) {
             sendError(fd, 404, kNotFoundReason, kNotFoundDetail);
         } else if (request.fileName.empty()) {
-            std::string header = httpRedirectHeader(300, kRedirectReason, httpDate(std::time(nullptr)),
-                                                     httpRedirectLocation(request, m_defaultPage));
+            std::string header = httpRedirectHeader(302, kRedirectReason, httpDate(std::time(nullptr)),
+                                                     httpRedirectLocation(request, localAddress(fd), m_defaultPage));
             sendAll(fd, header.data(), header.size());
         } else {
             std::string local = m_rootReal + "/" + *relative;
@@ -672,8 +714,8 @@ void CHttpServer::serveConnection(int fd)
                     sendError(fd, 500, kInternalErrorReason, kInternalErrorDetail);
                 } else {
                     std::string body = cgiBodyFromOutput(output);
-                    std::string header =
-                        httpNormalHeader(200, "OK", httpDate(std::time(nullptr)), (long long)body.size());
+                    std::string header = httpNormalHeader(200, "OK", httpDate(std::time(nullptr)),
+                                                          (long long)body.size(), cgiContentType(output));
                     sendAll(fd, header.data(), header.size());
                     for (std::size_t at = 0; at < body.size(); at += kCgiPieceBytes)
                         sendAll(fd, body.data() + at, std::min(kCgiPieceBytes, body.size() - at));
@@ -682,7 +724,7 @@ void CHttpServer::serveConnection(int fd)
                 int flags = ::fcntl(fileFd, F_GETFL);
                 ::fcntl(fileFd, F_SETFL, flags & ~O_NONBLOCK);
                 try {
-                    sendFile(fd, fileFd, static_cast<long long>(st.st_size));
+                    sendFile(fd, fileFd, static_cast<long long>(st.st_size), httpContentType(request.extension));
                 } catch (...) {
                     ::close(fileFd);
                     throw;

@@ -1,7 +1,8 @@
 #pragma once
 // The "Lanterna HttpServer": a small HTTP/1.1 server that serves the program's html directory
-// to the embedded browser and to any other client. Static files (every response is text/html),
-// a redirect to the default page for directory requests, and ".cgi"/".exe" programs run as CGI.
+// to the embedded browser and to any other client. Static files (with a content type chosen by
+// the file's extension), a 302 redirect to the default page for directory requests, and
+// ".cgi"/".exe" programs run as CGI.
 //
 // One accept thread hands connections to up to 100 worker threads, one connection per thread at
 // a time; a connection beyond the 100 being served is closed at once. Nothing outside the
@@ -70,19 +71,32 @@ std::optional<std::string> safeRelativePath(std::string_view requestPath);
 // "Sun, 06 Dec 2026 19:57:12 GMT", always in English whatever the locale.
 std::string httpDate(std::time_t when);
 
+// The content type a file is sent with, by its lower-case extension: browsers ignore a
+// stylesheet or script that arrives under another type. Unknown kinds are
+// "application/octet-stream".
+std::string httpContentType(std::string_view extension);
+constexpr const char* kHttpHtmlType = "text/html; charset=utf-8"; // pages, error pages
+
 // The two header templates. Both end with "Connection: close": every connection serves one
 // request, and HTTP/1.1 clients must be told so or they may send a second request that is lost.
-std::string httpNormalHeader(int status, const std::string& reason, const std::string& date, long long length);
+std::string httpNormalHeader(int status, const std::string& reason, const std::string& date, long long length,
+                             const std::string& contentType);
 std::string httpRedirectHeader(int status, const std::string& reason, const std::string& date,
                                const std::string& location);
 std::string httpErrorPage(int status, const std::string& reason, const std::string& detail);
 
-// Where a directory request is sent: the default page inside the requested directory.
-std::string httpRedirectLocation(const CHttpRequest& request, const std::string& defaultPage);
+// Where a directory request is sent: the default page inside the requested directory, on
+// `serverAddress` ("address:port" of the server as the client reached it). The request's Host
+// header is never used: a client must not be able to steer the redirect elsewhere. With no
+// server address the location is the path alone.
+std::string httpRedirectLocation(const CHttpRequest& request, const std::string& serverAddress,
+                                 const std::string& defaultPage);
 
 // The part of a CGI program's output that is sent: everything after its first line, at most
 // kCgiOutputLimitBytes.
 std::string cgiBodyFromOutput(std::string_view output);
+// The content type of a CGI answer: what a first line "Content-Type: <type>" says, else text/html.
+std::string cgiContentType(std::string_view output);
 
 // ---- The server -------------------------------------------------------------------------------
 
@@ -90,12 +104,13 @@ class CHttpServer {
 public:
     static constexpr std::uint16_t kDefaultPort = 8001;
     static constexpr int kMaxConnections = 100;
-    static constexpr int kIdleTimeoutMs = 10000;  // longest wait for a request's bytes
+    static constexpr int kIdleTimeoutMs = 10000;  // default longest wait for a request's bytes
     static constexpr int kSendTimeoutMs = 10000;  // longest wait for the socket to take a piece
     static constexpr int kCgiTimeoutMs = 1000;    // a CGI program must finish within this
     static constexpr const char* kDefaultPage = "lanterna.html";
 
-    explicit CHttpServer(std::string documentRoot, std::string defaultPage = kDefaultPage);
+    explicit CHttpServer(std::string documentRoot, std::string defaultPage = kDefaultPage,
+                         int idleTimeoutMs = kIdleTimeoutMs);
     ~CHttpServer();
     CHttpServer(const CHttpServer&) = delete;
     CHttpServer& operator=(const CHttpServer&) = delete;
@@ -119,7 +134,7 @@ private:
     void serveConnection(int fd);
     bool receiveRequest(int fd, std::string& received);
     void sendAll(int fd, const char* data, std::size_t size);
-    void sendFile(int fd, int fileFd, long long size);
+    void sendFile(int fd, int fileFd, long long size, const std::string& contentType);
     void sendError(int fd, int status, const char* reason, const char* detail);
     // Runs a CGI program; false when it could not be run or did not finish in time.
     bool runCgi(const std::string& program, const CHttpRequest& request, std::string& output);
@@ -128,6 +143,7 @@ private:
     std::string m_documentRoot;
     std::string m_rootReal; // the document root with every link resolved, fixed at start
     std::string m_defaultPage;
+    int m_idleTimeoutMs;
     std::vector<std::string> m_environment; // the program's environment, captured at start
 
     std::atomic<bool> m_running{false};
