@@ -732,7 +732,8 @@ void CSimAircraft::onUplink(const SUplinkFrame& f, ESimLink from, int64_t nowMs)
     case EUplinkKind::WaypointCount:
         m_storedCount = f.code;
         if (m_waypoints.size() < m_storedCount) m_waypoints.resize(m_storedCount);
-        if (m_target >= m_storedCount) m_target = 0;
+        // A new route: it is flown from its first waypoint, whatever the old one's target was.
+        m_target = 0;
         break;
     case EUplinkKind::ReadbackRequest:
         for (uint8_t n = 1; n <= m_storedCount && n != 0; ++n) {

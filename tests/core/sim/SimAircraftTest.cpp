@@ -266,6 +266,9 @@ TEST(SimAircraft, TargetChangeCloseRouteClickToFlyReceiverAndEngineOff)
     EXPECT_EQ(f.sim.targetWaypoint(), 2);
     f.up(uplink::targetWaypoint(4)); // beyond the stored route: ignored
     EXPECT_EQ(f.sim.targetWaypoint(), 2);
+    f.up(uplink::waypointCount(3)); // a new route of the same length starts at its first waypoint
+    EXPECT_EQ(f.sim.targetWaypoint(), 0);
+    f.up(uplink::targetWaypoint(3));
     f.up(uplink::commandCode(kCommandOpenRoute));
     f.run(5000);
     EXPECT_EQ(f.last().controlMode(), 2); // "自动导航"
