@@ -4,32 +4,26 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-using SRouteRun = SOrvexRun;
 
 class RouteCommand : public ::testing::Test {
 protected:
     CTempDir tmp{"orvex-routecmd"};
     fs::path dir = tmp.dir();
 
-    SRouteRun run(const std::string& args) { return runOrvex("route " + args, dir); }
+    SOrvexRun run(const std::string& args) { return runOrvex("route " + args, dir); }
     std::string file(const std::string& name, const std::string& text)
     {
-        const fs::path p = dir / name;
-        std::ofstream(p, std::ios::binary) << text;
-        return p.string();
+        CTempDir::write((dir / name).string(), text);
+        return shellQuote((dir / name).string());
     }
-    size_t lines(const std::string& text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
+    static size_t lines(const std::string& text) { return size_t(std::count(text.begin(), text.end(), '\n')); }
 
     // A due-east long side (0.01 deg) and a due-north short side 0.0022 deg long.
     const std::string square = "116.0 39.0 500 100 0 100 0\r\n116.01 39.0 500 100 0 100 0\r\n"
@@ -41,7 +35,7 @@ protected:
 TEST_F(RouteCommand, InfoListsEveryFileFieldAndTheLength)
 {
     const std::string path = file("r.skw", "0 0 500 100 1 60 7\n1 0 300 2 0 0 8\n");
-    const SRouteRun r = run("info " + shellQuote(path));
+    const SOrvexRun r = run("info " + path);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("\"formatTag\":\"skw\""), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\"count\":2"), std::string::npos);
@@ -58,30 +52,28 @@ TEST_F(RouteCommand, InfoListsEveryFileFieldAndTheLength)
 
 TEST_F(RouteCommand, InfoOfAMissingFileFails)
 {
-    const SRouteRun r = run("info " + shellQuote((dir / "none.skw").string()));
+    const SOrvexRun r = run("info " + shellQuote((dir / "none.skw").string()));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("加载数据失败"), std::string::npos);
-    EXPECT_EQ(run("info").status, 2);
-    EXPECT_EQ(run("frobnicate x").status, 2);
 }
 
 TEST_F(RouteCommand, ConvertReadsByExtensionAndWritesSevenNumbers)
 {
     const std::string in = file("old.RW", "116.5 39.5 300 2 1 70000 99 1 2 3\n");
     const std::string out = (dir / "new.skw").string();
-    const SRouteRun r = run("convert " + shellQuote(in) + " " + shellQuote(out));
+    const SOrvexRun r = run("convert " + in + " " + shellQuote(out));
     ASSERT_EQ(r.status, 0) << r.err;
     // Six-number records: "99 1 2 3" is an incomplete second record.
     EXPECT_EQ(readWholeFile(out), "116.500000 39.500000 300 2 1 4464 0\r\n");
-    EXPECT_EQ(run("convert " + shellQuote(in) + " " + shellQuote((dir / "no/dir/x.skw").string())).status, 1);
+    EXPECT_EQ(run("convert " + in + " " + shellQuote((dir / "no/dir/x.skw").string())).status, 1);
 }
 
 TEST_F(RouteCommand, SurveyWritesTheSplicedRoute)
 {
     const std::string in = file("sq.skw", square);
     const std::string out = (dir / "survey.skw").string();
-    const SRouteRun r = run("survey " + shellQuote(in) +
-                            " --p1 1 --p2 2 --p3 3 --p4 4 --extend 50 --spacing 100 --altitude 120 -o " + shellQuote(out));
+    const SOrvexRun r =
+        run("survey " + in + " --p1 1 --p2 2 --p3 3 --p4 4 --extend 50 --spacing 100 --altitude 120 -o " + shellQuote(out));
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string text = readWholeFile(out);
     EXPECT_EQ(lines(text), 18u); // 1 + 8 x 2 pairs + 1; coordinates are single precision
@@ -90,38 +82,28 @@ TEST_F(RouteCommand, SurveyWritesTheSplicedRoute)
     EXPECT_NE(r.out.find("\"pairs\":2"), std::string::npos);
 
     // Without -o the route goes to standard output.
-    const SRouteRun toStdout = run("survey " + shellQuote(in) + " --p1 1 --p2 2 --p3 3 --p4 4");
+    const SOrvexRun toStdout = run("survey " + in + " --p1 1 --p2 2 --p3 3 --p4 4");
     ASSERT_EQ(toStdout.status, 0);
     EXPECT_EQ(lines(toStdout.out), 18u);
-    EXPECT_EQ(readWholeFile(in), square); // the input stays as it was
+    EXPECT_EQ(readWholeFile(dir / "sq.skw"), square); // the input stays as it was
 }
 
+// The order of the checks is the generator's (tested in the core); here their texts reach standard
+// error with status 1, and malformed options give status 2.
 TEST_F(RouteCommand, SurveyValidationMessagesAndStatus)
 {
-    const std::string in = file("sq.skw", square);
-    const std::string q = shellQuote(in);
-    SRouteRun r = run("survey " + q + " --p1 9 --p2 2 --p3 3 --p4 4 --extend 0");
+    const std::string q = file("sq.skw", square);
+    SOrvexRun r = run("survey " + q + " --p1 9 --p2 2 --p3 3 --p4 4 --extend 0");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "航线延长距离输入错误,范围[1-10000]。\n"); // first, before any corner
-    r = run("survey " + q + " --p1 1 --p2 2 --p3 3 --p4 4 --spacing 10001");
-    EXPECT_EQ(r.err, "生成航线间隔输入错误,范围[1-10000]。\n");
-    r = run("survey " + q + " --p2 2 --p3 3 --p4 4");
-    EXPECT_EQ(r.err, "请选择长边点1。\n");
-    r = run("survey " + q + " --p1 1 --p3 3 --p4 4");
-    EXPECT_EQ(r.err, "请选择长边点2。\n");
+    EXPECT_EQ(r.err, "航线延长距离输入错误,范围[1-10000]。\n");
     r = run("survey " + q + " --p1 1 --p2 2 --p4 4");
-    EXPECT_EQ(r.err, "请选择短边点1。\n");
-    r = run("survey " + q + " --p1 1 --p2 2 --p3 3");
-    EXPECT_EQ(r.err, "请选择短边点2。\n");
-    r = run("survey " + q + " --p1 2 --p2 2 --p3 3 --p4 4");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "长边两个点不能相等。\n");
+    EXPECT_EQ(r.err, "请选择短边点1。\n");
     r = run("survey " + q + " --p1 1 --p2 5 --p3 3 --p4 4");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("1..4"), std::string::npos);
-    EXPECT_EQ(run("survey " + q + " --p1 one").status, 2);
-    EXPECT_EQ(run("survey " + q + " --p1").status, 2);
-    EXPECT_EQ(run("survey " + q + " --bogus 3").status, 2);
+    for (const char* args : {"survey x --p1 one", "survey x --p1", "survey x --bogus 3", "info", "frobnicate x", "info x --home"})
+        EXPECT_EQ(run(args).status, 2) << args;
 }
 
 TEST_F(RouteCommand, HomeSettingsGiveTheDefaultsOfReadWaypoints)
@@ -131,9 +113,7 @@ TEST_F(RouteCommand, HomeSettingsGiveTheDefaultsOfReadWaypoints)
     std::ofstream(home / "Korva.ini") << "[WayPoint]\nAltitude=777\nRepeatTime=9\n";
     const std::string in = file("sq.skw", square);
     // The survey altitude defaults to the editor's field, which starts at WayPoint/Altitude.
-    const SRouteRun r = run("survey " + shellQuote(in) + " --p1 1 --p2 2 --p3 3 --p4 4 --home " +
-                            shellQuote(home.string()));
+    const SOrvexRun r = run("survey " + in + " --p1 1 --p2 2 --p3 3 --p4 4 --home " + shellQuote(home.string()));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find(" 777 0 1 0 0\r\n"), std::string::npos) << r.out;
-    EXPECT_EQ(run("info " + shellQuote(in) + " --home").status, 2);
 }
