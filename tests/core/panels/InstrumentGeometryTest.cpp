@@ -3,6 +3,8 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
+#include <vector>
 
 #include "panels/InstrumentGeometry.h"
 
@@ -61,31 +63,18 @@ TEST(AltimeterGeometry, FiftyTicksEveryFifthLonger)
     EXPECT_EQ(ticks.back().outer, (SDialPoint{64, 11}));
 }
 
-TEST(AttitudeGeometry, LevelFlightHasTheHorizonThroughTheCentre)
+TEST(AttitudeGeometry, PitchMovesTheHorizonByItsSine)
 {
     const SDialFrame f = dialFrame(130, 130);
-    const SHorizon h = horizonGeometry(instrumentAngles(EInstrumentKind::Attitude, 0, 0), f);
-    EXPECT_DOUBLE_EQ(h.skyStartDegrees, 180);
-    EXPECT_DOUBLE_EQ(h.skySweepDegrees, 180);
-    EXPECT_NEAR(h.chordA.x, 20, 1e-9);
-    EXPECT_NEAR(h.chordA.y, 65, 1e-9);
-    EXPECT_NEAR(h.chordB.x, 110, 1e-9);
-    EXPECT_NEAR(h.chordB.y, 65, 1e-9);
-}
-
-TEST(AttitudeGeometry, NoseUpMovesTheHorizonDownByTheSineOfThePitch)
-{
-    const SDialFrame f = dialFrame(130, 130);
-    const SHorizon up = horizonGeometry(instrumentAngles(EInstrumentKind::Attitude, 20, 0), f);
-    EXPECT_DOUBLE_EQ(up.skySweepDegrees, 220);
-    EXPECT_FALSE(up.triangleIsGround);
-    EXPECT_NEAR(up.chordA.y, 65 + 45 * std::sin(20 * M_PI / 180), 1e-3);
-    EXPECT_NEAR(up.chordB.y, up.chordA.y, 1e-9);
-
-    const SHorizon down = horizonGeometry(instrumentAngles(EInstrumentKind::Attitude, -20, 0), f);
-    EXPECT_DOUBLE_EQ(down.skySweepDegrees, 140);
-    EXPECT_TRUE(down.triangleIsGround);
-    EXPECT_NEAR(down.chordA.y, 65 - 45 * std::sin(20 * M_PI / 180), 1e-3);
+    // Nose up: the horizon 45 x sin(pitch) below the centre, the sky pie wider.
+    for (const auto& [pitch, sweep] : std::vector<std::pair<float, double>>{{0, 180}, {20, 220}, {-20, 140}}) {
+        const SHorizon h = horizonGeometry(instrumentAngles(EInstrumentKind::Attitude, pitch, 0), f);
+        EXPECT_DOUBLE_EQ(h.skySweepDegrees, sweep) << pitch;
+        EXPECT_EQ(h.triangleIsGround, pitch < 0) << pitch;
+        EXPECT_NEAR(h.chordA.y, 65 + 45 * std::sin(pitch * M_PI / 180), 1e-3) << pitch;
+        EXPECT_NEAR(h.chordB.y, h.chordA.y, 1e-9) << pitch;
+        EXPECT_NEAR(h.chordB.x - h.chordA.x, 2 * 45 * std::cos(pitch * M_PI / 180), 1e-3) << pitch;
+    }
 }
 
 TEST(AttitudeGeometry, LeftWingDownTurnsTheSkyClockwise)
