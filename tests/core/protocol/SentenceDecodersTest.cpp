@@ -173,29 +173,23 @@ TEST(SentenceDecoders, ParameterValuesCarryTheCompassState)
     EXPECT_EQ(compassCalibrationStateText('Q'), "");
 }
 
-TEST(SentenceDecoders, PhotoReportLine)
+TEST(SentenceDecoders, PhotoReportLinesAreRightAlignedColumns)
 {
-    Bytes b = ascii("$QUZA");
-    le16(b, 7);
-    f32(b, 113.5f);
-    f32(b, 22.25f);
-    zeros(b, 20);
-    const auto r = decode::photoReport(b);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(photoDataLine(*r), "  7  113.500000  22.250000   0 0.0 0.0  0.0   0.0\n");
-
-    Bytes c = ascii("$QUZA");
-    le16(c, 1234);
-    f32(c, -1.0f);
-    f32(c, 2.0f);
-    le32(c, static_cast<uint32_t>(-5));
-    f32(c, 10.25f);
-    f32(c, -3.75f);
-    le32(c, 0x40490FDB); // 3.14159274 rad
-    f32(c, 99.96f);
-    const auto r2 = decode::photoReport(c);
-    ASSERT_TRUE(r2);
-    EXPECT_EQ(photoDataLine(*r2), "1234   -1.000000   2.000000  -5 10.2 -3.8 180.0 100.0\n");
+    // "$QUZA", picture u16, longitude, latitude, i32, two floats, the angle in radians, a float.
+    const std::pair<std::string, std::string> cases[] = {
+        {"07 00 | 00 00 E3 42 | 00 00 B2 41 | 00 00 00 00 | 00 00 00 00 | 00 00 00 00 | 00 00 00 00 | 00 00 00 00",
+         "  7  113.500000  22.250000   0 0.0 0.0  0.0   0.0\n"},
+        // -1, 2, -5, 10.25, -3.75, 3.14159274 rad, 99.96.
+        {"D2 04 | 00 00 80 BF | 00 00 00 40 | FB FF FF FF | 00 00 24 41 | 00 00 70 C0 | DB 0F 49 40 | 85 EB C7 42",
+         "1234   -1.000000   2.000000  -5 10.2 -3.8 180.0 100.0\n"},
+        {"FF FF | 00 00 00 00 | 00 00 00 00 | FF FF FF 7F | 00 00 00 00 | 00 00 00 00 | DA 0F C9 BF | 00 00 00 00",
+         "65535    0.000000   0.000000 2147483647 0.0 0.0 -90.0   0.0\n"},
+    };
+    for (const auto& [body, text] : cases) {
+        const auto r = decode::photoReport(cat({ascii("$QUZA"), hex(body)}));
+        ASSERT_TRUE(r);
+        EXPECT_EQ(photoDataLine(*r), text);
+    }
 }
 
 TEST(SentenceDecoders, SnapshotServoAndSummaryLayouts)
