@@ -22,14 +22,15 @@ void setMessageBoxInterceptor(MessageBoxInterceptor fn)
     interceptor() = std::move(fn);
 }
 
-void messageBox(QWidget* parent, const QString& text, const QString& caption)
+void messageBox(QWidget* parent, const QString& text, const QString& caption, EBoxIcon icon)
 {
     const QString title = caption.isEmpty() ? programTitle() : caption;
     if (interceptor()) {
-        interceptor()({text, title, false, false});
+        interceptor()({text, title, false, false, icon});
         return;
     }
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
+    QMessageBox box(icon == EBoxIcon::Stop ? QMessageBox::Critical : QMessageBox::NoIcon, title, text, QMessageBox::Ok,
+                    parent);
     box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
     box.exec();
 }

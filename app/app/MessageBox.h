@@ -15,8 +15,11 @@ namespace orvex {
 // The caption of boxes that have no caption of their own.
 QString programTitle();
 
+// The icon of an OK box: none, or the stop sign of a failure that ends what the operator was doing.
+enum class EBoxIcon { None, Stop };
+
 // A modal box with one OK button. An empty caption shows the program title.
-void messageBox(QWidget* parent, const QString& text, const QString& caption = {});
+void messageBox(QWidget* parent, const QString& text, const QString& caption = {}, EBoxIcon icon = EBoxIcon::None);
 
 // A modal Yes/No question; returns true on Yes. `defaultYes` chooses the default button.
 bool askYesNo(QWidget* parent, const QString& text, const QString& caption = {}, bool defaultYes = true);
@@ -30,6 +33,7 @@ struct SMessageBoxCall {
     QString caption;
     bool question = false;   // Yes/No rather than OK
     bool defaultYes = false; // the default button of a question
+    EBoxIcon icon = EBoxIcon::None; // of an OK box
 };
 
 // Installs (or removes, with an empty function) the interceptor. For a question, its return value

@@ -90,7 +90,7 @@ void CLinkController::openSerial()
     const bool opened = m_station.openSerialLink([&] { return m_serial.open(port, comconf); });
     syncWifi();
     if (!opened) {
-        messageBox(&m_frame, QString::fromUtf8(kSerialOpenFailedMessage));
+        messageBox(&m_frame, QString::fromUtf8(kSerialOpenFailedMessage), {}, EBoxIcon::Stop);
         m_commands.updateActions();
         return;
     }
@@ -171,7 +171,7 @@ void CLinkController::onSerialFailure(const char* message)
     // The flight log gets every record received before the failure, before anything else.
     m_station.shutdownLinks();
     syncWifi();
-    messageBox(&m_frame, QString::fromUtf8(message));
+    messageBox(&m_frame, QString::fromUtf8(message), {}, EBoxIcon::Stop);
     m_frame.closeWithoutQuestions();
     QCoreApplication::quit();
 }

@@ -46,7 +46,7 @@ class LinkCommands : public ::testing::Test {
         station->setUi(frame.get());
         links = std::make_unique<CLinkController>(*station, *commands, *frame);
         setMessageBoxInterceptor([this](const SMessageBoxCall& call) {
-            boxes.push_back(call.text.toStdString());
+            boxes.push_back(call.text.toStdString() + (call.icon == EBoxIcon::Stop ? " (stop)" : ""));
             return false;
         });
     }
@@ -101,7 +101,7 @@ TEST_F(LinkCommands, SerialFailureWritesTheLogThenShowsTheStopMessage)
     ::close(master);
     master = -1;
     ASSERT_TRUE(waitFor([&] { return !boxes.empty(); }));
-    EXPECT_EQ(boxes, std::vector<std::string>{"串口读操作失败！请重新运行程序！"});
+    EXPECT_EQ(boxes, std::vector<std::string>{"串口读操作失败！请重新运行程序！ (stop)"});
     EXPECT_EQ(logRecords(), 12u) << "every record is in the log before the program ends";
     EXPECT_TRUE(frame->closed());
     EXPECT_FALSE(station->serialOpen());
@@ -111,7 +111,7 @@ TEST_F(LinkCommands, OpenFailureIsReportedAndStaysIdle)
 {
     station->endpoints().serialPortOverride = "/dev/orvex-no-such-port";
     commands->execute(cmd::kOpenSerial);
-    EXPECT_EQ(boxes, std::vector<std::string>{"Failed to Open COM Port"});
+    EXPECT_EQ(boxes, std::vector<std::string>{"Failed to Open COM Port (stop)"});
     EXPECT_EQ(station->linkState().mode(), ELinkMode::Idle);
 }
 
