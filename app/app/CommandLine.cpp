@@ -25,6 +25,25 @@ bool parsePort(const std::string& text, int& port)
     return true;
 }
 
+// Options that the Qt toolkit reads from the same command line ("--x" means "-x" to it); the first
+// group takes a value.
+bool isToolkitOption(const std::string& name, bool& takesValue)
+{
+    static const char* const withValue[] = {"platform", "platformpluginpath", "platformtheme", "plugin",
+                                            "qwindowgeometry", "qwindowicon", "qwindowtitle", "style",
+                                            "stylesheet", "display", "geometry", "session"};
+    static const char* const flags[] = {"reverse", "widgetcount", "sync", "nograb", "dograb"};
+    for (const char* n : withValue)
+        if (name == n)
+            return takesValue = true;
+    for (const char* n : flags)
+        if (name == n) {
+            takesValue = false;
+            return true;
+        }
+    return false;
+}
+
 } // namespace
 
 std::string commandLineHelp()
@@ -121,8 +140,11 @@ SCommandLine parseCommandLine(const std::vector<std::string>& args)
                 if (!takeValue() || !parsePort(value, port))
                     return fail("--" + name + " needs a port number from 1 to 65535");
                 (name == "udp-port" ? cl.udpPort : name == "wifi-port" ? cl.wifiPort : cl.httpPort) = port;
+            } else if (bool toolkitValue = false; isToolkitOption(name, toolkitValue)) {
+                if (toolkitValue)
+                    takeValue();
             } else {
-                return fail("unknown option --" + name);
+                cl.ignored.push_back(arg);
             }
             continue;
         }

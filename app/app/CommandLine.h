@@ -16,7 +16,8 @@
 //
 // Registration switches: a token "RegServer" or "UnregServer" (any case) after "-" or "/", and the
 // embedded or automation start tokens "Embedding" and "Automation", end the program at once
-// without a window. Other arguments are ignored.
+// without a window. Other arguments are ignored; an unknown "--name" is named on standard error
+// (options of the Qt toolkit such as --platform or --style are left to it).
 
 #include <string>
 #include <vector>
@@ -27,6 +28,7 @@ struct SCommandLine {
     enum class EAction { Run, EndAtOnce, Help, Error };
     EAction action = EAction::Run;
     std::string error; // for Error
+    std::vector<std::string> ignored; // unknown "--name" options, as given
 
     std::string home;
     enum class EConnect { None, Serial, Wifi };

@@ -72,6 +72,8 @@ int COrvexApp::run(int argc, char** argv)
     case SCommandLine::EAction::Run:
         break;
     }
+    for (const std::string& option : cl.ignored)
+        std::fprintf(stderr, "orvex-gcs: unknown option %s ignored\n", option.c_str());
     QApplication qapp(argc, argv);
     // Qt takes the user's locale for everything; numbers in files and map calls keep the point.
     std::setlocale(LC_NUMERIC, "C");
