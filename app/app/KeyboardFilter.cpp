@@ -6,6 +6,7 @@
 
 #include "app/Commands.h"
 #include "app/GroundStation.h"
+#include "app/LockKeys.h"
 #include "mainframe/MainFrame.h"
 #include "mainframe/Splash.h"
 
@@ -16,9 +17,29 @@ CKeyboardFilter::CKeyboardFilter(CGroundStation& station, CCommandTable& command
 {
 }
 
+void CKeyboardFilter::setMainFrame(CMainFrame* frame)
+{
+    m_frame = frame;
+    readLockKeys();
+}
+
+void CKeyboardFilter::readLockKeys()
+{
+    const std::optional<SLockKeys> keys = orvex::readLockKeys();
+    if (!m_frame || !keys)
+        return;
+    m_caps = keys->caps;
+    m_num = keys->num;
+    m_scroll = keys->scroll;
+    m_frame->setLockKeyState(m_caps, m_num, m_scroll);
+}
+
 bool CKeyboardFilter::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
+    // The lock keys may have changed while another program had the keyboard.
+    if (type == QEvent::WindowActivate && m_frame && watched == m_frame)
+        readLockKeys();
     const bool keyPress = type == QEvent::KeyPress;
     const bool mousePress = type == QEvent::MouseButtonPress || type == QEvent::NonClientAreaMouseButtonPress ||
                             type == QEvent::MouseButtonDblClick;

@@ -28,12 +28,16 @@ public:
     CKeyboardFilter(CGroundStation& station, CCommandTable& commands, QObject* parent = nullptr);
 
     void setSplash(CSplash* splash) { m_splash = splash; }
-    void setMainFrame(CMainFrame* frame) { m_frame = frame; }
+    // The lock-key panes of the frame's status bar start from the keyboard's real indicators
+    // (where the platform tells them) and are read again whenever the frame is activated.
+    void setMainFrame(CMainFrame* frame);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void readLockKeys();
+
     CGroundStation& m_station;
     CCommandTable& m_commands;
     QPointer<CSplash> m_splash;

@@ -15,6 +15,7 @@
 #include "app/Commands.h"
 #include "app/MessageBox.h"
 #include "mainframe/Artwork.h"
+#include "mainframe/ProgressSlider.h"
 
 namespace orvex {
 
@@ -135,9 +136,10 @@ void CMainFrame::buildMenus()
     add(settings, cmd::kCaptureNeutral);
     add(settings, cmd::kCalibrateChannels);
     settings->addSeparator();
-    add(settings, cmd::kSmallCalibration);
-    add(settings, cmd::kCaptureRoll);
-    add(settings, cmd::kCapturePitch);
+    QMenu* stabiliser = settings->addMenu(QStringLiteral("小斯坦尼康"));
+    add(stabiliser, cmd::kSmallCalibration);
+    add(stabiliser, cmd::kCaptureRoll);
+    add(stabiliser, cmd::kCapturePitch);
     settings->addSeparator();
     add(settings, cmd::kCompass);
     add(settings, cmd::kParameters);
@@ -160,7 +162,7 @@ void CMainFrame::buildMenus()
     QMenu* help = bar->addMenu(QStringLiteral("帮助(&H)"));
     add(help, cmd::kAbout);
 
-    for (QMenu* menu : {file, link, route, map, settings, view, help})
+    for (QMenu* menu : {file, link, route, map, settings, stabiliser, view, help})
         connect(menu, &QMenu::aboutToShow, &m_commands, &CCommandTable::updateActions);
 }
 
@@ -204,7 +206,7 @@ void CMainFrame::buildPlaybackBar()
     row->setContentsMargins(6, 2, 6, 2);
     row->setSpacing(6);
     row->addWidget(new QLabel(QStringLiteral("进度"), body));
-    m_progressSlider = new QSlider(Qt::Horizontal, body);
+    m_progressSlider = new CProgressSlider(body);
     m_progressSlider->setObjectName(QStringLiteral("progressSlider"));
     m_progressSlider->setRange(0, kProgressMax);
     m_progressSlider->setMinimumWidth(360);
@@ -422,6 +424,26 @@ void CMainFrame::callMapScript(const std::string& function, const std::vector<st
 {
     if (m_mapScriptCaller)
         m_mapScriptCaller(function, args);
+}
+
+bool CMainFrame::event(QEvent* event)
+{
+    const bool handled = QMainWindow::event(event);
+    if (event->type() == QEvent::WindowActivate && m_mapView) {
+        // The map passes the focus on to its first control that takes it, as a dialog does.
+        QWidget* target = m_mapView;
+        if (target->focusPolicy() == Qt::NoFocus && !target->focusProxy()) {
+            for (QWidget* w = m_mapView->nextInFocusChain(); w && w != m_mapView && m_mapView->isAncestorOf(w);
+                 w = w->nextInFocusChain()) {
+                if (w->focusPolicy() != Qt::NoFocus && w->isEnabled() && w->isVisibleTo(m_mapView)) {
+                    target = w;
+                    break;
+                }
+            }
+        }
+        target->setFocus(Qt::ActiveWindowFocusReason);
+    }
+    return handled;
 }
 
 void CMainFrame::closeWithoutQuestions()

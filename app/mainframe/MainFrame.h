@@ -125,6 +125,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Activation gives the keyboard focus to the map (its first control that takes the focus).
+    bool event(QEvent* event) override;
 
 private:
     void buildMenus();

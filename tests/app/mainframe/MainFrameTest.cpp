@@ -23,15 +23,18 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 
 #include "app/Commands.h"
 #include "app/GroundStation.h"
 #include "app/KeyboardFilter.h"
+#include "app/LockKeys.h"
 #include "app/MessageBox.h"
 #include "app/OrvexApp.h"
 #include "mainframe/AboutDlg.h"
 #include "mainframe/MainFrame.h"
+#include "mainframe/ProgressSlider.h"
 #include "mainframe/Splash.h"
 
 using namespace orvex;
@@ -90,6 +93,7 @@ protected:
     }
     void TearDown() override
     {
+        setLockKeyReader({});
         if (app && app->mainFrame() && !app->mainFrame()->closed())
             app->mainFrame()->closeWithoutQuestions();
         app.reset();
@@ -157,14 +161,17 @@ TEST_F(MainFrameTest, MenusCarryEveryCommandOnceWithItsLabelAndTheConfigurationM
 {
     startApp();
     std::multiset<int> inMenus;
-    QMenu* configMenu = nullptr;
-    for (QAction* top : frame->menuBar()->actions()) {
-        if (top->text() == QStringLiteral("飞控设置(&S)"))
-            configMenu = top->menu();
-        for (QAction* a : top->menu()->actions())
-            if (!a->isSeparator())
-                inMenus.insert(a->data().toInt());
-    }
+    std::map<QString, std::vector<int>> byMenu;
+    std::function<void(QMenu*)> collect = [&](QMenu* menu) {
+        for (QAction* a : menu->actions()) {
+            if (a->menu())
+                collect(a->menu());
+            else if (!a->isSeparator())
+                inMenus.insert(a->data().toInt()), byMenu[menu->title()].push_back(a->data().toInt());
+        }
+    };
+    for (QAction* top : frame->menuBar()->actions())
+        collect(top->menu());
     const std::set<int> contextOnly{32824, 32825, 32844, 32846};
     for (const SCommandInfo& info : commandCatalogue()) {
         if (contextOnly.count(info.id)) {
@@ -174,12 +181,8 @@ TEST_F(MainFrameTest, MenusCarryEveryCommandOnceWithItsLabelAndTheConfigurationM
             EXPECT_EQ(inMenus.count(info.id), 1u) << info.id;
         }
     }
-    ASSERT_NE(configMenu, nullptr);
-    std::set<int> config;
-    for (QAction* a : configMenu->actions())
-        config.insert(a->data().toInt());
-    for (int id : {32871, 32872, 32873, 32874, 32875, 32876, 32879, 32880, 32881})
-        EXPECT_TRUE(config.count(id)) << id;
+    EXPECT_THAT(byMenu[QStringLiteral("飞控设置(&S)")], ::testing::ElementsAre(32871, 32872, 32873, 32874, 32875, 32876));
+    EXPECT_THAT(byMenu[QStringLiteral("小斯坦尼康")], ::testing::ElementsAre(32879, 32880, 32881));
     EXPECT_EQ(app->commands().action(73)->shortcut(), QKeySequence(Qt::Key_F2));
     EXPECT_TRUE(app->commands().action(73)->text().startsWith(QStringLiteral("打开串口(&R)")));
     EXPECT_EQ(app->commands().action(57664)->text(), QStringLiteral("关于 (&A)..."));
@@ -577,15 +580,51 @@ TEST(Splash, ClosesItselfAfterItsTime)
     EXPECT_FALSE(splash.isUp());
 }
 
-TEST_F(MainFrameTest, LockKeyIndicatorsFollowTheLockKeys)
+TEST_F(MainFrameTest, ActivationFocusesTheMapAndReadsTheLockKeysWhichThenFollowTheKeys)
+{
+    SLockKeys keyboard{true, false, true};
+    setLockKeyReader([&] { return std::optional<SLockKeys>(keyboard); });
+    startApp();
+    auto lit = [this] {
+        return std::vector<bool>{frame->statusPane(1)->isEnabled(), frame->statusPane(2)->isEnabled(),
+                                 frame->statusPane(3)->isEnabled()};
+    };
+    EXPECT_EQ(lit(), (std::vector<bool>{true, false, true})) << "the keyboard's state at start";
+    QTest::keyClick(frame, Qt::Key_CapsLock);
+    QTest::keyClick(frame, Qt::Key_NumLock);
+    EXPECT_EQ(lit(), (std::vector<bool>{false, true, true}));
+
+    auto* panel = new QWidget;
+    auto* box = new QLineEdit(panel);
+    frame->setInstrumentPanel(panel);
+    QApplication::setActiveWindow(frame);
+    box->setFocus();
+    ASSERT_EQ(frame->focusWidget(), box);
+    // Another program had the keyboard; coming back focuses the map and reads the lock keys again.
+    keyboard = {false, false, false};
+    QApplication::setActiveWindow(nullptr);
+    QApplication::setActiveWindow(frame);
+    QWidget* focus = frame->focusWidget();
+    ASSERT_NE(focus, nullptr);
+    EXPECT_TRUE(focus == frame->mapView() || frame->mapView()->isAncestorOf(focus)) << focus->metaObject()->className();
+    EXPECT_EQ(lit(), (std::vector<bool>{false, false, false}));
+}
+
+TEST_F(MainFrameTest, ProgressSliderChannelIsASunkenWellInTheWindowColour)
 {
     startApp();
-    EXPECT_FALSE(frame->statusPane(1)->isEnabled());
-    QTest::keyClick(frame, Qt::Key_CapsLock);
-    EXPECT_TRUE(frame->statusPane(1)->isEnabled());
-    EXPECT_FALSE(frame->statusPane(2)->isEnabled());
-    QTest::keyClick(frame, Qt::Key_NumLock);
-    QTest::keyClick(frame, Qt::Key_CapsLock);
-    EXPECT_FALSE(frame->statusPane(1)->isEnabled());
-    EXPECT_TRUE(frame->statusPane(2)->isEnabled());
+    frame->playbackBar()->show();
+    auto* slider = qobject_cast<CProgressSlider*>(frame->progressSlider());
+    ASSERT_NE(slider, nullptr);
+    for (const bool enabled : {true, false}) {
+        slider->setEnabled(enabled);
+        const QImage image = slider->grab().toImage();
+        const QRect c = slider->channelRect();
+        ASSERT_GE(c.height(), 5);
+        const int x = c.left() + c.width() * 3 / 4; // clear of the thumb at 0
+        const QPalette& pal = slider->palette();
+        EXPECT_EQ(image.pixel(x, c.center().y()), pal.color(enabled ? QPalette::Base : QPalette::Button).rgb()) << enabled;
+        EXPECT_EQ(image.pixel(x, c.top()), pal.color(QPalette::Dark).rgb()) << enabled;
+        EXPECT_EQ(image.pixel(x, c.bottom()), pal.color(QPalette::Light).rgb()) << enabled;
+    }
 }
