@@ -95,10 +95,10 @@ TEST(UplinkParser, EveryLayoutGivesItsKindAndFields)
     EXPECT_EQ(c.frames[4].values[19], 219);
     EXPECT_EQ(c.frames[11].data[0], 0xEC);
     EXPECT_EQ(c.frames[11].data[7], 0xF3);
-    EXPECT_EQ(c.frames[14].a, 22.5f);
-    EXPECT_EQ(c.frames[14].b, 113.25f);
-    EXPECT_EQ(c.frames[15].a, -1.0f);
-    EXPECT_EQ(c.frames[15].b, 2.0f);
+    EXPECT_EQ(c.frames[13].a, 22.5f);
+    EXPECT_EQ(c.frames[13].b, 113.25f);
+    EXPECT_EQ(c.frames[14].a, -1.0f);
+    EXPECT_EQ(c.frames[14].b, 2.0f);
 }
 
 TEST(UplinkParser, BrokenSumsAndRedundancyAreRefusedAndTheNextFrameIsFound)
