@@ -86,7 +86,9 @@
   L.control.scale({ imperial: false }).addTo(map);
 
   var statusBox = document.getElementById('pagestatus');
-  function pageStatus(text) { if (statusBox) statusBox.textContent = text; }
+  // The banner: a passing message, or else the tool that is on.
+  var toolBanner = '';
+  function pageStatus(text) { if (statusBox) statusBox.textContent = text || toolBanner; }
 
   var tileLoads = 0;
   var tileErrors = 0;
@@ -182,13 +184,16 @@
     return L.divIcon({ className: 'wpicon', html: html, iconSize: [22, 22], iconAnchor: [11, 11] });
   }
 
+  function waypointTip(i, w) {
+    return '航点 ' + (i + 1) + '<br>纬度 ' + fixed(w.lat, 6) + '<br>经度 ' + fixed(w.lng, 6) + '<br>高度 ' + w.alt + ' 米';
+  }
+
   function refreshRoute() {
     routeLine.setLatLngs(waypoints.map(function (w) { return [w.lat, w.lng]; }));
     waypoints.forEach(function (w, i) {
       w.marker.setIcon(waypointIcon(i, w));
       w.marker.options.orvexIndex = i;
-      w.marker.setTooltipContent('航点 ' + (i + 1) + '<br>纬度 ' + fixed(w.lat, 6) +
-          '<br>经度 ' + fixed(w.lng, 6) + '<br>高度 ' + w.alt + ' 米');
+      w.marker.setTooltipContent(waypointTip(i, w));
     });
     updateExtension();
   }
@@ -197,13 +202,18 @@
     var wp = { lat: lat, lng: lng, alt: alt, tag: tag, verified: 0 };
     var m = L.marker([lat, lng], { draggable: true, keyboard: false, autoPan: true });
     m.bindTooltip('', { direction: 'top', offset: [0, -10] });
+    // While dragged the tooltip follows the point and the banner steps aside.
+    m.on('dragstart', function () { document.body.classList.add('wpdrag'); m.openTooltip(); });
     m.on('drag', function (e) {
       var i = waypoints.indexOf(wp);
       if (i < 0) return;
       wp.lat = e.latlng.lat; wp.lng = e.latlng.lng;
       routeLine.setLatLngs(waypoints.map(function (w) { return [w.lat, w.lng]; }));
+      m.setTooltipContent(waypointTip(i, wp));
+      m.openTooltip();
     });
     m.on('dragend', function () {
+      document.body.classList.remove('wpdrag');
       var i = waypoints.indexOf(wp);
       if (i < 0) return;
       var p = norm(m.getLatLng());
@@ -221,7 +231,7 @@
     });
     m.on('dblclick', function (e) {
       L.DomEvent.stop(e);
-      send('1003;');
+      send('1003;' + Math.max(0, waypoints.indexOf(wp)) + ',');
     });
     m.on('click', function (e) { L.DomEvent.stop(e); });
     wp.marker = m;
@@ -307,8 +317,8 @@
 
   function updateExtension() {
     if (!extensionOn || !planeState || waypoints.length === 0) { extension.setLatLngs([]); return; }
-    var t = planeState.target;
-    var idx = (t >= 1 && t <= waypoints.length) ? t - 1 : 0;
+    var t = planeState.target;  // counted from 0, as the aircraft reports it
+    var idx = (t >= 0 && t < waypoints.length) ? t : 0;
     extension.setLatLngs([[planeState.lat, planeState.lng], [waypoints[idx].lat, waypoints[idx].lng]]);
   }
 
@@ -364,7 +374,8 @@
     if (code === 7) map.dragging.disable(); else map.dragging.enable();
     var names = { 0: '', 1: '规划航线：单击地图添加航点，拖动航点修改位置', 2: '测距：单击起点，再单击终点',
       3: '标注：单击地图添加标注', 7: '移动航线：按住鼠标拖动整条航线' };
-    pageStatus(names[code] || '');
+    toolBanner = names[code] || '';
+    pageStatus('');
   }
 
   function cameraFields(center) {
@@ -613,6 +624,8 @@
       zoom: map.getZoom(),
       showAltitudes: showAltitudes,
       extension: extensionOn,
+      extensionTo: extension.getLatLngs().map(function (p) { return [p.lat, p.lng]; }),
+      banner: statusBox && getComputedStyle(statusBox).display !== 'none' ? statusBox.textContent : '',
       lastSearch: lastSearch,
       sent: sentEvents.slice()
     });

@@ -27,7 +27,12 @@ CMapDlg* attachMap(CMainFrame& frame, CGroundStation& station, CCommandTable& co
     hooks.openRouteEditor = routeHooks.openRouteEditor;
     hooks.editWaypoint = routeHooks.editWaypoint;
     hooks.uploadWaypoint = routeHooks.uploadWaypoint;
-    hooks.toolModeChanged = [&station](int mode) { station.setMapToolMode(mode); };
+    hooks.waypointUploadEnabled = [&commands] { return commands.isEnabled(cmd::kMapWaypointUpload); };
+    // The tool goes back to "恢复" after a placemark: the checked tool follows.
+    hooks.toolModeChanged = [&station, &commands](int mode) {
+        station.setMapToolMode(mode);
+        commands.updateActions();
+    };
     map->setHooks(hooks);
 
     frame.setMapView(map);
@@ -46,6 +51,12 @@ CMapDlg* attachMap(CMainFrame& frame, CGroundStation& station, CCommandTable& co
     });
     QObject::connect(&frame, &CMainFrame::undoRequested, map, [map] { map->undo(); });
     QObject::connect(&frame, &CMainFrame::redoRequested, map, [map] { map->redo(); });
+    // Every change of the route is one undo step: the route commands' changes ("删除航线", each
+    // change accepted in the editor) and whatever another command did to it (a route loaded, the
+    // first waypoint set circling by an upload). An unchanged route makes no step.
+    if (auto* routeCommands = frame.findChild<CRouteCommands*>())
+        QObject::connect(routeCommands, &CRouteCommands::routeChanged, map, [map] { map->handler().takeSnapshot(); });
+    QObject::connect(&commands, &CCommandTable::commandExecuted, map, [map] { map->handler().takeSnapshot(); });
 
     // Map tools: setfuncode codes (and the tool mode for the placemark and move-route tools).
     for (int id : {cmd::kToolRestore, cmd::kToolDragMap, cmd::kToolZoomIn, cmd::kToolZoomOut})
@@ -55,8 +66,20 @@ CMapDlg* attachMap(CMainFrame& frame, CGroundStation& station, CCommandTable& co
     commands.setHandler(cmd::kToolPlaceMark, [map] { map->selectTool(kMapToolPlaceMark); });
     commands.setHandler(cmd::kMoveRoute, [map] { map->selectTool(kMapToolMoveRoute); });
     commands.setHandler(cmd::kLocateAircraft, [map] { map->locateAircraft(); });
-    commands.setHandler(cmd::kAltitudeMode, [map] { map->script().setplanetrud(); });
-    commands.setHandler(cmd::kRouteExtend, [map] { map->script().setplanetrud3d(); });
+    commands.setHandler(cmd::kAltitudeMode, [map] { map->handler().toggleAltitudeMode(); });
+    commands.setHandler(cmd::kRouteExtend, [map] { map->handler().toggleRouteExtension(); });
+    // Which tool is on: checked in the menu, pressed on the toolbar.
+    const struct {
+        int id;
+        int tool;
+    } kTools[] = {{cmd::kToolMeasure, kMapToolMeasure},
+                  {cmd::kToolPlanRoute, kMapToolPlanRoute},
+                  {cmd::kToolPlaceMark, kMapToolPlaceMark},
+                  {cmd::kMoveRoute, kMapToolMoveRoute}};
+    for (const auto& t : kTools)
+        commands.setCheckedRule(t.id, [map, tool = t.tool] { return map->handler().toolCode() == tool; });
+    commands.setCheckedRule(cmd::kAltitudeMode, [map] { return map->handler().altitudeMode(); });
+    commands.setCheckedRule(cmd::kRouteExtend, [map] { return map->handler().routeExtension(); });
     commands.setHandler(cmd::kLookStraightDown, [map] { map->script().setV90(); });
     commands.setHandler(cmd::kLocationSearch, [map, &station] {
         station.setTextEntryMarker(CGroundStation::kMapToolTextEntry);

@@ -111,10 +111,9 @@ void CMapDlg::onMapEvent(const QString& text)
 
 void CMapDlg::handleNow(const QString& text)
 {
-    const bool wasReady = m_handler->pageReady();
     m_handler->handle(text.toStdString());
     // The camera restore waits for the page if its load notification came first.
-    if (!wasReady && m_handler->pageReady() && m_cameraRestorePending)
+    if (text.startsWith(QLatin1String("1000;")) && m_cameraRestorePending)
         restoreCamera();
     emit mapEventHandled(text);
 }
@@ -174,6 +173,9 @@ void CMapDlg::switchToOffline()
     else if (window() != this)
         window()->setWindowTitle(kOfflineTitle);
     m_handler->setOffline();
+    // The offline page shows the stored view too, once it has reported "1000;".
+    m_cameraRestored = false;
+    m_cameraRestorePending = true;
     m_browser->load(QUrl::fromLocalFile(QDir(m_programDir).filePath(QStringLiteral("OffLine/earth.htm"))));
     emit offlineSwitched();
 }
@@ -208,25 +210,28 @@ std::optional<std::string> CMapDlg::askName(EMapNameDialog mode, const std::stri
     return dlg.name().toStdString();
 }
 
-void CMapDlg::openRouteEditor()
+void CMapDlg::openRouteEditor(int row)
 {
     if (m_hooks.openRouteEditor)
-        m_hooks.openRouteEditor();
+        m_hooks.openRouteEditor(row);
 }
 
-int CMapDlg::popup(const QStringList& items, int x, int y)
+int CMapDlg::popup(const QStringList& items, int x, int y, const QStringList& disabled)
 {
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("mapPopup"));
     for (const QString& item : items)
-        menu.addAction(item);
+        menu.addAction(item)->setEnabled(!disabled.contains(item));
     QAction* chosen = menu.exec(m_browser->mapToGlobal(QPoint(x, y)));
     return chosen ? static_cast<int>(menu.actions().indexOf(chosen)) + 1 : 0;
 }
 
 EWaypointMenuChoice CMapDlg::waypointMenu(int x, int y)
 {
-    switch (popup({QStringLiteral("上传"), QStringLiteral("删除"), QStringLiteral("编辑")}, x, y)) {
+    const QString upload = QStringLiteral("上传");
+    const bool uploadEnabled = !m_hooks.waypointUploadEnabled || m_hooks.waypointUploadEnabled();
+    switch (popup({upload, QStringLiteral("删除"), QStringLiteral("编辑")}, x, y,
+                  uploadEnabled ? QStringList() : QStringList{upload})) {
     case 1:
         return EWaypointMenuChoice::Upload;
     case 2:

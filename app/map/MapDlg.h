@@ -25,9 +25,10 @@ class CPositionPanel;
 struct SMapDlgHooks {
     std::function<void(const QString&)> setStatusText;  // first status-bar pane
     std::function<void(const QString&)> setWindowTitle; // the main window's title (offline switch)
-    std::function<void()> openRouteEditor;               // "1003;"
+    std::function<void(int)> openRouteEditor;            // "1003;" with the row to select
     std::function<bool(int)> editWaypoint;               // waypoint menu "编辑": true on OK
     std::function<void(int)> uploadWaypoint;             // waypoint menu "上传"
+    std::function<bool()> waypointUploadEnabled;         // whether "上传" is enabled (else it is)
     std::function<void(int)> toolModeChanged;            // the application's tool mode
 };
 
@@ -74,7 +75,7 @@ public:
     void setStatusText(const std::string& text) override;
     void showMessage(const std::string& text) override;
     std::optional<std::string> askName(EMapNameDialog mode, const std::string& initial) override;
-    void openRouteEditor() override;
+    void openRouteEditor(int row) override;
     EWaypointMenuChoice waypointMenu(int x, int y) override;
     EPlaceMarkMenuChoice placeMarkMenu(int x, int y) override;
     bool editWaypoint(int index) override;
@@ -98,7 +99,8 @@ private:
     void onMapEvent(const QString& text);
     void handleNow(const QString& text);
     void restoreCamera();
-    int popup(const QStringList& items, int x, int y);
+    // The chosen item (1-based) or 0; `disabled` lists items shown but not choosable.
+    int popup(const QStringList& items, int x, int y, const QStringList& disabled = {});
 
     CSettings& m_settings;
     QString m_programDir;

@@ -1,6 +1,7 @@
 #include "map/PlaceMarkDlg.h"
 
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -18,7 +19,11 @@ CPlaceMarkDlg::CPlaceMarkDlg(QWidget* parent, int mode) : QDialog(parent), m_mod
     ok->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    // The box says what to type.
+    auto* label = new QLabel(mode == kSearchMode ? QStringLiteral("地名，或坐标“纬度,经度”：") : QStringLiteral("标注名称："), this);
+    label->setBuddy(m_edit);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(label);
     layout->addWidget(m_edit);
     layout->addWidget(buttons);
 }

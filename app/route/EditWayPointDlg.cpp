@@ -14,10 +14,12 @@
 
 namespace orvex {
 
-CEditWayPointDlg::CEditWayPointDlg(CWayPoint& point, QWidget* parent) : QDialog(parent), m_point(point)
+CEditWayPointDlg::CEditWayPointDlg(CWayPoint& point, QWidget* parent, int index) : QDialog(parent), m_point(point)
 {
     setWindowTitle(QStringLiteral("编辑航点"));
     setModal(true);
+    m_name = new QLabel(index >= 0 ? QStringLiteral("航点 #%1").arg(index + 1, 2, 10, QLatin1Char('0')) : QString(), this);
+    m_name->setVisible(index >= 0);
 
     m_circle = new QComboBox(this);
     for (const char* t : kCircleItems)
@@ -59,6 +61,7 @@ CEditWayPointDlg::CEditWayPointDlg(CWayPoint& point, QWidget* parent) : QDialog(
     buttons->addWidget(m_cancel);
 
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_name);
     layout->addLayout(form);
     layout->addLayout(buttons);
 }

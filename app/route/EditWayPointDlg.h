@@ -1,5 +1,6 @@
 #pragma once
-// CEditWayPointDlg ("编辑航点"): the map's waypoint menu "编辑". Shows the waypoint's circle flag,
+// CEditWayPointDlg ("编辑航点"): the map's waypoint menu "编辑". Names the waypoint ("航点 #03")
+// and shows its circle flag,
 // photo mode, altitude and circle time; "确定" range-checks and stores them into the waypoint and
 // closes with OK (the caller then updates the point on the map); "取消" changes nothing.
 
@@ -8,6 +9,7 @@
 #include "route/WayPoint.h"
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -16,7 +18,10 @@ namespace orvex {
 class CEditWayPointDlg : public QDialog {
     Q_OBJECT
 public:
-    CEditWayPointDlg(CWayPoint& point, QWidget* parent = nullptr);
+    // `index` (0-based) names the waypoint; -1 names none.
+    CEditWayPointDlg(CWayPoint& point, QWidget* parent = nullptr, int index = -1);
+
+    QLabel* nameLabel() const { return m_name; }
 
     QComboBox* circleCombo() const { return m_circle; }
     QComboBox* photoCombo() const { return m_photo; }
@@ -30,6 +35,7 @@ public:
 
 private:
     CWayPoint& m_point;
+    QLabel* m_name = nullptr;
     QComboBox* m_circle = nullptr;
     QComboBox* m_photo = nullptr;
     QLineEdit* m_altitude = nullptr;

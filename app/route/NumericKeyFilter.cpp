@@ -2,34 +2,20 @@
 
 #include <QEvent>
 #include <QKeyEvent>
-#include <QWidget>
+#include <QLineEdit>
 
 namespace orvex {
 
-bool numericFieldAcceptsKey(int key, bool allowPeriod)
+bool numericFieldAcceptsText(const QString& text, bool allowPeriod)
 {
-    if (key >= Qt::Key_0 && key <= Qt::Key_9)
-        return true;
-    switch (key) {
-    case Qt::Key_Backspace:
-    case Qt::Key_Delete:
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-    case Qt::Key_Control:
-    case Qt::Key_C:
-    case Qt::Key_V:
-    // Dialog navigation, not text input.
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-        return true;
-    case Qt::Key_Period:
-        return allowPeriod;
-    default:
-        return false;
+    int periods = 0;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('.'))
+            ++periods;
+        else if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
     }
+    return periods == 0 || (allowPeriod && periods == 1);
 }
 
 void CNumericKeyFilter::install(QWidget* field, bool allowPeriod)
@@ -40,14 +26,24 @@ void CNumericKeyFilter::install(QWidget* field, bool allowPeriod)
 
 bool CNumericKeyFilter::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (!numericFieldAcceptsKey(key->key(), m_allowPeriod))
-            return true;
-        // Ctrl+C and Ctrl+V are the only shortcuts; a plain C or V types nothing.
-        if ((key->key() == Qt::Key_C || key->key() == Qt::Key_V) && !(key->modifiers() & Qt::ControlModifier))
-            return true;
+    if (event->type() != QEvent::KeyPress)
+        return QObject::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    auto* edit = qobject_cast<QLineEdit*>(watched);
+    const QString typed = key->text();
+    // Shortcuts and keys that type nothing (navigation, selection, deletion, Tab) pass.
+    if (!edit || (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) ||
+        typed.isEmpty() || !typed.at(0).isPrint())
+        return QObject::eventFilter(watched, event);
+    QString after = edit->text();
+    int at = edit->cursorPosition();
+    if (edit->hasSelectedText()) {
+        at = edit->selectionStart();
+        after.remove(at, edit->selectedText().size());
     }
+    after.insert(at, typed);
+    if (!numericFieldAcceptsText(after, m_allowPeriod))
+        return true;
     return QObject::eventFilter(watched, event);
 }
 

@@ -1,20 +1,22 @@
 #pragma once
-// The key rule of the route dialogs' numeric fields: a key press passes only for the digits,
-// Backspace, Delete, Left, Right, Ctrl and the letters C and V (copy and paste); the longitude and
-// latitude fields also take the period. Every other key press is swallowed, so a minus sign can
-// only be pasted. A C or V without Ctrl is swallowed too: it would only put a letter into a
-// number. Tab, Backtab, Return, Enter and Escape still reach the dialog so that it can be
-// worked from the keyboard. Key releases always pass (the dialog stores the fields on them).
+// The key rule of the route dialogs' numeric fields: only a typed character that would make the
+// field's text a non-number is swallowed. Digits are always taken, the period once in the longitude
+// and latitude fields; any other character (a letter, a minus sign, a second period) is swallowed,
+// so a minus sign can only be pasted. Keys that type nothing pass: navigation and selection
+// (arrows, Home, End, with or without Shift), Backspace, Delete, Tab, Return, Escape, and every
+// Ctrl shortcut (Ctrl+A, Ctrl+C, Ctrl+V, ...). Key releases always pass (the dialog stores the
+// fields on them).
 
 #include <QObject>
+#include <QString>
 
-class QKeyEvent;
 class QWidget;
 
 namespace orvex {
 
-// Whether a key press is accepted by a numeric field (`allowPeriod` for longitude and latitude).
-bool numericFieldAcceptsKey(int key, bool allowPeriod);
+// Whether `text` (a field's whole text after an edit) is still a number being typed: digits, and
+// with `allowPeriod` at most one period.
+bool numericFieldAcceptsText(const QString& text, bool allowPeriod);
 
 class CNumericKeyFilter : public QObject {
     Q_OBJECT
@@ -23,7 +25,7 @@ public:
         : QObject(parent), m_allowPeriod(allowPeriod)
     {
     }
-    // Installs the rule on a field; the field also stops taking input-method text, which would
+    // Installs the rule on a line edit; the field also stops taking input-method text, which would
     // bypass the key presses.
     static void install(QWidget* field, bool allowPeriod);
 

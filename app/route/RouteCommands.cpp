@@ -7,6 +7,7 @@
 
 #include "app/Commands.h"
 #include "app/GroundStation.h"
+#include "app/MessageBox.h"
 #include "mainframe/MainFrame.h"
 #include "route/EditWayPointDlg.h"
 #include "route/SkyWayEditDlg.h"
@@ -76,9 +77,10 @@ bool CRouteCommands::saveRoute(QWidget* parent)
 void CRouteCommands::deleteRoute()
 {
     m_station.routeController().deleteCommand();
+    emit routeChanged();
 }
 
-void CRouteCommands::editRoute()
+void CRouteCommands::editRoute(int row)
 {
     // One editor at a time (the close question and the map can both ask for it).
     if (m_editorOpen)
@@ -91,10 +93,18 @@ void CRouteCommands::editRoute()
         actions.load = [this, &self] { return loadRoute(self); };
         actions.save = [this, &self] { return saveRoute(self); };
         actions.upload = [this] { uploadRoute(); };
+        actions.changed = [this] { emit routeChanged(); };
         CSkyWayEditDlg dialog(m_station.route(), m_station.settings(), std::move(actions), m_window);
         self = &dialog;
+        if (row > 0 && m_station.route().validIndex(row))
+            dialog.selectRow(row);
+        if (auto* frame = qobject_cast<CMainFrame*>(m_window)) {
+            connect(frame, &CMainFrame::undoRequested, &dialog, &CSkyWayEditDlg::reload);
+            connect(frame, &CMainFrame::redoRequested, &dialog, &CSkyWayEditDlg::reload);
+        }
         runDialog(dialog);
     }
+    emit routeChanged();
     m_station.routeController().redraw();
     m_editorOpen = false;
 }
@@ -116,7 +126,7 @@ void CRouteCommands::eraseMarks()
 
 void CRouteCommands::uploadWaypoint(int index)
 {
-    if (index < 0)
+    if (index < 0 || !askYesNo(m_window, QStringLiteral("上传航点 %1 到飞控？").arg(index + 1), {}, false))
         return;
     m_station.routeController().uploadSingleWaypoint(static_cast<size_t>(index));
 }
@@ -126,14 +136,14 @@ bool CRouteCommands::editWaypoint(int index)
     CSkyWay& route = m_station.route();
     if (!route.validIndex(index))
         return false;
-    CEditWayPointDlg dialog(route[static_cast<size_t>(index)], m_window);
+    CEditWayPointDlg dialog(route[static_cast<size_t>(index)], m_window, index);
     return runDialog(dialog) == QDialog::Accepted;
 }
 
 SRouteMapHooks CRouteCommands::routeMapHooks()
 {
     SRouteMapHooks hooks;
-    hooks.openRouteEditor = [this] { editRoute(); };
+    hooks.openRouteEditor = [this](int row) { editRoute(row); };
     hooks.editWaypoint = [this](int index) { return editWaypoint(index); };
     hooks.uploadWaypoint = [this](int index) { uploadWaypoint(index); };
     return hooks;

@@ -32,7 +32,7 @@ class CMainFrame;
 
 // What the map dialog's waypoint menu and its "1003;" event call.
 struct SRouteMapHooks {
-    std::function<void()> openRouteEditor;
+    std::function<void(int row)> openRouteEditor; // the row selected first (0-based)
     std::function<bool(int)> editWaypoint; // true on OK: the caller updates the point on the map
     std::function<void(int)> uploadWaypoint;
 };
@@ -61,20 +61,26 @@ public:
     bool saveRoute(QWidget* parent = nullptr);
     // "删除航线(&D)".
     void deleteRoute();
-    // "编辑航线(&E)", the map's "1003;" and the "No" of the close question: clears the route-saved
-    // flag, runs the editor and redraws the route when it has closed.
-    void editRoute();
+    // "编辑航线(&E)", the map's "1003;" (with the double-clicked waypoint's row) and the "No" of the
+    // close question: clears the route-saved flag, runs the editor and redraws the route when it
+    // has closed. Undo and redo while it is open show the replaced route in it.
+    void editRoute(int row = 0);
     // "上传航线(&U)" / "上传".
     bool uploadRoute();
     // "验证航线(&R)".
     bool verifyRoute();
     // "擦除航线".
     void eraseMarks();
-    // The waypoint menu's "上传" and "编辑" (0-based index).
+    // The waypoint menu's "上传" (after "上传航点 N 到飞控？", No by default) and "编辑" (0-based
+    // index).
     void uploadWaypoint(int index);
     bool editWaypoint(int index);
 
     SRouteMapHooks routeMapHooks();
+
+signals:
+    // The route was changed by "删除航线" or in the route editor: one undo step each.
+    void routeChanged();
 
 private:
     int runDialog(QDialog& dialog);

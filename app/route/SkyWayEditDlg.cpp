@@ -117,9 +117,13 @@ void CSkyWayEditDlg::buildControls()
     for (QLineEdit* e : {m_longitude, m_latitude, m_altitude, m_circleTime}) {
         e->installEventFilter(this);
         e->setMinimumWidth(110);
+        connect(e, &QLineEdit::editingFinished, this, &CSkyWayEditDlg::noteChange);
     }
-    connect(m_photo, qOverload<int>(&QComboBox::activated), this, [this] { storeFields(); });
-    connect(m_circle, qOverload<int>(&QComboBox::activated), this, [this] { storeFields(); });
+    for (QComboBox* combo : {m_photo, m_circle})
+        connect(combo, qOverload<int>(&QComboBox::activated), this, [this] {
+            storeFields();
+            noteChange();
+        });
 
     auto* fields = new QGridLayout;
     fields->addWidget(new QLabel(QStringLiteral("经度"), this), 0, 0);
@@ -231,6 +235,20 @@ void CSkyWayEditDlg::refill()
     loadSelected();
 }
 
+void CSkyWayEditDlg::reload()
+{
+    const int row = selectedRow();
+    refill();
+    if (row > 0 && m_route.validIndex(row))
+        selectRow(row);
+}
+
+void CSkyWayEditDlg::noteChange()
+{
+    if (m_actions.changed)
+        m_actions.changed();
+}
+
 void CSkyWayEditDlg::layoutColumns()
 {
     const int scrollBar = m_list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_list);
@@ -292,8 +310,13 @@ bool CSkyWayEditDlg::readFields()
 
 void CSkyWayEditDlg::storeFields()
 {
-    if (m_loadingFields || !readFields())
+    if (m_loadingFields)
         return;
+    if (!readFields()) {
+        // Refused: the fields show what the route holds again.
+        loadSelected();
+        return;
+    }
     const int row = selectedRow();
     if (row < 0 || !orvex::storeFields(m_route, static_cast<size_t>(row), m_fields, m_allAltitudes->isChecked()))
         return;
@@ -322,6 +345,7 @@ void CSkyWayEditDlg::deleteSelected()
     const QSignalBlocker block(m_list);
     delete m_list->takeTopLevelItem(row);
     m_list->clearSelection();
+    noteChange();
 }
 
 void CSkyWayEditDlg::moveSelected(bool up)
@@ -336,6 +360,7 @@ void CSkyWayEditDlg::moveSelected(bool up)
     setRowTexts(row, true);
     setRowTexts(static_cast<int>(to), true);
     selectRow(static_cast<int>(to));
+    noteChange();
 }
 
 void CSkyWayEditDlg::loadRoute()
@@ -343,6 +368,7 @@ void CSkyWayEditDlg::loadRoute()
     if (m_actions.load)
         m_actions.load();
     refill();
+    noteChange();
 }
 
 void CSkyWayEditDlg::saveRoute()
@@ -370,6 +396,7 @@ void CSkyWayEditDlg::generate()
         return;
     spliceSurveyPattern(m_route, survey.replacedIndexes(), survey.pattern().points);
     m_generated = true;
+    noteChange();
     accept();
 }
 
@@ -380,6 +407,7 @@ void CSkyWayEditDlg::ok()
             return;
         orvex::storeFields(m_route, static_cast<size_t>(selectedRow()), m_fields, m_allAltitudes->isChecked());
     }
+    noteChange();
     accept();
 }
 

@@ -2,7 +2,13 @@
 // CSkyWayEditDlg ("航线编辑"): the grid editor of the current route. It works on the route in
 // place: every change is stored at once, there is no cancel. The list shows one row per waypoint;
 // selecting a row loads its fields; every key release in a numeric field stores the fields into
-// the selected waypoint (with "全部高度" every waypoint takes the altitude). "加载", "保存" and
+// the selected waypoint (with "全部高度" every waypoint takes the altitude). A value out of range is
+// refused with its range and the fields return to what the route holds.
+//
+// Every change accepted here is one undo step: SActions::changed is called when a field's editing
+// is finished (Return, focus elsewhere, another row), after a combo choice, "删除", "上移",
+// "下移", "加载", "自动生成" and "确定". Undo and redo while the dialog is open replace the route
+// under it: reload() shows it again. "加载", "保存" and
 // "上传" run the program's commands through SActions; "自动生成" opens the survey dialog, splices
 // the pattern into the route and closes this dialog.
 //
@@ -35,6 +41,7 @@ public:
         std::function<bool()> load;   // "加载航线(&L)"; true when a route was loaded
         std::function<bool()> save;   // "保存航线(&L)"
         std::function<void()> upload; // "上传航线(&U)"
+        std::function<void()> changed; // a change was accepted (one undo step)
     };
     // How the survey dialog is run (tests answer it without a modal loop); exec() by default.
     using SurveyRunner = std::function<int(CSurveyDlg&)>;
@@ -65,6 +72,8 @@ public:
 
     // Rebuilds every row (labels from #01).
     void refill();
+    // The route was replaced under the dialog (undo, redo): every row again, the same row selected.
+    void reload();
     // The list's column widths from its client width.
     void layoutColumns();
 
@@ -88,6 +97,7 @@ private:
     void upload();
     void generate();
     void ok();
+    void noteChange();
 
     CSkyWay& m_route;
     SActions m_actions;

@@ -3,6 +3,9 @@
 #include "app/AddressNames.h"
 #include "util/Format.h"
 
+#include <cmath>
+#include <cstdlib>
+
 namespace orvex {
 
 namespace {
@@ -59,8 +62,10 @@ void CMapEventHandler::handle(std::string_view text)
     else if (code == "1002;")
         onWaypointMoved(payload);
     else if (code == "1003;") {
+        // The page names the double-clicked waypoint; without it the editor opens at row #01.
+        const int row = CMapFieldReader(payload).nextInt();
         if (!m_route.empty())
-            m_ui.openRouteEditor();
+            m_ui.openRouteEditor(m_route.validIndex(row) ? row : 0);
     } else if (code == "1005;")
         takeSnapshot();
     else if (code == "1010;")
@@ -112,9 +117,18 @@ void CMapEventHandler::onPageLoaded()
         loadPlaceMarks();
     for (const std::string& record : m_placeMarks)
         addPlaceMarkToMap(record);
-    // A replacement page starts empty: give it the route too.
-    if (!firstLoad && !m_route.empty())
+    // A replacement page starts empty with no tool and both toggles off: give it the route and
+    // the state the program shows.
+    if (firstLoad)
+        return;
+    if (!m_route.empty())
         redrawRoute();
+    if (m_toolCode != kMapToolRestore)
+        m_script.setfuncode(m_toolCode);
+    if (m_altitudeMode)
+        m_script.setplanetrud();
+    if (m_routeExtension)
+        m_script.setplanetrud3d();
 }
 
 void CMapEventHandler::onAppend(std::string_view payload)
@@ -128,6 +142,9 @@ void CMapEventHandler::onAppend(std::string_view payload)
         wp.altitude = alt == 0 ? defaultAltitude() : alt;
         wp.pointTag = reader.nextInt();
         m_route.append(wp);
+        // The page drew the point with the altitude it sent: show it the one the route holds.
+        if (alt == 0)
+            showWaypoint(m_route.size() - 1);
     }
     takeSnapshot();
 }
@@ -170,8 +187,16 @@ void CMapEventHandler::onInsert(std::string_view payload)
         wp.longitude = lon;
         wp.altitude = alt == 0 ? defaultAltitude() : alt;
         wp.pointTag = tag;
+        if (alt == 0)
+            showWaypoint(at);
     }
     takeSnapshot();
+}
+
+void CMapEventHandler::showWaypoint(size_t index)
+{
+    const CWayPoint& wp = m_route[index];
+    m_script.updatewaypoint(wp.latitude, wp.longitude, wp.altitude, wp.pointTag, static_cast<int>(index));
 }
 
 void CMapEventHandler::takeSnapshot()
@@ -191,6 +216,18 @@ void CMapEventHandler::redo()
         redrawRoute();
 }
 
+void CMapEventHandler::toggleAltitudeMode()
+{
+    m_altitudeMode = !m_altitudeMode;
+    m_script.setplanetrud();
+}
+
+void CMapEventHandler::toggleRouteExtension()
+{
+    m_routeExtension = !m_routeExtension;
+    m_script.setplanetrud3d();
+}
+
 void CMapEventHandler::redrawRoute()
 {
     m_script.redrawRoute(m_route);
@@ -198,6 +235,7 @@ void CMapEventHandler::redrawRoute()
 
 void CMapEventHandler::selectTool(int toolCode)
 {
+    m_toolCode = toolCode;
     m_script.setfuncode(toolCode);
     if (toolCode == kMapToolPlaceMark)
         setToolMode(kToolModePlaceMark);
@@ -276,11 +314,12 @@ void CMapEventHandler::onWaypointMenu(std::string_view payload)
     case EWaypointMenuChoice::Delete:
         m_route.removeAt(static_cast<size_t>(index));
         m_script.delskywaypt(index);
+        takeSnapshot();
         break;
     case EWaypointMenuChoice::Edit:
         if (m_ui.editWaypoint(index) && m_route.validIndex(index)) {
-            const CWayPoint& wp = m_route[static_cast<size_t>(index)];
-            m_script.updatewaypoint(wp.latitude, wp.longitude, wp.altitude, wp.pointTag, index);
+            showWaypoint(static_cast<size_t>(index));
+            takeSnapshot();
         }
         break;
     case EWaypointMenuChoice::None:
@@ -350,6 +389,7 @@ void CMapEventHandler::onPlaceMarkClick(std::string_view payload)
         m_placeMarks.push_back(record);
         addPlaceMarkToMap(record);
         m_ui.placeMarksChanged();
+        m_toolCode = kMapToolRestore;
         m_script.setfuncode(kMapToolRestore);
     }
     setToolMode(0);
@@ -444,9 +484,42 @@ void CMapEventHandler::search(std::string_view typed)
         m_script.gotoaddress(text);
         return;
     }
+    bool found = false;
     for (const std::string& entry : m_addressNames)
-        if (historyEntryLive(entry) && historyName(entry) == text)
+        if (historyEntryLive(entry) && historyName(entry) == text) {
             m_script.gotopoint(fieldAt(entry, 1), fieldAt(entry, 2));
+            found = true;
+        }
+    if (found)
+        return;
+    if (const auto point = parseLatLon(text)) {
+        m_script.gotopoint(strprintf("%f", point->first), strprintf("%f", point->second));
+        return;
+    }
+    m_ui.setStatusText("未找到：" + text);
+}
+
+std::optional<std::pair<double, double>> CMapEventHandler::parseLatLon(std::string_view text)
+{
+    // "lat,lon" with optional blanks around the comma; nothing else may follow.
+    const size_t comma = text.find(',');
+    if (comma == std::string_view::npos)
+        return std::nullopt;
+    const auto number = [](std::string_view s, double limit) -> std::optional<double> {
+        const std::string t = trimBlanks(s);
+        if (t.empty())
+            return std::nullopt;
+        char* end = nullptr;
+        const double v = std::strtod(t.c_str(), &end);
+        if (end != t.c_str() + t.size() || !std::isfinite(v) || std::fabs(v) > limit)
+            return std::nullopt;
+        return v;
+    };
+    const auto lat = number(text.substr(0, comma), 90);
+    const auto lon = number(text.substr(comma + 1), 180);
+    if (!lat || !lon)
+        return std::nullopt;
+    return std::make_pair(*lat, *lon);
 }
 
 // ----------------------------------------------------------------------- position panel

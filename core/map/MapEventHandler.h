@@ -31,7 +31,8 @@ public:
     virtual void showMessage(const std::string& text) = 0;
     // The name dialog; nothing when cancelled. The text is returned as typed.
     virtual std::optional<std::string> askName(EMapNameDialog mode, const std::string& initial) = 0;
-    virtual void openRouteEditor() = 0;
+    // The route editor with `row` (0-based) selected.
+    virtual void openRouteEditor(int row) = 0;
     virtual EWaypointMenuChoice waypointMenu(int x, int y) = 0;
     virtual EPlaceMarkMenuChoice placeMarkMenu(int x, int y) = 0;
     // The edit-waypoint dialog for `index`; true on OK (the waypoint was changed).
@@ -76,18 +77,29 @@ public:
     int toolMode() const { return m_toolMode; }
     const SMapClickPoint& clickPoint() const { return m_clickPoint; }
 
-    // Map tools of the toolbar: setfuncode and the tool mode.
+    // Map tools of the toolbar: setfuncode and the tool mode. The tool the page was last given
+    // (0 after a placemark was added) and the two toggles are what the menus show checked.
     void selectTool(int toolCode);
+    int toolCode() const { return m_toolCode; }
+    // "高度模式" and "航线延伸": the page's toggles.
+    void toggleAltitudeMode();
+    void toggleRouteExtension();
+    bool altitudeMode() const { return m_altitudeMode; }
+    bool routeExtension() const { return m_routeExtension; }
 
-    // Undo/redo (Ctrl+Z / Ctrl+Y) and the route redraw.
+    // Undo/redo (Ctrl+Z / Ctrl+Y) and the route redraw. Every change of the route is one undo
+    // step: the map's own edits record themselves; whoever else changes the route calls
+    // takeSnapshot() after the change.
     void undo();
     void redo();
     void takeSnapshot();
     void redrawRoute();
     CRouteHistory& history() { return m_history; }
 
-    // Position search ("位置搜索(&G)") with the text as typed.
+    // Position search ("位置搜索(&G)") with the text as typed. Offline, a history entry of that
+    // name, else typed "lat,lon", goes there; anything else says "未找到：..." in the status bar.
     void search(std::string_view typed);
+    static std::optional<std::pair<double, double>> parseLatLon(std::string_view text);
 
     // The position panel. Placemarks are indexed in panel order, history entries as stored
     // (deleted ones stay as "***,0,0," so that the indexes of the others do not move).
@@ -125,6 +137,8 @@ private:
     void onSearchResult(std::string_view payload);
 
     int defaultAltitude() const;
+    // updatewaypoint with what the route holds for `index`.
+    void showWaypoint(size_t index);
     void setToolMode(int mode);
     void loadPlaceMarks();
     void savePlaceMarks();
@@ -145,6 +159,9 @@ private:
     bool m_offline = false;
     bool m_placeMarksLoaded = false;
     int m_toolMode = 0;
+    int m_toolCode = kMapToolRestore;
+    bool m_altitudeMode = false;
+    bool m_routeExtension = false;
     SMapClickPoint m_clickPoint;
     std::vector<std::string> m_placeMarks;
     std::vector<std::string> m_addressNames;

@@ -4,19 +4,22 @@ namespace orvex {
 
 void CRouteHistory::snapshot(const CSkyWay& route)
 {
+    if (route.points() == m_working.points())
+        return;
     m_undo.push_back(m_working);
     m_working = route;
+    m_redo.clear();
     m_edited = false;
 }
 
 bool CRouteHistory::undo(CSkyWay& route)
 {
+    snapshot(route);
     if (m_undo.empty())
         return false;
-    CSkyWay restored = std::move(m_undo.back());
-    m_undo.pop_back();
     m_redo.push_back(route);
-    route.assignPoints(restored);
+    route.assignPoints(m_undo.back());
+    m_undo.pop_back();
     m_working = route;
     m_edited = true;
     return true;
@@ -24,12 +27,12 @@ bool CRouteHistory::undo(CSkyWay& route)
 
 bool CRouteHistory::redo(CSkyWay& route)
 {
+    snapshot(route);
     if (m_redo.empty())
         return false;
-    CSkyWay restored = std::move(m_redo.back());
+    m_undo.push_back(route);
+    route.assignPoints(m_redo.back());
     m_redo.pop_back();
-    snapshot(route);
-    route.assignPoints(restored);
     m_working = route;
     m_edited = true;
     return true;

@@ -1,6 +1,10 @@
 #pragma once
-// Undo and redo of the route planned on the map. Both lists hold whole route snapshots and are
-// unbounded; the working copy is the route as of the last snapshot.
+// Undo and redo of the route. Every change of the route is one step: whoever changes the route
+// records it (snapshot) right after the change. The working copy is the route as of the last
+// snapshot. A new step clears the redo list, so that redo never brings back a route from before
+// an edit. A change that was not recorded when undo or redo is asked for (a route loaded from a
+// file, a pattern generated) is recorded first, so that no edit is ever dropped. Both lists are
+// unbounded.
 
 #include <vector>
 
@@ -10,14 +14,16 @@ namespace orvex {
 
 class CRouteHistory {
 public:
-    // Pushes the working copy onto the undo list; the working copy becomes `route`. The redo
-    // list is kept.
+    // Records the route as it is now: when it differs from the working copy, the working copy
+    // goes onto the undo list, becomes `route`, and the redo list is cleared. An unchanged route
+    // makes no step.
     void snapshot(const CSkyWay& route);
-    // Returns false (and changes nothing) when there is nothing to undo; otherwise `route` is
-    // the restored snapshot and the caller redraws it.
+    // Returns false when there is nothing to undo (or redo); otherwise `route` is the restored
+    // state and the caller redraws it.
     bool undo(CSkyWay& route);
     bool redo(CSkyWay& route);
 
+    // Set by undo and redo, cleared by a recorded step.
     bool edited() const { return m_edited; }
     const CSkyWay& workingCopy() const { return m_working; }
     size_t undoCount() const { return m_undo.size(); }

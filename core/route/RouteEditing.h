@@ -28,7 +28,8 @@ inline constexpr int kRouteColumnUnitDivisor = 23;
 // Field ranges of the dialogs.
 inline constexpr double kLongitudeMin = -180, kLongitudeMax = 180;
 inline constexpr double kLatitudeMin = -90, kLatitudeMax = 90;
-inline constexpr int kAltitudeFieldMin = 0, kAltitudeFieldMax = 65536;
+// The altitude is bounded like the default altitude of the options page (10,000 m).
+inline constexpr int kAltitudeFieldMin = 0, kAltitudeFieldMax = 10000;
 inline constexpr int kCircleTimeFieldMin = 0, kCircleTimeFieldMax = 65536;
 
 // Combo index of a photo mode (values other than 0-4 show as item 5, "保持状态不变").

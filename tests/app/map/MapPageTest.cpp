@@ -90,6 +90,9 @@ struct CShared {
     QString title;
     QList<int> uploads;
     QList<int> toolModes;
+    QList<int> editorRows;
+    bool uploadEnabled = true;
+    QMap<QString, bool> menuItemEnabled; // as the last menu showed them
 };
 
 CShared* g = nullptr;
@@ -138,7 +141,9 @@ void answerNextMenu(const QString& item)
         if (!menu)
             return;
         for (QAction* a : menu->actions())
-            if (a->text() == item) {
+            g->menuItemEnabled[a->text()] = a->isEnabled();
+        for (QAction* a : menu->actions())
+            if (a->text() == item && a->isEnabled()) {
                 menu->setActiveAction(a);
                 QTest::keyClick(menu, Qt::Key_Return);
                 return;
@@ -174,8 +179,7 @@ protected:
         ASSERT_TRUE(g->home.isValid());
         QFile ini(g->home.filePath(QStringLiteral("Korva.ini")));
         ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[Options]\r\nLastMap=2001;22.5,113.9,5000.0,0,0,11,0,\r\n"
-                  "PlaceMark=31.0,121.0,800.0,0,0,12,0,```旧标注~`~\r\n"
+        ini.write("[Options]\r\nPlaceMark=31.0,121.0,800.0,0,0,12,0,```旧标注~`~\r\n"
                   "AddressName=北京,39.9,116.4,~`~\r\n"
                   "[WayPoint]\r\nAltitude=300\r\n");
         ini.close();
@@ -185,6 +189,8 @@ protected:
         hooks.setStatusText = [](const QString& t) { g->status << t; };
         hooks.setWindowTitle = [](const QString& t) { g->title = t; };
         hooks.uploadWaypoint = [](int i) { g->uploads << i; };
+        hooks.waypointUploadEnabled = [] { return g->uploadEnabled; };
+        hooks.openRouteEditor = [](int row) { g->editorRows << row; };
         hooks.toolModeChanged = [](int m) { g->toolModes << m; };
         g->dlg->setHooks(hooks);
         QObject::connect(g->dlg.get(), &CMapDlg::mapEventHandled, [](const QString& t) { g->events << t; });
@@ -221,24 +227,32 @@ TEST_F(MapPageTest, OnlinePageDefinesTheCatalogueRestoresTheCameraAndGoesOffline
         "['delskyway','setskyway','updatewaypoint','delskywaypt','setSkyWayPTcolor','setpttomap','setfuncode',"
         "'setplane','clearlineStringplane','setplanetomap','setplanetrud','setplanetrud3d','setV90',"
         "'setclickpttomap','gotoaddress','gotopoint','setLookAt','getLookAt','AddPlaceMaktToMap',"
-        "'DelPlaceMaktToMap','EditPlaceMaktToMap','setPic'].filter(function(f){return typeof window[f]!=='function';})"
+        "'DelPlaceMaktToMap','EditPlaceMaktToMap','setPic','setPlaneStale'].filter(function(f){return typeof window[f]!=='function';})"
         ".join(',')");
     EXPECT_EQ(evalJs(functions).toString(), QString());
+    // A stale aircraft (link closed or lost) is greyed by a class on the map, and live again on "0".
+    EXPECT_TRUE(evalJs("setPlaneStale('1'); document.querySelector('.planestale') !== null").toBool());
+    EXPECT_TRUE(evalJs("setPlaneStale('0'); document.querySelector('.planestale') === null").toBool());
 
-    // The stored camera was restored after the first document, the stored placemark drawn.
-    ASSERT_TRUE(waitUntil([] { return pageState().value("zoom").toInt() == 11; }, 5000));
+    // No view stored: the stored placemark is drawn, and the first aircraft position with a fix
+    // centres the map on the aircraft, once.
     QJsonObject s = pageState();
     EXPECT_FALSE(s.value("offline").toBool());
-    EXPECT_NEAR(s.value("center").toArray()[0].toDouble(), 22.5, 0.01);
-    EXPECT_NEAR(s.value("center").toArray()[1].toDouble(), 113.9, 0.01);
     EXPECT_EQ(s.value("placemarks").toArray(), QJsonArray{QStringLiteral("旧标注")});
-    // With a restored camera the first aircraft position does not move the map.
+    const int startZoom = s.value("zoom").toInt();
+    ASSERT_LT(startZoom, 10);
+    g->dlg->script().setplane(0.0, 0.0, 0.0, 0, 0.0); // no fix yet
+    EXPECT_EQ(pageState().value("zoom").toInt(), startZoom);
     g->dlg->script().setplane(22.61, 113.84, 30.0, 0, 10.0);
     s = pageState();
-    EXPECT_NEAR(s.value("plane").toObject().value("lat").toDouble(), 22.61, 1e-9);
-    EXPECT_EQ(s.value("zoom").toInt(), 11);
-    EXPECT_NEAR(s.value("center").toArray()[0].toDouble(), 22.5, 0.01);
+    EXPECT_GE(s.value("zoom").toInt(), 14);
+    EXPECT_NEAR(s.value("center").toArray()[0].toDouble(), 22.61, 1e-4);
+    g->dlg->script().setplane(22.70, 113.90, 30.0, 0, 10.0);
+    EXPECT_NEAR(pageState().value("center").toArray()[0].toDouble(), 22.61, 1e-4);
 
+    // A view stored meanwhile (zoom 16 on the placemark) is restored on the offline page, and the
+    // aircraft does not move it there.
+    g->settings->setText(keys::kLastMap, "2001;31.0,121.0,800.0,0,0,16,0,");
     // One second after "7001;" the offline page replaces it, once.
     ASSERT_TRUE(waitUntil([&] { return offline.count() == 1; }, 30000)) << "no offline switch";
     EXPECT_GE(countEvents("7001;"), 1);
@@ -249,41 +263,17 @@ TEST_F(MapPageTest, OnlinePageDefinesTheCatalogueRestoresTheCameraAndGoesOffline
     QTest::qWait(1500);
     EXPECT_EQ(offline.count(), 1);
     ASSERT_TRUE(evalJs(QString::fromLatin1(kMouseHelper)).toBool());
+    ASSERT_TRUE(waitUntil([] { return pageState().value("zoom").toInt() == 16; }, 5000));
+    g->dlg->script().setplane(-33.95, 151.18, 12.0, 0, 0.0);
     s = pageState();
     EXPECT_TRUE(s.value("offline").toBool());
+    EXPECT_NEAR(s.value("center").toArray()[0].toDouble(), 31.0, 0.01);
+    EXPECT_NEAR(s.value("center").toArray()[1].toDouble(), 121.0, 0.01);
     // The offline page got the stored placemark too; the panel lists it once.
     EXPECT_EQ(s.value("placemarks").toArray(), QJsonArray{QStringLiteral("旧标注")});
+    g->dlg->script().clearlineStringplane(); // the next test counts its own track points
     EXPECT_EQ(g->dlg->positionPanel()->placeMarkRoot()->childCount(), 1);
     EXPECT_EQ(g->dlg->positionPanel()->historyRoot()->childCount(), 1);
-}
-
-TEST_F(MapPageTest, FirstAircraftPositionCentresAPageWithoutStoredViewOnce)
-{
-    // The offline page came up with its own world view, nothing restored on it.
-    ASSERT_TRUE(g->dlg->offline());
-    CMapScript& js = g->dlg->script();
-    QJsonObject s = pageState();
-    const int startZoom = s.value("zoom").toInt();
-    ASSERT_LT(startZoom, 10);
-    js.setplane(0.0, 0.0, 0.0, 0, 0.0); // no fix yet: no position to go to
-    EXPECT_EQ(pageState().value("zoom").toInt(), startZoom);
-
-    js.setplane(-33.95, 151.18, 12.0, 0, 0.0);
-    s = pageState();
-    EXPECT_GE(s.value("zoom").toInt(), 14);
-    EXPECT_NEAR(s.value("center").toArray()[0].toDouble(), -33.95, 1e-4);
-    EXPECT_NEAR(s.value("center").toArray()[1].toDouble(), 151.18, 1e-4);
-
-    // Once only: the view the operator then picks stays while the aircraft flies on.
-    js.setLookAt({"-33.0", "150.0", "0", "0", "0", "8", "1"});
-    js.setplane(-33.96, 151.19, 20.0, 1, 45.0);
-    js.setplane(-33.97, 151.20, 25.0, 1, 45.0);
-    s = pageState();
-    EXPECT_EQ(s.value("zoom").toInt(), 8);
-    EXPECT_NEAR(s.value("center").toArray()[0].toDouble(), -33.0, 0.01);
-    EXPECT_NEAR(s.value("plane").toObject().value("lat").toDouble(), -33.97, 1e-9);
-    js.clearlineStringplane(); // the next test counts its own track points
-    EXPECT_EQ(pageState().value("track").toInt(), 0);
 }
 
 TEST_F(MapPageTest, ScriptCallsChangeThePage)
@@ -322,7 +312,11 @@ TEST_F(MapPageTest, ScriptCallsChangeThePage)
     EXPECT_EQ(s.value("placemarks").toArray(), (QJsonArray{QStringLiteral("改名"), QStringLiteral("旧标注")}));
     EXPECT_TRUE(s.value("showAltitudes").toBool());
     EXPECT_TRUE(s.value("extension").toBool());
+    // The aircraft flies to waypoint 3 (target 2, counted from 0): the dashed line ends there.
+    ASSERT_EQ(s.value("extensionTo").toArray().size(), 2);
+    EXPECT_NEAR(s.value("extensionTo").toArray()[1].toArray()[0].toDouble(), 30.15, 1e-9);
     EXPECT_EQ(s.value("tool").toInt(), 2);
+    EXPECT_TRUE(s.value("banner").toString().startsWith(QStringLiteral("测距")));
 
     js.delskywaypt(0);
     js.clearlineStringplane();
@@ -402,7 +396,9 @@ TEST_F(MapPageTest, PlanRouteByClicksThenUndoRedo)
     EXPECT_NEAR(g->route[1].longitude, 114.0, 1e-3);
     EXPECT_NEAR(g->route[2].latitude, 29.95, 0.01);
     EXPECT_EQ(g->route[0].altitude, 300); // default altitude from the settings
-    EXPECT_EQ(pageState().value("waypoints").toArray().size(), 3);
+    // The page shows the altitude the route holds, not the 0 it sent.
+    ASSERT_TRUE(waitUntil([] { return pageState().value("waypoints").toArray()[2].toArray()[2].toInt() == 300; }, 5000));
+    EXPECT_TRUE(pageState().value("banner").toString().startsWith(QStringLiteral("规划航线")));
 
     // Moving the mouse in this mode shows the distance from the last point.
     mouse("mousemove", 30.0, 114.2);
@@ -423,6 +419,27 @@ TEST_F(MapPageTest, PlanRouteByClicksThenUndoRedo)
     EXPECT_EQ(countEvents("1010;"), 1);
     EXPECT_NEAR(g->route[1].latitude, 30.025, 0.005);
     EXPECT_NEAR(g->route[2].longitude, 114.0, 1e-3);
+    ASSERT_TRUE(waitUntil([] { return pageState().value("waypoints").toArray()[1].toArray()[2].toInt() == 300; }, 5000));
+
+    // Dragging waypoint 4: its tooltip follows the point and the banner steps aside.
+    const double lat3 = g->route[3].latitude, lon3 = g->route[3].longitude;
+    mouse("mousedown", lat3, lon3);
+    mouse("mousemove", lat3 + 0.01, lon3);
+    mouse("mousemove", lat3 + 0.02, lon3);
+    const QString tips = evalJs("[].map.call(document.querySelectorAll('.leaflet-tooltip'), function (e) {"
+                                " return e.textContent; }).join('|')").toString();
+    EXPECT_TRUE(tips.contains(QStringLiteral("航点 4纬度 %1").arg(lat3 + 0.02, 0, 'f', 2))) << tips.toStdString();
+    EXPECT_EQ(pageState().value("banner").toString(), QString());
+    mouse("mouseup", lat3 + 0.02, lon3);
+    ASSERT_TRUE(waitUntil([&] { return std::abs(g->route[3].latitude - lat3 - 0.02) < 0.002; }, 5000));
+    EXPECT_FALSE(pageState().value("banner").toString().isEmpty());
+
+    // Double click on waypoint 3 opens the editor at its row.
+    evalJs(QStringLiteral("(function(){var el=[].filter.call(document.querySelectorAll('.wp'),function(e){return e.textContent==='3';})[0];var r=el.getBoundingClientRect();"
+                          "el.dispatchEvent(new MouseEvent('dblclick',{bubbles:true,cancelable:true,clientX:r.left+5,"
+                          "clientY:r.top+5}));})()"));
+    ASSERT_TRUE(waitUntil([] { return !g->editorRows.isEmpty(); }, 5000));
+    EXPECT_EQ(g->editorRows, QList<int>{2});
 }
 
 TEST_F(MapPageTest, WaypointMenuDeletesAndMoveRouteShiftsEverything)
@@ -434,9 +451,18 @@ TEST_F(MapPageTest, WaypointMenuDeletesAndMoveRouteShiftsEverything)
     ASSERT_TRUE(waitUntil([] { return g->route.size() == 3; }, 8000));
     ASSERT_TRUE(waitUntil([] { return pageState().value("waypoints").toArray().size() == 3; }, 5000));
     EXPECT_EQ(countEvents("6001;1,"), 1);
+    // "上传" is offered only while its rule allows it.
+    g->uploadEnabled = false;
+    answerNextMenu(QStringLiteral("上传"));
+    mouse("contextmenu", g->route[0].latitude, g->route[0].longitude, 2);
+    ASSERT_TRUE(waitUntil([] { return g->menuItemEnabled.contains(QStringLiteral("上传")); }, 8000));
+    EXPECT_FALSE(g->menuItemEnabled.value(QStringLiteral("上传")));
+    EXPECT_TRUE(g->menuItemEnabled.value(QStringLiteral("删除")));
+    g->uploadEnabled = true;
     answerNextMenu(QStringLiteral("上传"));
     mouse("contextmenu", g->route[0].latitude, g->route[0].longitude, 2);
     ASSERT_TRUE(waitUntil([] { return g->uploads == QList<int>{0}; }, 8000));
+    EXPECT_TRUE(g->menuItemEnabled.value(QStringLiteral("上传")));
 
     // Move route: press on the map, move, release: every waypoint moves by the same amount.
     const double lat0 = g->route[0].latitude, lon0 = g->route[0].longitude;
@@ -536,48 +562,6 @@ TEST_F(MapPageTest, PositionSearchOffline)
     ASSERT_TRUE(waitUntil([] { return std::abs(pageState().value("center").toArray()[0].toDouble() - 39.9) < 0.01; },
                           5000));
     EXPECT_NEAR(pageState().value("center").toArray()[1].toDouble(), 116.4, 0.01);
-}
-
-// Pictures of both pages with a route, the aircraft and its track, for a person to look at:
-// only when ORVEX_MAP_SCREENSHOT_DIR names a directory (run under a display server).
-TEST_F(MapPageTest, ScreenshotsWhenAsked)
-{
-    const QString dir = qEnvironmentVariable("ORVEX_MAP_SCREENSHOT_DIR");
-    if (dir.isEmpty())
-        GTEST_SKIP() << "ORVEX_MAP_SCREENSHOT_DIR not set";
-    auto draw = [] {
-        CMapScript& js = g->dlg->script();
-        js.setLookAt({"30.55", "114.30", "0", "0", "0", "11", "0"});
-        js.delskyway();
-        const double pts[5][2] = {{30.50, 114.20}, {30.58, 114.24}, {30.60, 114.36}, {30.52, 114.42}, {30.47, 114.33}};
-        for (int i = 0; i < 5; ++i)
-            js.setskyway(pts[i][0], pts[i][1], 300 + 50 * i, 1, i);
-        js.setSkyWayPTcolor(0, 1);
-        js.setSkyWayPTcolor(1, 1);
-        js.clearlineStringplane();
-        for (int k = 0; k <= 40; ++k) {
-            const double t = k / 40.0;
-            js.setplane(30.50 + 0.08 * t, 114.20 + 0.04 * t + 0.01 * std::sin(t * 6), 300 + 20 * t, 2, 20.0 + 10 * t);
-        }
-        js.setPic(30.54, 114.22);
-        js.AddPlaceMaktToMap("30.56", "114.40", "起降场");
-    };
-    auto grab = [&](const QString& name) {
-        QTest::qWait(2500);
-        const QPixmap pix = g->dlg->grab();
-        ASSERT_TRUE(pix.save(QDir(dir).filePath(name))) << name.toStdString();
-    };
-    draw();
-    grab(QStringLiteral("map-offline.png"));
-    g->dlg->script().setLookAt({"30", "110", "0", "0", "0", "3", "0"});
-    grab(QStringLiteral("map-offline-world.png"));
-    // The online page again, drawn the same way (tiles as far as the network allows).
-    const int loads = countEvents("1000;");
-    g->dlg->start();
-    ASSERT_TRUE(waitUntil([&] { return countEvents("1000;") == loads + 1; }, 60000));
-    QTest::qWait(500);
-    draw();
-    grab(QStringLiteral("map-online.png"));
 }
 
 // The navigation check and the script text, without a page.

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -285,7 +286,9 @@ TEST_F(RouteCommandsTest, DeleteEmptiesRedrawsAndMarksSaved)
 {
     fillRoute(station.route(), 3);
     station.setRouteSaved(false);
+    QSignalSpy steps(&commands, &CRouteCommands::routeChanged); // one undo step
     commands.deleteRoute();
+    EXPECT_EQ(steps.count(), 1);
     EXPECT_TRUE(station.route().empty());
     EXPECT_TRUE(station.routeSaved());
     EXPECT_EQ(ui.count("delskyway"), 1);
@@ -310,7 +313,9 @@ TEST_F(RouteCommandsTest, EditClearsTheSavedFlagAndRedrawsAfterClosing)
         }
         return static_cast<int>(QDialog::Accepted);
     });
+    QSignalSpy steps(&commands, &CRouteCommands::routeChanged);
     commands.editRoute();
+    EXPECT_EQ(steps.count(), 2); // "上移", then the close
     EXPECT_FALSE(savedWhileOpen);
     EXPECT_EQ(callsWhileOpen, 0u); // the map changes only once the editor has closed
     EXPECT_FALSE(station.routeSaved());
@@ -338,7 +343,22 @@ TEST_F(RouteCommandsTest, WaypointMenuEditAndUpload)
     } serial;
     station.attachSerialOutput(&serial);
     station.setSerialOpen(true);
+    // It asks first, No by default; No sends nothing.
+    std::vector<SMessageBoxCall> asked;
+    bool answer = false;
+    setMessageBoxInterceptor([&](const SMessageBoxCall& c) {
+        asked.push_back(c);
+        return answer;
+    });
     hooks.uploadWaypoint(2);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].text, QStringLiteral("上传航点 3 到飞控？"));
+    EXPECT_TRUE(asked[0].question);
+    EXPECT_FALSE(asked[0].defaultYes);
+    EXPECT_TRUE(serial.frames.empty());
+    answer = true;
+    hooks.uploadWaypoint(2);
+    setMessageBoxInterceptor({});
     ASSERT_EQ(serial.frames.size(), 3u);
     EXPECT_EQ(serial.frames[0], serial.frames[2]);
     ASSERT_EQ(serial.frames[0].size(), 30u);

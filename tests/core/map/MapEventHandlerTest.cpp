@@ -2,7 +2,9 @@
 // real settings file in a temporary directory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <deque>
 #include <filesystem>
@@ -38,9 +40,11 @@ struct CScriptedUi : IMapUi {
     EWaypointMenuChoice waypointChoice = EWaypointMenuChoice::None;
     EPlaceMarkMenuChoice placeMarkChoice = EPlaceMarkMenuChoice::None;
     bool editOk = false;
-    int editorOpened = 0, offlineRequests = 0, placeMarkRefresh = 0, historyRefresh = 0;
+    std::vector<int> editorRows;
+    int offlineRequests = 0, placeMarkRefresh = 0, historyRefresh = 0;
     std::vector<int> uploads, edits;
     std::function<void()> duringMenu;
+    std::function<void()> duringEdit; // what the edit dialog changes before OK
 
     void setStatusText(const std::string& t) override { status.push_back(t); }
     void showMessage(const std::string& t) override { messages.push_back(t); }
@@ -53,7 +57,7 @@ struct CScriptedUi : IMapUi {
         names.pop_front();
         return a;
     }
-    void openRouteEditor() override { ++editorOpened; }
+    void openRouteEditor(int row) override { editorRows.push_back(row); }
     EWaypointMenuChoice waypointMenu(int, int) override
     {
         if (duringMenu)
@@ -64,6 +68,8 @@ struct CScriptedUi : IMapUi {
     bool editWaypoint(int index) override
     {
         edits.push_back(index);
+        if (duringEdit)
+            duringEdit();
         return editOk;
     }
     void uploadWaypoint(int index) override { uploads.push_back(index); }
@@ -93,6 +99,15 @@ protected:
     std::filesystem::path dir;
     std::string iniPath;
 };
+
+std::string trimmed(std::string s)
+{
+    while (!s.empty() && s.front() == ' ')
+        s.erase(0, 1);
+    while (!s.empty() && s.back() == ' ')
+        s.pop_back();
+    return s;
+}
 
 CWayPoint at(double lat, double lon, int alt = 500)
 {
@@ -127,7 +142,10 @@ TEST_F(MapEventHandlerTest, AppendTakesDefaultAltitudeForZero)
     EXPECT_EQ(route[2].altitude, 80);
     EXPECT_EQ(route[2].pointTag, 5);
     EXPECT_EQ(h.history().undoCount(), 2u);
-    EXPECT_TRUE(page.calls.empty()); // the page drew the points itself
+    // The page drew the points itself; the one it sent with altitude 0 is told the route's.
+    ASSERT_EQ(page.calls.size(), 1u);
+    EXPECT_EQ(page.calls[0].first, "updatewaypoint");
+    EXPECT_EQ(page.calls[0].second, (std::vector<std::string>{"30.500000", "114.300000", "650", "0", "0"}));
 }
 
 TEST_F(MapEventHandlerTest, AppendWithoutSettingsUses500)
@@ -172,6 +190,9 @@ TEST_F(MapEventHandlerTest, InsertGrowsOrInserts)
     EXPECT_EQ(route[1].altitude, 200);
     EXPECT_DOUBLE_EQ(route[2].latitude, 2);
     EXPECT_EQ(h.history().undoCount(), 2u);
+    // Only the point sent with altitude 0 is told its altitude.
+    ASSERT_EQ(page.calls.size(), 1u);
+    EXPECT_EQ(page.calls[0].second, (std::vector<std::string>{"6.000000", "6.000000", "500", "9", "5"}));
 }
 
 TEST_F(MapEventHandlerTest, HugeOrNegativeInsertIndexIsIgnored)
@@ -210,52 +231,111 @@ TEST_F(MapEventHandlerTest, MoveKeepsAltitudeAndIgnoresOutsideIndexes)
     EXPECT_TRUE(page.calls.empty());
 }
 
-TEST_F(MapEventHandlerTest, UndoRedoAfterTwoAppends)
+namespace {
+
+// One edit or command per word: A<lat> map click, D<i> menu "删除", E<i>:<alt> edit dialog OK,
+// M<i>:<lat> drag, I<i>:<lat> insert, T<i>:<alt> a change accepted in the route editor,
+// X "删除航线", L a route loaded from a file (recorded by nobody), U undo, R redo.
+void perform(CMapEventHandler& h, CSkyWay& route, CScriptedUi& ui, const std::string& word)
+{
+    const char op = word[0];
+    const int i = std::atoi(word.c_str() + 1);
+    const size_t colon = word.find(':');
+    const int v = colon == std::string::npos ? 0 : std::atoi(word.c_str() + colon + 1);
+    const std::string n = std::to_string(i);
+    switch (op) {
+    case 'A': h.handle("1001;" + n + "," + n + ",0,0,;"); break;
+    case 'D':
+        ui.waypointChoice = EWaypointMenuChoice::Delete;
+        h.handle("6001;" + n + ",0,0,");
+        break;
+    case 'E':
+        ui.waypointChoice = EWaypointMenuChoice::Edit;
+        ui.editOk = true;
+        ui.duringEdit = [&route, i, v] { route[static_cast<size_t>(i)].altitude = v; };
+        h.handle("6001;" + n + ",0,0,");
+        break;
+    case 'M': h.handle("1002;" + std::to_string(v) + "," + std::to_string(v) + ",0," + n + ","); h.handle("1005;"); break;
+    case 'I': h.handle("1010;" + std::to_string(v) + ",0,0,0," + n + ",;"); break;
+    case 'T': route[static_cast<size_t>(i)].altitude = v; h.takeSnapshot(); break;
+    case 'X': route.clear(); h.takeSnapshot(); break;
+    case 'L': route.clear(); route.append(at(7, 7)); route.append(at(8, 8)); break;
+    case 'U': h.undo(); break;
+    case 'R': h.redo(); break;
+    }
+}
+
+// "lat/alt" per waypoint.
+std::string describe(const CSkyWay& route)
+{
+    std::string d;
+    for (const CWayPoint& wp : route)
+        d += (d.empty() ? "" : " ") + std::to_string(static_cast<int>(wp.latitude)) + "/" + std::to_string(wp.altitude);
+    return d;
+}
+
+} // namespace
+
+TEST_F(MapEventHandlerTest, EveryChangeIsOneUndoStepAndANewEditClearsRedo)
+{
+    const struct {
+        const char* steps;
+        const char* route;
+    } cases[] = {
+        {"U", ""},
+        {"A1 A2 U", "1/500"},
+        {"A1 A2 U U R", "1/500"},
+        {"A1 A2 A3 U A4 R", "1/500 2/500 4/500"},       // the new point stays, 3 does not come back
+        {"A1 A2 X U A3 R R", "1/500 2/500 3/500"},      // nor the empty route of "删除航线"
+        {"A1 A2 X U", "1/500 2/500"},
+        {"A1 A2 E0:700 D1 U", "1/700 2/500"},           // the delete alone is undone
+        {"A1 A2 E0:700 D1 U U", "1/500 2/500"},
+        {"A1 A2 I1:5 T0:600 T1:700 U", "1/600 5/500 2/500"},
+        {"A1 A2 I1:5 T0:600 T1:700 U U U", "1/500 2/500"},
+        {"A1 A2 M1:9 U", "1/500 2/500"},
+        {"A1 A2 M1:9 U R", "1/500 9/500"},
+        {"A1 M0:1", "1/500"},                            // a drag that moved nothing is no step...
+        {"A1 A2 M0:1 U", "1/500"},                       // ...so undo takes back the click
+        {"A1 L U", "1/500"},                             // an unrecorded change is undone as one step
+        {"A1 L U R", "7/500 8/500"},
+        {"A1 L R", "7/500 8/500"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.steps);
+        CSettings settings(iniPath);
+        CSkyWay route("skw");
+        CRecordingScript page;
+        CScriptedUi ui;
+        CMapEventHandler h(route, page, settings, ui);
+        std::string steps = c.steps;
+        for (size_t pos = 0; pos < steps.size();) {
+            const size_t end = std::min(steps.find(' ', pos), steps.size());
+            perform(h, route, ui, steps.substr(pos, end - pos));
+            pos = end + 1;
+        }
+        EXPECT_EQ(describe(route), c.route);
+        EXPECT_EQ(route.formatTag(), "skw");
+    }
+}
+
+TEST_F(MapEventHandlerTest, UndoAndRedoRedrawTheRoute)
 {
     CSettings settings(iniPath);
     CSkyWay route;
     CRecordingScript page;
     CScriptedUi ui;
     CMapEventHandler h(route, page, settings, ui);
-    h.undo(); // nothing to undo
+    h.undo(); // nothing to undo: no redraw
     EXPECT_TRUE(page.calls.empty());
-    EXPECT_FALSE(h.history().edited());
-
     h.handle("1001;1,1,100,0,;");
     h.handle("1001;2,2,200,0,;");
-    ASSERT_EQ(route.size(), 2u);
     h.undo();
-    ASSERT_EQ(route.size(), 1u);
-    EXPECT_DOUBLE_EQ(route[0].latitude, 1);
     EXPECT_TRUE(h.history().edited());
     EXPECT_EQ(page.names(), (std::vector<std::string>{"delskyway", "setskyway"}));
-
     h.redo();
-    ASSERT_EQ(route.size(), 2u);
-    EXPECT_DOUBLE_EQ(route[1].latitude, 2);
-    EXPECT_EQ(route[1].altitude, 200);
-    EXPECT_EQ(h.history().redoCount(), 0u);
-    h.redo(); // nothing left to redo
-    EXPECT_EQ(route.size(), 2u);
-
-    // Two undos go back to the empty route; a snapshot taken afterwards clears the edited flag.
-    h.undo();
-    h.undo();
-    EXPECT_TRUE(route.empty());
-    h.handle("1005;");
+    EXPECT_EQ(page.names().size(), 5u);
+    h.handle("1001;3,3,100,0,;");
     EXPECT_FALSE(h.history().edited());
-}
-
-TEST_F(MapEventHandlerTest, UndoKeepsTheRouteFormatTag)
-{
-    CSettings settings(iniPath);
-    CSkyWay route("skw");
-    CRecordingScript page;
-    CScriptedUi ui;
-    CMapEventHandler h(route, page, settings, ui);
-    h.handle("1001;1,1,100,0,;");
-    h.undo();
-    EXPECT_EQ(route.formatTag(), "skw");
 }
 
 TEST_F(MapEventHandlerTest, DistanceOfOneDegreeOnTheEquator)
@@ -334,10 +414,13 @@ TEST_F(MapEventHandlerTest, RouteEditorOnlyWithARoute)
     CScriptedUi ui;
     CMapEventHandler h(route, page, settings, ui);
     h.handle("1003;");
-    EXPECT_EQ(ui.editorOpened, 0);
-    route.append(at(1, 1));
-    h.handle("1003;");
-    EXPECT_EQ(ui.editorOpened, 1);
+    EXPECT_TRUE(ui.editorRows.empty());
+    // The double-clicked waypoint's row is selected; none or one outside the route gives row #01.
+    for (int i = 1; i <= 3; ++i)
+        route.append(at(i, i));
+    for (const char* e : {"1003;2,", "1003;", "1003;3,", "1003;-1,"})
+        h.handle(e);
+    EXPECT_EQ(ui.editorRows, (std::vector<int>{2, 0, 0, 0}));
 }
 
 TEST_F(MapEventHandlerTest, WaypointMenu)
@@ -370,7 +453,6 @@ TEST_F(MapEventHandlerTest, WaypointMenu)
     EXPECT_DOUBLE_EQ(route[0].latitude, 2);
     EXPECT_EQ(page.calls.back().first, "delskywaypt");
     EXPECT_EQ(page.calls.back().second, std::vector<std::string>{"0"});
-    EXPECT_EQ(h.history().undoCount(), 0u);
 
     // The route shrank while the menu was open: the stale index is not used.
     ui.duringMenu = [&] { route.clear(); };
@@ -487,9 +569,33 @@ TEST_F(MapEventHandlerTest, SearchHistoryRepeatedNameAndDeletion)
     h.search("武汉");
     EXPECT_EQ(page.calls.back().first, "gotopoint");
     EXPECT_EQ(page.calls.back().second, (std::vector<std::string>{"31", "115"}));
-    const size_t n = page.calls.size();
-    h.search("nowhere");
-    EXPECT_EQ(page.calls.size(), n);
+    // Typed coordinates go there; anything else is reported as not found.
+    const struct {
+        const char* typed;
+        std::vector<std::string> point; // empty: not found
+    } searches[] = {
+        {"22.6200,113.8500", {"22.620000", "113.850000"}},
+        {" -33.5 , 151 ", {"-33.500000", "151.000000"}},
+        {"91,10", {}},
+        {"10,181", {}},
+        {"22.6x,113", {}},
+        {"nowhere", {}},
+    };
+    for (const auto& c : searches) {
+        SCOPED_TRACE(c.typed);
+        const size_t n = page.calls.size();
+        ui.status.clear();
+        h.search(c.typed);
+        if (c.point.empty()) {
+            EXPECT_EQ(page.calls.size(), n);
+            EXPECT_EQ(ui.status, std::vector<std::string>{std::string("未找到：") + trimmed(c.typed)});
+        } else {
+            ASSERT_EQ(page.calls.size(), n + 1);
+            EXPECT_EQ(page.calls.back().first, "gotopoint");
+            EXPECT_EQ(page.calls.back().second, c.point);
+            EXPECT_TRUE(ui.status.empty());
+        }
+    }
     h.activateHistory(0);
     EXPECT_EQ(page.calls.back().second, (std::vector<std::string>{"1", "2"}));
 }
@@ -519,4 +625,18 @@ TEST_F(MapEventHandlerTest, ToolsAndPanelActions)
     EXPECT_EQ(page.calls.back().second, (std::vector<std::string>{"12.500000", "45.250000"}));
     h.activateAircraft();
     EXPECT_EQ(page.calls.back().first, "setplanetomap");
+
+    // What the menus show checked, and what a replacement page is given again.
+    h.selectTool(kMapToolMeasure);
+    h.toggleAltitudeMode();
+    h.toggleRouteExtension();
+    h.toggleRouteExtension();
+    EXPECT_EQ(h.toolCode(), kMapToolMeasure);
+    EXPECT_TRUE(h.altitudeMode());
+    EXPECT_FALSE(h.routeExtension());
+    h.handle("1000;");
+    page.calls.clear();
+    h.handle("1000;");
+    EXPECT_EQ(page.names(), (std::vector<std::string>{"delskyway", "setskyway", "setfuncode", "setplanetrud"}));
+    EXPECT_EQ(page.calls[2].second, std::vector<std::string>{"2"});
 }
