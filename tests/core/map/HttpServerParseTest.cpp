@@ -85,22 +85,17 @@ TEST(HttpServerParse, RequestCompleteness)
         EXPECT_EQ(httpRequestComplete(raw), complete) << raw;
 }
 
-TEST(HttpServerParse, PercentDecodingAndSafeRelativePaths)
+TEST(HttpServerParse, SafeRelativePathsAreDecodedOnceAndStayInsideTheRoot)
 {
-    EXPECT_EQ(percentDecode("/a%20b%2Fc%2e"), "/a b/c.");
-    EXPECT_EQ(percentDecode("%252e"), "%2e"); // decoded once only
-    EXPECT_EQ(percentDecode("a+b"), "a+b");
-    for (const std::string& bad : std::vector<std::string>{"%", "%2", "ab%g1", "a%00b", std::string("a\0b", 3)})
-        EXPECT_FALSE(percentDecode(bad)) << bad;
-
     const std::pair<const char*, const char*> inside[] = {
         {"/", ""}, {"/earth.htm", "earth.htm"}, {"//a///b/./c.htm", "a/b/c.htm"}, {"/a/../b.htm", "b.htm"},
-        {"/a\\b.htm", "a/b.htm"}, {"/%2e%2e%2e/x", ".../x"}, {"/%252e%252e/x", "%2e%2e/x"},
+        {"/a\\b.htm", "a/b.htm"}, {"/%2e%2e%2e/x", ".../x"}, {"/%252e%252e/x", "%2e%2e/x"}, // decoded once
+        {"/a%20b%2Fc+d", "a b/c+d"},
     };
     for (const auto& [path, relative] : inside)
         EXPECT_EQ(safeRelativePath(path), relative) << path;
     for (const char* escaping : {"/..", "/../x", "/a/../../x", "/%2e%2e/x", "/%2E%2e%2Fx", "/.%2e/x", "/..%5cx",
-                                 "\\..\\x", "/a/b/../../../x", "/a%2f..%2f..%2fx", "/x%00.htm", "/%zz"})
+                                 "\\..\\x", "/a/b/../../../x", "/a%2f..%2f..%2fx", "/x%00.htm", "/%zz", "/x%2", "/x%"})
         EXPECT_FALSE(safeRelativePath(escaping)) << escaping;
 }
 
