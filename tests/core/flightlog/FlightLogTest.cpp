@@ -62,11 +62,16 @@ class FlightLog : public ::testing::Test {
 
 TEST(RecordChecks, ChecksumAndEmptyFollowTheRecordLayout)
 {
+    // The sum covers bytes 0..97: the first and the last summed byte count, the sum byte is 98.
     StpBytes good = stp(22.5f, 113.25f, 1);
+    good[97] = 0x30;
+    sealStp(good);
     EXPECT_TRUE(recordChecksumOk(good.data()));
-    good[50] ^= 0x01;
-    EXPECT_FALSE(recordChecksumOk(good.data()));
-    EXPECT_FALSE(recordChecksumOk(stp(22.5f, 113.25f, 1, false).data()));
+    for (std::size_t at : {0, 50, 97, 98}) {
+        StpBytes bad = good;
+        bad[at] ^= 0x01;
+        EXPECT_FALSE(recordChecksumOk(bad.data())) << at;
+    }
 
     // Empty: latitude, longitude, positionAux (12) and the uninterpreted float at 16 all zero.
     EXPECT_TRUE(recordIsEmpty(stp(0.0f, 0.0f, 7).data()));
