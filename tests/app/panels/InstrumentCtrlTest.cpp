@@ -44,35 +44,31 @@ TEST(InstrumentCtrl, AttachTakesTheSizeOfTheBackgroundAndKeepsTheCorner)
     EXPECT_TRUE(instrumentBackground(999).isNull());
 }
 
-TEST(InstrumentCtrl, AltimeterFirstNeedlePointsDownAt250AndUpAt500)
+TEST(InstrumentCtrl, AltimeterNeedlesPointWhereTheValuesSay)
 {
     CInstrumentCtrl alt(EInstrumentKind::Altimeter);
     alt.attach(CInstrumentCtrl::kAltimeterBitmap);
     const int cx = alt.width() / 2, cy = alt.height() / 2;
-
-    alt.setValues(250, 125); // the red needle out of the way, to the right
-    QImage img = alt.renderImage();
-    EXPECT_GE(countNear(img, cx, cy + 17, kNeedle), 3) << "needle below the hub";
-    EXPECT_EQ(countNear(img, cx, cy - 17, kNeedle), 0) << "nothing above";
-    EXPECT_EQ(countNear(img, cx + 17, cy, kNeedle), 0);
-
-    alt.setValues(500, 125);
-    img = alt.renderImage();
-    EXPECT_GE(countNear(img, cx, cy - 17, kNeedle), 3) << "needle above the hub";
-    EXPECT_EQ(countNear(img, cx, cy + 17, kNeedle), 0);
-
-    // The second needle (red, width 1, to the ring) at 125 points right, past the first
-    // needle's reach.
-    bool redRight = false, redLeft = false;
-    for (int dy = -1; dy <= 1; ++dy) {
-        const QColor right = img.pixelColor(cx + 40, cy + dy), left = img.pixelColor(cx - 40, cy + dy);
-        redRight |= right.red() > 120 && right.green() < 80 && right.blue() < 80;
-        redLeft |= left.red() > 120 && left.green() < 80 && left.blue() < 80;
+    // The first needle down at 250 and up at 500; the second one, red and out to the ring, right at
+    // 125, past the first needle's reach.
+    for (const auto& [value, dy] : {std::pair{250, 17}, std::pair{500, -17}}) {
+        alt.setValues(value, 125);
+        const QImage img = alt.renderImage();
+        EXPECT_GE(countNear(img, cx, cy + dy, kNeedle), 3) << value;
+        EXPECT_EQ(countNear(img, cx, cy - dy, kNeedle), 0) << value;
+        EXPECT_EQ(countNear(img, cx + 17, cy, kNeedle), 0) << value;
+        const auto red = [&](int x) {
+            bool any = false;
+            for (int d = -1; d <= 1; ++d) {
+                const QColor c = img.pixelColor(x, cy + d);
+                any |= c.red() > 120 && c.green() < 80 && c.blue() < 80;
+            }
+            return any;
+        };
+        EXPECT_TRUE(red(cx + 40)) << value;
+        EXPECT_FALSE(red(cx - 40)) << value;
+        EXPECT_TRUE(near(img.pixelColor(cx, cy), QColor(29, 28, 27))) << "the hub covers the centre";
     }
-    EXPECT_TRUE(redRight);
-    EXPECT_FALSE(redLeft);
-    // The hub covers the centre.
-    EXPECT_TRUE(near(img.pixelColor(cx, cy), QColor(29, 28, 27)));
 }
 
 // The horizon drawn where the geometry puts it: sky and ground at points either side of it.
