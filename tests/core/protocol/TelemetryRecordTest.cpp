@@ -27,52 +27,21 @@ struct SField {
 
 TEST(TelemetryRecord, FieldsAtTheirPositions)
 {
-    // Every field given a distinct value, written byte by byte from the layout.
-    Bytes b = ascii("$STP");
-    f32(b, 22.5f);             // 4 latitude
-    f32(b, -113.25f);          // 8 longitude
-    f32(b, 0.125f);            // 12 positionAux
-    zeros(b, 4);               // 16-19
-    f32(b, 1.5f);              // 20 heading
-    u8(b, 11);                 // 24 satelliteCount
-    zeros(b, 3);               // 25-27
-    u8(b, 13); u8(b, 14); u8(b, 15); // 28-30 time
-    u8(b, 0xFE);               // 31 storedWaypointCount = -2
-    for (int i = 0; i < 8; ++i) u8(b, 100 + i); // 32-39 sticks, servos
-    u8(b, 0xFF); u8(b, 0x38);  // 40-41 ekfVelocityX high first = -200
-    le16(b, 4321);             // 42 controllerSerial
-    u8(b, 44);                 // 44 motorPulses1
-    u8(b, 0);                  // 45
-    u8(b, 0x01);               // 46 takeoffDistanceHigh
-    u8(b, 47);                 // 47 gimbalLockRadius
-    le16(b, static_cast<uint16_t>(-1234)); // 48 altitude
-    le16(b, static_cast<uint16_t>(-50));   // 50 gpsVelocityX
-    u8(b, 0x2C);               // 52 takeoffDistanceLow
-    u8(b, 1);                  // 53 receiverOn
-    u8(b, 54);                 // 54 swayLevel
-    u8(b, 0);                  // 55
-    u8(b, 150);                // 56 vibrationCode
-    u8(b, 0);                  // 57
-    le16(b, static_cast<uint16_t>(-100)); // 58 accelA
-    le16(b, 200);              // 60 accelB
-    le32(b, static_cast<uint32_t>(-7)); // 62 pitch
-    le32(b, 12);               // 66 roll
-    le16(b, 2458);             // 70 supplyVoltageRaw
-    le16(b, 300);              // 72 accelC
-    u8(b, 74); u8(b, 75);      // 74 targetWaypoint, 75 controlMode
-    le16(b, 7677);             // 76 consumedCapacity
-    u8(b, 0);                  // 78
-    u8(b, 0xFF);               // 79 ekfVelocityDHigh
-    u8(b, 80); u8(b, 81); u8(b, 82); // neutrals
-    u8(b, 0x80);               // 83 ekfVelocityYHigh
-    le16(b, 8485);             // 84 altitudeReference
-    u8(b, 86); u8(b, 87); u8(b, 88);
-    u8(b, 0xFE);               // 89 ekfVelocityDLow
-    u8(b, 90); u8(b, 91);
-    u8(b, 92);                 // 92 current
-    u8(b, 0x00);               // 93 ekfVelocityYLow
-    le16(b, static_cast<uint16_t>(-9495)); // 94 gpsVelocityY
-    le16(b, 2345);             // 96 firmwareVersion
+    // Every field given a distinct value, written byte by byte from the layout (little-endian
+    // unless noted; the sum byte is appended).
+    Bytes b = hex(
+        "24 53 54 50  00 00 B4 41  00 80 E2 C2  00 00 00 3E" // 0 head, 4 latitude 22.5, 8 longitude -113.25, 12 aux 0.125
+        "00 00 00 00  00 00 C0 3F  0B 00 00 00  0D 0E 0F FE" // 20 heading 1.5, 24 satellites 11, 28-30 time, 31 count -2
+        "64 65 66 67  68 69 6A 6B  FF 38 E1 10  2C 00 01 2F" // 32-39 sticks, servos, 40 ekfVelocityX high first -200,
+                                                             // 42 serial 4321, 44 motor 1, 46 take-off high, 47 lock radius
+        "2E FB CE FF  2C 01 36 00  96 00 9C FF  C8 00 F9 FF" // 48 altitude -1234, 50 gps vx -50, 52 take-off low, 53 receiver,
+                                                             // 54 sway, 56 vibration 150, 58 accelA -100, 60 accelB 200, 62 pitch
+        "FF FF 0C 00  00 00 9A 09  2C 01 4A 4B  FD 1D 00 FF" // -7, 66 roll 12, 70 supply 2458, 72 accelC 300, 74 target,
+                                                             // 75 mode, 76 capacity 7677, 79 ekfVelocityD high
+        "50 51 52 80  25 21 56 57  58 FE 5A 5B  5C 00 E9 DA" // 80-82 neutrals, 83 ekfVelocityY high, 84 reference 8485,
+                                                             // 86-88 motors, 89 vD low, 90-91 motors, 92 current, 93 vY low,
+                                                             // 94 gps vy -9495
+        "29 09");                                            // 96 firmware 2345
     ASSERT_EQ(b.size(), 98u);
     withSum(b);
     const CTelemetryRecord r = recordFrom(b);
