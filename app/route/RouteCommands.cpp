@@ -76,6 +76,9 @@ bool CRouteCommands::saveRoute(QWidget* parent)
 
 void CRouteCommands::deleteRoute()
 {
+    // A change nobody recorded stays a step of its own, so that undo brings back exactly the
+    // route that was deleted.
+    emit routeChanged();
     m_station.routeController().deleteCommand();
     emit routeChanged();
 }
@@ -87,6 +90,7 @@ void CRouteCommands::editRoute(int row)
         return;
     m_editorOpen = true;
     m_station.setRouteSaved(false);
+    emit routeChanged(); // what came before the editor is a step of its own
     {
         CSkyWayEditDlg::SActions actions;
         CSkyWayEditDlg* self = nullptr;

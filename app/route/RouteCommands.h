@@ -79,7 +79,8 @@ public:
     SRouteMapHooks routeMapHooks();
 
 signals:
-    // The route was changed by "删除航线" or in the route editor: one undo step each.
+    // The route was changed by "删除航线" or in the route editor: one undo step each. Also sent
+    // before them, so that an earlier change nobody recorded is a step of its own.
     void routeChanged();
 
 private:

@@ -2,9 +2,29 @@
 
 namespace orvex {
 
+namespace {
+
+// The route as planned: the upload's marks on the waypoints (sent, echoed) are no edit.
+bool samePlan(const CSkyWay& a, const CSkyWay& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        CWayPoint x = a[i];
+        x.verified = b[i].verified;
+        x.uploadState = b[i].uploadState;
+        x.uploadWait = b[i].uploadWait;
+        if (!(x == b[i]))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 void CRouteHistory::snapshot(const CSkyWay& route)
 {
-    if (route.points() == m_working.points())
+    if (samePlan(route, m_working))
         return;
     m_undo.push_back(m_working);
     m_working = route;

@@ -16,7 +16,7 @@ class CRouteHistory {
 public:
     // Records the route as it is now: when it differs from the working copy, the working copy
     // goes onto the undo list, becomes `route`, and the redo list is cleared. An unchanged route
-    // makes no step.
+    // makes no step; the upload's marks on the waypoints (sent, echoed) are no change.
     void snapshot(const CSkyWay& route);
     // Returns false when there is nothing to undo (or redo); otherwise `route` is the restored
     // state and the caller redraws it.

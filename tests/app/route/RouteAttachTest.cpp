@@ -102,4 +102,36 @@ TEST_F(RouteAttachTest, TimerFiveSendsTheWaypointsOneATick)
     s.attachSerialOutput(nullptr);
 }
 
+// The map's tools show which is on (checked menu item, pressed toolbar button), and "删除航线"
+// reaches the map's undo as one step.
+TEST_F(RouteAttachTest, MapToolsShowTheirStateAndDeletingTheRouteIsOneUndoStep)
+{
+    CCommandTable& c = app->commands();
+    const int tools[] = {cmd::kToolMeasure, cmd::kToolPlanRoute, cmd::kToolPlaceMark, cmd::kMoveRoute};
+    for (int on : tools) {
+        c.execute(on);
+        for (int t : tools)
+            EXPECT_EQ(c.action(t)->isChecked(), t == on) << on << " " << t;
+    }
+    c.execute(cmd::kToolRestore);
+    for (int t : tools)
+        EXPECT_FALSE(c.action(t)->isChecked()) << t;
+    for (int toggle : {cmd::kAltitudeMode, cmd::kRouteExtend}) {
+        c.execute(toggle);
+        EXPECT_TRUE(c.action(toggle)->isChecked()) << toggle;
+        c.execute(toggle);
+        EXPECT_FALSE(c.action(toggle)->isChecked()) << toggle;
+    }
+
+    CSkyWay& route = app->station().route();
+    route.append(point(116.4, 39.9));
+    route.append(point(116.5, 39.8));
+    c.execute(cmd::kDeleteRoute);
+    ASSERT_TRUE(route.empty());
+    emit app->mainFrame()->undoRequested();
+    EXPECT_EQ(route.size(), 2u);
+    emit app->mainFrame()->redoRequested();
+    EXPECT_TRUE(route.empty());
+}
+
 } // namespace

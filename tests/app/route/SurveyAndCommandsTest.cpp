@@ -288,7 +288,7 @@ TEST_F(RouteCommandsTest, DeleteEmptiesRedrawsAndMarksSaved)
     station.setRouteSaved(false);
     QSignalSpy steps(&commands, &CRouteCommands::routeChanged); // one undo step
     commands.deleteRoute();
-    EXPECT_EQ(steps.count(), 1);
+    EXPECT_EQ(steps.count(), 2); // before and after
     EXPECT_TRUE(station.route().empty());
     EXPECT_TRUE(station.routeSaved());
     EXPECT_EQ(ui.count("delskyway"), 1);
@@ -315,7 +315,7 @@ TEST_F(RouteCommandsTest, EditClearsTheSavedFlagAndRedrawsAfterClosing)
     });
     QSignalSpy steps(&commands, &CRouteCommands::routeChanged);
     commands.editRoute();
-    EXPECT_EQ(steps.count(), 2); // "上移", then the close
+    EXPECT_EQ(steps.count(), 3); // the opening, "上移", the close
     EXPECT_FALSE(savedWhileOpen);
     EXPECT_EQ(callsWhileOpen, 0u); // the map changes only once the editor has closed
     EXPECT_FALSE(station.routeSaved());

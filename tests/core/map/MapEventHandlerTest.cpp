@@ -235,7 +235,8 @@ namespace {
 
 // One edit or command per word: A<lat> map click, D<i> menu "删除", E<i>:<alt> edit dialog OK,
 // M<i>:<lat> drag, I<i>:<lat> insert, T<i>:<alt> a change accepted in the route editor,
-// X "删除航线", L a route loaded from a file (recorded by nobody), U undo, R redo.
+// X "删除航线", L a route loaded from a file (recorded by nobody), V<i> waypoint i echoed by the
+// aircraft after an upload, U undo, R redo.
 void perform(CMapEventHandler& h, CSkyWay& route, CScriptedUi& ui, const std::string& word)
 {
     const char op = word[0];
@@ -260,6 +261,7 @@ void perform(CMapEventHandler& h, CSkyWay& route, CScriptedUi& ui, const std::st
     case 'T': route[static_cast<size_t>(i)].altitude = v; h.takeSnapshot(); break;
     case 'X': route.clear(); h.takeSnapshot(); break;
     case 'L': route.clear(); route.append(at(7, 7)); route.append(at(8, 8)); break;
+    case 'V': route[static_cast<size_t>(i)].verified = 1; route[static_cast<size_t>(i)].uploadState = 2; break;
     case 'U': h.undo(); break;
     case 'R': h.redo(); break;
     }
@@ -299,6 +301,7 @@ TEST_F(MapEventHandlerTest, EveryChangeIsOneUndoStepAndANewEditClearsRedo)
         {"A1 L U", "1/500"},                             // an unrecorded change is undone as one step
         {"A1 L U R", "7/500 8/500"},
         {"A1 L R", "7/500 8/500"},
+        {"A1 A2 V0 U", "1/500"},                          // the upload's marks are no step
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.steps);
