@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "protocol/SentenceDecoders.h"
@@ -106,10 +107,7 @@ TEST(SimAircraft, RecordsAtTheRateWithGoodSumsOnEveryActiveLinkAndGpsComesUp)
     CTelemetryRecord r = f.last();
     EXPECT_NEAR(r.latitude(), config.homeLatitude, 1e-5);
     EXPECT_NEAR(r.longitude(), config.homeLongitude, 1e-5);
-    EXPECT_EQ(r.firmwareVersion(), CSimAircraft::kFirmwareVersion);
     EXPECT_EQ(r.controlMode(), reportedControlMode(kSimLanded));
-    EXPECT_EQ(r.motorPulses1(), 0);
-    EXPECT_GT(r.supplyVolts(), 15.0);
     EXPECT_EQ(r.timeHour(), 20); // the record carries local time
     // No GPS lines nor "$SATEL" before the satellites are good; then once a second on serial only.
     EXPECT_LT(r.satelliteCount(), CSimAircraft::kGpsGoodSatellites);
@@ -145,13 +143,14 @@ TEST(SimAircraft, TakesOffHoversDriftsALittleAndClimbsToANewAltitude)
     EXPECT_EQ(r.altitude(), 300); // 30 m in 0.1 m
     EXPECT_EQ(r.altitudeReference(), 300);
     EXPECT_GT(r.consumedCapacity(), 0);
-    std::vector<float> lats;
-    for (int i = 0; i < 30; ++i) {
+    const float hoverLatitude = f.last().latitude();
+    bool moved = false;
+    for (int i = 0; i < 30; ++i) { // it drifts, but stays within a few metres
         f.run(1000);
         EXPECT_LT(f.metresTo(f.sim.homeLatitude(), f.sim.homeLongitude()), 5.0);
-        lats.push_back(f.last().latitude());
+        moved |= f.last().latitude() != hoverLatitude;
     }
-    EXPECT_NE(*std::min_element(lats.begin(), lats.end()), *std::max_element(lats.begin(), lats.end()));
+    EXPECT_TRUE(moved);
     f.up(uplink::altitude(50));
     f.run(10000);
     EXPECT_EQ(f.last().altitude(), 500);
@@ -166,13 +165,8 @@ TEST(SimAircraft, StoresEchoesCountsAndReadsBackTheRoute)
     ASSERT_EQ(echoes.size(), 2u);
     const auto e = decode::waypointEcho(echoes[1]);
     ASSERT_TRUE(e);
-    EXPECT_EQ(e->number, 2);
-    EXPECT_EQ(e->latitude, 22.616f);
-    EXPECT_EQ(e->longitude, 113.845f);
-    EXPECT_EQ(e->altitude, 50);
-    EXPECT_EQ(e->photoMode, 7);
-    EXPECT_EQ(e->circleFlag, 100);
-    EXPECT_EQ(e->circleTime, 0x0102);
+    EXPECT_EQ(std::tie(e->number, e->latitude, e->longitude, e->altitude, e->photoMode, e->circleFlag, e->circleTime),
+              std::make_tuple(2, 22.616f, 113.845f, 50, 7, 100, 0x0102));
     f.run(300);
     EXPECT_EQ(f.last().storedWaypointCount(), 0); // stored, not counted until the count frame
     f.up(uplink::waypointCount(2));
@@ -504,30 +498,29 @@ TEST(FaultInjector, LossCorruptionSplitSilenceAndSeed)
     for (std::size_t i = 0; i < s.size(); ++i)
         s[i] = uint8_t(i);
     EXPECT_EQ(CFaultInjector(SFaultConfig{}).apply(s, 0), std::vector<Bytes>{s});
-
-    SFaultConfig lossy;
-    lossy.lossProbability = 0.1;
-    CFaultInjector loss(lossy);
-    int kept = 0;
-    for (int i = 0; i < 10000; ++i)
-        kept += loss.apply(s, 0).empty() ? 0 : 1;
-    EXPECT_NEAR(kept, 9000, 300);
-    EXPECT_EQ(loss.sentencesLost(), std::size_t(10000 - kept));
-
-    SFaultConfig corrupting;
-    corrupting.corruptProbability = 0.05;
-    CFaultInjector corrupt(corrupting);
-    std::size_t changed = 0;
-    for (int i = 0; i < 200; ++i) {
-        const auto out = corrupt.apply(s, 0);
+    // Loss 10 %, corruption 5 % of the bytes, both counted; the same seed repeats them, another not.
+    CFaultInjector faults(SFaultConfig{0.1, 0.05, false, -1, 42}), again(SFaultConfig{0.1, 0.05, false, -1, 42}),
+        other(SFaultConfig{0.1, 0.05, false, -1, 43});
+    std::size_t kept = 0, changed = 0;
+    bool differs = false;
+    for (int i = 0; i < 5000; ++i) {
+        const auto out = faults.apply(s, 0);
+        EXPECT_EQ(out, again.apply(s, 0));
+        differs |= out != other.apply(s, 0);
+        if (out.empty())
+            continue;
         ASSERT_EQ(out.size(), 1u);
         ASSERT_EQ(out[0].size(), s.size());
+        ++kept;
         for (std::size_t j = 0; j < s.size(); ++j)
             changed += out[0][j] != s[j];
     }
-    EXPECT_EQ(changed, corrupt.bytesCorrupted()); // every flip changes its byte
-    EXPECT_NEAR(double(changed), 990, 300);
-
+    EXPECT_TRUE(differs);
+    EXPECT_NEAR(double(kept), 4500, 150);
+    EXPECT_EQ(faults.sentencesLost(), 5000 - kept);
+    EXPECT_EQ(changed, faults.bytesCorrupted()); // every flip changes its byte
+    EXPECT_NEAR(double(changed), kept * 99 * 0.05, kept * 99 * 0.005);
+    // Split in two pieces that join up again; silent from the given second on.
     SFaultConfig splitting;
     splitting.split = true;
     splitting.silentAfterSeconds = 2;
@@ -540,20 +533,6 @@ TEST(FaultInjector, LossCorruptionSplitSilenceAndSeed)
     EXPECT_EQ(joined, s);
     EXPECT_TRUE(split.apply(s, 2000).empty());
     EXPECT_EQ(split.sentencesSilenced(), 1u);
-
-    SFaultConfig seeded = corrupting; // the same seed repeats the same faults, another does not
-    seeded.lossProbability = 0.3;
-    seeded.seed = 42;
-    CFaultInjector a(seeded), b(seeded);
-    seeded.seed = 43;
-    CFaultInjector c(seeded);
-    bool differs = false;
-    for (int i = 0; i < 100; ++i) {
-        const auto fromA = a.apply(s, 0);
-        EXPECT_EQ(fromA, b.apply(s, 0));
-        differs |= fromA != c.apply(s, 0);
-    }
-    EXPECT_TRUE(differs);
 }
 
 } // namespace
