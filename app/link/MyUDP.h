@@ -1,19 +1,26 @@
 #pragma once
-// CMyUDP: the WiFi link. One datagram socket for the program's whole life, bound to UDP port
-// 9000 (overridable), sending to the airborne WiFi module at the `WifiAddress` setting, port
-// 55555 (overridable). Every datagram received while the WiFi link is active is handed whole to
-// the byte consumer (the UDP sentence step); datagrams received while it is inactive are dropped
-// on arrival, so they never surface later. The socket lives on the user-interface thread and
-// is driven by its notifications; stop() closes it at once.
+// CMyUDP: the WiFi link. One datagram socket, bound to UDP port 9000 (overridable), sending to the
+// airborne WiFi module at the `WifiAddress` setting, port 55555 (overridable).
+//
+// Receiving runs on a thread of its own that blocks on the plain socket and reads every datagram
+// as soon as it arrives, whatever the user-interface thread is doing (a window being built, a
+// nested event loop, a long redraw): the kernel's receive buffer never fills up and no datagram
+// waits for a notification that might not come. The thread queues what it reads and wakes the
+// user-interface thread, which hands each datagram whole, in arrival order, to the byte consumer
+// (the station) while the WiFi link is active. Datagrams received while the link is inactive are
+// dropped; switching the link on or off drops whatever was queued and not yet handed over, so
+// nothing from one session surfaces in the next.
 
 #include <QByteArray>
 #include <QHostAddress>
 #include <QObject>
-#include <QUdpSocket>
 
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <mutex>
 #include <span>
+#include <thread>
 
 #include "protocol/Uplink.h"
 
@@ -24,7 +31,9 @@ class CMyUDP : public QObject, public IByteOutput {
   public:
     static constexpr quint16 kDefaultLocalPort = 9000;
     static constexpr quint16 kDefaultRemotePort = 55555;
-    static constexpr int kReceiveBufferBytes = 1024; // more than the longest sentence
+    // Datagrams read but not yet handed over; past this the oldest are dropped (counted). Only a
+    // user-interface thread stalled for minutes at full rate gets there.
+    static constexpr std::size_t kMaxQueuedDatagrams = 16384;
 
     explicit CMyUDP(QObject* parent = nullptr);
     ~CMyUDP() override;
@@ -32,39 +41,56 @@ class CMyUDP : public QObject, public IByteOutput {
     using ByteConsumer = std::function<void(std::span<const std::uint8_t>)>;
     void setByteConsumer(ByteConsumer consumer) { m_consumer = std::move(consumer); }
 
-    // Binds to localPort on any address (0 picks a free port) and sets the remote end. False
-    // when the socket cannot be bound: the program then runs without the WiFi link.
+    // Binds to localPort on any address (0 picks a free port), sets the remote end and starts the
+    // receiving thread. False when the socket cannot be bound: the program then runs without the
+    // WiFi link.
     bool start(quint16 localPort, const QHostAddress& remote, quint16 remotePort);
+    // Stops the receiving thread and closes the socket at once; the port is free on return.
     void stop();
-    bool isRunning() const { return m_socket.state() == QAbstractSocket::BoundState; }
-    quint16 localPort() const { return m_socket.localPort(); }
+    bool isRunning() const { return m_fd >= 0; }
+    quint16 localPort() const { return m_localPort; }
     void setRemote(const QHostAddress& remote, quint16 port);
     QHostAddress remoteAddress() const { return m_remote; }
     quint16 remotePort() const { return m_remotePort; }
 
-    // WiFi link active: datagrams are handed over only while it is set. Switching it on first
-    // throws away whatever arrived before.
+    // WiFi link active: datagrams are handed over only while it is set. Every change throws away
+    // what was received and not yet handed over.
     void setActive(bool active);
-    bool isActive() const { return m_active; }
+    bool isActive() const;
 
     // One datagram to the WiFi module; failures are ignored.
     void send(std::span<const std::uint8_t> bytes) override;
 
-    // Datagrams dropped because the link was inactive (diagnostics and tests).
-    quint64 droppedDatagrams() const { return m_dropped; }
+    // Datagrams dropped because the link was inactive or the queue was full (diagnostics, tests).
+    quint64 droppedDatagrams() const;
 
   signals:
+    // For every datagram read, in order, on the user-interface thread.
     void datagramReceived(int bytes, bool handedOver);
 
   private:
-    void onReadyRead();
-    void discardPending();
+    struct SDatagram {
+        QByteArray data;
+        int size = 0;
+        bool handedOver = false;
+    };
 
-    QUdpSocket m_socket;
+    void receiveLoop();
+    void queueDatagram(SDatagram datagram); // receiving thread
+    void deliverQueued();                   // user-interface thread
+
+    int m_fd = -1;
+    int m_wakeFd = -1; // an eventfd that tells the receiving thread to end
+    quint16 m_localPort = 0;
+    std::thread m_thread;
     QHostAddress m_remote;
     quint16 m_remotePort = kDefaultRemotePort;
     ByteConsumer m_consumer;
+
+    mutable std::mutex m_mutex; // guards everything below
+    std::deque<SDatagram> m_queue;
     bool m_active = false;
+    bool m_deliveryPosted = false;
     quint64 m_dropped = 0;
 };
 

@@ -142,10 +142,21 @@ TEST_F(LinkCommands, WifiLinkReceivesSendsAndWritesItsLogOnClose)
     ASSERT_TRUE(waitFor([&] { return aircraft.hasPendingDatagrams(); }));
     EXPECT_EQ(aircraft.receiveDatagram().data().size(), 30);
 
+    // Half a frame is left over when the link closes; the next session starts clean.
+    QSignalSpy datagrams(&links->udp(), &CMyUDP::datagramReceived);
+    auto half = stp(4);
+    aircraft.writeDatagram(reinterpret_cast<const char*>(half.data()), 50, QHostAddress::LocalHost, port);
+    ASSERT_TRUE(waitFor([&] { return datagrams.count() == 1; }));
     ASSERT_TRUE(commands->execute(cmd::kCloseLink));
     EXPECT_FALSE(station->wifiActive());
     EXPECT_FALSE(links->udp().isActive());
     EXPECT_EQ(logRecords(), 2u);
+
+    ASSERT_TRUE(commands->execute(cmd::kOpenWifi));
+    auto whole = stp(5);
+    aircraft.writeDatagram(reinterpret_cast<const char*>(whole.data()), 99, QHostAddress::LocalHost, port);
+    ASSERT_TRUE(waitFor([&] { return station->linkState().store().count() == 1; }));
+    EXPECT_EQ(station->linkState().store().record(0)[42], 5) << "the first frame of the new session arrives sound";
 }
 
 TEST_F(LinkCommands, ReplayDrivesThePlaybackBar)
