@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "ProtocolTestSupport.h"
 #include "protocol/SentenceDecoders.h"
@@ -15,32 +16,31 @@ SNmeaLine line(std::string_view text)
     return decode::nmeaLine(ascii(text));
 }
 
-TEST(NmeaLine, GgaColumnsAndLocalTime)
+TEST(NmeaLine, ColumnsAndLocalTime)
 {
-    const auto l = line("$GPGGA,123519.00,4807.0380,N,01131.0000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n");
-    EXPECT_EQ(l.keyword, "$GPGGA");
-    ASSERT_TRUE(l.dispatched);
-    EXPECT_EQ(l.record.timeHour(), 4); // (12 + 16) mod 24
-    EXPECT_EQ(l.record.timeMinute(), 35);
-    EXPECT_EQ(l.record.timeSecond(), 19);
-    EXPECT_FLOAT_EQ(l.record.latitude(), 48.1173f);
-    EXPECT_FLOAT_EQ(l.record.longitude(), 11.516666f);
-    // Hemisphere letters are not read: south and west still give positive values.
-    const auto sw = line("$GPGGA,075519.00,4807.0380,S,01131.0000,W,1,08,0.9,545.4,M,46.9,M,,*47\r\n");
-    EXPECT_FLOAT_EQ(sw.record.latitude(), 48.1173f);
-    EXPECT_EQ(sw.record.timeHour(), 23); // (7 + 16) mod 24
-}
-
-TEST(NmeaLine, RmcColumns)
-{
-    const auto l = line("$GPRMC,235959.00,A,2232.1200,N,11356.4000,E,0.0,0.0,010124,,,A*00\r\n");
-    ASSERT_TRUE(l.dispatched);
-    EXPECT_EQ(l.record.timeHour(), 15);
-    EXPECT_EQ(l.record.timeMinute(), 59);
-    EXPECT_EQ(l.record.timeSecond(), 59);
-    EXPECT_FLOAT_EQ(l.record.latitude(), 22.535333f);
-    EXPECT_FLOAT_EQ(l.record.longitude(), 113.94f);
-    EXPECT_EQ(l.record.altitude(), 0); // fields a GPS line does not set stay zero
+    // The clock is UTC + 16 h mod 24; hemisphere letters are not read (south and west stay positive);
+    // empty columns (no fix yet) read as 0; fields a GPS line does not set stay zero.
+    const struct {
+        std::string text;
+        int hour, minute, second;
+        float latitude, longitude;
+    } cases[] = {
+        {"$GPGGA,123519.00,4807.0380,N,01131.0000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n", 4, 35, 19, 48.1173f, 11.516666f},
+        {"$GPGGA,075519.00,4807.0380,S,01131.0000,W,1,08,0.9,545.4,M,46.9,M,,*47\r\n", 23, 55, 19, 48.1173f, 11.516666f},
+        {"$GPRMC,235959.00,A,2232.1200,N,11356.4000,E,0.0,0.0,010124,,,A*00\r\n", 15, 59, 59, 22.535333f, 113.94f},
+        {"$GPGGA" + std::string(40, ',') + "\r\n", 16, 0, 0, 0.0f, 0.0f},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const auto l = line(c.text);
+        EXPECT_EQ(l.keyword, c.text.substr(0, 6));
+        ASSERT_TRUE(l.dispatched);
+        EXPECT_EQ(std::make_tuple(l.record.timeHour(), l.record.timeMinute(), l.record.timeSecond()),
+                  std::make_tuple(c.hour, c.minute, c.second));
+        EXPECT_FLOAT_EQ(l.record.latitude(), c.latitude);
+        EXPECT_FLOAT_EQ(l.record.longitude(), c.longitude);
+        EXPECT_EQ(l.record.altitude(), 0);
+    }
 }
 
 TEST(NmeaLine, LengthLimitsDecideHowMuchIsDecoded)
@@ -72,11 +72,6 @@ TEST(NmeaLine, LengthLimitsDecideHowMuchIsDecoded)
 
 TEST(NmeaLine, OddTextInTheColumnsReadsAsTheCLibraryWould)
 {
-    // Empty fields (no fix yet): columns hold commas, which read as 0.
-    const auto empty = line("$GPGGA" + std::string(40, ',') + "\r\n");
-    EXPECT_TRUE(empty.dispatched);
-    EXPECT_EQ(empty.record.timeHour(), 16);
-    EXPECT_EQ(empty.record.latitude(), 0.0f);
     // A "nan" minutes column makes the coordinate NaN (the record update then rejects it).
     const auto nan = line("$GPGGA,123519.00,48nan0380,N,01131.0000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n");
     EXPECT_TRUE(std::isnan(nan.record.latitude()));
@@ -94,12 +89,7 @@ TEST(SentenceDecoders, CustomParametersAreSignedExceptThat128Stays128)
     zeros(b, 37 - b.size());
     const auto p = decode::customParameters(b);
     ASSERT_TRUE(p);
-    EXPECT_EQ(p->values[0], 0);
-    EXPECT_EQ(p->values[2], 127);
-    EXPECT_EQ(p->values[3], 128);
-    EXPECT_EQ(p->values[4], -127);
-    EXPECT_EQ(p->values[5], -56);
-    EXPECT_EQ(p->values[6], -1);
+    EXPECT_EQ(std::vector<int>(p->values.begin(), p->values.begin() + 7), (std::vector<int>{0, 1, 127, 128, -127, -56, -1}));
     EXPECT_EQ(p->raw[6], 255);
     EXPECT_FALSE(decode::customParameters(Bytes(b.begin(), b.end() - 1)));
 }
@@ -119,13 +109,8 @@ TEST(SentenceDecoders, WaypointEchoFields)
     withSum(b);
     const auto e = decode::waypointEcho(b);
     ASSERT_TRUE(e);
-    EXPECT_EQ(e->number, 3);
-    EXPECT_EQ(e->latitude, 22.5f);
-    EXPECT_EQ(e->longitude, 113.75f);
-    EXPECT_EQ(e->altitude, -20);
-    EXPECT_EQ(e->photoMode, 2);
-    EXPECT_EQ(e->circleFlag, 1);
-    EXPECT_EQ(e->circleTime, 0x1234);
+    EXPECT_EQ(std::tie(e->number, e->latitude, e->longitude, e->altitude, e->photoMode, e->circleFlag, e->circleTime),
+              std::make_tuple(3, 22.5f, 113.75f, -20, 2, 1, 0x1234));
 }
 
 TEST(SentenceDecoders, CompassPointsAndCalibrationCheckTheirInnerSums)
@@ -136,10 +121,7 @@ TEST(SentenceDecoders, CompassPointsAndCalibrationCheckTheirInnerSums)
     u8(mg3, 0x3F + 0x80 + 0xBE); // sum of bytes 4-11, modulo 256 = 0x7D
     auto p = decode::compassPoint(mg3);
     ASSERT_TRUE(p);
-    EXPECT_EQ(p->plane, ECompassPlane::ZY);
-    EXPECT_EQ(p->first, 0.5f);
-    EXPECT_EQ(p->second, -0.25f);
-    EXPECT_TRUE(p->sumOk);
+    EXPECT_EQ(std::tie(p->plane, p->first, p->second, p->sumOk), std::make_tuple(ECompassPlane::ZY, 0.5f, -0.25f, true));
     mg3[12] = 0x7C;
     EXPECT_FALSE(decode::compassPoint(mg3)->sumOk);
     // The sum covers the values only, not the head: a sum over the whole frame is wrong.
