@@ -9,6 +9,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -95,9 +96,22 @@ protected:
     {
         std::ofstream(iniPath, std::ios::binary) << text;
     }
+    // The handler on the settings file as written so far, the route, the page and the user below.
+    CMapEventHandler& start()
+    {
+        m_settings.emplace(iniPath);
+        m_handler.emplace(route, page, *m_settings, ui);
+        return *m_handler;
+    }
+    CSettings& settings() { return *m_settings; }
 
     std::filesystem::path dir;
     std::string iniPath;
+    CSkyWay route;
+    CRecordingScript page;
+    CScriptedUi ui;
+    std::optional<CSettings> m_settings;
+    std::optional<CMapEventHandler> m_handler;
 };
 
 std::string trimmed(std::string s)
@@ -123,11 +137,7 @@ CWayPoint at(double lat, double lon, int alt = 500)
 TEST_F(MapEventHandlerTest, AppendTakesDefaultAltitudeForZero)
 {
     writeIni("[WayPoint]\r\nAltitude=650\r\nSpeed=2\r\n");
-    CSettings settings(iniPath);
-    CSkyWay route;
-    CRecordingScript page;
-    CScriptedUi ui;
-    CMapEventHandler h(route, page, settings, ui);
+    CMapEventHandler& h = start();
     h.handle("1001;30.5,114.3,0,0,;");
     ASSERT_EQ(route.size(), 1u);
     EXPECT_DOUBLE_EQ(route[0].latitude, 30.5);
@@ -150,11 +160,7 @@ TEST_F(MapEventHandlerTest, AppendTakesDefaultAltitudeForZero)
 
 TEST_F(MapEventHandlerTest, AppendWithoutSettingsUses500)
 {
-    CSettings settings(iniPath);
-    CSkyWay route;
-    CRecordingScript page;
-    CScriptedUi ui;
-    CMapEventHandler h(route, page, settings, ui);
+    CMapEventHandler& h = start();
     h.handle("1001;1,2,0,0;");
     ASSERT_EQ(route.size(), 1u);
     EXPECT_EQ(route[0].altitude, 500);
@@ -162,14 +168,10 @@ TEST_F(MapEventHandlerTest, AppendWithoutSettingsUses500)
 
 TEST_F(MapEventHandlerTest, InsertGrowsOrInserts)
 {
-    CSettings settings(iniPath);
-    CSkyWay route;
     route.append(at(1, 1));
     route.append(at(2, 2));
     route.append(at(3, 3));
-    CRecordingScript page;
-    CScriptedUi ui;
-    CMapEventHandler h(route, page, settings, ui);
+    CMapEventHandler& h = start();
     h.handle("1010;6,6,0,9,5,;");
     ASSERT_EQ(route.size(), 6u);
     EXPECT_DOUBLE_EQ(route[2].latitude, 3);
@@ -197,12 +199,8 @@ TEST_F(MapEventHandlerTest, InsertGrowsOrInserts)
 
 TEST_F(MapEventHandlerTest, HugeOrNegativeInsertIndexIsIgnored)
 {
-    CSettings settings(iniPath);
-    CSkyWay route;
     route.append(at(1, 1));
-    CRecordingScript page;
-    CScriptedUi ui;
-    CMapEventHandler h(route, page, settings, ui);
+    CMapEventHandler& h = start();
     h.handle("1010;5,5,0,0,2000000000,;5,5,0,0,-1,;5,5,0,0,10001,;");
     EXPECT_EQ(route.size(), 1u);
     h.handle("1010;5,5,0,0,10000,;");
@@ -211,13 +209,9 @@ TEST_F(MapEventHandlerTest, HugeOrNegativeInsertIndexIsIgnored)
 
 TEST_F(MapEventHandlerTest, MoveKeepsAltitudeAndIgnoresOutsideIndexes)
 {
-    CSettings settings(iniPath);
-    CSkyWay route;
     route.append(at(1, 1, 321));
     route.append(at(2, 2));
-    CRecordingScript page;
-    CScriptedUi ui;
-    CMapEventHandler h(route, page, settings, ui);
+    CMapEventHandler& h = start();
     h.handle("1002;10.5,20.5,3,0,");
     EXPECT_DOUBLE_EQ(route[0].latitude, 10.5);
     EXPECT_DOUBLE_EQ(route[0].longitude, 20.5);
@@ -323,11 +317,7 @@ TEST_F(MapEventHandlerTest, EveryChangeIsOneUndoStepAndANewEditClearsRedo)
 
 TEST_F(MapEventHandlerTest, UndoAndRedoRedrawTheRoute)
 {
-    CSettings settings(iniPath);
-    CSkyWay route;
-    CRecordingScript page;
-    CScriptedUi ui;
-    CMapEventHandler h(route, page, settings, ui);
+    CMapEventHandler& h = start();
     h.undo(); // nothing to undo: no redraw
     EXPECT_TRUE(page.calls.empty());
     h.handle("1001;1,1,100,0,;");
@@ -351,11 +341,7 @@ TEST_F(MapEventHandlerTest, DistanceOfOneDegreeOnTheEquator)
 
 TEST_F(MapEventHandlerTest, MeasureAndMouseTexts)
 {
-    CSettings settings(iniPath);
-    CSkyWay route;
-    CRecordingScript page;
-    CScriptedUi ui;
-    CMapEventHandler h(route, page, settings, ui);
+    CMapEventHandler& h = start();
     h.handle("5001;30.5,114.25,12,");
     ASSERT_EQ(ui.status.size(), 1u);
     EXPECT_EQ(ui.status[0], "Mouse [114.25000, 30.50000, 12.00000]");
@@ -369,11 +355,7 @@ TEST_F(MapEventHandlerTest, MeasureAndMouseTexts)
 
 TEST_F(MapEventHandlerTest, PlanMoveTextNeedsARoute)
 {
-    CSettings settings(iniPath);
-    CSkyWay route;
-    CRecordingScript page;
-    CScriptedUi ui;
-    CMapEventHandler h(route, page, settings, ui);
+    CMapEventHandler& h = start();
     h.handle("5005;0,1,0,");
     EXPECT_TRUE(ui.status.empty());
     route.append(at(0, 0));
@@ -385,17 +367,13 @@ TEST_F(MapEventHandlerTest, PlanMoveTextNeedsARoute)
 
 TEST_F(MapEventHandlerTest, ClickPointAndCameraAndOffline)
 {
-    CSettings settings(iniPath);
-    CSkyWay route;
-    CRecordingScript page;
-    CScriptedUi ui;
-    CMapEventHandler h(route, page, settings, ui);
+    CMapEventHandler& h = start();
     h.handle("5006;22.25,113.5,88,");
     EXPECT_EQ(h.clickPoint().lat, 22.25f);
     EXPECT_EQ(h.clickPoint().lon, 113.5f);
     EXPECT_EQ(h.clickPoint().alt, 88.0f);
     h.handle("2001;30.1,114.2,5000.0,0,0,12,0,");
-    EXPECT_EQ(settings.getText(keys::kLastMap), "2001;30.1,114.2,5000.0,0,0,12,0,");
+    EXPECT_EQ(settings().getText(keys::kLastMap), "2001;30.1,114.2,5000.0,0,0,12,0,");
     h.handle("7001;");
     EXPECT_EQ(ui.offlineRequests, 1);
     h.handle("9999;whatever");
@@ -411,11 +389,7 @@ TEST_F(MapEventHandlerTest, ClickPointAndCameraAndOffline)
 
 TEST_F(MapEventHandlerTest, RouteEditorOnlyWithARoute)
 {
-    CSettings settings(iniPath);
-    CSkyWay route;
-    CRecordingScript page;
-    CScriptedUi ui;
-    CMapEventHandler h(route, page, settings, ui);
+    CMapEventHandler& h = start();
     h.handle("1003;");
     EXPECT_TRUE(ui.editorRows.empty());
     // The double-clicked waypoint's row is selected; none or one outside the route gives row #01.
@@ -428,14 +402,10 @@ TEST_F(MapEventHandlerTest, RouteEditorOnlyWithARoute)
 
 TEST_F(MapEventHandlerTest, WaypointMenu)
 {
-    CSettings settings(iniPath);
-    CSkyWay route;
     route.append(at(1, 1));
     route.append(at(2, 2));
     route.append(at(3, 3));
-    CRecordingScript page;
-    CScriptedUi ui;
-    CMapEventHandler h(route, page, settings, ui);
+    CMapEventHandler& h = start();
 
     ui.waypointChoice = EWaypointMenuChoice::Upload;
     h.handle("6001;2,100,50,");
@@ -467,11 +437,7 @@ TEST_F(MapEventHandlerTest, WaypointMenu)
 TEST_F(MapEventHandlerTest, PlaceMarksStoredAddedRenamedDeleted)
 {
     writeIni("[Options]\r\nPlaceMark=1,2,3,4,5,6,7,```甲~`~8,9,3,4,5,6,7,```乙~`~\r\n");
-    CSettings settings(iniPath);
-    CSkyWay route;
-    CRecordingScript page;
-    CScriptedUi ui;
-    CMapEventHandler h(route, page, settings, ui);
+    CMapEventHandler& h = start();
     int sinkMode = -1;
     h.setToolModeSink([&](int m) { sinkMode = m; });
 
@@ -493,7 +459,7 @@ TEST_F(MapEventHandlerTest, PlaceMarksStoredAddedRenamedDeleted)
     EXPECT_EQ(page.calls[2].second, (std::vector<std::string>{"30.5", "114.5", "丙"}));
     EXPECT_EQ(page.calls[3].first, "setfuncode");
     EXPECT_EQ(page.calls[3].second, std::vector<std::string>{"0"});
-    EXPECT_EQ(settings.getText(keys::kPlaceMark),
+    EXPECT_EQ(settings().getText(keys::kPlaceMark),
               "1,2,3,4,5,6,7,```甲~`~8,9,3,4,5,6,7,```乙~`~30.5,114.5,800.0,0,0,15,0,```丙~`~");
 
     // Cancelled: nothing added, tool mode back to 0.
@@ -516,7 +482,7 @@ TEST_F(MapEventHandlerTest, PlaceMarksStoredAddedRenamedDeleted)
     ASSERT_EQ(h.placeMarks().size(), 2u);
     EXPECT_EQ(page.calls.back().first, "DelPlaceMaktToMap");
     EXPECT_EQ(page.calls.back().second, std::vector<std::string>{".甲"});
-    EXPECT_EQ(settings.getText(keys::kPlaceMark), "8,9,3,4,5,6,7,```丁~`~30.5,114.5,800.0,0,0,15,0,```丙~`~");
+    EXPECT_EQ(settings().getText(keys::kPlaceMark), "8,9,3,4,5,6,7,```丁~`~30.5,114.5,800.0,0,0,15,0,```丙~`~");
 
     // Double click in the panel: the camera of the placemark.
     h.activatePlaceMark(1);
@@ -538,24 +504,20 @@ TEST_F(MapEventHandlerTest, PlaceMarksStoredAddedRenamedDeleted)
 TEST_F(MapEventHandlerTest, SearchHistoryRepeatedNameAndDeletion)
 {
     writeIni("[Options]\r\nAddressName=A,1,2,3~`~\r\n");
-    CSettings settings(iniPath);
-    CSkyWay route;
-    CRecordingScript page;
-    CScriptedUi ui;
-    CMapEventHandler h(route, page, settings, ui);
+    CMapEventHandler& h = start();
     h.loadHistory();
     ASSERT_EQ(h.addressNames().size(), 1u);
 
     h.handle("8001;武汉,30.593,114.305,");
     ASSERT_EQ(h.addressNames().size(), 2u);
     EXPECT_EQ(h.addressNames()[1], "武汉,30.593,114.305,");
-    EXPECT_EQ(settings.getText(keys::kAddressName), "A,1,2,3~`~武汉,30.593,114.305,~`~");
+    EXPECT_EQ(settings().getText(keys::kAddressName), "A,1,2,3~`~武汉,30.593,114.305,~`~");
     h.handle("8001;武汉,31,115,");
     EXPECT_EQ(h.addressNames().size(), 2u);
 
     h.deleteHistory(1);
     EXPECT_EQ(h.addressNames()[1], "***,0,0,");
-    EXPECT_EQ(settings.getText(keys::kAddressName), "A,1,2,3~`~");
+    EXPECT_EQ(settings().getText(keys::kAddressName), "A,1,2,3~`~");
     h.handle("8001;武汉,31,115,");
     ASSERT_EQ(h.addressNames().size(), 3u);
     EXPECT_EQ(h.addressNames()[2], "武汉,31,115,");
@@ -605,11 +567,7 @@ TEST_F(MapEventHandlerTest, SearchHistoryRepeatedNameAndDeletion)
 
 TEST_F(MapEventHandlerTest, ToolsAndPanelActions)
 {
-    CSettings settings(iniPath);
-    CSkyWay route;
-    CRecordingScript page;
-    CScriptedUi ui;
-    CMapEventHandler h(route, page, settings, ui);
+    CMapEventHandler& h = start();
     h.selectTool(kMapToolMeasure);
     EXPECT_EQ(h.toolMode(), 0);
     h.selectTool(kMapToolPlaceMark);
