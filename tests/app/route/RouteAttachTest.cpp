@@ -3,7 +3,9 @@
 // driving the upload.
 #include <gtest/gtest.h>
 
+#include <QLineEdit>
 #include <QTest>
+#include <QTreeWidget>
 
 #include "RouteTestSupport.h"
 #include "app/Commands.h"
@@ -132,6 +134,30 @@ TEST_F(RouteAttachTest, MapToolsShowTheirStateAndDeletingTheRouteIsOneUndoStep)
     EXPECT_EQ(route.size(), 2u);
     emit app->mainFrame()->redoRequested();
     EXPECT_TRUE(route.empty());
+
+    // Undo while the editor is open takes back its last accepted change and shows the route
+    // again; after closing, the route is exactly as before the editor.
+    route.append(point(116.4, 39.9));
+    route.append(point(116.5, 39.8, 510));
+    const CSkyWay before = route;
+    app->m_routeCommands->setDialogRunner([&](QDialog& dialog) {
+        auto* editor = qobject_cast<CSkyWayEditDlg*>(&dialog);
+        EXPECT_NE(editor, nullptr);
+        if (!editor)
+            return 0;
+        editor->selectRow(1);
+        editor->altitudeEdit()->selectAll();
+        QTest::keyClicks(editor->altitudeEdit(), QStringLiteral("700"));
+        emit editor->altitudeEdit()->editingFinished();
+        EXPECT_EQ(route[1].altitude, 700);
+        emit app->mainFrame()->undoRequested();
+        EXPECT_EQ(editor->list()->topLevelItem(1)->text(3), QStringLiteral("510"));
+        return static_cast<int>(QDialog::Accepted);
+    });
+    app->m_routeCommands->editRoute(1);
+    EXPECT_EQ(route, before);
+    emit app->mainFrame()->redoRequested();
+    EXPECT_EQ(route[1].altitude, 700);
 }
 
 } // namespace
