@@ -50,13 +50,6 @@ TEST_F(RouteCommand, InfoListsEveryFileFieldAndTheLength)
     EXPECT_NEAR(std::stod(r.out.substr(at + 11)), 111.319, 0.001);
 }
 
-TEST_F(RouteCommand, InfoOfAMissingFileFails)
-{
-    const SOrvexRun r = run("info " + shellQuote((dir / "none.skw").string()));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("加载数据失败"), std::string::npos);
-}
-
 TEST_F(RouteCommand, ConvertReadsByExtensionAndWritesSevenNumbers)
 {
     const std::string in = file("old.RW", "116.5 39.5 300 2 1 70000 99 1 2 3\n");
@@ -88,9 +81,9 @@ TEST_F(RouteCommand, SurveyWritesTheSplicedRoute)
     EXPECT_EQ(readWholeFile(dir / "sq.skw"), square); // the input stays as it was
 }
 
-// The order of the checks is the generator's (tested in the core); here their texts reach standard
-// error with status 1, and malformed options give status 2.
-TEST_F(RouteCommand, SurveyValidationMessagesAndStatus)
+// The order of the survey checks is the generator's (tested in the core); here the texts of failed
+// surveys and loads reach standard error with status 1, and malformed options give status 2.
+TEST_F(RouteCommand, ErrorsGoToStandardErrorWithStatusOneOrTwo)
 {
     const std::string q = file("sq.skw", square);
     SOrvexRun r = run("survey " + q + " --p1 9 --p2 2 --p3 3 --p4 4 --extend 0");
@@ -102,6 +95,9 @@ TEST_F(RouteCommand, SurveyValidationMessagesAndStatus)
     r = run("survey " + q + " --p1 1 --p2 5 --p3 3 --p4 4");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("1..4"), std::string::npos);
+    r = run("info " + shellQuote((dir / "none.skw").string()));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("加载数据失败"), std::string::npos);
     for (const char* args : {"survey x --p1 one", "survey x --p1", "survey x --bogus 3", "info", "frobnicate x", "info x --home"})
         EXPECT_EQ(run(args).status, 2) << args;
 }
