@@ -239,3 +239,72 @@ TEST(StartupProcess, TermDuringTheSplashPictureStillEndsTheProgramProperly)
     EXPECT_EQ(waitExit(pid, std::chrono::seconds(30)), 0);
     EXPECT_NE(readFile(home.path() + "Korva.ini").find("Position=" + std::string(32, 'P')), std::string::npos);
 }
+
+// Started with the WiFi link against an aircraft that is already sending, on a loaded machine, the
+// program receives its telemetry every time (it once went deaf in one start out of two: the socket,
+// bound early, filled up while nothing read it).
+TEST(StartupProcess, WifiStartedAgainstASendingAircraftReceivesEveryTime)
+{
+    struct SBusyLoad { // two processes that keep both cores busy while the program starts
+        std::vector<pid_t> pids;
+        SBusyLoad()
+        {
+            for (int i = 0; i < 2; ++i)
+                if (const pid_t pid = ::fork(); pid == 0)
+                    for (volatile unsigned long n = 0;; n = n + 1) {
+                    }
+                else
+                    pids.push_back(pid);
+        }
+        ~SBusyLoad()
+        {
+            for (const pid_t pid : pids) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, nullptr, 0);
+            }
+        }
+    } load;
+    for (int start = 0; start < 3; ++start) {
+        TempHome home;
+        const std::string gcsPort = std::to_string(freePort(SOCK_DGRAM));
+        const std::string simPort = std::to_string(freePort(SOCK_DGRAM));
+        const std::string orvex = std::string(ORVEX_BIN_DIR) + "/orvex";
+        std::vector<std::string> simArgs{orvex, "sim", "--udp", "--rate", "20", "--listen", simPort,
+                                         "--gcs", "127.0.0.1:" + gcsPort};
+        std::vector<char*> argv;
+        for (std::string& a : simArgs)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t quiet;
+        posix_spawn_file_actions_init(&quiet);
+        posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+        struct SSim {
+            pid_t pid = -1;
+            ~SSim()
+            {
+                if (pid > 0) ::kill(pid, SIGKILL), ::waitpid(pid, nullptr, 0);
+            }
+        } sim;
+        ASSERT_EQ(::posix_spawn(&sim.pid, orvex.c_str(), &quiet, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&quiet);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500)); // the aircraft is sending first
+        const pid_t gcs = spawnGcs({"--home", home.path(), "--no-splash", "--connect", "wifi:127.0.0.1", "--udp-port",
+                                    gcsPort, "--wifi-port", simPort, "--http-port", std::to_string(freePort(SOCK_STREAM))},
+                                   {"QT_QPA_PLATFORM=offscreen", "QTWEBENGINE_DISABLE_SANDBOX=1"});
+        ASSERT_GT(gcs, 0);
+        // The flight log is written every five seconds: a record in it proves the telemetry arrived.
+        auto logged = [&] {
+            std::error_code ec;
+            for (const auto& entry : std::filesystem::directory_iterator(home.path() + "Hj", ec))
+                if (entry.file_size(ec) >= 99) return true;
+            return false;
+        };
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!logged() && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const bool received = logged();
+        ::kill(gcs, SIGTERM);
+        EXPECT_EQ(waitExit(gcs, std::chrono::seconds(30)), 0);
+        EXPECT_TRUE(received) << "start " << start << ": no record reached the flight log";
+    }
+}
