@@ -559,7 +559,7 @@
     fetch(GEOCODE_URL.replace('{q}', encodeURIComponent(text)), { headers: { 'Accept-Language': 'zh-CN' } })
       .then(function (r) { return r.json(); })
       .then(function (list) {
-        if (!list || !list.length) { pageStatus('未找到：' + text); return; }
+        if (!list || !list.length) { pageStatus('未找到：' + text); send('8002;' + text.replace(/,/g, ' ') + ','); return; }
         var lat = num(list[0].lat), lon = num(list[0].lon);
         gotoLatLng(lat, lon);
         pageStatus('');

@@ -93,6 +93,8 @@ void CMapEventHandler::handle(std::string_view text)
         m_ui.requestOfflinePage();
     else if (code == "8001;")
         onSearchResult(payload);
+    else if (code == "8002;") // the page found nothing for a search: fields name
+        m_ui.setStatusText("未找到：" + std::string(CMapFieldReader(payload).nextField()));
     // Anything else changes nothing.
 }
 

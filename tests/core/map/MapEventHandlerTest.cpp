@@ -530,6 +530,8 @@ TEST_F(MapEventHandlerTest, SearchHistoryRepeatedNameAndDeletion)
     EXPECT_EQ(page.calls.size(), 1u);
     h.search("  武汉 ");
     EXPECT_EQ(page.calls.back().second, std::vector<std::string>{"武汉"});
+    h.handle("8002;某地,"); // the page found nothing
+    EXPECT_EQ(ui.status, std::vector<std::string>{"未找到：某地"});
     h.setOffline();
     h.search("武汉");
     EXPECT_EQ(page.calls.back().first, "gotopoint");
