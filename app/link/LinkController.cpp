@@ -19,11 +19,9 @@ CLinkController::CLinkController(CGroundStation& station, CCommandTable& command
     : QObject(parent), m_station(station), m_commands(commands), m_frame(frame)
 {
     m_station.setLinkHooks(this);
-    m_station.attachSerialOutput(&m_serial);
+    m_station.attachLink(m_serial);
     m_station.attachWifiOutput(&m_udp);
-    m_serial.setByteConsumer(
-        [this](std::span<const std::uint8_t> bytes) { m_station.receiveSerialBytes(bytes); });
-    m_udp.setByteConsumer([this](std::span<const std::uint8_t> bytes) { m_station.receiveWifiBytes(bytes); });
+    m_udp.setByteConsumer([this](std::span<const std::uint8_t> bytes) { m_station.receiveBytes(EFraming::Datagrams, bytes); });
     connect(&m_serial, &CSerialTransport::readFailed, this,
             [this] { onSerialFailure(kSerialReadFailedMessage); });
     connect(&m_serial, &CSerialTransport::writeFailed, this,
@@ -49,7 +47,7 @@ CLinkController::CLinkController(CGroundStation& station, CCommandTable& command
 CLinkController::~CLinkController()
 {
     m_station.setLinkHooks(nullptr);
-    m_station.attachSerialOutput(nullptr);
+    m_station.detachLink(m_serial);
     m_station.attachWifiOutput(nullptr);
 }
 

@@ -80,8 +80,22 @@ CSerialTransport::~CSerialTransport()
     m_port.close();
 }
 
+void CSerialTransport::configure(const QString& comPort, const std::vector<std::uint8_t>& comConf)
+{
+    m_comPort = comPort;
+    m_comConf = comConf;
+}
+
 bool CSerialTransport::open(const QString& comPort, const std::vector<std::uint8_t>& comConf)
 {
+    configure(comPort, comConf);
+    return open();
+}
+
+bool CSerialTransport::open()
+{
+    const QString comPort = m_comPort;
+    const std::vector<std::uint8_t>& comConf = m_comConf;
     close();
     m_failed = false;
     m_lastError.clear();
@@ -148,8 +162,7 @@ void CSerialTransport::onReadyRead()
     while (!m_received.isEmpty()) {
         const QByteArray chunk = m_received;
         m_received.clear();
-        if (m_consumer)
-            m_consumer({reinterpret_cast<const std::uint8_t*>(chunk.constData()), std::size_t(chunk.size())});
+        deliver({reinterpret_cast<const std::uint8_t*>(chunk.constData()), std::size_t(chunk.size())});
         if (!m_failed && m_port.isOpen()) m_received.append(m_port.readAll());
     }
     m_delivering = false;
@@ -208,9 +221,7 @@ void CSerialTransport::fail(bool reading)
                 m_delivering = true;
                 const QByteArray chunk = m_received;
                 m_received.clear();
-                if (m_consumer)
-                    m_consumer({reinterpret_cast<const std::uint8_t*>(chunk.constData()),
-                                std::size_t(chunk.size())});
+                deliver({reinterpret_cast<const std::uint8_t*>(chunk.constData()), std::size_t(chunk.size())});
                 m_delivering = false;
             }
             m_port.close();

@@ -1,7 +1,7 @@
 #pragma once
 // The serial link to the flight controller's radio modem (QSerialPort on the user-interface
 // thread). It opens the `COMPORT` device with the `COMCONF` configuration record applied, hands
-// every received byte to the byte consumer (the serial parsing cycle), and queues outgoing bytes:
+// every received byte to the link's receiver (the station's byte-stream entry), and queues outgoing bytes:
 // while a write is in flight, further sends are appended and go out together in one write when
 // it completes. The write queue grows as needed, so no send is ever cut short.
 //
@@ -19,7 +19,7 @@
 #include <span>
 #include <vector>
 
-#include "protocol/Uplink.h"
+#include "link/Link.h"
 
 namespace orvex {
 
@@ -27,21 +27,24 @@ inline constexpr const char* kSerialOpenFailedMessage = "Failed to Open COM Port
 inline constexpr const char* kSerialReadFailedMessage = "串口读操作失败！请重新运行程序！";
 inline constexpr const char* kSerialWriteFailedMessage = "串口写操作失败！请重新运行程序！";
 
-class CSerialTransport : public QObject, public IByteOutput {
+class CSerialTransport : public QObject, public ILink {
     Q_OBJECT
   public:
     explicit CSerialTransport(QObject* parent = nullptr);
     ~CSerialTransport() override;
 
-    using ByteConsumer = std::function<void(std::span<const std::uint8_t>)>;
-    void setByteConsumer(ByteConsumer consumer) { m_consumer = std::move(consumer); }
-
     // Opens the device for a `COMPORT` name ("COM3" is /dev/ttyS2, other names are device names
     // or paths) and applies the configuration record over the defaults. False when the port
     // could not be opened or configured; it is closed then and lastError() says why.
     bool open(const QString& comPort, const std::vector<std::uint8_t>& comConf);
-    void close();
-    bool isOpen() const { return m_port.isOpen(); }
+    // The port and configuration record that open() uses.
+    void configure(const QString& comPort, const std::vector<std::uint8_t>& comConf);
+
+    // ILink: a byte stream.
+    bool open() override;
+    void close() override;
+    bool isOpen() const override { return m_port.isOpen(); }
+    EFraming framing() const override { return EFraming::ByteStream; }
     QString lastError() const { return m_lastError; }
     QString devicePath() const { return m_port.portName(); }
     QSerialPort& port() { return m_port; }
@@ -65,7 +68,8 @@ class CSerialTransport : public QObject, public IByteOutput {
     void fail(bool reading);
 
     QSerialPort m_port;
-    ByteConsumer m_consumer;
+    QString m_comPort;
+    std::vector<std::uint8_t> m_comConf;
     QByteArray m_received; // bytes read but not yet handed over
     bool m_delivering = false;
     QByteArray m_writeQueue;

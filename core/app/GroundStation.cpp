@@ -98,24 +98,35 @@ std::vector<std::uint8_t> CGroundStation::maximisedPositionMarker()
 
 // ------------------------------------------------------------------ received bytes
 
-void CGroundStation::receiveSerialBytes(std::span<const std::uint8_t> bytes)
+void CGroundStation::receiveBytes(EFraming framing, std::span<const std::uint8_t> bytes)
 {
-    m_pendingSerial.insert(m_pendingSerial.end(), bytes.begin(), bytes.end());
+    std::deque<std::uint8_t>& pending = framing == EFraming::ByteStream ? m_pendingSerial : m_pendingWifi;
+    pending.insert(pending.end(), bytes.begin(), bytes.end());
     if (!m_parsing)
         drain();
 }
 
-void CGroundStation::receiveWifiBytes(std::span<const std::uint8_t> bytes)
+void CGroundStation::attachLink(ILink& link)
 {
-    m_pendingWifi.insert(m_pendingWifi.end(), bytes.begin(), bytes.end());
-    if (!m_parsing)
-        drain();
+    const EFraming framing = link.framing();
+    SLinkOutput& out = framing == EFraming::ByteStream ? m_serialLink : m_wifiLink;
+    out.link = &link;
+    (framing == EFraming::ByteStream ? m_serialOut : m_wifiOut).target = &out;
+    link.setReceiver([this, framing](std::span<const std::uint8_t> bytes) { receiveBytes(framing, bytes); });
+}
+
+void CGroundStation::detachLink(ILink& link)
+{
+    link.setReceiver(nullptr);
+    for (SLinkOutput* out : {&m_serialLink, &m_wifiLink})
+        if (out->link == &link)
+            out->link = nullptr;
 }
 
 void CGroundStation::drain()
 {
     // One parser call at a time. Bytes that arrive during a call (from the nested event loop of a
-    // message box) are queued by receive...Bytes() and handed over by this loop afterwards.
+    // message box) are queued by receiveBytes() and handed over by this loop afterwards.
     CFlagGuard guard(m_parsing);
     std::vector<std::uint8_t> chunk;
     while (!m_pendingSerial.empty() || !m_pendingWifi.empty()) {

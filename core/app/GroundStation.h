@@ -5,11 +5,12 @@
 // user-interface thread. It never talks to a window directly: everything a window must do (message
 // boxes, Yes/No questions, the telemetry notification, map script calls) goes through
 // IGroundStationUi, which the main frame implements and tests fake. Bytes leave through the uplink
-// router (uplink()), whose two outputs the transports attach with attachSerialOutput() and
-// attachWifiOutput().
+// router (uplink()), whose two outputs are the links given to attachLink() (a byte-stream link is
+// the serial output, a datagram link the WiFi output).
 //
-// Received bytes: the transports call receiveSerialBytes() / receiveWifiBytes(). The bytes are queued
-// and handed to the serial parser or the UDP sentence step, which report to this object as their
+// Received bytes: every link hands its bytes to receiveBytes() with its framing. The bytes are queued
+// and handed to the serial parser (byte stream) or the UDP sentence step (datagrams), which report
+// to this object as their
 // IDownlinkSink. While a parser call runs (a decoder may show a message box, whose nested event loop
 // lets the transports deliver more bytes) new bytes are only queued, and are parsed, unlost and in
 // order, once that call has returned: the parsers are never re-entered.
@@ -41,6 +42,7 @@
 #include "app/AppPaths.h"
 #include "app/Settings.h"
 #include "config/ConfigDialogs.h"
+#include "link/Link.h"
 #include "link/LinkState.h"
 #include "photo/ParameterSetFile.h"
 #include "photo/PhotoDataFile.h"
@@ -139,12 +141,17 @@ public:
     // The transports' byte outputs (nullptr detaches; bytes are then dropped).
     void attachSerialOutput(IByteOutput* output) { m_serialOut.target = output; }
     void attachWifiOutput(IByteOutput* output) { m_wifiOut.target = output; }
+    // Wires a link both ways: its received bytes come to receiveBytes() with its framing, and the
+    // uplink output of that framing sends through it. detachLink() undoes both.
+    void attachLink(ILink& link);
+    void detachLink(ILink& link);
     // Send on both links / on the serial link.
     CUplinkRouter& uplink() { return m_uplink; }
 
     // ---------------------------------------------------------------- received bytes
-    void receiveSerialBytes(std::span<const std::uint8_t> bytes);
-    void receiveWifiBytes(std::span<const std::uint8_t> bytes);
+    // The one entry for received bytes: a byte stream goes to the serial parser, datagrams to the
+    // UDP sentence step (each call one datagram).
+    void receiveBytes(EFraming framing, std::span<const std::uint8_t> bytes);
     // The serial receive state is reset when the port is opened.
     void resetSerialReceiver() { m_serialParser.reset(); }
     bool parsing() const { return m_parsing; }
@@ -307,6 +314,17 @@ private:
     float m_altitudeGps = 100.0f;
     std::vector<CNamedPosition> m_namedPositions;
 
+    // Sends through an attached link.
+    struct SLinkOutput : IByteOutput {
+        ILink* link = nullptr;
+        void send(std::span<const uint8_t> bytes) override
+        {
+            if (link)
+                link->send(bytes);
+        }
+    };
+    SLinkOutput m_serialLink;
+    SLinkOutput m_wifiLink;
     SOutputSlot m_serialOut;
     SOutputSlot m_wifiOut;
     CUplinkRouter m_uplink{m_serialOut, m_wifiOut};

@@ -55,7 +55,7 @@ protected:
             return match.hasMatch();
         })) << out.toStdString();
         m_udp.setRemote(QHostAddress::LocalHost, static_cast<quint16>(match.captured(1).toUInt()));
-        m_udp.setByteConsumer([this](std::span<const uint8_t> bytes) { m_station->receiveWifiBytes(bytes); });
+        m_udp.setByteConsumer([this](std::span<const uint8_t> bytes) { m_station->receiveBytes(EFraming::Datagrams, bytes); });
         m_station->attachWifiOutput(&m_udp);
         m_station->setWifiActive(true);
         m_udp.setActive(true);

@@ -62,7 +62,7 @@ protected:
         setMessageBoxInterceptor({});
         m_station.reset();
     }
-    void receive(const Bytes& b) { m_station->receiveSerialBytes(b); }
+    void receive(const Bytes& b) { m_station->receiveBytes(EFraming::ByteStream, b); }
 
     QTemporaryDir m_home;
     std::unique_ptr<CGroundStation> m_station;
@@ -401,8 +401,8 @@ TEST_F(ConfigUi, PlotPointLandsWhereTheFormulaSays)
     m_station->compassDialogOpen = true;
     CCompassCalibDlg dlg(*m_station);
     dlg.plot()->setFixedSize(200, 100);
-    m_station->receiveWifiBytes(mg1Frame({0, 0, 0, 1, 1}));
-    m_station->receiveWifiBytes(mgFrame("$MG2", 100, 50));
+    m_station->receiveBytes(EFraming::Datagrams, mg1Frame({0, 0, 0, 1, 1}));
+    m_station->receiveBytes(EFraming::Datagrams, mgFrame("$MG2", 100, 50));
     const QImage img = dlg.plot()->renderImage();
     ASSERT_EQ(img.size(), QSize(200, 100));
     const auto isRed = [&](int x, int y) {

@@ -54,7 +54,7 @@ protected:
         m_station = std::make_unique<CGroundStation>(CAppPaths(dir, dir));
         ASSERT_TRUE(m_aircraft.bind(QHostAddress::LocalHost, 0));
         ASSERT_TRUE(m_udp.start(0, QHostAddress::LocalHost, m_aircraft.localPort()));
-        m_udp.setByteConsumer([this](std::span<const uint8_t> bytes) { m_station->receiveWifiBytes(bytes); });
+        m_udp.setByteConsumer([this](std::span<const uint8_t> bytes) { m_station->receiveBytes(EFraming::Datagrams, bytes); });
         m_station->attachWifiOutput(&m_udp);
         m_station->setWifiActive(true);
         m_udp.setActive(true);
@@ -158,11 +158,11 @@ TEST(ConfigPictures, TheThreeDialogsRender)
     station.setWifiActive(true);
     CCompassCalibDlg compass(station);
     // Calibration values (c0..c4 = 0, 0, 0, 1, 1) as the WiFi link sends them, then two ellipses.
-    station.receiveWifiBytes(mg1Frame({0, 0, 0, 1, 1}));
+    station.receiveBytes(EFraming::Datagrams, mg1Frame({0, 0, 0, 1, 1}));
     for (int i = 0; i < 72; ++i) {
         const float t = static_cast<float>(i) * 0.0872665f;
-        station.receiveWifiBytes(mgFrame("$MG2", 300.0f * std::cos(t), 250.0f * std::sin(t)));
-        station.receiveWifiBytes(mgFrame("$MG3", 200.0f * std::sin(t), 320.0f * std::cos(t)));
+        station.receiveBytes(EFraming::Datagrams, mgFrame("$MG2", 300.0f * std::cos(t), 250.0f * std::sin(t)));
+        station.receiveBytes(EFraming::Datagrams, mgFrame("$MG3", 200.0f * std::sin(t), 320.0f * std::cos(t)));
     }
 
     int saved = 0;

@@ -110,7 +110,7 @@ TEST_F(SerialLink, FramesBecomeRecordsAndAClosedFarSideIsAReadFailureAfterEveryR
     SStoreSink sink;
     sink.state = &state;
     CSerialParser parser(sink);
-    transport.setByteConsumer([&](std::span<const std::uint8_t> bytes) { parser.feed(bytes); });
+    transport.setReceiver([&](std::span<const std::uint8_t> bytes) { parser.feed(bytes); });
     QSignalSpy readFailed(&transport, &CSerialTransport::readFailed);
     // The main window's handling of a read failure: the log is written before the program ends.
     QObject::connect(&transport, &CSerialTransport::readFailed, [&] { state.shutdown(); });
@@ -239,7 +239,7 @@ TEST_F(SerialLink, AModalBoxInsideTheParserDoesNotReenterItAndLosesNothing)
     SStoreSink sink;
     CSerialParser parser(sink);
     int depth = 0, maxDepth = 0;
-    transport.setByteConsumer([&](std::span<const std::uint8_t> bytes) {
+    transport.setReceiver([&](std::span<const std::uint8_t> bytes) {
         ++depth;
         maxDepth = std::max(maxDepth, depth);
         parser.feed(bytes);

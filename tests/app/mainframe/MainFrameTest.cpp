@@ -436,7 +436,7 @@ TEST_F(MainFrameTest, AcknowledgementBoxesUseTheExactTexts)
     BoxRecorder boxes;
     startApp();
     const char ack[] = "$DOCKA$";
-    app->station().receiveSerialBytes(std::span(reinterpret_cast<const std::uint8_t*>(ack), 7));
+    app->station().receiveBytes(EFraming::ByteStream, std::span(reinterpret_cast<const std::uint8_t*>(ack), 7));
     ASSERT_EQ(boxes.calls.size(), 1u);
     EXPECT_EQ(boxes.calls[0].text, QStringLiteral("Parachute open  position captured successfully"));
     EXPECT_EQ(boxes.calls[0].caption, QStringLiteral("Orvex 无人机地面站"));

@@ -161,8 +161,8 @@ TEST_F(GroundStationState, TelemetryNotificationKeepsReceiverAndCountAndMovesThe
     station.loadStartupSettings(); // AltitudeGPS 100
     station.setSerialOpen(true);
     // altitude -15 dm: -15 / 10 truncates to -1, plus 100 -> 99. Heading pi/2 rad -> 90 degrees.
-    station.receiveSerialBytes(stpFrame(22.5f, 113.25f, -15, 1.5707963f, 1, 7, 4));
-    station.receiveSerialBytes(ascii("$")); // nothing more needed: $STP acts when complete
+    station.receiveBytes(EFraming::ByteStream, stpFrame(22.5f, 113.25f, -15, 1.5707963f, 1, 7, 4));
+    station.receiveBytes(EFraming::ByteStream, ascii("$")); // nothing more needed: $STP acts when complete
     ASSERT_EQ(ui.markers.size(), 1u);
     const SAircraftMarker& m = ui.markers[0];
     EXPECT_FLOAT_EQ(static_cast<float>(m.latitude), 22.5f);
@@ -184,8 +184,8 @@ TEST_F(GroundStationState, OutOfRangeRecordReachesNoWindowAndKeepsTheCurrentReco
         ++stored;
         return true;
     });
-    station.receiveSerialBytes(stpFrame(91.0f, 10.0f, 0, 0, 1, 3, 0));
-    station.receiveSerialBytes(ascii("$"));
+    station.receiveBytes(EFraming::ByteStream, stpFrame(91.0f, 10.0f, 0, 0, 1, 3, 0));
+    station.receiveBytes(EFraming::ByteStream, ascii("$"));
     EXPECT_EQ(stored, 1);
     EXPECT_TRUE(ui.markers.empty());
     EXPECT_EQ(station.receiverOn(), 0);
@@ -195,12 +195,12 @@ TEST_F(GroundStationState, OutOfRangeRecordReachesNoWindowAndKeepsTheCurrentReco
 TEST_F(GroundStationState, AcknowledgementTextsDependOnTheLink)
 {
     // A six-byte acknowledgement on the serial link acts when the next byte arrives.
-    station.receiveSerialBytes(ascii("$DOCAP$T2POK$"));
+    station.receiveBytes(EFraming::ByteStream, ascii("$DOCAP$T2POK$"));
     EXPECT_THAT(ui.messages, ElementsAre(" Neutral Position captured successfully", "AP parameter updateed successfully!!!"));
 
     ui.messages.clear();
     station.setWifiActive(true);
-    station.receiveWifiBytes(ascii("$DOCAP"));
+    station.receiveBytes(EFraming::Datagrams, ascii("$DOCAP"));
     EXPECT_THAT(ui.messages, ElementsAre(" 中位捕获成功"));
 }
 
@@ -209,7 +209,7 @@ TEST_F(GroundStationState, SatelYesSendsSahrsFiveTimesOnTheSerialLinkOnly)
     station.setSerialOpen(true);
     station.setWifiActive(true);
     ui.answer = true;
-    station.receiveSerialBytes(ascii("$SATEL$"));
+    station.receiveBytes(EFraming::ByteStream, ascii("$SATEL$"));
     ASSERT_EQ(ui.questions.size(), 1u);
     EXPECT_EQ(ui.questions[0], "当前GPS已有效定位，可以进行姿态对准了，启动请按YES，稍后请按NO");
     ASSERT_EQ(serial.sent.size(), 5u);
@@ -219,7 +219,7 @@ TEST_F(GroundStationState, SatelYesSendsSahrsFiveTimesOnTheSerialLinkOnly)
 
     ui.answer = false;
     serial.sent.clear();
-    station.receiveSerialBytes(ascii("SATEL$"));
+    station.receiveBytes(EFraming::ByteStream, ascii("SATEL$"));
     EXPECT_EQ(ui.questions.size(), 2u);
     EXPECT_TRUE(serial.sent.empty());
 }
@@ -235,7 +235,7 @@ TEST_F(GroundStationState, PhotoMarkCallsSetPicWithTheTwoFloatsAndZero)
     for (int i = 0; i < 15; ++i)
         sum += f[i];
     f[15] = static_cast<std::uint8_t>(sum);
-    station.receiveSerialBytes(f);
+    station.receiveBytes(EFraming::ByteStream, f);
     ASSERT_EQ(ui.scripts.size(), 1u);
     EXPECT_EQ(ui.scripts[0].first, "setPic");
     EXPECT_THAT(ui.scripts[0].second, ElementsAre("22.500000", "113.000000", "0"));
@@ -247,14 +247,14 @@ TEST_F(GroundStationState, BytesArrivingWhileABoxIsOpenWaitAndAreParsedAfterItCl
     // While the first box is open the transport delivers a second acknowledgement and a record.
     const Bytes record = stpFrame(10.0f, 20.0f, 100, 0, 0, 0, 0);
     ui.duringBox = [&] {
-        station.receiveSerialBytes(ascii("$DOCUT"));
-        station.receiveSerialBytes(record);
+        station.receiveBytes(EFraming::ByteStream, ascii("$DOCUT"));
+        station.receiveBytes(EFraming::ByteStream, record);
         // Nothing of it is parsed yet: the parser is busy with the first box.
         EXPECT_EQ(ui.messages.size(), 1u);
         EXPECT_TRUE(ui.markers.empty());
         EXPECT_GT(station.pendingByteCount(), 0u);
     };
-    station.receiveSerialBytes(ascii("$DOCS1$"));
+    station.receiveBytes(EFraming::ByteStream, ascii("$DOCS1$"));
     EXPECT_EQ(ui.maxOpenBoxes, 1); // never a box inside a box
     EXPECT_THAT(ui.messages,
                 ElementsAre("GIMBALPAN Start Point captured successfully", "GIMBALTilt Start captured successfully"));
@@ -267,8 +267,8 @@ TEST_F(GroundStationState, BytesArrivingWhileABoxIsOpenWaitAndAreParsedAfterItCl
 TEST_F(GroundStationState, WifiBytesReceivedDuringASerialBoxAreParsedAfterwards)
 {
     station.setWifiActive(true);
-    ui.duringBox = [&] { station.receiveWifiBytes(ascii("$DOCAP")); };
-    station.receiveSerialBytes(ascii("$DOCS2$"));
+    ui.duringBox = [&] { station.receiveBytes(EFraming::Datagrams, ascii("$DOCAP")); };
+    station.receiveBytes(EFraming::ByteStream, ascii("$DOCS2$"));
     EXPECT_THAT(ui.messages, ElementsAre("GIMBALPAN End Point captured successfully", " 中位捕获成功"));
     EXPECT_EQ(ui.maxOpenBoxes, 1);
 }
@@ -286,8 +286,8 @@ TEST_F(GroundStationState, HeartbeatGoesToEveryOpenLinkAndFollowsReceiverOn)
     EXPECT_TRUE(wifi.sent.empty());
 
     station.setWifiActive(true);
-    station.receiveSerialBytes(stpFrame(1.0f, 2.0f, 0, 0, 1, 0, 0));
-    station.receiveSerialBytes(ascii("$"));
+    station.receiveBytes(EFraming::ByteStream, stpFrame(1.0f, 2.0f, 0, 0, 1, 0, 0));
+    station.receiveBytes(EFraming::ByteStream, ascii("$"));
     serial.sent.clear();
     station.heartbeatTick();
     const Bytes expected{'$', 'I', 'W', 'F', 'I', 0x05, 0xDC, 0x05, 0xDC, 0x05, 0xDC, 0x06, 0x0E, 0x05, 0xDC,
@@ -323,13 +323,13 @@ TEST_F(GroundStationState, FurtherSinksSeeEveryEventAfterTheStation)
         void onTelemetryRecord(const CTelemetryRecord&, EDownlinkLink) override { ++records; }
     } sink;
     station.addDownlinkSink(&sink);
-    station.receiveSerialBytes(ascii("$DOYMM$"));
-    station.receiveSerialBytes(stpFrame(1.0f, 2.0f, 0, 0, 0, 0, 0));
-    station.receiveSerialBytes(ascii("$"));
+    station.receiveBytes(EFraming::ByteStream, ascii("$DOYMM$"));
+    station.receiveBytes(EFraming::ByteStream, stpFrame(1.0f, 2.0f, 0, 0, 0, 0, 0));
+    station.receiveBytes(EFraming::ByteStream, ascii("$"));
     EXPECT_THAT(sink.acks, ElementsAre("$DOYMM"));
     EXPECT_EQ(sink.records, 1);
     station.removeDownlinkSink(&sink);
-    station.receiveSerialBytes(ascii("DOYMA$"));
+    station.receiveBytes(EFraming::ByteStream, ascii("DOYMA$"));
     EXPECT_EQ(sink.acks.size(), 1u);
     EXPECT_EQ(ui.messages.size(), 2u);
 }

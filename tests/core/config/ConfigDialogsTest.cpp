@@ -97,7 +97,7 @@ protected:
         d.setCompassView(&m_views);
     }
     void TearDown() override { m_station.reset(); }
-    void serial(const Bytes& b) { m_station->receiveSerialBytes(b); }
+    void serial(const Bytes& b) { m_station->receiveBytes(EFraming::ByteStream, b); }
 
     CTempDir m_dir{"orvex-config"};
     std::unique_ptr<CGroundStation> m_station;
@@ -167,13 +167,13 @@ TEST_F(ConfigRouting, CalibrationValuesOverUdp)
 {
     m_station->setWifiActive(true);
     m_station->compassDialogOpen = true;
-    m_station->receiveWifiBytes(mg1Frame({1.5f, -2.0f, 3.0f, 0.5f, 2.0f}));
+    m_station->receiveBytes(EFraming::Datagrams, mg1Frame({1.5f, -2.0f, 3.0f, 0.5f, 2.0f}));
     EXPECT_THAT(m_station->configDialogs().compass().values(), ElementsAre(1.5f, -2.0f, 3.0f, 0.5f, 2.0f));
     EXPECT_EQ(m_views.plotChanges, 1);
-    m_station->receiveWifiBytes(mg1Frame({9, 9, 9, 9, 9}, false));
+    m_station->receiveBytes(EFraming::Datagrams, mg1Frame({9, 9, 9, 9, 9}, false));
     EXPECT_THAT(m_station->configDialogs().compass().values(), ElementsAre(1.5f, -2.0f, 3.0f, 0.5f, 2.0f));
     m_station->compassDialogOpen = false;
-    m_station->receiveWifiBytes(mg1Frame({7, 7, 7, 7, 7}));
+    m_station->receiveBytes(EFraming::Datagrams, mg1Frame({7, 7, 7, 7, 7}));
     EXPECT_THAT(m_station->configDialogs().compass().values(), ElementsAre(1.5f, -2.0f, 3.0f, 0.5f, 2.0f));
     EXPECT_EQ(m_views.plotChanges, 1);
 }

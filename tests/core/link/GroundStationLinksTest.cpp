@@ -89,7 +89,7 @@ TEST_F(StationLinks, SerialRecordsAreStoredWithTrackAnglesAndWrittenOnClose)
     add(stp(22.0f, 113.02f, 2, 0, false));
     add(stp(95.0f, 113.03f, 3));
     add(stp(22.0f, 113.04f, 4));
-    station->receiveSerialBytes(bytes);
+    station->receiveBytes(EFraming::ByteStream, bytes);
     const CRecordStore& store = station->linkState().store();
     ASSERT_EQ(store.count(), 4u);
     EXPECT_EQ(store.displayIndex(), 3u);
@@ -110,14 +110,14 @@ TEST_F(StationLinks, WifiRecordsReachTheLogOnTimerFourAndOnShutdown)
     station->activateWifiLink();
     EXPECT_TRUE(station->wifiActive());
     auto a = stp(10, 20, 1), b = stp(10, 20, 2);
-    station->receiveWifiBytes(a);
+    station->receiveBytes(EFraming::Datagrams, a);
     station->flushTick();
     EXPECT_EQ(logRecords(), 1u);
-    station->receiveWifiBytes(b);
+    station->receiveBytes(EFraming::Datagrams, b);
     station->shutdownLinks();
     EXPECT_EQ(logRecords(), 2u);
     EXPECT_FALSE(station->wifiActive());
-    station->receiveWifiBytes(a);
+    station->receiveBytes(EFraming::Datagrams, a);
     EXPECT_EQ(station->linkState().store().count(), 0u) << "inactive WiFi stores nothing";
 }
 
@@ -126,7 +126,7 @@ TEST_F(StationLinks, ReplayFeedsTheRecordUpdateAndSeekMovesTheMarker)
     station->activateWifiLink();
     for (std::uint16_t i = 0; i < 8; ++i) {
         auto f = i < 2 ? stp(0, 0, i) : stp(30.0f + i, 120.0f, i, 7.5f);
-        station->receiveWifiBytes(f);
+        station->receiveBytes(EFraming::Datagrams, f);
     }
     station->closeLink();
     const fs::path log = *fs::directory_iterator(home / "Hj");
@@ -174,7 +174,7 @@ TEST_F(StationLinks, ParameterAndPhotoReportsWriteTheirFiles)
         sum = std::uint8_t(sum + p2t[i]);
     p2t[82] = sum;
     ASSERT_TRUE(station->openSerialLink([] { return true; }));
-    station->receiveSerialBytes(p2t);
+    station->receiveBytes(EFraming::ByteStream, p2t);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0], "Parameter is successfuly Saved!");
     EXPECT_TRUE(fs::exists(home / "ParameterSet.txt"));
@@ -182,7 +182,7 @@ TEST_F(StationLinks, ParameterAndPhotoReportsWriteTheirFiles)
     // The same snapshot when the file cannot be replaced: a clear failure, no success message.
     fs::remove(home / "ParameterSet.txt");
     fs::create_directory(home / "ParameterSet.txt");
-    station->receiveSerialBytes(p2t);
+    station->receiveBytes(EFraming::ByteStream, p2t);
     ASSERT_EQ(ui.messages.size(), 2u);
     EXPECT_EQ(ui.messages[1].find("successfuly"), std::string::npos);
     EXPECT_NE(ui.messages[1].find("ParameterSet.txt"), std::string::npos);
@@ -194,8 +194,8 @@ TEST_F(StationLinks, ParameterAndPhotoReportsWriteTheirFiles)
     const float lon = 113.5f, lat = 22.25f;
     std::memcpy(&quza[7], &lon, 4);
     std::memcpy(&quza[11], &lat, 4);
-    station->receiveSerialBytes(quza);
-    station->receiveSerialBytes(std::array<std::uint8_t, 1>{'$'});
+    station->receiveBytes(EFraming::ByteStream, quza);
+    station->receiveBytes(EFraming::ByteStream, std::array<std::uint8_t, 1>{'$'});
     station->shutdownLinks();
     EXPECT_FALSE(station->photoDataFile().isOpen()) << "closed at program end";
     std::ifstream in(home / "PhotoData.txt");

@@ -333,8 +333,8 @@ TEST(VoiceStation, RecordsAndTicksReachTheAnnouncerWithTheStationsSettings)
     CVoiceAnnouncer announcer(&engine);
     attachVoiceAnnouncer(station, announcer);
     const auto receive = [&](const SValues& v, float latitude = 22.5f) {
-        station.receiveSerialBytes(stp(v, latitude));
-        station.receiveSerialBytes(std::vector<std::uint8_t>{'$'});
+        station.receiveBytes(EFraming::ByteStream, stp(v, latitude));
+        station.receiveBytes(EFraming::ByteStream, std::vector<std::uint8_t>{'$'});
     };
 
     receive({.satellites = 9, .pulses = 8}); // 8 pulses / 2 per turn: 240 rpm
