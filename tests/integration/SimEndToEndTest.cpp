@@ -212,8 +212,10 @@ TEST(SimEndToEnd, RecordsLoggedRouteUploadedAndReadBackOverUdp)
 TEST(SimEndToEnd, UsageErrorsEndWithStatusTwo)
 {
     CTempDir dir("orvex-sim-usage");
-    for (const std::string args : {"sim", "sim --udp --rate 0", "sim --udp --loss 1.5", "sim --udp --gcs nohostport"}) {
-        const SOrvexRun r = runOrvex(args, dir.dir());
+    // With a duration, so that a command wrongly accepted ends (with status 0) instead of running on.
+    for (const std::string args : {"--duration 1", "--udp --rate 0 --duration 1", "--udp --loss 1.5 --duration 1",
+                                   "--udp --gcs nohostport --duration 1"}) {
+        const SOrvexRun r = runOrvex("sim " + args, dir.dir());
         EXPECT_EQ(r.status, 2) << args;
         EXPECT_NE(r.err.find("orvex"), std::string::npos) << args;
     }
