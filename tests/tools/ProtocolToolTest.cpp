@@ -125,9 +125,9 @@ TEST_F(ProtocolTool, DecodeVerboseReportsDroppedBytesAndBadArgumentsFail)
     EXPECT_NE(missing.err.find("nope.bin"), std::string::npos);
 }
 
-// The frame bytes are the builders' (tested against their layouts in the core); here the command
-// line reaches them: numbers wrap to a byte, data bytes may be negative, floats and 20 values parse.
-TEST_F(ProtocolTool, FrameParsesItsArgumentsIntoTheBuilders)
+// Every frame kind from the command line (zeros to 30 bytes are implied): numbers wrap to a byte,
+// data bytes may be negative, floats and 20 values parse.
+TEST_F(ProtocolTool, FrameParsesItsArgumentsIntoEveryKind)
 {
     const std::pair<std::string, std::string> cases[] = {
         {"command -1", "24 57 49 46 49 ff ff ff"},
@@ -138,6 +138,15 @@ TEST_F(ProtocolTool, FrameParsesItsArgumentsIntoTheBuilders)
         {"param-write 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20",
          "24 57 49 46 49 73 73 01 02 03 04 05 06 07 08 09 0a 0b 0c 0d 0e 0f 10 11 12 13 14 1c 4d 69"},
         {"heartbeat 0", ""},
+        {"target 4", "24 57 49 46 49 67 67 04 04"},
+        {"altitude 120", "24 57 49 46 49 6a 6a b0 04 b0 04 b0 04"},
+        {"fly-to 22.5 113.5", "24 57 49 46 49 51 00 00 b4 41 00 00 e3 42 00 00 b4 41 00 00 e3 42 51"},
+        {"compass-step 87", "24 57 49 46 49 69 69 09 57 09 57 09 57"},
+        {"param-request", "24 57 49 46 49 68 68 68"},
+        {"param-reset", "24 48 46 4d 52"},
+        {"waypoint-count 7", "24 57 49 46 49 54 07 07 07 54"},
+        {"readback", "24 57 49 46 49 52 52 52"},
+        {"heartbeat 1", "24 49 57 46 49 05 dc 05 dc 05 dc 06 0e 05 dc 05 dc 05 dc 06 0e 00 00 00 00 00 00 00 6e 2a"},
     };
     for (const auto& [args, bytes] : cases) {
         const SOrvexRun r = run("frame " + args);
