@@ -19,7 +19,7 @@ using Bytes = std::vector<std::pair<std::size_t, std::uint8_t>>;
 
 StpBytes record(const Bytes& bytes)
 {
-    StpBytes r{'$', 'S', 'T', 'P'};
+    StpBytes r = stpRecord(0, 0);
     for (const auto& [at, v] : bytes)
         r[at] = v;
     return r;
