@@ -20,8 +20,7 @@ CLinkController::CLinkController(CGroundStation& station, CCommandTable& command
 {
     m_station.setLinkHooks(this);
     m_station.attachLink(m_serial);
-    m_station.attachWifiOutput(&m_udp);
-    m_udp.setByteConsumer([this](std::span<const std::uint8_t> bytes) { m_station.receiveBytes(EFraming::Datagrams, bytes); });
+    m_station.attachLink(m_udp);
     connect(&m_serial, &CSerialTransport::readFailed, this,
             [this] { onSerialFailure(kSerialReadFailedMessage); });
     connect(&m_serial, &CSerialTransport::writeFailed, this,
@@ -48,7 +47,7 @@ CLinkController::~CLinkController()
 {
     m_station.setLinkHooks(nullptr);
     m_station.detachLink(m_serial);
-    m_station.attachWifiOutput(nullptr);
+    m_station.detachLink(m_udp);
 }
 
 QHostAddress CLinkController::wifiAddress() const

@@ -157,9 +157,8 @@ void CMyUDP::deliverQueued()
         else
             QMetaObject::invokeMethod(this, &CMyUDP::deliverQueued, Qt::QueuedConnection);
     }
-    if (datagram.handedOver && m_consumer && !datagram.data.isEmpty())
-        m_consumer({reinterpret_cast<const std::uint8_t*>(datagram.data.constData()),
-                    std::size_t(datagram.data.size())});
+    if (datagram.handedOver && !datagram.data.isEmpty())
+        deliver({reinterpret_cast<const std::uint8_t*>(datagram.data.constData()), std::size_t(datagram.data.size())});
     emit datagramReceived(datagram.size, datagram.handedOver);
 }
 

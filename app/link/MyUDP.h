@@ -6,7 +6,7 @@
 // as soon as it arrives, whatever the user-interface thread is doing (a window being built, a
 // nested event loop, a long redraw): the kernel's receive buffer never fills up and no datagram
 // waits for a notification that might not come. The thread queues what it reads and wakes the
-// user-interface thread, which hands each datagram whole, in arrival order, to the byte consumer
+// user-interface thread, which hands each datagram whole, in arrival order, to the link's receiver
 // (the station) while the WiFi link is active. Datagrams received while the link is inactive are
 // dropped; switching the link on or off drops whatever was queued and not yet handed over, so
 // nothing from one session surfaces in the next.
@@ -22,11 +22,11 @@
 #include <span>
 #include <thread>
 
-#include "protocol/Uplink.h"
+#include "link/Link.h"
 
 namespace orvex {
 
-class CMyUDP : public QObject, public IByteOutput {
+class CMyUDP : public QObject, public ILink {
     Q_OBJECT
   public:
     static constexpr quint16 kDefaultLocalPort = 9000;
@@ -37,9 +37,6 @@ class CMyUDP : public QObject, public IByteOutput {
 
     explicit CMyUDP(QObject* parent = nullptr);
     ~CMyUDP() override;
-
-    using ByteConsumer = std::function<void(std::span<const std::uint8_t>)>;
-    void setByteConsumer(ByteConsumer consumer) { m_consumer = std::move(consumer); }
 
     // Binds to localPort on any address (0 picks a free port), sets the remote end and starts the
     // receiving thread. False when the socket cannot be bound: the program then runs without the
@@ -57,6 +54,17 @@ class CMyUDP : public QObject, public IByteOutput {
     // what was received and not yet handed over.
     void setActive(bool active);
     bool isActive() const;
+
+    // ILink: datagrams. Opening and closing the link is switching it active and inactive; the
+    // socket stays bound, so the heartbeat and a rebooted module find each other again.
+    bool open() override
+    {
+        setActive(true);
+        return true;
+    }
+    void close() override { setActive(false); }
+    bool isOpen() const override { return isActive(); }
+    EFraming framing() const override { return EFraming::Datagrams; }
 
     // One datagram to the WiFi module; failures are ignored.
     void send(std::span<const std::uint8_t> bytes) override;
@@ -85,7 +93,6 @@ class CMyUDP : public QObject, public IByteOutput {
     std::thread m_thread;
     QHostAddress m_remote;
     quint16 m_remotePort = kDefaultRemotePort;
-    ByteConsumer m_consumer;
 
     mutable std::mutex m_mutex; // guards everything below
     std::deque<SDatagram> m_queue;

@@ -55,14 +55,13 @@ protected:
             return match.hasMatch();
         })) << out.toStdString();
         m_udp.setRemote(QHostAddress::LocalHost, static_cast<quint16>(match.captured(1).toUInt()));
-        m_udp.setByteConsumer([this](std::span<const uint8_t> bytes) { m_station->receiveBytes(EFraming::Datagrams, bytes); });
-        m_station->attachWifiOutput(&m_udp);
+        m_station->attachLink(m_udp);
         m_station->setWifiActive(true);
         m_udp.setActive(true);
     }
     void TearDown() override
     {
-        m_station->attachWifiOutput(nullptr);
+        m_station->detachLink(m_udp);
         m_udp.stop();
         if (m_sim.state() != QProcess::NotRunning) {
             m_sim.terminate();

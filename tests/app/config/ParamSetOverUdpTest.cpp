@@ -54,8 +54,7 @@ protected:
         m_station = std::make_unique<CGroundStation>(CAppPaths(dir, dir));
         ASSERT_TRUE(m_aircraft.bind(QHostAddress::LocalHost, 0));
         ASSERT_TRUE(m_udp.start(0, QHostAddress::LocalHost, m_aircraft.localPort()));
-        m_udp.setByteConsumer([this](std::span<const uint8_t> bytes) { m_station->receiveBytes(EFraming::Datagrams, bytes); });
-        m_station->attachWifiOutput(&m_udp);
+        m_station->attachLink(m_udp);
         m_station->setWifiActive(true);
         m_udp.setActive(true);
         // The stand-in answers every parameter request with the same "$PAR".
@@ -70,7 +69,7 @@ protected:
     }
     void TearDown() override
     {
-        m_station->attachWifiOutput(nullptr);
+        m_station->detachLink(m_udp);
         m_udp.stop();
         m_station.reset();
     }

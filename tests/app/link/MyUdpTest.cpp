@@ -38,7 +38,7 @@ class WifiLink : public ::testing::Test {
         ASSERT_TRUE(aircraft.bind(QHostAddress::LocalHost, 0));
         ASSERT_TRUE(udp.start(0, QHostAddress::LocalHost, aircraft.localPort()));
         ASSERT_NE(udp.localPort(), 0);
-        udp.setByteConsumer([this](std::span<const std::uint8_t> bytes) {
+        udp.setReceiver([this](std::span<const std::uint8_t> bytes) {
             step.append(bytes);
             step.run(udp.isActive());
         });
@@ -108,7 +108,7 @@ TEST_F(WifiLink, DatagramsKeepComingInOrderWhileTheUserInterfaceIsBusy)
     // The first record opens a nested event loop (a message box would): later datagrams are handed
     // over inside it, in order, and none twice.
     bool nested = false;
-    udp.setByteConsumer([&](std::span<const std::uint8_t> bytes) {
+    udp.setReceiver([&](std::span<const std::uint8_t> bytes) {
         step.append(bytes);
         step.run(true);
         if (nested) return;

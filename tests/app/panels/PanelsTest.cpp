@@ -52,14 +52,14 @@ class PanelButtons : public ::testing::Test {
         // The WiFi transport of the program, sending to our receiver as if it were the module.
         m_output = std::make_unique<CMyUDP>();
         ASSERT_TRUE(m_output->start(0, QHostAddress::LocalHost, m_receiver.localPort()));
-        m_station->attachWifiOutput(m_output.get());
+        m_station->attachLink(*m_output);
         m_station->setWifiActive(true);
         m_panel = std::make_unique<CFlightControlPanel>(*m_station);
     }
     void TearDown() override
     {
         setMessageBoxInterceptor({});
-        m_station->attachWifiOutput(nullptr);
+        m_station->detachLink(*m_output);
         m_output->stop();
     }
 
