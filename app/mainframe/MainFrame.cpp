@@ -26,6 +26,7 @@ constexpr int kInstrumentBarWidth = 300;
 constexpr int kNavigationBarWidth = 220;
 constexpr int kFlightDataBarHeight = 190;
 
+const char* const kLiveLinkExitQuestion = "正在与飞机连接，确定要退出吗？"; // asked first, No by default
 const char* const kUnsavedRouteQuestion = "航线未保存,确定要退出吗？";
 const char* const kUnsavedRouteCaption = "提示";
 
@@ -420,6 +421,11 @@ void CMainFrame::telemetryNotify(std::span<const std::uint8_t> record, const SAi
                           marker);
 }
 
+void CMainFrame::openDownlinkBox(const std::string& text, bool question, std::function<void(bool)> closed)
+{
+    openMessageBox(this, QString::fromStdString(text), question, std::move(closed));
+}
+
 void CMainFrame::callMapScript(const std::string& function, const std::vector<std::string>& args)
 {
     if (m_mapScriptCaller)
@@ -456,6 +462,11 @@ void CMainFrame::closeEvent(QCloseEvent* event)
 {
     if (m_closed) {
         event->accept();
+        return;
+    }
+    if (!m_skipQuestions && m_station.anyLinkOpen() &&
+        !orvex::askYesNo(this, QString::fromUtf8(kLiveLinkExitQuestion), {}, false)) {
+        event->ignore();
         return;
     }
     if (!m_skipQuestions && !m_station.routeSaved()) {

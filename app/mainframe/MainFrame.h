@@ -115,8 +115,14 @@ public:
     bool askYesNo(const std::string& text, const std::string& caption, bool defaultYes) override;
     void telemetryNotify(std::span<const std::uint8_t> record, const SAircraftMarker& marker) override;
     void callMapScript(const std::string& function, const std::vector<std::string>& args) override;
+    // Opened without blocking, so the telemetry goes on while the operator reads it.
+    void openDownlinkBox(const std::string& text, bool question, std::function<void(bool)> closed) override;
+    // Emitted as telemetryStaleChanged for the panels.
+    void showTelemetryStale(bool stale) override { emit telemetryStaleChanged(stale); }
 
 signals:
+    // The panels and instruments show their last values greyed (true) or live again (false).
+    void telemetryStaleChanged(bool stale);
     void telemetryUpdated(const QByteArray& record, const orvex::SAircraftMarker& marker);
     void replaySpeedChanged(int intervalMs);
     void replaySeekRequested(int position);

@@ -32,6 +32,16 @@ private:
 
 } // namespace
 
+void IGroundStationUi::openDownlinkBox(const std::string& text, bool question, std::function<void(bool)> closed)
+{
+    if (question) {
+        closed(askYesNo(text, kProgramTitle, true));
+        return;
+    }
+    showMessage(text);
+    closed(false);
+}
+
 CGroundStation::CGroundStation(const CAppPaths& paths)
     : m_paths(paths), m_settings(paths.settingsPath()), m_photoDataFile(paths.photoDataPath()),
       m_parameterSetFile(paths.parameterSetPath())
@@ -47,7 +57,9 @@ CGroundStation::CGroundStation(const CAppPaths& paths)
             m_ui->callMapScript(fn, args);
     };
     routeHooks.message = [this](const std::string& text) {
-        if (m_ui)
+        if (m_parsing)
+            raiseBox(text); // an echo check's finding: after the parser call, like every downlink box
+        else if (m_ui)
             m_ui->showMessage(text);
     };
     routeHooks.setSaved = [this](bool saved) { m_routeSaved = saved; };
@@ -125,8 +137,14 @@ void CGroundStation::detachLink(ILink& link)
 
 void CGroundStation::drain()
 {
-    // One parser call at a time. Bytes that arrive during a call (from the nested event loop of a
-    // message box) are queued by receiveBytes() and handed over by this loop afterwards.
+    parsePending();
+    showNextBox(); // the boxes the sentences raised, now that the parser has returned
+}
+
+void CGroundStation::parsePending()
+{
+    // One parser call at a time. Bytes that arrive during a call are queued by
+    // receiveBytes() and handed over by this loop afterwards.
     CFlagGuard guard(m_parsing);
     std::vector<std::uint8_t> chunk;
     while (!m_pendingSerial.empty() || !m_pendingWifi.empty()) {
@@ -142,6 +160,34 @@ void CGroundStation::drain()
             m_udpStep.run(wifiActive());
         }
     }
+}
+
+void CGroundStation::raiseBox(std::string text, bool alignmentQuestion)
+{
+    m_boxes.push_back({std::move(text), alignmentQuestion});
+    showNextBox();
+}
+
+void CGroundStation::showNextBox()
+{
+    if (!m_ui) {
+        m_boxes.clear();
+        return;
+    }
+    if (m_parsing || m_boxOpen || m_boxes.empty())
+        return;
+    const SQueuedBox box = std::move(m_boxes.front());
+    m_boxes.pop_front();
+    m_boxOpen = true;
+    m_ui->openDownlinkBox(box.text, box.alignmentQuestion, [this, alignment = box.alignmentQuestion](bool yes) {
+        m_boxOpen = false;
+        if (alignment && yes) {
+            const uplink::Frame sahrs = uplink::attitudeAlignment();
+            for (int i = 0; i < uplink::kAttitudeAlignmentRepeats; ++i)
+                m_uplink.sendOnSerial(sahrs);
+        }
+        showNextBox();
+    });
 }
 
 void CGroundStation::removeDownlinkSink(IDownlinkSink* sink)
@@ -176,6 +222,7 @@ bool CGroundStation::recordUpdate(const CTelemetryRecord& record)
     if (!record.isValidForUpdate())
         return false;
     m_current = record;
+    setTelemetryStale(false);
     m_receiverOn = m_current.receiverOn();
     m_storedWaypointCount = m_current.storedWaypointCount();
     if (m_ui)
@@ -211,18 +258,13 @@ void CGroundStation::onNmeaPosition(const CTelemetryRecord& record)
 
 void CGroundStation::onAcknowledgement(const SAcknowledgement& ack)
 {
-    if (m_ui)
-        m_ui->showMessage(std::string(ack.message));
+    raiseBox(std::string(ack.message));
     forEachSink([&](IDownlinkSink& s) { s.onAcknowledgement(ack); });
 }
 
 void CGroundStation::onAlignmentQuestion(const SAcknowledgement& ack)
 {
-    if (m_ui && m_ui->askYesNo(std::string(ack.message), kProgramTitle, true)) {
-        const uplink::Frame sahrs = uplink::attitudeAlignment();
-        for (int i = 0; i < uplink::kAttitudeAlignmentRepeats; ++i)
-            m_uplink.sendOnSerial(sahrs);
-    }
+    raiseBox(std::string(ack.message), true); // "$SAHRS" on Yes, when answered
     forEachSink([&](IDownlinkSink& s) { s.onAlignmentQuestion(ack); });
 }
 
@@ -266,16 +308,16 @@ void CGroundStation::onParameterSnapshot(const SParameterSnapshot& snapshot)
 {
     // The success message only after the file was written; a failure says what went wrong.
     const CParameterSetFile::SResult written = m_parameterSetFile.write(snapshot);
-    if (m_ui && !written.message.empty())
-        m_ui->showMessage(written.message);
+    if (!written.message.empty())
+        raiseBox(written.message);
     forEachSink([&](IDownlinkSink& s) { s.onParameterSnapshot(snapshot); });
 }
 
 void CGroundStation::onPhotoReport(const SPhotoReport& report)
 {
     const CPhotoDataFile::SResult written = m_photoDataFile.write(report);
-    if (m_ui && !written.message.empty())
-        m_ui->showMessage(written.message); // told once, not for every picture
+    if (!written.message.empty())
+        raiseBox(written.message); // told once, not for every picture
     forEachSink([&](IDownlinkSink& s) { s.onPhotoReport(report); });
 }
 
@@ -406,12 +448,25 @@ void CGroundStation::closeLink()
 {
     m_linkState.closeLink();
     syncLinkFlags();
+    setTelemetryStale(true);
 }
 
 void CGroundStation::closeLinkOrReplay()
 {
     m_linkState.closeLinkOrReplay();
     syncLinkFlags();
+    setTelemetryStale(true);
+}
+
+void CGroundStation::setTelemetryStale(bool stale)
+{
+    if (stale == m_telemetryStale)
+        return;
+    m_telemetryStale = stale;
+    if (!m_ui)
+        return;
+    m_ui->showTelemetryStale(stale);
+    m_ui->callMapScript("setPlaneStale", {stale ? "1" : "0"});
 }
 
 void CGroundStation::shutdownLinks()

@@ -15,6 +15,10 @@
 // lets the transports deliver more bytes) new bytes are only queued, and are parsed, unlost and in
 // order, once that call has returned: the parsers are never re-entered.
 //
+// Boxes raised by downlink sentences are queued and opened (openDownlinkBox) only after the parser
+// call has returned, one at a time and in the order the sentences came; records go on being
+// parsed, shown and logged while a box is open.
+//
 // Downlink events: this object handles the acknowledgements (message boxes with their exact texts),
 // the $SATEL question ("$SAHRS" five times on the serial link on Yes), the $PAED photo mark and the
 // record update of every telemetry record (the telemetry notification); every event is then offered
@@ -76,6 +80,13 @@ public:
     virtual void telemetryNotify(std::span<const std::uint8_t> record, const SAircraftMarker& marker) = 0;
     // Calls a script function of the map page with string arguments; the result is not used.
     virtual void callMapScript(const std::string& function, const std::vector<std::string>& args) = 0;
+    // A box raised by a downlink sentence (an acknowledgement, the $SATEL question, a file
+    // report), opened without blocking: `closed` runs once the operator has answered (true = Yes;
+    // an OK box passes false). The windows override this; the default asks modally.
+    virtual void openDownlinkBox(const std::string& text, bool question, std::function<void(bool)> closed);
+    // The shown telemetry went stale (true: panels and instruments keep their last values,
+    // greyed) or is live again (false).
+    virtual void showTelemetryStale(bool stale) { (void)stale; }
 };
 
 // How the main window is placed at start, from Options/Position.
@@ -155,6 +166,8 @@ public:
     // The serial receive state is reset when the port is opened.
     void resetSerialReceiver() { m_serialParser.reset(); }
     bool parsing() const { return m_parsing; }
+    // Downlink boxes waiting for the one that is open (or for the parser call to return).
+    std::size_t queuedBoxCount() const { return m_boxes.size(); }
     std::size_t pendingByteCount() const { return m_pendingSerial.size() + m_pendingWifi.size(); }
     // Further sinks that receive every downlink event after this object's own handling.
     void addDownlinkSink(IDownlinkSink* sink) { m_sinks.push_back(sink); }
@@ -169,6 +182,14 @@ public:
     bool recordUpdate(const CTelemetryRecord& record);
     // The marker values for one record, with the current AltitudeGPS correction.
     SAircraftMarker markerFor(const CTelemetryRecord& record) const;
+    // A live link is open and the current record says the aircraft is flying (isAirborne): the
+    // calibrations ask first.
+    bool airborne() const { return anyLinkOpen() && isAirborne(m_current); }
+    // The shown telemetry is no longer live ("关闭连接", or a lost link): the windows keep the
+    // last values greyed and the map greys the aircraft (setPlaneStale "1"), until the next
+    // record shown makes it live again ("0"). Only changes reach the windows.
+    void setTelemetryStale(bool stale);
+    bool telemetryStale() const { return m_telemetryStale; }
     int receiverOn() const { return m_receiverOn; }
     int storedWaypointCount() const { return m_storedWaypointCount; }
     using RecordHook = std::function<void(const CTelemetryRecord&)>;
@@ -304,7 +325,18 @@ private:
         }
     };
     void drain();
+    void parsePending();
     template <typename Fn> void forEachSink(Fn fn);
+    // A box raised while parsing: queued, opened by showNextBox() in arrival order.
+    struct SQueuedBox {
+        std::string text;
+        bool alignmentQuestion = false;
+    };
+    void raiseBox(std::string text, bool alignmentQuestion = false);
+    void showNextBox();
+    std::deque<SQueuedBox> m_boxes;
+    bool m_boxOpen = false;
+    bool m_telemetryStale = false;
 
     IGroundStationUi* m_ui = nullptr;
     CAppPaths m_paths;
