@@ -54,6 +54,12 @@ void CVoiceAnnouncer::alert(const std::string& text, int repeats)
                                                                       : tickCounter_ - kEventCostTicks;
 }
 
+void CVoiceAnnouncer::linkStateChanged(bool lost)
+{
+    if (active() && settings_.linkState == 1)
+        alert(lost ? kDataLinkLost : kDataLinkRestored, 1);
+}
+
 void CVoiceAnnouncer::applyFields(const SVoiceRecordFields& f)
 {
     if (!active())

@@ -32,6 +32,7 @@ struct SVoiceSettings {
     int zhuanSuState = 0; // `Voice`/`ZhuanSuState`: 1 = announce an engine stop
     int gpsStarState = 0; // `Voice`/`GpsStarState`: 1 = announce a satellite loss
     int highState = 0;    // `Voice`/`HighState`: 1 = announce preset altitude reached / lower
+    int linkState = 1;    // `Voice`/`LinkState`: 1 = announce a data link lost / restored
     double lowVoltageV = kDefaultLowVoltageV; // voltage announcements only below this
     int fenPin = 1;       // `WayPoint`/`FenPin`: engine pulses per revolution; below 1 counts as 1
 };
@@ -61,6 +62,8 @@ public:
     static constexpr const char* kAltitudeMinusFormat = ", Altitude is Minus %d";
     static constexpr const char* kRpmFormat = ",RPM is %d";
     static constexpr const char* kVoltFormat = "AP Volt Is %.1f";
+    static constexpr const char* kDataLinkLost = ", data link lost";
+    static constexpr const char* kDataLinkRestored = ", data link restored";
 
     static constexpr int kEventCostTicks = 5;
     static constexpr int kIntervalUnitTicks = 5;
@@ -88,6 +91,8 @@ public:
 
     // Called once a second (the main frame's timer 3).
     void tick();
+    // The live link was lost (true) or restored (false): said once, after the beep.
+    void linkStateChanged(bool lost);
 
     const SVoiceSettings& settings() const { return settings_; }
     int tickCounter() const { return tickCounter_; }

@@ -5,6 +5,10 @@
 
 namespace orvex {
 
+namespace keys {
+inline constexpr SettingKey kVoiceLinkState{"Voice", "LinkState", "1"};
+} // namespace keys
+
 SVoiceRecordFields CVoiceAnnouncer::fieldsOf(const CTelemetryRecord& record)
 {
     SVoiceRecordFields f;
@@ -37,6 +41,7 @@ SVoiceSettings loadVoiceSettings(const CSettings& settings)
     s.zhuanSuState = settings.getInt(keys::kZhuanSuState);
     s.gpsStarState = settings.getInt(keys::kGpsStarState);
     s.highState = settings.getInt(keys::kHighState);
+    s.linkState = settings.getInt(keys::kVoiceLinkState);
     s.lowVoltageV = settings.getReal(keys::kLowVoltage);
     s.fenPin = settings.getInt(keys::kFenPin);
     if (s.fenPin < 1)
