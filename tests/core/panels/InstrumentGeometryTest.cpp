@@ -136,30 +136,26 @@ TEST(AttitudeGeometry, LadderAndBankScale)
 
 TEST(CalibrationPlotGeometry, PointsFollowTheCalibrationNumbers)
 {
-    const CalibrationValues c{0, 0, 0, 1, 1};
-    SPointF p;
-    ASSERT_TRUE(plotXyPoint({100, 50}, c, 100, 50, p));
-    EXPECT_DOUBLE_EQ(p.x, 120);
-    EXPECT_DOUBLE_EQ(p.y, 60);
-    ASSERT_TRUE(plotZyPoint({100, 50}, c, 100, 50, p));
-    EXPECT_DOUBLE_EQ(p.x, 120);
-    EXPECT_DOUBLE_EQ(p.y, 60);
-
     // Without calibration values XY points lie on the horizontal axis, ZY on the vertical one.
-    const CalibrationValues none{};
-    ASSERT_TRUE(plotXyPoint({300, -80}, none, 100, 50, p));
-    EXPECT_DOUBLE_EQ(p.y, 50);
-    ASSERT_TRUE(plotZyPoint({300, -80}, none, 100, 50, p));
-    EXPECT_DOUBLE_EQ(p.x, 100);
-
-    const CalibrationValues offset{10, 20, 30, 2, 3};
-    ASSERT_TRUE(plotXyPoint({110, 30}, offset, 100, 50, p));
-    EXPECT_DOUBLE_EQ(p.x, (100 * 0.002 + 1) * 100);
-    EXPECT_DOUBLE_EQ(p.y, 10 * 2 * 100 * 0.002 + 50);
-    ASSERT_TRUE(plotZyPoint({130, 30}, offset, 100, 50, p));
-    EXPECT_DOUBLE_EQ(p.x, (100 * 3 * 0.002 + 1) * 100);
-    EXPECT_DOUBLE_EQ(p.y, 10 * 100 * 0.002 + 50);
-
-    EXPECT_FALSE(plotXyPoint({std::numeric_limits<float>::quiet_NaN(), 0}, c, 100, 50, p));
+    struct SRow {
+        SCalibrationPoint in;
+        CalibrationValues c;
+        bool xy;
+        double x, y;
+    };
+    const CalibrationValues unit{0, 0, 0, 1, 1}, none{}, offset{10, 20, 30, 2, 3};
+    for (const SRow& r : {SRow{{100, 50}, unit, true, 120, 60}, SRow{{100, 50}, unit, false, 120, 60},
+                          SRow{{300, -80}, none, true, NAN, 50}, SRow{{300, -80}, none, false, 100, NAN},
+                          SRow{{110, 30}, offset, true, (100 * 0.002 + 1) * 100, 10 * 2 * 100 * 0.002 + 50},
+                          SRow{{130, 30}, offset, false, (100 * 3 * 0.002 + 1) * 100, 10 * 100 * 0.002 + 50}}) {
+        SPointF p;
+        ASSERT_TRUE(r.xy ? plotXyPoint(r.in, r.c, 100, 50, p) : plotZyPoint(r.in, r.c, 100, 50, p));
+        if (!std::isnan(r.x)) // NAN: not asked
+            EXPECT_DOUBLE_EQ(p.x, r.x) << r.in.first << (r.xy ? " xy" : " zy");
+        if (!std::isnan(r.y))
+            EXPECT_DOUBLE_EQ(p.y, r.y) << r.in.first << (r.xy ? " xy" : " zy");
+    }
+    SPointF p;
+    EXPECT_FALSE(plotXyPoint({std::numeric_limits<float>::quiet_NaN(), 0}, unit, 100, 50, p));
     EXPECT_FALSE(plotZyPoint({3e38f, 0}, CalibrationValues{0, 0, 0, 0, 3e38f}, 100, 50, p));
 }

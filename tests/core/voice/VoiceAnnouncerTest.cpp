@@ -21,6 +21,7 @@ using namespace orvex;
 namespace {
 
 using Phrases = std::vector<std::string>;
+using Heard = std::vector<std::pair<int, std::string>>;
 const std::string kBeep = "<beep 750 200>";
 
 class CRecordingEngine : public ISpeechEngine {
@@ -88,17 +89,11 @@ protected:
         announcer.applyRecord(CTelemetryRecord(stp(values)));
         return engine.take();
     }
-    // One second: a record arrives, then the timer ticks.
-    Phrases second()
+    // Seconds from..to (inclusive; each a record, then the timer's tick), the phrases with the
+    // second each was heard in.
+    Heard run(int from, int to, const std::function<void(int)>& before = {})
     {
-        announcer.applyRecord(CTelemetryRecord(stp(values)));
-        announcer.tick();
-        return engine.take();
-    }
-    // Seconds from..to (inclusive), the phrases with the second each was heard in.
-    std::vector<std::pair<int, std::string>> run(int from, int to, const std::function<void(int)>& before = {})
-    {
-        std::vector<std::pair<int, std::string>> out;
+        Heard out;
         for (int t = from; t <= to; ++t) {
             if (before)
                 before(t);
@@ -222,7 +217,6 @@ TEST_F(VoiceAnnouncerTest, IntervalPhrases)
     values.altitude = -12;
     values.pulses = 40; // 2400 pulses a minute, 2 per revolution
     values.supplyRaw = 900; // 4.39 V
-    using Heard = std::vector<std::pair<int, std::string>>;
     EXPECT_EQ(run(1, 10), (Heard{{5, ", Altitude is Minus 12"}, {5, ",RPM is 1200"},
                                  {10, ", Altitude is Minus 12"}, {10, ",RPM is 1200"}, {10, "AP Volt Is 4.4"}}));
     values.altitude = 7;
@@ -248,7 +242,7 @@ TEST_F(VoiceAnnouncerTest, IntervalsStopWithoutRecordsAndResumeWhereTheyStopped)
     EXPECT_FALSE(announcer.recordSeen());
     EXPECT_EQ(engine.take(), Phrases{});
     values.altitude = 600;
-    EXPECT_EQ(run(7, 10), (std::vector<std::pair<int, std::string>>{{10, ", Altitude is 600"}}));
+    EXPECT_EQ(run(7, 10), (Heard{{10, ", Altitude is 600"}}));
 }
 
 TEST_F(VoiceAnnouncerTest, CounterWrapsAfterAThousand)
@@ -269,7 +263,7 @@ TEST_F(VoiceAnnouncerTest, NoEngineMeansNoSoundAndNoState)
     EXPECT_TRUE(engine.configs.empty());
     values.receiverOn = 0;
     values.satellites = 2;
-    EXPECT_EQ(second(), Phrases{});
+    EXPECT_EQ(run(1, 5), Heard{});
     EXPECT_FALSE(announcer.recordSeen());
     EXPECT_EQ(announcer.tickCounter(), 0);
 }
