@@ -506,6 +506,11 @@
   };
 
   window.clearlineStringplane = function () { track.clear(); };
+  // "1": the aircraft's position is no longer live (link closed or lost): marker and its
+  // altitude greyed where they were; "0": live again.
+  window.setPlaneStale = function (flag) {
+    map.getContainer().classList.toggle('planestale', String(flag) === '1');
+  };
 
   window.setplanetomap = function () { if (planeState) map.setView([planeState.lat, planeState.lng], map.getZoom(), NOANIM); };
 

@@ -35,6 +35,29 @@ void messageBox(QWidget* parent, const QString& text, const QString& caption, EB
     box.exec();
 }
 
+void openMessageBox(QWidget* parent, const QString& text, bool question, std::function<void(bool)> closed)
+{
+    const QString title = programTitle();
+    if (interceptor()) {
+        const bool yes = interceptor()({text, title, question, question});
+        closed(question && yes);
+        return;
+    }
+    auto* box = new QMessageBox(question ? QMessageBox::Question : QMessageBox::NoIcon, title, text,
+                                question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    if (question) {
+        box->setDefaultButton(QMessageBox::Yes);
+        box->setEscapeButton(QMessageBox::No);
+    } else {
+        box->button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    }
+    QObject::connect(box, &QMessageBox::finished, box, [box, question, closed = std::move(closed)](int) {
+        closed(question && box->clickedButton() == box->button(QMessageBox::Yes));
+    });
+    box->open();
+}
+
 namespace {
 bool askWithIcon(QWidget* parent, const QString& text, const QString& caption, bool defaultYes, QMessageBox::Icon icon)
 {

@@ -27,6 +27,11 @@ bool askYesNo(QWidget* parent, const QString& text, const QString& caption = {},
 // The same question without an icon (the configuration commands ask this way).
 bool askYesNoWithoutIcon(QWidget* parent, const QString& text, const QString& caption = {}, bool defaultYes = true);
 
+// A box that does not block: shown window-modal over `parent` and returning at once; `closed`
+// runs when the operator has answered (true = Yes; an OK box passes false). With an interceptor
+// installed, the interceptor answers at once and `closed` runs before this returns.
+void openMessageBox(QWidget* parent, const QString& text, bool question, std::function<void(bool)> closed);
+
 // What a test sees of one box.
 struct SMessageBoxCall {
     QString text;

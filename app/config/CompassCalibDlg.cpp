@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/GroundStation.h"
+#include "app/MessageBox.h"
 #include "panels/InstrumentCtrl.h"
 
 namespace orvex {
@@ -63,6 +64,11 @@ void CCompassCalibDlg::compassPlotChanged()
 
 void CCompassCalibDlg::step(uint8_t code)
 {
+    const YesNoQuestion ask = [this](std::string_view q, bool defaultYes) {
+        return askYesNoWithoutIcon(this, QString::fromUtf8(q.data(), static_cast<qsizetype>(q.size())), {}, defaultYes);
+    };
+    if (!confirmWhileAirborne(m_station.airborne(), ask))
+        return;
     m_station.uplink().sendOnBothLinks(uplink::compassStep(code));
     QTimer::singleShot(kCompassRequestDelayMs, this,
                        [this] { m_station.uplink().sendOnBothLinks(uplink::parameterRequest()); });

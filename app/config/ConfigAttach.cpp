@@ -36,11 +36,12 @@ void attachConfiguration(CMainFrame& frame, CGroundStation& station, CCommandTab
 
     const auto calibration = [parent, s](ECalibrationCommand command) {
         return [parent, s, command] {
-            const YesNoQuestion ask = [parent](std::string_view question) {
-                return askYesNoWithoutIcon(parent.data(), QString::fromUtf8(question.data(),
-                                                                            static_cast<qsizetype>(question.size())));
+            const YesNoQuestion ask = [parent](std::string_view question, bool defaultYes) {
+                return askYesNoWithoutIcon(parent.data(),
+                                           QString::fromUtf8(question.data(), static_cast<qsizetype>(question.size())),
+                                           {}, defaultYes);
             };
-            runCalibrationCommand(command, ask, s->uplink());
+            runCalibrationCommand(command, ask, s->uplink(), s->airborne());
         };
     };
     commands.setHandler(cmd::kGyroZero, calibration(ECalibrationCommand::GyroZero));

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "app/GroundStation.h"
+#include "app/MessageBox.h"
 
 namespace orvex {
 
@@ -32,6 +33,7 @@ CCustomParamDlg::CCustomParamDlg(CGroundStation& station, QWidget* parent) : QDi
             box->setFixedWidth(kCellWidthPx);
             box->setObjectName(QStringLiteral("M%1_%2").arg(m + 1).arg(c));
             m_cells[mixingIndex(c, m)] = box;
+            connect(box, &QLineEdit::textChanged, this, &CCustomParamDlg::updateSendEnabled);
             grid->addWidget(box, m + 1, c + 1);
         }
     }
@@ -49,6 +51,7 @@ CCustomParamDlg::CCustomParamDlg(CGroundStation& station, QWidget* parent) : QDi
 
     connect(m_fetch, &QPushButton::clicked, this, &CCustomParamDlg::fetch);
     connect(m_send, &QPushButton::clicked, this, &CCustomParamDlg::send);
+    updateSendEnabled();
 
     m_station.configDialogs().setCustomParameterView(this);
 }
@@ -75,7 +78,14 @@ void CCustomParamDlg::setTexts(const MixingTexts& t)
 
 void CCustomParamDlg::showCustomParameters(const SCustomParameters& parameters)
 {
+    m_readBack = true;
     setTexts(mixingTexts(parameters));
+}
+
+void CCustomParamDlg::updateSendEnabled()
+{
+    if (m_send)
+        m_send->setEnabled(m_readBack || mixingTextsFilled(texts()));
 }
 
 void CCustomParamDlg::fetch()
@@ -85,7 +95,15 @@ void CCustomParamDlg::fetch()
 
 void CCustomParamDlg::send()
 {
-    for (const uplink::Frame& frame : mixingWriteFrames(texts()))
+    const MixingTexts t = texts();
+    if (const std::optional<std::string> refusal = checkMixingTexts(t)) {
+        messageBox(this, QString::fromStdString(*refusal));
+        return;
+    }
+    if (!askYesNo(this, QString::fromUtf8(kWriteParametersQuestion.data(), static_cast<qsizetype>(kWriteParametersQuestion.size())),
+                  {}, false))
+        return;
+    for (const uplink::Frame& frame : mixingWriteFrames(t))
         m_station.uplink().sendOnBothLinks(frame);
 }
 

@@ -3,7 +3,10 @@
 // "M1".."M8" by the columns "油门(%)", "磁偏角(%)", "俯仰(%)", "横滚(%)", one signed percent each.
 //
 //   "获取"  sends the command code 142; the "$PUR" answer fills the grid while the dialog is open.
-//   "发送"  sends the four columns as command-code-with-data frames 138..141, back to back.
+//   "发送"  sends the four columns as command-code-with-data frames 138..141, back to back. It is
+//           enabled once the grid holds a table read back from the aircraft or every box is
+//           filled; a box out of its range refuses the write with a message naming the range,
+//           then "确定将参数写入飞控？" is asked (No by default).
 //
 // The grid is empty at every opening. The numbers are handled by core/config/ParameterCodec.h.
 
@@ -44,7 +47,10 @@ public:
     void send();
 
 private:
+    void updateSendEnabled();
+
     CGroundStation& m_station;
+    bool m_readBack = false; // the grid was filled by a "$PUR"
     std::array<QLineEdit*, kMixingValues> m_cells{};
     QPushButton* m_fetch = nullptr;
     QPushButton* m_send = nullptr;

@@ -44,6 +44,7 @@ CParamSetDlg::CParamSetDlg(CGroundStation& station, QWidget* parent) : QDialog(p
         box->setObjectName(qs(paramEditLabel(which)));
         label->setBuddy(box);
         m_edits[i] = box;
+        connect(box, &QLineEdit::textChanged, this, &CParamSetDlg::updateSendEnabled);
         const int row = static_cast<int>(i) / kEditColumns;
         const int col = (static_cast<int>(i) % kEditColumns) * 2;
         edits->addWidget(label, row, col, Qt::AlignRight);
@@ -111,6 +112,7 @@ CParamSetDlg::CParamSetDlg(CGroundStation& station, QWidget* parent) : QDialog(p
     connect(m_restore, &QPushButton::clicked, this, &CParamSetDlg::restoreDefaults);
     connect(combo(EParamCombo::MaxSpeed), &QComboBox::currentIndexChanged, this,
             &CParamSetDlg::updateCustomSpeedVisibility);
+    connect(m_customSpeed, &QLineEdit::textChanged, this, &CParamSetDlg::updateSendEnabled);
     updateCustomSpeedVisibility();
 
     m_station.configDialogs().setParameterView(this);
@@ -125,6 +127,13 @@ CParamSetDlg::~CParamSetDlg()
 void CParamSetDlg::updateCustomSpeedVisibility()
 {
     m_customSpeed->setVisible(combo(EParamCombo::MaxSpeed)->currentIndex() == kMaxSpeedCustomItem);
+    updateSendEnabled();
+}
+
+void CParamSetDlg::updateSendEnabled()
+{
+    if (m_send)
+        m_send->setEnabled(m_readBack || paramFormFilled(form()));
 }
 
 SParamSetForm CParamSetDlg::form() const
@@ -153,6 +162,7 @@ void CParamSetDlg::showParameterValues(const SParameterValues& values)
 {
     SParamSetForm f = form();
     applyParameterValues(values, f);
+    m_readBack = true;
     setForm(f);
 }
 
@@ -163,7 +173,14 @@ void CParamSetDlg::fetch()
 
 void CParamSetDlg::send()
 {
-    m_station.uplink().sendOnBothLinks(parameterWriteFrame(form()));
+    const SParamSetForm f = form();
+    if (const std::optional<std::string> refusal = checkParamForm(f)) {
+        messageBox(this, QString::fromStdString(*refusal));
+        return;
+    }
+    if (!askYesNo(this, qs(kWriteParametersQuestion), {}, false))
+        return;
+    m_station.uplink().sendOnBothLinks(parameterWriteFrame(f));
 }
 
 void CParamSetDlg::restoreDefaults()

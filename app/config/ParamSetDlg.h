@@ -3,7 +3,10 @@
 //
 //   "获取"     sends the parameter request; the "$PAR" answer fills the controls later, while the
 //              dialog is open (CConfigDialogs routes it here by the parameter dialog's open flag).
-//   "发送"     sends one parameter write built from the controls.
+//   "发送"     sends one parameter write built from the controls. It is enabled once the controls
+//              hold a set read back from the aircraft ("获取") or every edit is filled; a field
+//              out of its range refuses the write with a message naming the range, then
+//              "确定将参数写入飞控？" is asked (No by default).
 //   "恢复参数" asks "恢复默认参数?"; on Yes sends the default-parameter reset and, 200 ms later
 //              (a timer: the window keeps working meanwhile), the parameter request.
 //
@@ -56,6 +59,8 @@ public:
 
 private:
     void updateCustomSpeedVisibility();
+    void updateSendEnabled();
+    bool m_readBack = false; // the controls were filled by a "$PAR"
 
     CGroundStation& m_station;
     std::array<QLineEdit*, kParamEditCount> m_edits{};

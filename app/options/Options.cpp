@@ -55,8 +55,17 @@ COptComDlg::COptComDlg(CSettings& settings, PortEnumerator enumerate, QWidget* p
         m_portBox->setItemData(m_portBox->count() - 1, QString::fromStdString(e.deviceName), Qt::ToolTipRole);
     }
     m_portBox->setCurrentIndex(m_choice.selectedIndex());
+    // Editable: a device path the system does not enumerate can be typed in.
+    m_portBox->setEditable(true);
+    m_portBox->setInsertPolicy(QComboBox::NoInsert);
+    if (!m_choice.typedPort().empty())
+        m_portBox->setEditText(QString::fromStdString(m_choice.typedPort()));
     connect(m_portBox, &QComboBox::currentIndexChanged, this, [this](int index) {
         m_choice.select(index);
+        emit changed();
+    });
+    connect(m_portBox, &QComboBox::editTextChanged, this, [this](const QString& text) {
+        m_choice.type(text.toStdString());
         emit changed();
     });
 
@@ -79,7 +88,7 @@ COptComDlg::COptComDlg(CSettings& settings, PortEnumerator enumerate, QWidget* p
 
 void COptComDlg::configure()
 {
-    if (m_choice.empty())
+    if (m_choice.selectedPort().empty())
         return;
     const std::optional<std::vector<std::uint8_t>> saved = m_settings.getBinary(keys::kComConf);
     const CComConfig config = saved ? CComConfig::fromSaved(*saved) : CComConfig();
@@ -90,7 +99,7 @@ void COptComDlg::configure()
 
 bool COptComDlg::apply()
 {
-    if (m_choice.empty())
+    if (m_choice.selectedPort().empty())
         return true;
     m_settings.setText(keys::kComPort, m_choice.selectedPort());
     return true;

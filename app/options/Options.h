@@ -45,7 +45,7 @@ public:
     void setConfigurator(PortConfigurator configurator) { m_configurator = std::move(configurator); }
     // "配置": edits the configuration record of the selected port; stores it under COMCONF on OK.
     void configure();
-    // Stores the selected port under COMPORT (when a port is listed).
+    // Stores the selected or typed port under COMPORT (when there is one).
     bool apply();
 
     QComboBox* portBox() const { return m_portBox; }

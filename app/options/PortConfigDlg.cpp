@@ -10,12 +10,9 @@
 #include <QVBoxLayout>
 
 #include "app/MessageBox.h"
+#include "options/PortChoice.h"
 
 namespace orvex {
-
-namespace {
-const int kBaudRates[] = {110, 300, 600, 1200, 2400, 4800, 9600, 14400, 19200, 38400, 57600, 115200, 230400, 460800, 921600};
-}
 
 CPortConfigDlg::CPortConfigDlg(const QString& portName, const CComConfig& config, QWidget* parent)
     : QDialog(parent), m_config(config)
@@ -25,7 +22,7 @@ CPortConfigDlg::CPortConfigDlg(const QString& portName, const CComConfig& config
 
     m_baud = new QComboBox(this);
     m_baud->setEditable(true);
-    for (int rate : kBaudRates)
+    for (unsigned rate : standardBaudRates())
         m_baud->addItem(QString::number(rate));
     m_baud->setValidator(new QIntValidator(1, 4000000, m_baud));
     m_baud->setCurrentText(QString::number(m_config.baudRate()));
@@ -105,8 +102,8 @@ CComConfig CPortConfigDlg::config() const
 void CPortConfigDlg::accept()
 {
     const CComConfig c = config();
-    if (c.baudRate() == 0) {
-        messageBox(this, QStringLiteral("请输入有效的波特率。"));
+    if (!isStandardBaudRate(c.baudRate())) {
+        messageBox(this, QString::fromUtf8(kNonStandardBaudText));
         m_baud->setFocus();
         return;
     }

@@ -15,6 +15,7 @@
 #include "map/MapScript.h"
 #include "panels/InstrumentCtrl.h"
 #include "panels/PanelTexts.h"
+#include "panels/ValueBox.h"
 #include "protocol/Uplink.h"
 
 #include <algorithm>
@@ -58,10 +59,11 @@ class CFlightControlPanel::CHost : public IFlightCommandHost {
   public:
     explicit CHost(CFlightControlPanel& panel) : m_panel(panel) {}
 
-    bool askYesNo(const std::string& question) override
+    bool askYesNo(const std::string& question, bool defaultYes) override
     {
-        return orvex::askYesNo(&m_panel, QString::fromStdString(question));
+        return orvex::askYesNo(&m_panel, QString::fromStdString(question), {}, defaultYes);
     }
+    int storedWaypointCount() override { return m_panel.m_station.storedWaypointCount(); }
     void showMessage(const std::string& text) override { messageBox(&m_panel, QString::fromStdString(text)); }
     void sendOnBothLinks(std::span<const std::uint8_t> frame) override
     {
@@ -201,6 +203,22 @@ EFlightCommandResult CFlightControlPanel::press(int controlId)
     else if (controlId == kButtonChangeTarget)
         typed = m_targetInput->text();
     return m_commands->press(controlId, typed.toStdString());
+}
+
+void CFlightControlPanel::setStale(bool stale)
+{
+    m_stale = stale;
+    m_attitude->setStale(stale);
+    m_altimeter->setStale(stale);
+    const QColor text = stale ? staleTextColour() : QColor(Qt::black);
+    for (QWidget* w : std::initializer_list<QWidget*>{m_attitudeLabel, m_altitudeLabel, m_modeCombo, m_targetBox,
+                                                     m_altitudeBox, m_statusLine}) {
+        QPalette pal = w->palette();
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+            for (const QPalette::ColorRole role : {QPalette::Text, QPalette::ButtonText, QPalette::WindowText})
+                pal.setColor(group, role, text);
+        w->setPalette(pal);
+    }
 }
 
 void CFlightControlPanel::refresh(std::span<const std::uint8_t> record)

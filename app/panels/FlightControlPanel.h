@@ -51,10 +51,10 @@ class CFlightControlPanel : public QWidget {
     using ClickPointMarker = std::function<void(const SFlyToPoint&)>;
     void setClickPointMarker(ClickPointMarker marker) { m_clickPointMarker = std::move(marker); }
 
-    // Box 1048: where the Alt key puts the focus.
+    // Box 1048 (read-only): the waypoint being flown and the count held.
     QLineEdit* targetWaypointBox() const { return m_targetBox; }
     QLineEdit* altitudeBox() const { return m_altitudeBox; }           // 1051
-    QLineEdit* targetInput() const { return m_targetInput; }           // 1029
+    QLineEdit* targetInput() const { return m_targetInput; }           // 1029, where Alt puts the focus
     QLineEdit* altitudeInput() const { return m_altitudeInput; }       // 1034
     QComboBox* flightModeCombo() const { return m_modeCombo; }         // 1011
     QLabel* attitudeLabel() const { return m_attitudeLabel; }          // 1081
@@ -66,6 +66,11 @@ class CFlightControlPanel : public QWidget {
 
     // Presses a button as a click does (the result says what happened).
     EFlightCommandResult press(int controlId);
+
+    // Stale (the link was closed or lost): instruments faded, values and labels greyed, the last
+    // values kept; the buttons stay usable. The next refresh does not clear it: the owner does.
+    void setStale(bool stale);
+    bool isStale() const { return m_stale; }
 
   private:
     class CHost;
@@ -87,6 +92,7 @@ class CFlightControlPanel : public QWidget {
     QLabel* m_statusLine = nullptr;
     std::map<int, QPushButton*> m_buttons;
     int m_refreshCount = 0;
+    bool m_stale = false;
 };
 
 } // namespace orvex

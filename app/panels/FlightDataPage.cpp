@@ -102,4 +102,10 @@ void CFlightDataPage::refresh(std::span<const std::uint8_t> record)
     ++m_refreshCount;
 }
 
+void CFlightDataPage::setStale(bool stale)
+{
+    for (const auto& [id, box] : m_boxes)
+        box->setStale(stale);
+}
+
 } // namespace orvex

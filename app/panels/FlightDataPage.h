@@ -22,6 +22,8 @@ class CFlightDataPage : public QWidget {
 
     // One telemetry record (99 bytes); anything of another length is ignored.
     void refresh(std::span<const std::uint8_t> record);
+    // Every box keeps its text, greyed while stale.
+    void setStale(bool stale);
 
     // The value box with the control id (1023 take-off distance, 1042 satellites ...), or nullptr.
     CValueBox* box(int controlId) const;

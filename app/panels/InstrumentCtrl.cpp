@@ -13,6 +13,7 @@ namespace orvex {
 
 namespace {
 
+constexpr qreal kStaleOpacity = 0.35; // a stale instrument is drawn faded over the panel
 constexpr int kBackgroundSizePx = 140;
 
 const QColor kWhite(255, 255, 255);
@@ -199,10 +200,18 @@ QImage CInstrumentCtrl::renderImage()
     return m_offscreen.toImage();
 }
 
+void CInstrumentCtrl::setStale(bool stale)
+{
+    if (stale == m_stale) return;
+    m_stale = stale;
+    update();
+}
+
 void CInstrumentCtrl::paintEvent(QPaintEvent*)
 {
     renderOffscreen();
     QPainter screen(this);
+    if (m_stale) screen.setOpacity(kStaleOpacity);
     screen.drawPixmap(0, 0, m_offscreen);
 }
 

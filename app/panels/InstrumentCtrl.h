@@ -52,6 +52,9 @@ class CInstrumentCtrl : public QWidget {
 
     // Stores the values, computes the angles for the kind and repaints.
     void setValues(float first, float second);
+    // Stale: the last needles stay, drawn faded.
+    void setStale(bool stale);
+    bool isStale() const { return m_stale; }
     const SInstrumentAngles& angles() const { return m_angles; }
 
     // Calibration plot.
@@ -79,6 +82,7 @@ class CInstrumentCtrl : public QWidget {
     void drawCalibrationPlot(QPainter& p);
 
     EInstrumentKind m_kind;
+    bool m_stale = false;
     int m_bitmapId = 0;
     QPixmap m_background;
     QPixmap m_offscreen;

@@ -69,4 +69,10 @@ void COtherDataPage::refresh(std::span<const std::uint8_t> record)
     ++m_refreshCount;
 }
 
+void COtherDataPage::setStale(bool stale)
+{
+    for (const auto& [id, box] : m_boxes)
+        box->setStale(stale);
+}
+
 } // namespace orvex

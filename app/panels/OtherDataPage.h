@@ -22,6 +22,8 @@ class COtherDataPage : public QWidget {
     // One telemetry record (99 bytes); anything of another length is ignored. The "飞控序号"
     // box is written only for serial numbers above 10000 and otherwise keeps its text.
     void refresh(std::span<const std::uint8_t> record);
+    // Every box keeps its text, greyed while stale.
+    void setStale(bool stale);
 
     CValueBox* box(int controlId) const;
     int refreshCount() const { return m_refreshCount; }

@@ -36,7 +36,7 @@ SPanelSet attachPanels(CMainFrame& frame, CGroundStation& station,
     frame.setInstrumentPanel(set.control);
     frame.setFlightDataPage(0, set.flightData);
     frame.setFlightDataPage(1, set.otherData);
-    frame.setTargetWaypointBox(set.control->targetWaypointBox());
+    frame.setTargetWaypointBox(set.control->targetInput()); // Alt: where a target number is typed
 
     QPointer<CFlightControlPanel> control = set.control;
     QPointer<CFlightDataPage> flightData = set.flightData;
@@ -60,6 +60,11 @@ SPanelSet attachPanels(CMainFrame& frame, CGroundStation& station,
                          if (control) control->refresh(bytes);
                          refreshPage(bytes);
                      });
+    QObject::connect(&frame, &CMainFrame::telemetryStaleChanged, set.control, [=](bool stale) {
+        if (control) control->setStale(stale);
+        if (flightData) flightData->setStale(stale);
+        if (otherData) otherData->setStale(stale);
+    });
     if (tabs) {
         QObject::connect(tabs, &QTabWidget::currentChanged, set.control, [=, &station](int) {
             if (*anyShown) refreshPage(station.currentRecord().bytes());

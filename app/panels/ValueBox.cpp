@@ -96,12 +96,24 @@ QSize CValueBox::minimumSizeHint() const
     return sizeHint();
 }
 
+QColor staleTextColour()
+{
+    return QColor(150, 150, 150);
+}
+
+void CValueBox::setStale(bool stale)
+{
+    if (stale == m_stale) return;
+    m_stale = stale;
+    update();
+}
+
 void CValueBox::paintEvent(QPaintEvent* event)
 {
     {
         QPainter p(this);
-        p.fillRect(contentsRect(), fillColour());
-        p.setPen(Qt::black);
+        p.fillRect(contentsRect(), m_stale ? panelColour(kPanelBackgroundRgb) : fillColour());
+        p.setPen(m_stale ? staleTextColour() : QColor(Qt::black));
         QRect textRect = contentsRect().adjusted(1, 0, -1, 0);
         textRect.translate(kValueTextInsetPx, kValueTextInsetPx);
         p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, m_text);

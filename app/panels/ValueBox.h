@@ -36,6 +36,10 @@ class CValueBox : public QFrame {
     // The widest text the box is expected to show; the box asks for room for it.
     void setSampleText(const QString& sample);
     void setBox(const CPanelBox& box);
+    // Stale: the last text stays, grey on the panel background (no alarm colour), until the box
+    // is made live again.
+    void setStale(bool stale);
+    bool isStale() const { return m_stale; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -48,6 +52,10 @@ class CValueBox : public QFrame {
     QString m_text;
     QString m_sample;
     EPanelColour m_colour = EPanelColour::Plain;
+    bool m_stale = false;
 };
+
+// The text colour of stale values (last values of a closed or lost link).
+QColor staleTextColour();
 
 } // namespace orvex

@@ -117,10 +117,28 @@ uint8_t calibrationCode(ECalibrationCommand command)
     return 0;
 }
 
-bool runCalibrationCommand(ECalibrationCommand command, const YesNoQuestion& ask, CUplinkRouter& uplink)
+bool isAirborne(const CTelemetryRecord& record)
 {
+    const int pulses[] = {record.motorPulses1(), record.motorPulses2(), record.motorPulses3(),
+                          record.motorPulses4(), record.motorPulses5(), record.motorPulses6()};
+    bool motorsRunning = false;
+    for (int p : pulses)
+        motorsRunning = motorsRunning || p > 0;
+    return motorsRunning && record.altitude() > kAirborneAltitudeDm;
+}
+
+bool confirmWhileAirborne(bool airborne, const YesNoQuestion& ask)
+{
+    return !airborne || (ask && ask(kAirborneQuestion, false));
+}
+
+bool runCalibrationCommand(ECalibrationCommand command, const YesNoQuestion& ask, CUplinkRouter& uplink,
+                           bool airborne)
+{
+    if (!confirmWhileAirborne(airborne, ask))
+        return false;
     const std::string_view question = calibrationQuestion(command);
-    if (!question.empty() && !(ask && ask(question)))
+    if (!question.empty() && !(ask && ask(question, true)))
         return false;
     const uplink::Frame frame = uplink::commandCode(calibrationCode(command));
     uplink.sendOnBothLinks(frame);

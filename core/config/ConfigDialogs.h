@@ -21,6 +21,7 @@
 
 #include "panels/InstrumentGeometry.h"
 #include "protocol/DownlinkSink.h"
+#include "protocol/TelemetryRecord.h"
 #include "protocol/Uplink.h"
 
 namespace orvex {
@@ -134,9 +135,23 @@ enum class ECalibrationCommand {
 std::string_view calibrationQuestion(ECalibrationCommand command);
 uint8_t calibrationCode(ECalibrationCommand command);
 
-// Asks the question where there is one and, on Yes or without one, sends the command code frame
-// on both links. Returns whether the frame was handed to the links.
-using YesNoQuestion = std::function<bool(std::string_view)>;
-bool runCalibrationCommand(ECalibrationCommand command, const YesNoQuestion& ask, CUplinkRouter& uplink);
+// Whether the aircraft is flying by the current record: some motor pulses above 0 and the altitude
+// above kAirborneAltitudeDm (2 m). A record from the ground (motors stopped, or on the ground with
+// the motors idling) is not airborne; neither is the start-up record before any telemetry.
+inline constexpr int kAirborneAltitudeDm = 20;
+bool isAirborne(const CTelemetryRecord& record);
+// Asked before any calibration (the menu commands and the compass steps) while airborne, before
+// the command's own question; No is the default button.
+inline constexpr std::string_view kAirborneQuestion = "飞机正在飞行，确定要执行吗？";
+
+// The Yes/No question of a configuration command: the text and whether Yes is the default.
+using YesNoQuestion = std::function<bool(std::string_view, bool defaultYes)>;
+// While airborne: the airborne question (No by default); true when the command may go on.
+bool confirmWhileAirborne(bool airborne, const YesNoQuestion& ask);
+// Asks the airborne question when `airborne`, then the command's question where there is one and,
+// on Yes or without one, sends the command code frame on both links. Returns whether the frame
+// was handed to the links.
+bool runCalibrationCommand(ECalibrationCommand command, const YesNoQuestion& ask, CUplinkRouter& uplink,
+                           bool airborne = false);
 
 } // namespace orvex

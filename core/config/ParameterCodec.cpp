@@ -304,6 +304,75 @@ void applyParameterValues(const SParameterValues& values, SParamSetForm& form)
     form.edit(EParamEdit::Declination) = declinationText(parByte(values, kParDeclination));
 }
 
+// ------------------------------------------------------------------ checks before "发送"
+
+SFieldRange paramEditRange(EParamEdit edit)
+{
+    switch (edit) {
+    case EParamEdit::Declination:
+        return {kDeclinationMinDeg, kDeclinationMaxDeg, true};
+    case EParamEdit::CellCount:
+    case EParamEdit::ControlType:
+        return {0, 15, false}; // four bits
+    case EParamEdit::GimbalRollGain:
+    case EParamEdit::GimbalPitchGain:
+        return {-127, 128, false}; // shown minus 256 above 128
+    default:
+        return {0, 255, false};
+    }
+}
+
+std::string rangeMessage(std::string_view label, const SFieldRange& range)
+{
+    const auto bound = [&](double v) { return range.decimal ? fixedText(v, 1) : intText(static_cast<int>(v)); };
+    return "“" + std::string(label) + "”须为 " + bound(range.min) + " 到 " + bound(range.max) +
+           (range.decimal ? " 之间的数" : " 之间的整数");
+}
+
+bool textInRange(std::string_view text, const SFieldRange& range)
+{
+    text = trimLeft(text);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
+    if (!text.empty() && text[0] == '+')
+        text.remove_prefix(1);
+    if (text.empty())
+        return false;
+    double value = 0;
+    if (range.decimal) {
+        const auto res = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+        if (res.ec != std::errc() || res.ptr != text.data() + text.size() || !std::isfinite(value))
+            return false;
+    } else {
+        long long n = 0;
+        const auto res = std::from_chars(text.data(), text.data() + text.size(), n);
+        if (res.ec != std::errc() || res.ptr != text.data() + text.size())
+            return false;
+        value = static_cast<double>(n);
+    }
+    return value >= range.min && value <= range.max;
+}
+
+std::optional<std::string> checkParamForm(const SParamSetForm& form)
+{
+    for (std::size_t i = 0; i < kParamEditCount; ++i) {
+        const auto e = static_cast<EParamEdit>(i);
+        if (!textInRange(form.edit(e), paramEditRange(e)))
+            return rangeMessage(paramEditLabel(e), paramEditRange(e));
+    }
+    if (form.customSpeedShown() && !textInRange(form.customSpeed, kCustomSpeedRange))
+        return rangeMessage("最大速度", kCustomSpeedRange);
+    return std::nullopt;
+}
+
+bool paramFormFilled(const SParamSetForm& form)
+{
+    for (const std::string& text : form.edits)
+        if (trimLeft(text).empty())
+            return false;
+    return !form.customSpeedShown() || !trimLeft(form.customSpeed).empty();
+}
+
 // ------------------------------------------------------------------ "自定义参数"
 
 std::string_view mixingColumnLabel(int column)
@@ -341,6 +410,29 @@ MixingTexts mixingTexts(const SCustomParameters& parameters)
     for (std::size_t i = 0; i < kMixingValues; ++i)
         out[i] = intText(signedAbove128(parameters.raw[i]));
     return out;
+}
+
+std::string mixingCellLabel(int column, int motor)
+{
+    std::string label(mixingColumnLabel(column));
+    return "M" + intText(motor + 1) + " " + label;
+}
+
+std::optional<std::string> checkMixingTexts(const MixingTexts& texts)
+{
+    for (int c = 0; c < kMixingColumns; ++c)
+        for (int m = 0; m < kMixingMotors; ++m)
+            if (!textInRange(texts[mixingIndex(c, m)], kMixingRange))
+                return rangeMessage(mixingCellLabel(c, m), kMixingRange);
+    return std::nullopt;
+}
+
+bool mixingTextsFilled(const MixingTexts& texts)
+{
+    for (const std::string& text : texts)
+        if (trimLeft(text).empty())
+            return false;
+    return true;
 }
 
 } // namespace orvex

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -139,6 +140,31 @@ uplink::Frame parameterWriteFrame(const SParamSetForm& form);
 // code outside the five fixed ones (it is left as it was otherwise, and hidden).
 void applyParameterValues(const SParameterValues& values, SParamSetForm& form);
 
+// ------------------------------------------------------------------ checks before "发送"
+
+// What one field may hold: an integer (or, for "磁偏角" and the custom speed, a decimal number)
+// within min..max, i.e. what its byte or bit field carries and reads back unchanged. Nothing is
+// sent while any field is out of its range or is not a number.
+struct SFieldRange {
+    double min = 0;
+    double max = 0;
+    bool decimal = false;
+};
+SFieldRange paramEditRange(EParamEdit edit);
+inline constexpr SFieldRange kCustomSpeedRange{0.0, 10.2, true}; // 255 x 0.04 m/s
+inline constexpr SFieldRange kMixingRange{-127, 128, false};      // the signed readback
+// The refusal for a field: "“旋转 P”须为 0 到 255 之间的整数" (decimal fields: "之间的数").
+std::string rangeMessage(std::string_view label, const SFieldRange& range);
+// Whether a text is a number (blanks around it allowed) within the range.
+bool textInRange(std::string_view text, const SFieldRange& range);
+// The refusal for the first field that fails, in the dialog's order; nothing when all pass. The
+// custom speed is checked only while it is shown.
+std::optional<std::string> checkParamForm(const SParamSetForm& form);
+// Every edit (and the custom speed while shown) holds some text: the operator filled the form.
+bool paramFormFilled(const SParamSetForm& form);
+// The question before a parameter or mixing write (No is the default button).
+inline constexpr std::string_view kWriteParametersQuestion = "确定将参数写入飞控？";
+
 // ------------------------------------------------------------------ "自定义参数"
 
 inline constexpr int kMixingMotors = 8;  // rows "M1".."M8"
@@ -155,5 +181,10 @@ std::array<uint8_t, 8> mixingColumnBytes(const MixingTexts& texts, int column);
 std::vector<uplink::Frame> mixingWriteFrames(const MixingTexts& texts);
 // The texts a "$PUR" readback puts into the 32 boxes ("%d", signed, 128 stays 128).
 MixingTexts mixingTexts(const SCustomParameters& parameters);
+// "M5 油门(%)": the name of one box in messages.
+std::string mixingCellLabel(int column, int motor);
+// As checkParamForm / paramFormFilled, for the 32 boxes (column by column).
+std::optional<std::string> checkMixingTexts(const MixingTexts& texts);
+bool mixingTextsFilled(const MixingTexts& texts);
 
 } // namespace orvex

@@ -1,6 +1,7 @@
 #include "panels/FlightCommands.h"
 
 #include <array>
+#include <string>
 
 #include "protocol/Uplink.h"
 
@@ -41,6 +42,16 @@ bool isBlank(char c)
 const char* const kInvalidAltitudeText = "请输入 0 到 6553 之间的整数高度(米)";
 const char* const kInvalidTargetText = "请输入 0 到 255 之间的整数航点号";
 const char* const kNoClickPointText = "请先在地图上点选目标点";
+
+std::string targetBeyondStoredText(long long target, int stored)
+{
+    return "目标航点 " + std::to_string(target) + " 超出飞控中的航点数 " + std::to_string(stored);
+}
+
+std::string changeAltitudeQuestion(long long metres)
+{
+    return "改变高度为 " + std::to_string(metres) + " 米?";
+}
 
 std::span<const SFlightCommandButton> flightCommandButtons()
 {
@@ -87,7 +98,7 @@ EFlightCommandResult CFlightCommands::press(int controlId, std::string_view type
 
     switch (button->kind) {
     case K::Code: {
-        if (button->question && !m_host.askYesNo(button->question)) return EFlightCommandResult::Declined;
+        if (button->question && !m_host.askYesNo(button->question, false)) return EFlightCommandResult::Declined;
         const uplink::Frame frame = uplink::commandCode(static_cast<std::uint8_t>(button->code));
         m_host.sendOnBothLinks(frame);
         return EFlightCommandResult::Sent;
@@ -102,7 +113,7 @@ EFlightCommandResult CFlightCommands::press(int controlId, std::string_view type
             m_host.showMessage(kInvalidAltitudeText);
             return EFlightCommandResult::InvalidInput;
         }
-        if (!m_host.askYesNo(button->question)) return EFlightCommandResult::Declined;
+        if (!m_host.askYesNo(changeAltitudeQuestion(*metres), false)) return EFlightCommandResult::Declined;
         m_host.sendOnBothLinks(uplink::altitude(static_cast<int>(*metres)));
         return EFlightCommandResult::Sent;
     }
@@ -110,6 +121,10 @@ EFlightCommandResult CFlightCommands::press(int controlId, std::string_view type
         const std::optional<long long> number = parseTypedInteger(typed);
         if (!number || *number < 0 || *number > kMaxTypedTarget) {
             m_host.showMessage(kInvalidTargetText);
+            return EFlightCommandResult::InvalidInput;
+        }
+        if (const int stored = m_host.storedWaypointCount(); *number > stored) {
+            m_host.showMessage(targetBeyondStoredText(*number, stored));
             return EFlightCommandResult::InvalidInput;
         }
         m_host.sendOnBothLinks(uplink::targetWaypoint(static_cast<std::uint8_t>(*number)));

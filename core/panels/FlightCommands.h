@@ -47,6 +47,10 @@ constexpr int kMaxTypedTarget = 255;
 extern const char* const kInvalidAltitudeText;
 extern const char* const kInvalidTargetText;
 extern const char* const kNoClickPointText;
+// "改变目标" beyond the waypoints the flight controller holds: "目标航点 99 超出飞控中的航点数 5".
+std::string targetBeyondStoredText(long long target, int stored);
+// The "改变高度" question with the typed value: "改变高度为 80 米?".
+std::string changeAltitudeQuestion(long long metres);
 
 // A signed decimal integer as typed into an edit box: blanks around it, an optional sign and
 // digits only. Anything else (empty, letters, more than nine digits) gives nothing.
@@ -66,8 +70,9 @@ std::optional<SFlyToPoint> pickedPoint(float latitude, float longitude, float al
 class IFlightCommandHost {
   public:
     virtual ~IFlightCommandHost() = default;
-    // A Yes/No box with the text; true on Yes.
-    virtual bool askYesNo(const std::string& question) = 0;
+    // A Yes/No box with the text; true on Yes. Flight commands always pass defaultYes = false, so
+    // Enter alone never sends one.
+    virtual bool askYesNo(const std::string& question, bool defaultYes) = 0;
     virtual void showMessage(const std::string& text) = 0;
     // "Send on both links".
     virtual void sendOnBothLinks(std::span<const std::uint8_t> frame) = 0;
@@ -75,6 +80,8 @@ class IFlightCommandHost {
     virtual std::optional<SFlyToPoint> clickPoint() = 0;
     // Marks the fly-to point on the map (setclickpttomap).
     virtual void markClickPoint(const SFlyToPoint& point) = 0;
+    // storedWaypointCount of the current record: "改变目标" goes no further.
+    virtual int storedWaypointCount() = 0;
 };
 
 enum class EFlightCommandResult { Sent, Declined, InvalidInput, NoClickPoint, UnknownButton };

@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "app/GroundStation.h"
+#include "app/MessageBox.h"
 #include "config/CompassCalibDlg.h"
 #include "config/CustomParamDlg.h"
 #include "config/ParamSetDlg.h"
@@ -34,6 +35,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_home.isValid());
+        // Every question ("确定将参数写入飞控？", the airborne question) is answered Yes.
+        setMessageBoxInterceptor([](const SMessageBoxCall&) { return true; });
         const std::string dir = m_home.path().toStdString() + "/";
         m_station = std::make_unique<CGroundStation>(CAppPaths(dir, dir));
         // Our socket first (a free port), so that the simulator knows where to send.
@@ -61,6 +64,7 @@ protected:
     }
     void TearDown() override
     {
+        setMessageBoxInterceptor({});
         m_station->detachLink(m_udp);
         m_udp.stop();
         if (m_sim.state() != QProcess::NotRunning) {

@@ -25,6 +25,7 @@
 #include "mainframe/MainFrame.h"
 #include "panels/InstrumentCtrl.h"
 #include "ConfigTestSupport.h"
+#include "support/StpRecord.h"
 
 using namespace orvex;
 using namespace orvex::configtest;
@@ -102,33 +103,35 @@ TEST_F(ConfigUi, ParameterDialogControlsOnOpening)
     EXPECT_FALSE(dlg.customSpeedEdit()->isVisible());
 }
 
-TEST_F(ConfigUi, ParameterDialogButtonsSendTheirFrames)
+TEST_F(ConfigUi, ParameterSendNeedsAFullFormInRangeAndAYes)
 {
     CParamSetDlg dlg(*m_station);
     dlg.fetchButton()->click();
     ASSERT_EQ(m_serial.frames.size(), 1u);
-    Bytes request = frameOf("$WIFIhhh");
-    EXPECT_EQ(m_serial.frames[0], request);
+    EXPECT_EQ(m_serial.frames[0], frameOf("$WIFIhhh"));
 
-    dlg.edit(EParamEdit::Declination)->setText(QStringLiteral("5.5"));
-    dlg.combo(EParamCombo::MaxSpeed)->setCurrentIndex(5);
-    dlg.customSpeedEdit()->setText(QStringLiteral("7.0"));
-    dlg.edit(EParamEdit::RollI)->setText(QStringLiteral("-3"));
-    dlg.edit(EParamEdit::CellCount)->setText(QStringLiteral("4"));
-    dlg.combo(EParamCombo::StickEnable)->setCurrentIndex(1);
-    dlg.combo(EParamCombo::EscType)->setCurrentIndex(2);
+    EXPECT_FALSE(dlg.sendButton()->isEnabled()) << "nothing read back, nothing typed";
+    for (std::size_t i = 0; i < kParamEditCount; ++i)
+        dlg.edit(static_cast<EParamEdit>(i))->setText(QStringLiteral("1"));
+    EXPECT_TRUE(dlg.sendButton()->isEnabled());
+    dlg.edit(EParamEdit::YawP)->setText(QStringLiteral("300"));
+    dlg.sendButton()->click();
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].text, QStringLiteral("“旋转 P”须为 0 到 255 之间的整数"));
+    EXPECT_FALSE(m_boxes[0].question);
+
+    dlg.edit(EParamEdit::YawP)->setText(QStringLiteral("77"));
+    dlg.sendButton()->click(); // answered No
+    ASSERT_EQ(m_boxes.size(), 2u);
+    EXPECT_EQ(m_boxes[1].text, QStringLiteral("确定将参数写入飞控？"));
+    EXPECT_FALSE(m_boxes[1].defaultYes);
+    EXPECT_EQ(m_serial.frames.size(), 1u);
+    m_answer = true;
     dlg.sendButton()->click();
     ASSERT_EQ(m_serial.frames.size(), 2u);
-    Bytes write = frameOf("$WIFIss");
-    write[7 + 0] = 253;       // -3
-    write[7 + 6] = 4 + 32;    // cells, stick enable item 1 at bit 5
-    write[7 + 8] = 55;        // 5.5 degrees
-    write[7 + 15] = 175;      // 7.0 m/s
-    write[7 + 18] = 2 << 4;   // ESC type item 2
-    write[27] = sumOf(write, 7, 14);
-    write[28] = sumOf(write, 14, 21);
-    write[29] = sumOf(write, 21, 27);
-    EXPECT_EQ(m_serial.frames[1], write);
+    const uplink::Frame write = parameterWriteFrame(dlg.form());
+    EXPECT_EQ(m_serial.frames[1], Bytes(write.begin(), write.end()));
+    EXPECT_EQ(m_serial.frames[1][7 + 4], 77);
 }
 
 TEST_F(ConfigUi, ParameterReadbackFillsTheDialogOnlyWhileOpen)
@@ -139,10 +142,12 @@ TEST_F(ConfigUi, ParameterReadbackFillsTheDialogOnlyWhileOpen)
     receive(par);
     EXPECT_TRUE(dlg.edit(EParamEdit::YawP)->text().isEmpty()) << "closed: nothing changes";
     EXPECT_EQ(dlg.combo(EParamCombo::MaxSpeed)->currentIndex(), 0);
+    EXPECT_FALSE(dlg.sendButton()->isEnabled());
 
     m_station->parameterDialogOpen = true;
     dlg.show();
     receive(par);
+    EXPECT_TRUE(dlg.sendButton()->isEnabled()) << "a set read from the aircraft";
     EXPECT_EQ(dlg.edit(EParamEdit::YawP)->text(), QStringLiteral("21"));
     EXPECT_EQ(dlg.edit(EParamEdit::RollI)->text(), QStringLiteral("9"));
     EXPECT_EQ(dlg.edit(EParamEdit::GimbalRollGain)->text(), QStringLiteral("-56"));
@@ -176,8 +181,7 @@ TEST_F(ConfigUi, RestoreDefaultsAskedNoSendsNothing)
     ASSERT_EQ(m_boxes.size(), 1u);
     EXPECT_EQ(m_boxes[0].text, QStringLiteral("恢复默认参数?"));
     EXPECT_TRUE(m_boxes[0].question);
-    pumpFor(400);
-    EXPECT_TRUE(m_serial.frames.empty());
+    EXPECT_TRUE(m_serial.frames.empty()) << "the reset would have gone with the click";
 }
 
 TEST_F(ConfigUi, RestoreDefaultsSendsTheResetThenTheRequestWithoutBlocking)
@@ -204,20 +208,27 @@ TEST_F(ConfigUi, CustomMixingDialog)
     ASSERT_EQ(m_serial.frames.size(), 1u);
     EXPECT_EQ(m_serial.frames[0], commandFrame(142));
 
-    dlg.cell(0, 0)->setText(QStringLiteral("-20"));
-    dlg.cell(1, 7)->setText(QStringLiteral("128"));
-    dlg.cell(3, 2)->setText(QStringLiteral("100"));
+    EXPECT_FALSE(dlg.sendButton()->isEnabled());
+    MixingTexts t;
+    t.fill("0");
+    t[mixingIndex(0, 0)] = "-20";
+    t[mixingIndex(0, 4)] = "150";
+    dlg.setTexts(t);
+    EXPECT_TRUE(dlg.sendButton()->isEnabled()) << "every box filled";
+    m_answer = true;
     dlg.sendButton()->click();
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].text, QStringLiteral("“M5 油门(%)”须为 -127 到 128 之间的整数"));
+    dlg.cell(0, 4)->setText(QStringLiteral("100"));
+    dlg.sendButton()->click();
+    ASSERT_EQ(m_boxes.size(), 2u);
+    EXPECT_EQ(m_boxes[1].text, QStringLiteral("确定将参数写入飞控？"));
+    EXPECT_FALSE(m_boxes[1].defaultYes);
     ASSERT_EQ(m_serial.frames.size(), 5u);
-    for (int c = 0; c < 4; ++c) {
-        const Bytes& f = m_serial.frames[static_cast<std::size_t>(1 + c)];
-        EXPECT_EQ(f[5], 138 + c);
-        EXPECT_EQ(f[7], 138 + c);
-        EXPECT_EQ(Bytes(f.begin() + 8, f.begin() + 16), Bytes(f.begin() + 16, f.begin() + 24));
-    }
+    for (int c = 0; c < 4; ++c)
+        EXPECT_EQ(m_serial.frames[static_cast<std::size_t>(1 + c)][5], 138 + c);
     EXPECT_EQ(m_serial.frames[1][8], 236);
-    EXPECT_EQ(m_serial.frames[2][8 + 7], 128);
-    EXPECT_EQ(m_serial.frames[4][8 + 2], 100);
+    EXPECT_EQ(m_serial.frames[1][8 + 4], 100);
 
     Bytes pur = frameOf("$PUR", 37);
     pur[4] = 236;
@@ -255,45 +266,51 @@ protected:
     std::unique_ptr<CMainFrame> m_frame;
 };
 
-TEST_F(ConfigMenu, CalibrationCommandsAskThenSend)
+TEST_F(ConfigMenu, CalibrationCommandsAskThenSendAndAskFirstWhileAirborne)
 {
-    for (int id : {cmd::kGyroZero, cmd::kCaptureNeutral, cmd::kCalibrateChannels, cmd::kSmallCalibration,
-                   cmd::kCaptureRoll, cmd::kCapturePitch, cmd::kCompass, cmd::kParameters, cmd::kCustomParameters})
-        EXPECT_TRUE(m_commands->isEnabled(id)) << id;
-
     m_answer = false;
     ASSERT_TRUE(m_commands->execute(cmd::kGyroZero));
     ASSERT_EQ(m_boxes.size(), 1u);
     EXPECT_EQ(m_boxes[0].text, QStringLiteral("陀螺清零?"));
-    EXPECT_TRUE(m_boxes[0].question);
     EXPECT_TRUE(m_serial.frames.empty()) << "No sends nothing";
 
     m_answer = true;
-    ASSERT_TRUE(m_commands->execute(cmd::kGyroZero));
-    ASSERT_EQ(m_serial.frames.size(), 1u);
-    EXPECT_EQ(m_serial.frames[0], commandFrame(100));
+    m_boxes.clear();
+    const struct {
+        int id;
+        const char* question; // nullptr: sent at once
+        uint8_t code;
+    } commands[] = {{cmd::kGyroZero, "陀螺清零?", 100},         {cmd::kCaptureNeutral, "捕获中位?", 102},
+                    {cmd::kCalibrateChannels, "校准通道?", 117}, {cmd::kSmallCalibration, "小斯校准?", 144},
+                    {cmd::kCaptureRoll, nullptr, 145},           {cmd::kCapturePitch, nullptr, 146}};
+    for (const auto& c : commands) {
+        m_boxes.clear();
+        m_serial.frames.clear();
+        ASSERT_TRUE(m_commands->execute(c.id));
+        ASSERT_EQ(m_boxes.size(), c.question ? 1u : 0u) << c.id;
+        if (c.question)
+            EXPECT_EQ(m_boxes[0].text, QString::fromUtf8(c.question));
+        ASSERT_EQ(m_serial.frames.size(), 1u) << c.id;
+        EXPECT_EQ(m_serial.frames[0], commandFrame(c.code));
+    }
 
+    // Motors turning at 40 m on an open link: the airborne question comes first, No by default.
+    StpBytes flying = stpRecord(22.5f, 113.0f);
+    flying[44] = 30;
+    putLeU16(&flying[48], 400);
+    sealStp(flying);
+    ASSERT_TRUE(m_station->recordUpdate(*CTelemetryRecord::fromBytes(flying)));
+    m_answer = false;
     m_boxes.clear();
     m_serial.frames.clear();
     ASSERT_TRUE(m_commands->execute(cmd::kCaptureRoll));
-    ASSERT_TRUE(m_commands->execute(cmd::kCapturePitch));
-    EXPECT_TRUE(m_boxes.empty()) << "sent at once";
-    ASSERT_EQ(m_serial.frames.size(), 2u);
-    EXPECT_EQ(m_serial.frames[0], commandFrame(145));
-    EXPECT_EQ(m_serial.frames[1], commandFrame(146));
-
-    m_serial.frames.clear();
-    ASSERT_TRUE(m_commands->execute(cmd::kCaptureNeutral));
-    ASSERT_TRUE(m_commands->execute(cmd::kCalibrateChannels));
-    ASSERT_TRUE(m_commands->execute(cmd::kSmallCalibration));
-    ASSERT_EQ(m_boxes.size(), 3u);
-    EXPECT_EQ(m_boxes[0].text, QStringLiteral("捕获中位?"));
-    EXPECT_EQ(m_boxes[1].text, QStringLiteral("校准通道?"));
-    EXPECT_EQ(m_boxes[2].text, QStringLiteral("小斯校准?"));
-    ASSERT_EQ(m_serial.frames.size(), 3u);
-    EXPECT_EQ(m_serial.frames[0], commandFrame(102));
-    EXPECT_EQ(m_serial.frames[1], commandFrame(117));
-    EXPECT_EQ(m_serial.frames[2], commandFrame(144));
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].text, QStringLiteral("飞机正在飞行，确定要执行吗？"));
+    EXPECT_FALSE(m_boxes[0].defaultYes);
+    CCompassCalibDlg dlg(*m_station);
+    dlg.horizontalButton()->click();
+    EXPECT_EQ(m_boxes.size(), 2u) << "the compass steps ask too";
+    EXPECT_TRUE(m_serial.frames.empty()) << "the step would have gone with the click";
 }
 
 TEST_F(ConfigMenu, DialogsRunModallyWithTheirOpenFlags)

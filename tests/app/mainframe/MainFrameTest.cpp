@@ -2,6 +2,7 @@
 // directory: command rules, the key pre-filter, window placement, the close sequence and the
 // Position marker, the bars, the playback sliders and the telemetry notification.
 #include <gmock/gmock.h>
+#include "support/StpRecord.h"
 #include "support/TempDir.h"
 #include <gtest/gtest.h>
 
@@ -12,12 +13,14 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 
 #include <cstring>
@@ -422,16 +425,42 @@ TEST_F(MainFrameTest, TelemetryNotificationReachesTheWindowsWithTheMarker)
     EXPECT_EQ(marker.altitudeM, 100); // altitude 0 + the default AltitudeGPS 100
 }
 
-TEST_F(MainFrameTest, AcknowledgementBoxesUseTheExactTexts)
+TEST_F(MainFrameTest, ADownlinkBoxStaysOpenWhileTheTelemetryGoesOn)
 {
-    BoxRecorder boxes;
     startApp();
+    QSignalSpy spy(frame, &CMainFrame::telemetryUpdated);
+    // Should the box block, this closes it, and the checks below see it gone.
+    QTimer::singleShot(3000, frame, [] {
+        if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    });
     const char ack[] = "$DOCKA$";
     app->station().receiveBytes(EFraming::ByteStream, std::span(reinterpret_cast<const std::uint8_t*>(ack), 7));
+    StpBytes record = stpRecord(30.0f, 120.0f);
+    app->station().receiveBytes(EFraming::ByteStream, record);
+    app->station().receiveBytes(EFraming::ByteStream, std::span(reinterpret_cast<const std::uint8_t*>(ack), 1));
+    const QList<QMessageBox*> boxes = frame->findChildren<QMessageBox*>();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0]->isVisible());
+    EXPECT_EQ(boxes[0]->text(), QStringLiteral("Parachute open  position captured successfully"));
+    EXPECT_EQ(spy.count(), 1) << "the record behind the box was shown while it is open";
+    boxes[0]->button(QMessageBox::Ok)->click();
+}
+
+TEST_F(MainFrameTest, CloseWithALiveLinkAsksFirstWithNoAsDefault)
+{
+    BoxRecorder boxes(false);
+    startApp();
+    app->station().activateWifiLink();
+    app->station().setRouteSaved(false);
+    EXPECT_FALSE(frame->close());
     ASSERT_EQ(boxes.calls.size(), 1u);
-    EXPECT_EQ(boxes.calls[0].text, QStringLiteral("Parachute open  position captured successfully"));
-    EXPECT_EQ(boxes.calls[0].caption, QStringLiteral("Orvex 无人机地面站"));
-    EXPECT_FALSE(boxes.calls[0].question);
+    EXPECT_EQ(boxes.calls[0].text, QStringLiteral("正在与飞机连接，确定要退出吗？"));
+    EXPECT_FALSE(boxes.calls[0].defaultYes);
+    EXPECT_FALSE(frame->closed());
+    boxes.answer(true);
+    EXPECT_TRUE(frame->close());
+    ASSERT_EQ(boxes.calls.size(), 3u);
+    EXPECT_EQ(boxes.calls[2].text, QStringLiteral("航线未保存,确定要退出吗？")) << "then the route question";
 }
 
 TEST_F(MainFrameTest, PlacementFromStoredPosition)

@@ -98,6 +98,16 @@ TEST_F(OptionsSheetTest, PortsListedInReverseWithStoredSelectedAndOkStoresIt)
         EXPECT_EQ(station.settings().getText(keys::kComPort), "COM5");
         EXPECT_FALSE(sheet.applyButton()->isEnabled());
     }
+    {
+        // A device path the system does not list is typed in, stored, and shown again.
+        COptions sheet(station, threePorts);
+        sheet.comPage()->portBox()->lineEdit()->selectAll();
+        QTest::keyClicks(sheet.comPage()->portBox()->lineEdit(), QStringLiteral("/dev/pts/7"));
+        sheet.accept();
+        EXPECT_EQ(station.settings().getText(keys::kComPort), "/dev/pts/7");
+        COptions again(station, threePorts);
+        EXPECT_EQ(again.comPage()->portBox()->currentText(), QStringLiteral("/dev/pts/7"));
+    }
 }
 
 TEST_F(OptionsSheetTest, AbsentStoredPortSelectsBottomAndNoPortsStoreNothing)
@@ -188,6 +198,13 @@ TEST_F(OptionsSheetTest, PortConfigDialogEditsTheLineSettingsAndKeepsTheRest)
     EXPECT_EQ(c.stopBits(), EStopBits::Two);
     EXPECT_EQ(c.dtrControl(), EDtrControl::Disable);
     EXPECT_EQ(c.bytes()[0], 52); // record size kept
+
+    BoxRecorder boxes;
+    dlg.baudBox()->setCurrentText(QStringLiteral("9999999"));
+    dlg.accept();
+    EXPECT_NE(dlg.result(), QDialog::Accepted);
+    ASSERT_EQ(boxes.texts.size(), 1);
+    EXPECT_EQ(boxes.texts[0], QStringLiteral("请选择标准波特率(110 到 921600)"));
 }
 
 TEST_F(OptionsSheetTest, WayPointPageShowsStoredValuesAndWritesAllKeysWithTheTimeAtZero)

@@ -17,6 +17,7 @@
 #include "mainframe/Splash.h"
 #include "panels/FlightControlPanel.h"
 #include "panels/FlightDataPage.h"
+#include "panels/InstrumentCtrl.h"
 #include "panels/OtherDataPage.h"
 #include "panels/PanelAttach.h"
 #include "panels/ValueBox.h"
@@ -71,7 +72,6 @@ TEST_F(PanelAttach, PanelsSitInTheirBars)
     EXPECT_EQ(m_frame->flightDataPage(1), m_panels.otherData);
     EXPECT_EQ(m_frame->flightDataTabs()->tabText(0), QStringLiteral("飞行数据"));
     EXPECT_EQ(m_frame->flightDataTabs()->tabText(1), QStringLiteral("其他数据"));
-    EXPECT_EQ(m_frame->targetWaypointBox(), m_panels.control->targetWaypointBox());
 }
 
 TEST_F(PanelAttach, EveryRecordRefreshesTheControlPanelAndTheSelectedPageOnly)
@@ -106,6 +106,20 @@ TEST_F(PanelAttach, ARecordThatFailsValidationChangesNoPanel)
     EXPECT_EQ(m_panels.flightData->box(1042)->text(), QStringLiteral("7 "));
 }
 
+TEST_F(PanelAttach, ClosingTheLinkGreysTheLastValuesUntilTheNextRecord)
+{
+    ASSERT_TRUE(m_station->recordUpdate(record(7, 3)));
+    m_station->closeLink(); // what "关闭连接" does
+    EXPECT_TRUE(m_panels.control->isStale());
+    EXPECT_TRUE(m_panels.control->altimeter()->isStale());
+    EXPECT_TRUE(m_panels.flightData->box(1042)->isStale());
+    EXPECT_TRUE(m_panels.otherData->box(1056)->isStale());
+    EXPECT_EQ(m_panels.flightData->box(1042)->text(), QStringLiteral("7 ")) << "the last value stays";
+    ASSERT_TRUE(m_station->recordUpdate(record(8, 3)));
+    EXPECT_FALSE(m_panels.control->isStale());
+    EXPECT_FALSE(m_panels.flightData->box(1042)->isStale());
+}
+
 TEST_F(PanelAttach, SwitchingPagesBeforeAnyRecordShowsNothing)
 {
     m_frame->flightDataTabs()->setCurrentIndex(1);
@@ -115,7 +129,7 @@ TEST_F(PanelAttach, SwitchingPagesBeforeAnyRecordShowsNothing)
     EXPECT_TRUE(m_panels.flightData->box(1042)->text().isEmpty());
 }
 
-TEST_F(PanelAttach, AltPutsTheFocusIntoTheTargetWaypointBox)
+TEST_F(PanelAttach, AltPutsTheFocusIntoTheTargetInput)
 {
     CKeyboardFilter filter(*m_station, *m_commands);
     filter.setMainFrame(m_frame.get());
@@ -130,5 +144,5 @@ TEST_F(PanelAttach, AltPutsTheFocusIntoTheTargetWaypointBox)
     QTest::keyRelease(m_panels.control->altitudeInput(), Qt::Key_Alt);
     QApplication::processEvents();
     qApp->removeEventFilter(&filter);
-    EXPECT_TRUE(m_panels.control->targetWaypointBox()->hasFocus());
+    EXPECT_TRUE(m_panels.control->targetInput()->hasFocus()); // 1029, not the read-only 1048
 }

@@ -241,36 +241,60 @@ TEST_F(GroundStationState, PhotoMarkCallsSetPicWithTheTwoFloatsAndZero)
     EXPECT_THAT(ui.scripts[0].second, ElementsAre("22.500000", "113.000000", "0"));
 }
 
-TEST_F(GroundStationState, BytesArrivingWhileABoxIsOpenWaitAndAreParsedAfterItCloses)
+TEST_F(GroundStationState, DownlinkBoxesOpenOneByOneAfterTheParserWhileRecordsGoOn)
 {
+    // Windows that leave every box open until the test answers it.
+    struct SOpenBoxes : SFakeUi {
+        std::vector<std::pair<std::string, std::function<void(bool)>>> open;
+        void openDownlinkBox(const std::string& text, bool, std::function<void(bool)> closed) override
+        {
+            EXPECT_FALSE(station->parsing()) << "a box opens only after the parser call has returned";
+            open.emplace_back(text, std::move(closed));
+        }
+        CGroundStation* station = nullptr;
+    } boxes;
+    boxes.station = &station;
+    station.setUi(&boxes);
     station.setSerialOpen(true);
-    // While the first box is open the transport delivers a second acknowledgement and a record.
+    Bytes bytes = ascii("$SATEL$DOCS1");
     const Bytes record = stpFrame(10.0f, 20.0f, 100, 0, 0, 0, 0);
-    ui.duringBox = [&] {
-        station.receiveBytes(EFraming::ByteStream, ascii("$DOCUT"));
-        station.receiveBytes(EFraming::ByteStream, record);
-        // Nothing of it is parsed yet: the parser is busy with the first box.
-        EXPECT_EQ(ui.messages.size(), 1u);
-        EXPECT_TRUE(ui.markers.empty());
-        EXPECT_GT(station.pendingByteCount(), 0u);
-    };
-    station.receiveBytes(EFraming::ByteStream, ascii("$DOCS1$"));
-    EXPECT_EQ(ui.maxOpenBoxes, 1); // never a box inside a box
-    EXPECT_THAT(ui.messages,
-                ElementsAre("GIMBALPAN Start Point captured successfully", "GIMBALTilt Start captured successfully"));
-    ASSERT_EQ(ui.markers.size(), 1u);
-    EXPECT_FLOAT_EQ(static_cast<float>(ui.markers[0].latitude), 10.0f);
-    EXPECT_EQ(station.pendingByteCount(), 0u);
-    EXPECT_FALSE(station.parsing());
+    bytes.insert(bytes.end(), record.begin(), record.end());
+    station.receiveBytes(EFraming::ByteStream, bytes);
+    ASSERT_EQ(boxes.open.size(), 1u) << "one box at a time";
+    EXPECT_EQ(boxes.open[0].first, "当前GPS已有效定位，可以进行姿态对准了，启动请按YES，稍后请按NO");
+    EXPECT_EQ(station.queuedBoxCount(), 1u);
+    // The record behind the two sentences was shown while the question waits, and so is the next.
+    station.receiveBytes(EFraming::ByteStream, stpFrame(11.0f, 20.0f, 100, 0, 0, 0, 0));
+    station.receiveBytes(EFraming::ByteStream, ascii("$"));
+    ASSERT_EQ(boxes.markers.size(), 2u);
+    EXPECT_FLOAT_EQ(static_cast<float>(boxes.markers[1].latitude), 11.0f);
+    EXPECT_TRUE(serial.sent.empty()) << "no $SAHRS before the answer";
+
+    boxes.open[0].second(true);
+    ASSERT_EQ(serial.sent.size(), 5u);
+    EXPECT_EQ(serial.sent[0], ascii("$SAHRS"));
+    ASSERT_EQ(boxes.open.size(), 2u) << "the next box once the first is answered";
+    EXPECT_EQ(boxes.open[1].first, "GIMBALPAN Start Point captured successfully");
+    boxes.open[1].second(false);
+    EXPECT_EQ(station.queuedBoxCount(), 0u);
 }
 
-TEST_F(GroundStationState, WifiBytesReceivedDuringASerialBoxAreParsedAfterwards)
+TEST_F(GroundStationState, ClosingTheLinkGreysTheTelemetryUntilTheNextRecord)
 {
-    station.setWifiActive(true);
-    ui.duringBox = [&] { station.receiveBytes(EFraming::Datagrams, ascii("$DOCAP")); };
-    station.receiveBytes(EFraming::ByteStream, ascii("$DOCS2$"));
-    EXPECT_THAT(ui.messages, ElementsAre("GIMBALPAN End Point captured successfully", " 中位捕获成功"));
-    EXPECT_EQ(ui.maxOpenBoxes, 1);
+    struct SStaleUi : SFakeUi {
+        std::vector<bool> stale;
+        void showTelemetryStale(bool s) override { stale.push_back(s); }
+    } staleUi;
+    station.setUi(&staleUi);
+    station.closeLink();
+    station.closeLink(); // only changes reach the windows
+    EXPECT_EQ(staleUi.stale, std::vector<bool>{true});
+    ASSERT_EQ(staleUi.scripts.size(), 1u);
+    EXPECT_EQ(staleUi.scripts[0].first, "setPlaneStale");
+    EXPECT_EQ(staleUi.scripts[0].second, std::vector<std::string>{"1"});
+    EXPECT_TRUE(station.recordUpdate(*CTelemetryRecord::fromBytes(stpFrame(10.0f, 20.0f, 0, 0, 0, 0, 0))));
+    EXPECT_EQ(staleUi.stale, (std::vector<bool>{true, false}));
+    EXPECT_EQ(staleUi.scripts.back().second, std::vector<std::string>{"0"});
 }
 
 TEST_F(GroundStationState, HeartbeatGoesToEveryOpenLinkAndFollowsReceiverOn)

@@ -2,6 +2,7 @@
 // station's receivers and reach a dialog only while its open flag is set; the compass
 // calibration's lists and values.
 #include <gmock/gmock.h>
+#include "support/StpRecord.h"
 #include "support/TempDir.h"
 #include <gtest/gtest.h>
 
@@ -188,4 +189,56 @@ TEST(CompassCalibration, ListsStayBoundedOnEndlessStreams)
     EXPECT_GT(c.xyPoints().size(), CCompassCalibration::kMaxPointsPerList / 2);
     EXPECT_FLOAT_EQ(c.xyPoints().back().first, static_cast<float>(total - 1)) << "newest kept";
     EXPECT_EQ(c.countText(), "XY=" + std::to_string(c.xyPoints().size()) + "  ZY=0");
+}
+
+TEST(Airborne, MotorsTurningAboveTwoMetres)
+{
+    const struct {
+        std::size_t pulseByte; // 0: all motors stopped
+        int altitudeDm;
+        bool airborne;
+    } cases[] = {
+        {0, 400, false}, {44, 20, false}, {44, 21, true}, {91, 400, true}, {86, -50, false},
+    };
+    for (const auto& c : cases) {
+        StpBytes b = stpRecord(22.5f, 113.0f);
+        if (c.pulseByte)
+            b[c.pulseByte] = 1;
+        putLeU16(&b[48], c.altitudeDm);
+        sealStp(b);
+        EXPECT_EQ(isAirborne(*CTelemetryRecord::fromBytes(b)), c.airborne) << c.pulseByte << " " << c.altitudeDm;
+    }
+}
+
+TEST(CalibrationCommands, AskTheirQuestionAndWhileAirborneAskFirstWithNoAsDefault)
+{
+    struct SOut : IByteOutput {
+        std::vector<Bytes> sent;
+        void send(std::span<const uint8_t> b) override { sent.emplace_back(b.begin(), b.end()); }
+    } serial, wifi;
+    CUplinkRouter uplink(serial, wifi);
+    uplink.setSerialOpen(true);
+    std::vector<std::pair<std::string, bool>> asked;
+    std::vector<bool> answers;
+    const YesNoQuestion ask = [&](std::string_view q, bool defaultYes) {
+        asked.emplace_back(std::string(q), defaultYes);
+        const bool a = answers.front();
+        answers.erase(answers.begin());
+        return a;
+    };
+    answers = {true};
+    EXPECT_TRUE(runCalibrationCommand(ECalibrationCommand::GyroZero, ask, uplink));
+    EXPECT_THAT(asked, ElementsAre(std::pair<std::string, bool>{"陀螺清零?", true}));
+    ASSERT_EQ(serial.sent.size(), 1u);
+    EXPECT_EQ(serial.sent[0][5], 100);
+
+    asked.clear();
+    answers = {false};
+    EXPECT_FALSE(runCalibrationCommand(ECalibrationCommand::CaptureRoll, ask, uplink, true));
+    EXPECT_THAT(asked, ElementsAre(std::pair<std::string, bool>{"飞机正在飞行，确定要执行吗？", false}));
+    answers = {true, true};
+    EXPECT_TRUE(runCalibrationCommand(ECalibrationCommand::CaptureNeutral, ask, uplink, true));
+    EXPECT_EQ(asked.back().first, "捕获中位?");
+    ASSERT_EQ(serial.sent.size(), 2u) << "No to the airborne question sent nothing";
+    EXPECT_EQ(serial.sent[1][5], 102);
 }

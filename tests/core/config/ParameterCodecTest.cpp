@@ -218,21 +218,70 @@ TEST(ParameterWrite, FrameCarriesTheBytesAndTheirSums)
     EXPECT_EQ(f[7 + 19], 20);
 }
 
-TEST(ParameterWrite, EmptyAndOutOfRangeEditsAreCutNotChecked)
+TEST(ParameterChecks, AFieldBeyondItsByteOrNotANumberIsRefusedNamingTheRange)
 {
-    SParamSetForm f;
-    f.edit(EParamEdit::RollI) = "300";      // low 8 bits: 44
-    f.edit(EParamEdit::RollGain) = "abc";   // 0
-    f.edit(EParamEdit::CellCount) = "17";   // 17 + 16 (start protection item 1) spills into bit 4
-    f.combo(EParamCombo::StartProtection) = 1;
-    f.edit(EParamEdit::ControlType) = "-1"; // 255 + overload item 0
-    const ParameterWriteBytes b = parameterWriteBytes(f);
-    EXPECT_EQ(b[0], 44);
-    EXPECT_EQ(b[2], 0);
-    EXPECT_EQ(b[6], 33);
-    EXPECT_EQ(b[7], 255);
-    EXPECT_EQ(b[15], 90) << "first speed item on a fresh form";
-    EXPECT_EQ(b[8], 0) << "empty declination";
+    const std::string u8Yaw = "“旋转 P”须为 0 到 255 之间的整数";
+    const std::string gimbal = "“云台横滚感度”须为 -127 到 128 之间的整数";
+    const std::string declination = "“磁偏角”须为 -28.0 到 26.0 之间的数";
+    const struct {
+        EParamEdit edit;
+        const char* text;
+        std::string refusal; // empty: accepted
+    } cases[] = {
+        {EParamEdit::YawP, " 255 ", ""},
+        {EParamEdit::YawP, "300", u8Yaw},
+        {EParamEdit::YawP, "-1", u8Yaw},
+        {EParamEdit::YawP, "12abc", u8Yaw},
+        {EParamEdit::RollGain, "abc", "“横滚感度”须为 0 到 255 之间的整数"},
+        {EParamEdit::MaxVerticalSpeed, "", "“垂直最大速度”须为 0 到 255 之间的整数"},
+        {EParamEdit::CellCount, "15", ""},
+        {EParamEdit::CellCount, "16", "“电池片数”须为 0 到 15 之间的整数"},
+        {EParamEdit::ControlType, "-1", "“控制类型”须为 0 到 15 之间的整数"},
+        {EParamEdit::GimbalRollGain, "-127", ""},
+        {EParamEdit::GimbalRollGain, "128", ""},
+        {EParamEdit::GimbalRollGain, "-128", gimbal},
+        {EParamEdit::GimbalPitchGain, "129", "“云台俯仰感度”须为 -127 到 128 之间的整数"},
+        {EParamEdit::Declination, "-28", ""},
+        {EParamEdit::Declination, "26.0", ""},
+        {EParamEdit::Declination, "26.5", declination},
+        {EParamEdit::Declination, "5,5", declination},
+    };
+    for (const auto& c : cases) {
+        SParamSetForm f = distinctForm();
+        f.edit(c.edit) = c.text;
+        EXPECT_EQ(checkParamForm(f).value_or(""), c.refusal) << c.text;
+    }
+    SParamSetForm f = distinctForm();
+    f.customSpeed = "10.3"; // 257 units of 0.04 m/s
+    EXPECT_EQ(checkParamForm(f).value_or(""), "“最大速度”须为 0.0 到 10.2 之间的数");
+    f.combo(EParamCombo::MaxSpeed) = 0; // hidden: not checked
+    EXPECT_EQ(checkParamForm(f), std::nullopt);
+}
+
+TEST(ParameterChecks, MixingCellsCarryASignedPercent)
+{
+    MixingTexts t;
+    t.fill("-127");
+    t[mixingIndex(3, 7)] = "128";
+    EXPECT_EQ(checkMixingTexts(t), std::nullopt);
+    t[mixingIndex(0, 4)] = "150";
+    EXPECT_EQ(checkMixingTexts(t).value_or(""), "“M5 油门(%)”须为 -127 到 128 之间的整数");
+    t[mixingIndex(0, 4)] = "x";
+    EXPECT_TRUE(checkMixingTexts(t).has_value());
+}
+
+TEST(ParameterChecks, FilledMeansEveryEditHoldsText)
+{
+    EXPECT_FALSE(paramFormFilled(SParamSetForm{}));
+    SParamSetForm f = distinctForm();
+    EXPECT_TRUE(paramFormFilled(f));
+    f.customSpeed = " "; // shown and blank
+    EXPECT_FALSE(paramFormFilled(f));
+    MixingTexts t;
+    t.fill("0");
+    EXPECT_TRUE(mixingTextsFilled(t));
+    t[31].clear();
+    EXPECT_FALSE(mixingTextsFilled(t));
 }
 
 TEST(ParameterReadback, EveryControlIsFilled)

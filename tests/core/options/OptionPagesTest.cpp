@@ -64,6 +64,29 @@ TEST(PortChoice, MissingStoredPortSelectsTheBottomEntryAndNoPortsSelectNothing)
     EXPECT_EQ(none.selectedPort(), "");
 }
 
+TEST(PortChoice, ATypedDevicePathIsStoredAsTypedAndComesBack)
+{
+    CPortChoice c(kPorts, "COM3");
+    c.type(" /dev/serial/by-id/usb-radio ");
+    EXPECT_EQ(c.selectedPort(), "/dev/serial/by-id/usb-radio");
+    c.type("COM5"); // a listed name selects its entry
+    EXPECT_EQ(c.selectedIndex(), 0);
+    EXPECT_EQ(c.typedPort(), "");
+    CPortChoice again(kPorts, "/dev/pts/3");
+    EXPECT_EQ(again.selectedPort(), "/dev/pts/3");
+    CPortChoice none({}, "");
+    none.type("/dev/pts/4");
+    EXPECT_EQ(none.selectedPort(), "/dev/pts/4");
+}
+
+TEST(PortChoice, OnlyStandardBaudRates)
+{
+    for (unsigned rate : {110u, 9600u, 115200u, 921600u})
+        EXPECT_TRUE(isStandardBaudRate(rate)) << rate;
+    for (unsigned rate : {0u, 100000u, 115201u, 9999999u})
+        EXPECT_FALSE(isStandardBaudRate(rate)) << rate;
+}
+
 TEST(WayPointOptionValues, LoadsDefaultsWithTheTimeFieldAtZero)
 {
     TempIni ini;

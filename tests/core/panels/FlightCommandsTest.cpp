@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <deque>
-#include <set>
 #include <vector>
 
 #include "panels/FlightCommands.h"
@@ -17,11 +16,13 @@ using Bytes = std::vector<std::uint8_t>;
 
 class FakeHost : public IFlightCommandHost {
   public:
-    bool askYesNo(const std::string& question) override
+    bool askYesNo(const std::string& question, bool defaultYes) override
     {
         questions.push_back(question);
+        anyDefaultYes = anyDefaultYes || defaultYes;
         return answerYes;
     }
+    int storedWaypointCount() override { return stored; }
     void showMessage(const std::string& text) override { messages.push_back(text); }
     void sendOnBothLinks(std::span<const std::uint8_t> frame) override
     {
@@ -31,6 +32,8 @@ class FakeHost : public IFlightCommandHost {
     void markClickPoint(const SFlyToPoint& p) override { marks.push_back(p); }
 
     bool answerYes = true;
+    bool anyDefaultYes = false; // Enter alone would send the command
+    int stored = 255;
     std::optional<SFlyToPoint> point;
     std::vector<std::string> questions;
     std::vector<std::string> messages;
@@ -79,23 +82,10 @@ TEST(FlightCommandButtons, EveryCodeButtonAsksItsQuestionAndSendsItsCode)
         } else {
             EXPECT_TRUE(host.questions.empty()) << e.id;
         }
+        EXPECT_FALSE(host.anyDefaultYes) << e.id << ": No is the default button";
         ASSERT_EQ(host.sent.size(), 1u) << e.id;
         EXPECT_EQ(host.sent[0], codeFrame(e.code)) << e.id;
     }
-}
-
-TEST(FlightCommandButtons, LabelsAreUniqueAndComplete)
-{
-    std::set<int> ids;
-    std::set<std::string> labels;
-    for (const SFlightCommandButton& b : flightCommandButtons()) {
-        ids.insert(b.controlId);
-        labels.insert(b.label);
-    }
-    EXPECT_EQ(ids.size(), 16u);
-    EXPECT_EQ(labels.size(), 16u);
-    EXPECT_TRUE(labels.count("退出所点所到/锁定"));
-    EXPECT_TRUE(labels.count("云台锁定点"));
     EXPECT_EQ(flightCommandButton(4242), nullptr);
 }
 
@@ -107,7 +97,8 @@ TEST(FlightCommandButtons, AnsweringNoSendsNothing)
     EXPECT_EQ(commands.press(kButtonReturnHome), EFlightCommandResult::Declined);
     EXPECT_EQ(commands.press(kButtonChangeAltitude, "120"), EFlightCommandResult::Declined);
     EXPECT_EQ(commands.press(1038), EFlightCommandResult::Declined);
-    EXPECT_EQ(host.questions, (std::vector<std::string>{"返航回家?", "改变高度?", "关接收机?"}));
+    EXPECT_EQ(host.questions, (std::vector<std::string>{"返航回家?", "改变高度为 120 米?", "关接收机?"}));
+    EXPECT_FALSE(host.anyDefaultYes);
     EXPECT_TRUE(host.sent.empty());
 }
 
@@ -124,7 +115,6 @@ TEST(FlightCommandButtons, ChangeAltitudeSendsTypedMetresTimesTen)
     }
     ASSERT_EQ(host.sent.size(), 1u);
     EXPECT_EQ(host.sent[0], expected);
-    EXPECT_EQ(host.questions, std::vector<std::string>{"改变高度?"});
 
     host.sent.clear();
     EXPECT_EQ(commands.press(kButtonChangeAltitude, "6553"), EFlightCommandResult::Sent);
@@ -145,9 +135,10 @@ TEST(FlightCommandButtons, AltitudeThatWouldWrapIsRefusedWithoutAQuestion)
     }
 }
 
-TEST(FlightCommandButtons, ChangeTargetSendsTheTypedNumberWithoutAQuestion)
+TEST(FlightCommandButtons, ChangeTargetSendsTheTypedNumberUpToTheStoredCountWithoutAQuestion)
 {
     FakeHost host;
+    host.stored = 7;
     CFlightCommands commands(host);
     EXPECT_EQ(commands.press(kButtonChangeTarget, "+7"), EFlightCommandResult::Sent);
     Bytes expected(30, 0);
@@ -157,12 +148,13 @@ TEST(FlightCommandButtons, ChangeTargetSendsTheTypedNumberWithoutAQuestion)
     EXPECT_EQ(host.sent[0], expected);
     EXPECT_TRUE(host.questions.empty());
 
-    for (const char* typed : {"256", "-3", "x", ""}) {
+    for (const char* typed : {"256", "-3", "x", "", "8"}) {
         host.sent.clear();
         EXPECT_EQ(commands.press(kButtonChangeTarget, typed), EFlightCommandResult::InvalidInput) << typed;
         EXPECT_TRUE(host.sent.empty());
     }
-    EXPECT_EQ(host.messages.back(), kInvalidTargetText);
+    EXPECT_EQ(host.messages.front(), kInvalidTargetText);
+    EXPECT_EQ(host.messages.back(), "目标航点 8 超出飞控中的航点数 7");
 }
 
 TEST(FlightCommandButtons, ClickToFlyAndGimbalLockCarryThePointTwiceAndMarkIt)
