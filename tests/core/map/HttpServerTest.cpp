@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
@@ -244,7 +245,17 @@ TEST_F(HttpServerTest, ConnectionsBeyondTheLimitAreClosedAtOnce)
     for (int& fd : fds)
         fd = httpConnect(port);
     ASSERT_TRUE(waitForActive(*server, CHttpServer::kMaxConnections));
-    // The fifty beyond the limit are closed without being served, whatever they ask.
+    // The fifty beyond the limit are closed at once, before they ask anything.
+    auto closedCount = [&] {
+        std::vector<pollfd> polls;
+        for (int fd : fds)
+            polls.push_back({fd, POLLIN, 0});
+        ::poll(polls.data(), polls.size(), 50);
+        return std::count_if(polls.begin(), polls.end(), [](const pollfd& p) { return p.revents != 0; });
+    };
+    for (auto deadline = Clock::now() + std::chrono::seconds(30); closedCount() < 50 && Clock::now() < deadline;) {
+    }
+    EXPECT_EQ(closedCount(), 50);
     int served = 0, refused = 0;
     for (int fd : fds)
         httpSend(fd, "GET /earth.htm HTTP/1.1\r\n\r\n");
