@@ -113,3 +113,41 @@ TEST_F(RouteCommand, HomeSettingsGiveTheDefaultsOfReadWaypoints)
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find(" 777 0 1 0 0\r\n"), std::string::npos) << r.out;
 }
+
+// Camera mode plans the spacing and hands the generator exactly what a typed spacing would give.
+TEST_F(RouteCommand, SurveyFromTheCameraIsTheSurveyOfItsSpacing)
+{
+    const std::string route = file("area.skw", square);
+    const std::string corners = route + " --p1 1 --p2 2 --p3 3 --p4 4 --extend 50 ";
+    // 13.2 x 8.8 mm, 8.8 mm, 5472 x 3648 px: 2.74 cm/px at 100 m, 150 m across, spacing 45 m at 70 %.
+    const SOrvexRun typed = run("survey " + corners + "--spacing 45 --altitude 100");
+    const SOrvexRun camera =
+        run("survey " + corners + "--sensor 13.2,8.8 --focal 8.8 --image 5472,3648 --overlap 80,70 --gsd 2.75");
+    ASSERT_EQ(camera.status, 0) << camera.err;
+    EXPECT_EQ(camera.out, typed.out);
+    EXPECT_EQ(run("survey " + corners + "--camera '1英寸 20MP 8.8mm' --overlap 80,70 --altitude 100").out, typed.out);
+
+    const SOrvexRun summary = run("survey " + corners + "--camera '1英寸 20MP 8.8mm' --altitude 100 -o " +
+                                  shellQuote((dir / "out.skw").string()));
+    ASSERT_EQ(summary.status, 0) << summary.err;
+    auto number = [&](const std::string& name) {
+        const size_t at = summary.out.find("\"" + name + "\":");
+        return at == std::string::npos ? -1.0 : std::stod(summary.out.substr(at + name.size() + 3));
+    };
+    EXPECT_EQ(number("altitudeMetres"), 100.0) << summary.out;
+    EXPECT_NEAR(number("gsdCm"), 2.741, 0.001);
+    EXPECT_EQ(number("spacingMetres"), 45.0);
+    EXPECT_NEAR(number("photoDistanceMetres"), 20.0, 1e-9);
+    // Eight lanes of 865 m (0.01 degrees of longitude at 39 N): 1 + 43 photos each, 45 m wide.
+    EXPECT_EQ(number("photoCount"), 8 * 44.0);
+    EXPECT_NEAR(number("areaSquareMetres"), 8 * 865.3 * 45, 500.0);
+    EXPECT_GT(number("flightTimeSeconds"), number("lengthMetres") / 10.0);
+
+    const SOrvexRun gaps = run("survey " + corners + "--camera '1英寸 20MP 8.8mm' --spacing 151 --altitude 100");
+    EXPECT_EQ(gaps.status, 1);
+    EXPECT_NE(gaps.err.find("照片宽度 150 米"), std::string::npos) << gaps.err;
+    const SOrvexRun dense = run("survey " + corners + "--spacing 1 --altitude 100");
+    EXPECT_EQ(dense.status, 1);
+    EXPECT_NE(dense.err.find("条航线"), std::string::npos) << dense.err;
+    EXPECT_EQ(run("survey " + corners + "--camera nobody --altitude 100").status, 1);
+}
