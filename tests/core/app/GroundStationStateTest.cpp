@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "support/FakeUi.h"
+#include "support/StpRecord.h"
 #include "support/TempDir.h"
 #include "app/GroundStation.h"
 
@@ -23,84 +25,20 @@ Bytes ascii(const char* s)
     return Bytes(s, s + std::strlen(s));
 }
 
-void putF32(Bytes& b, std::size_t at, float v)
-{
-    std::uint32_t u;
-    std::memcpy(&u, &v, 4);
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = static_cast<std::uint8_t>(u >> (8 * i));
-}
-
-// A "$STP" frame laid out by hand: latitude f32 at 4, longitude f32 at 8, heading f32 at 20,
-// storedWaypointCount at 31, altitude i16 at 48, receiverOn at 53, targetWaypoint at 74, sum at 98.
+// "$STP" with heading f32 at 20, storedWaypointCount at 31, altitude i16 at 48, receiverOn at 53,
+// targetWaypoint at 74.
 Bytes stpFrame(float lat, float lon, std::int16_t altitudeDm, float headingRad, std::uint8_t receiverOn,
                std::uint8_t stored, std::uint8_t target)
 {
-    Bytes f(99, 0);
-    f[0] = '$', f[1] = 'S', f[2] = 'T', f[3] = 'P';
-    putF32(f, 4, lat);
-    putF32(f, 8, lon);
-    putF32(f, 20, headingRad);
+    StpBytes f = stpRecord(lat, lon);
+    putLeF32(&f[20], headingRad);
     f[31] = stored;
-    f[48] = static_cast<std::uint8_t>(altitudeDm & 0xFF);
-    f[49] = static_cast<std::uint8_t>((altitudeDm >> 8) & 0xFF);
+    putLeU16(&f[48], altitudeDm);
     f[53] = receiverOn;
     f[74] = target;
-    unsigned sum = 0;
-    for (int i = 0; i < 98; ++i)
-        sum += f[i];
-    f[98] = static_cast<std::uint8_t>(sum);
-    return f;
+    sealStp(f);
+    return Bytes(f.begin(), f.end());
 }
-
-struct SFakeUi : IGroundStationUi {
-    std::vector<std::string> messages;
-    std::vector<std::string> questions;
-    bool answer = false;
-    std::vector<SAircraftMarker> markers;
-    std::vector<Bytes> records;
-    std::vector<std::pair<std::string, std::vector<std::string>>> scripts;
-    std::function<void()> duringBox; // runs while a box is "open"
-    int openBoxes = 0;
-    int maxOpenBoxes = 0;
-
-    void box()
-    {
-        ++openBoxes;
-        maxOpenBoxes = std::max(maxOpenBoxes, openBoxes);
-        if (duringBox) {
-            auto fn = duringBox;
-            duringBox = nullptr; // once
-            fn();
-        }
-        --openBoxes;
-    }
-    void showMessage(const std::string& text) override
-    {
-        messages.push_back(text);
-        box();
-    }
-    bool askYesNo(const std::string& text, const std::string&, bool) override
-    {
-        questions.push_back(text);
-        box();
-        return answer;
-    }
-    void telemetryNotify(std::span<const std::uint8_t> record, const SAircraftMarker& marker) override
-    {
-        records.emplace_back(record.begin(), record.end());
-        markers.push_back(marker);
-    }
-    void callMapScript(const std::string& fn, const std::vector<std::string>& args) override
-    {
-        scripts.emplace_back(fn, args);
-    }
-};
-
-struct SRecorder : IByteOutput {
-    std::vector<Bytes> sent;
-    void send(std::span<const uint8_t> bytes) override { sent.emplace_back(bytes.begin(), bytes.end()); }
-};
 
 class GroundStationState : public ::testing::Test {
 protected:
@@ -113,8 +51,8 @@ protected:
     CTempDir dir;
     CGroundStation station;
     SFakeUi ui;
-    SRecorder serial;
-    SRecorder wifi;
+    SSentBytes serial;
+    SSentBytes wifi;
 };
 
 } // namespace
@@ -192,18 +130,6 @@ TEST_F(GroundStationState, OutOfRangeRecordReachesNoWindowAndKeepsTheCurrentReco
     EXPECT_FLOAT_EQ(station.currentRecord().latitude(), 90.0f);
 }
 
-TEST_F(GroundStationState, AcknowledgementTextsDependOnTheLink)
-{
-    // A six-byte acknowledgement on the serial link acts when the next byte arrives.
-    station.receiveBytes(EFraming::ByteStream, ascii("$DOCAP$T2POK$"));
-    EXPECT_THAT(ui.messages, ElementsAre(" Neutral Position captured successfully", "AP parameter updateed successfully!!!"));
-
-    ui.messages.clear();
-    station.setWifiActive(true);
-    station.receiveBytes(EFraming::Datagrams, ascii("$DOCAP"));
-    EXPECT_THAT(ui.messages, ElementsAre(" 中位捕获成功"));
-}
-
 TEST_F(GroundStationState, SatelYesSendsSahrsFiveTimesOnTheSerialLinkOnly)
 {
     station.setSerialOpen(true);
@@ -229,8 +155,8 @@ TEST_F(GroundStationState, PhotoMarkCallsSetPicWithTheTwoFloatsAndZero)
     // "$PAED": head 0-4, bytes 5-6 not read, f32 at 7 and 11, sum at 15.
     Bytes f(16, 0);
     std::memcpy(f.data(), "$PAED", 5);
-    putF32(f, 7, 22.5f);
-    putF32(f, 11, 113.0f);
+    putLeF32(&f[7], 22.5f);
+    putLeF32(&f[11], 113.0f);
     unsigned sum = 0;
     for (int i = 0; i < 15; ++i)
         sum += f[i];
@@ -358,20 +284,13 @@ TEST_F(GroundStationState, FurtherSinksSeeEveryEventAfterTheStation)
     EXPECT_EQ(ui.messages.size(), 2u);
 }
 
-TEST(GroundStationReplay, SpeedSliderFormula)
+TEST(GroundStationReplay, SpeedAndProgressSliderFormulas)
 {
-    EXPECT_EQ(CGroundStation::replayIntervalForSpeed(0), 2560);
-    EXPECT_EQ(CGroundStation::replayIntervalForSpeed(16), 10);
-    EXPECT_EQ(CGroundStation::replayIntervalForSpeed(17), 7); // 10 / sqrt(2) = 7.07
-    EXPECT_EQ(CGroundStation::replayIntervalForSpeed(15), 14); // 10 * sqrt(2) = 14.14
-    EXPECT_EQ(CGroundStation::replayIntervalForSpeed(32), 0);  // 10 / 256 = 0.039
-}
-
-TEST(GroundStationReplay, ProgressSliderSeeksWithIntegerArithmetic)
-{
-    EXPECT_EQ(CGroundStation::replayIndexForProgress(1000, 0), 0);
-    EXPECT_EQ(CGroundStation::replayIndexForProgress(1000, 16384), 500);
-    EXPECT_EQ(CGroundStation::replayIndexForProgress(1000, 32767), 999);
-    // Large stores do not overflow the product.
-    EXPECT_EQ(CGroundStation::replayIndexForProgress(2'000'000'000LL, 32767), 1'999'938'964LL);
+    // 10 ms x 2^((16 - position) / 2), truncated: 10 / sqrt(2) = 7.07, 10 x sqrt(2) = 14.14, 10 / 256.
+    for (const auto& [position, ms] : std::vector<std::pair<int, int>>{{0, 2560}, {16, 10}, {17, 7}, {15, 14}, {32, 0}})
+        EXPECT_EQ(CGroundStation::replayIntervalForSpeed(position), ms) << position;
+    // index = count x progress / 32768 in integers; large stores do not overflow the product.
+    for (const auto& [count, progress, index] : std::vector<std::tuple<long long, int, long long>>{
+             {1000, 0, 0}, {1000, 16384, 500}, {1000, 32767, 999}, {2'000'000'000LL, 32767, 1'999'938'964LL}})
+        EXPECT_EQ(CGroundStation::replayIndexForProgress(count, progress), index) << count << " " << progress;
 }
