@@ -179,7 +179,7 @@ TEST_F(HttpServerTest, NoWayOutOfTheRoot)
     EXPECT_FALSE(fs::exists(base / "ran-outside")) << "a program outside the root was run";
 
     CHttpServer noRoot((base / "no-such-folder").string());
-    noRoot.start(0);
+    noRoot.start(0); // nothing at all is served
     expectNotFound(httpGet(noRoot.port(), "/etc/ld.so.conf"), "missing root");
 }
 
@@ -208,8 +208,7 @@ TEST_F(HttpServerTest, HungCgiIsKilledAndReaped)
     EXPECT_EQ(r.body.find("started"), std::string::npos);
     pid_t program = std::atoi(CTempDir::read((base / "hang.pid").string()).c_str());
     pid_t child = std::atoi(CTempDir::read((base / "sleep.pid").string()).c_str());
-    ASSERT_GT(program, 0);
-    ASSERT_GT(child, 0);
+    ASSERT_TRUE(program > 0 && child > 0);
     EXPECT_EQ(processState(program), 0) << "the program is gone and reaped";
     // What it started was killed with it (it may linger as a zombie of its new parent).
     char state = processState(child);
