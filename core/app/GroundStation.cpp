@@ -47,6 +47,9 @@ CGroundStation::CGroundStation(const CAppPaths& paths)
       m_parameterSetFile(paths.parameterSetPath())
 {
     m_linkHooks.station = this;
+    m_serialOut.watch = &m_linkWatch;
+    m_wifiOut.watch = &m_linkWatch;
+    m_linkWatch.setLostAfterMs(std::int64_t(m_settings.getInt(keys::kLinkLostSeconds)) * 1000);
     m_linkState.setHooks(&m_linkHooks);
     m_linkState.setLogDirectory(paths.flightLogDir());
 
@@ -114,6 +117,8 @@ void CGroundStation::receiveBytes(EFraming framing, std::span<const std::uint8_t
 {
     std::deque<std::uint8_t>& pending = framing == EFraming::ByteStream ? m_pendingSerial : m_pendingWifi;
     pending.insert(pending.end(), bytes.begin(), bytes.end());
+    if (framing == EFraming::Datagrams && m_linkWatch.running())
+        m_linkWatch.datagram();
     if (!m_parsing)
         drain();
 }
@@ -239,6 +244,8 @@ bool CGroundStation::recordUpdate(const CTelemetryRecord& record)
 void CGroundStation::onTelemetryRecord(const CTelemetryRecord& record, EDownlinkLink link)
 {
     storeTelemetryRecord(record);
+    if (m_linkWatch.recordReceived(m_clock->nowMs()) == ELinkChange::Restored)
+        linkChanged(false);
     const bool update = !m_storeHook || m_storeHook(record, link);
     forEachSink([&](IDownlinkSink& s) { s.onTelemetryRecord(record, link); });
     if (update)
@@ -341,8 +348,19 @@ void CGroundStation::onOpaqueFrame(std::string_view keyword, std::span<const uin
     forEachSink([&](IDownlinkSink& s) { s.onOpaqueFrame(keyword, frame); });
 }
 
+void CGroundStation::onSentence(std::string_view keyword, EDownlinkLink link)
+{
+    m_linkWatch.sentence(keyword);
+    forEachSink([&](IDownlinkSink& s) { s.onSentence(keyword, link); });
+}
+
 void CGroundStation::onDropped(const SDrop& drop)
 {
+    if (m_linkWatch.running()) {
+        m_linkWatch.bytesDiscarded(drop.count);
+        if (drop.reason == EDropReason::BadChecksum)
+            m_linkWatch.badChecksum();
+    }
     forEachSink([&](IDownlinkSink& s) { s.onDropped(drop); });
 }
 
@@ -387,8 +405,48 @@ void CGroundStation::uploadTick()
         m_uploadTick();
 }
 
+void CGroundStation::linkWatchTick()
+{
+    const std::int64_t now = m_clock->nowMs();
+    if (m_linkWatch.tick(now) == ELinkChange::Lost)
+        linkChanged(true);
+    else
+        showLinkPanes();
+}
+
+void CGroundStation::showLinkPanes()
+{
+    const std::int64_t now = m_clock->nowMs();
+    if (m_ui)
+        m_ui->showLinkHealth(m_linkWatch.outageText(now), m_linkWatch.lost(), m_linkWatch.rateText(now));
+}
+
+void CGroundStation::linkChanged(bool lost)
+{
+    setTelemetryStale(lost);
+    const auto hooks = m_linkChangeHooks;
+    for (const LinkChangeHook& hook : hooks)
+        hook(lost);
+    showLinkPanes();
+}
+
+void CGroundStation::startLinkWatch()
+{
+    m_linkWatch.setLostAfterMs(std::int64_t(m_settings.getInt(keys::kLinkLostSeconds)) * 1000);
+    m_linkWatch.start(m_clock->nowMs());
+}
+
+void CGroundStation::stopLinkWatch()
+{
+    m_linkWatch.stop();
+    if (m_ui)
+        m_ui->showLinkHealth({}, false, {});
+}
+
 void CGroundStation::heartbeatTick()
 {
+    if (m_linkWatch.running() && anyLinkOpen())
+        m_linkWatch.heartbeat();
     m_uplink.sendOnBothLinks(uplink::heartbeat(static_cast<std::uint8_t>(m_receiverOn)));
 }
 
@@ -432,8 +490,12 @@ bool CGroundStation::openSerialLink(const std::function<bool()>& openPort)
         syncLinkFlags(); // the previous link is closed by now
         return openPort && openPort();
     });
-    if (opened)
+    if (opened) {
         m_serialParser.reset();
+        startLinkWatch();
+    } else {
+        stopLinkWatch();
+    }
     syncLinkFlags();
     return opened;
 }
@@ -442,6 +504,7 @@ void CGroundStation::activateWifiLink()
 {
     m_linkState.activateWifi();
     syncLinkFlags();
+    startLinkWatch();
 }
 
 void CGroundStation::closeLink()
@@ -449,6 +512,7 @@ void CGroundStation::closeLink()
     m_linkState.closeLink();
     syncLinkFlags();
     setTelemetryStale(true);
+    stopLinkWatch();
 }
 
 void CGroundStation::closeLinkOrReplay()
@@ -456,6 +520,7 @@ void CGroundStation::closeLinkOrReplay()
     m_linkState.closeLinkOrReplay();
     syncLinkFlags();
     setTelemetryStale(true);
+    stopLinkWatch();
 }
 
 void CGroundStation::setTelemetryStale(bool stale)
@@ -474,6 +539,7 @@ void CGroundStation::shutdownLinks()
     m_linkState.shutdown();
     syncLinkFlags();
     m_photoDataFile.close();
+    stopLinkWatch();
 }
 
 void CGroundStation::storeTelemetryRecord(const CTelemetryRecord& record)
@@ -494,6 +560,7 @@ void CGroundStation::showTrackAngle(std::size_t index)
 
 CReplay::SLoadResult CGroundStation::startReplay(const std::string& path)
 {
+    stopLinkWatch(); // a replay never raises a lost link
     CReplay::SLoadResult result = m_linkState.startReplay(path);
     syncLinkFlags();
     if (!result.ok)

@@ -46,7 +46,9 @@
 #include "app/AppPaths.h"
 #include "app/Settings.h"
 #include "config/ConfigDialogs.h"
+#include "link/Clock.h"
 #include "link/Link.h"
+#include "link/LinkWatch.h"
 #include "link/LinkState.h"
 #include "photo/ParameterSetFile.h"
 #include "photo/PhotoDataFile.h"
@@ -80,6 +82,12 @@ public:
     virtual void telemetryNotify(std::span<const std::uint8_t> record, const SAircraftMarker& marker) = 0;
     // Calls a script function of the map page with string arguments; the result is not used.
     virtual void callMapScript(const std::string& function, const std::vector<std::string>& args) = 0;
+    // The link panes of the status bar: the outage text (empty: hidden), red while the link is
+    // lost, and the records-per-second text (empty: no live link).
+    virtual void showLinkHealth(const std::string& outageText, bool lost, const std::string& rateText)
+    {
+        (void)outageText, (void)lost, (void)rateText;
+    }
     // A box raised by a downlink sentence (an acknowledgement, the $SATEL question, a file
     // report), opened without blocking: `closed` runs once the operator has answered (true = Yes;
     // an OK box passes false). The windows override this; the default asks modally.
@@ -260,6 +268,20 @@ public:
     void onServoChannels(const SServoChannels& channels) override;
     void onOpaqueFrame(std::string_view keyword, std::span<const uint8_t> frame) override;
     void onDropped(const SDrop& drop) override;
+    void onSentence(std::string_view keyword, EDownlinkLink link) override;
+
+    // ---------------------------------------------------------------- link health
+    // The live link's watch (lost / restored, counters since the link opened), read on the
+    // station's clock: a steady clock unless another is set (tests set a manual one).
+    void setClock(IClock& clock) { m_clock = &clock; }
+    IClock& clock() { return *m_clock; }
+    CLinkWatch& linkWatch() { return m_linkWatch; }
+    // Time moved on (the main frame's link timer, or a test's clock): raises a lost link and
+    // refreshes the link panes.
+    void linkWatchTick();
+    // Run when the live link is lost (true) or restored (false), after the stale look changed.
+    using LinkChangeHook = std::function<void(bool lost)>;
+    void addLinkChangeHook(LinkChangeHook hook) { m_linkChangeHooks.push_back(std::move(hook)); }
 
     // ================================================================ links, record store, flight log
     // The link state (idle, serial link open, WiFi link active, replay loaded) with the record
@@ -318,12 +340,23 @@ private:
     // Forwards to a transport attached later.
     struct SOutputSlot : IByteOutput {
         IByteOutput* target = nullptr;
+        CLinkWatch* watch = nullptr; // counts the frames sent
         void send(std::span<const uint8_t> bytes) override
         {
+            if (watch && watch->running())
+                watch->uplinkFrame();
             if (target)
                 target->send(bytes);
         }
     };
+    void startLinkWatch();
+    void stopLinkWatch();
+    void linkChanged(bool lost);
+    void showLinkPanes();
+    CSteadyClock m_steadyClock;
+    IClock* m_clock = &m_steadyClock;
+    CLinkWatch m_linkWatch;
+    std::vector<LinkChangeHook> m_linkChangeHooks;
     void drain();
     void parsePending();
     template <typename Fn> void forEachSink(Fn fn);

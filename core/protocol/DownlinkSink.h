@@ -181,6 +181,8 @@ public:
     virtual void onOpaqueFrame(std::string_view /*keyword*/, std::span<const uint8_t> /*frame*/) {}
     // Diagnostics: bytes dropped by a receiver.
     virtual void onDropped(const SDrop& /*drop*/) {}
+    // Diagnostics: every recognised sentence (checksum good), before its own event.
+    virtual void onSentence(std::string_view /*keyword*/, EDownlinkLink /*link*/) {}
 };
 
 } // namespace orvex

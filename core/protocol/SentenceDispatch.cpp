@@ -20,6 +20,7 @@ void dispatchSentence(ESentence sentence, std::string_view keyword, std::span<co
                       EDownlinkLink link, IDownlinkSink& sink)
 {
     using S = ESentence;
+    sink.onSentence(keyword, link);
     switch (sentence) {
     case S::NmeaLine: {
         const SNmeaLine line = decode::nmeaLine(frame);

@@ -16,6 +16,7 @@ void attachVoiceAnnouncer(CGroundStation& station, CVoiceAnnouncer& announcer)
         a->applyRecord(record);
     });
     station.setVoiceTickHook([a] { a->tick(); });
+    station.addLinkChangeHook([a](bool lost) { a->linkStateChanged(lost); });
 }
 
 } // namespace orvex

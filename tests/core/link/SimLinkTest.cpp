@@ -1,7 +1,10 @@
 // The station against the simulated aircraft in-process, on both framings: records flow in through
-// the one receive entry and the uplink reaches the aircraft, all on the manual clock.
+// the one receive entry and the uplink reaches the aircraft; the aircraft going silent and coming
+// back is seen (panes, grey marker) and heard. All on the manual clock.
 #include "app/GroundStation.h"
 #include "sim/SimLink.h"
+#include "voice/VoiceAnnouncer.h"
+#include "voice/VoiceHookup.h"
 
 #include "support/TempDir.h"
 #include <gtest/gtest.h>
@@ -12,10 +15,25 @@ namespace {
 
 struct SUi : IGroundStationUi {
     int records = 0;
+    std::string outage, rate, planeStale;
+    bool lost = false;
     void showMessage(const std::string&) override {}
     bool askYesNo(const std::string&, const std::string&, bool) override { return false; }
     void telemetryNotify(std::span<const std::uint8_t>, const SAircraftMarker&) override { ++records; }
-    void callMapScript(const std::string&, const std::vector<std::string>&) override {}
+    void callMapScript(const std::string& fn, const std::vector<std::string>& args) override
+    {
+        if (fn == "setPlaneStale")
+            planeStale = args.at(0);
+    }
+    void showLinkHealth(const std::string& o, bool l, const std::string& r) override { outage = o, lost = l, rate = r; }
+};
+
+struct SEngine : ISpeechEngine {
+    std::vector<std::string> said; // a beep is written as "beep"
+    bool isAvailable() const override { return true; }
+    void configure(const SSpeechConfig&) override {}
+    void speak(const std::string& text) override { said.push_back(text); }
+    void beep(int, int) override { said.push_back("beep"); }
 };
 
 } // namespace
@@ -56,3 +74,48 @@ TEST_P(SimLinkStation, RecordsComeInAndTheUplinkReachesTheAircraft)
 }
 
 INSTANTIATE_TEST_SUITE_P(Framings, SimLinkStation, ::testing::Values(EFraming::ByteStream, EFraming::Datagrams));
+
+TEST(SimLinkHealth, SilenceIsSeenAndHeardOnceAndTheReturnEndsIt)
+{
+    CTempDir tmp{"orvex-simlink"};
+    CGroundStation station(CAppPaths(tmp.dir().string(), tmp.dir().string()));
+    SUi ui;
+    station.setUi(&ui);
+    SEngine engine;
+    CVoiceAnnouncer announcer(&engine);
+    attachVoiceAnnouncer(station, announcer);
+    CManualClock clock;
+    station.setClock(clock);
+    clock.addTicker([&](std::int64_t) { station.linkWatchTick(); });
+    CSimLink link(clock, SSimConfig{}, EFraming::Datagrams);
+    station.attachLink(link);
+    station.activateWifiLink();
+    link.open();
+    clock.advance(1000);
+    EXPECT_EQ(ui.outage, "");
+    EXPECT_EQ(ui.rate.rfind("记录 5 条/秒", 0), 0u) << ui.rate;
+
+    link.setSilent(true);
+    clock.advance(2990); // the last record came at 1000 ms
+    EXPECT_FALSE(ui.lost);
+    clock.advance(10);
+    EXPECT_TRUE(ui.lost);
+    EXPECT_EQ(ui.planeStale, "1");
+    EXPECT_EQ(engine.said, (std::vector<std::string>{"beep", CVoiceAnnouncer::kDataLinkLost}));
+    clock.advance(2000);
+    EXPECT_EQ(ui.outage, "数据链路中断 5 秒");
+    EXPECT_EQ(engine.said.size(), 2u) << "said once";
+
+    link.setSilent(false);
+    clock.advance(200);
+    EXPECT_FALSE(ui.lost);
+    EXPECT_EQ(ui.planeStale, "0");
+    EXPECT_EQ(ui.outage, "数据链路已恢复，中断 5 秒");
+    EXPECT_EQ(engine.said.back(), CVoiceAnnouncer::kDataLinkRestored);
+    EXPECT_EQ(station.linkWatch().stats().outages, 1u);
+    const std::size_t heardBefore = engine.said.size();
+    station.closeLink();
+    clock.advance(10000);
+    EXPECT_EQ(engine.said.size(), heardBefore) << "a closed link is not watched";
+    EXPECT_EQ(ui.outage, "");
+}
