@@ -326,13 +326,3 @@ TEST_F(PanelButtons, DefaultMarkerCallsSetclickpttomapThroughTheWindowInterface)
     EXPECT_EQ(ui.calls[0].second, (std::vector<std::string>{"1.500000", "2.250000", "3.000000"}));
     EXPECT_EQ(nextDatagram().size(), 30u);
 }
-
-TEST_F(PanelButtons, NothingLeavesWhenNoLinkIsOpen)
-{
-    answer(true);
-    m_station->setWifiActive(false);
-    m_panel->button(1039)->click();
-    m_station->setWifiActive(true);
-    m_panel->button(1037)->click();
-    EXPECT_EQ(nextDatagram(), codeFrame(121));
-}

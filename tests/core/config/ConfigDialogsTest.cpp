@@ -226,19 +226,34 @@ TEST(CalibrationCommands, AskTheirQuestionAndWhileAirborneAskFirstWithNoAsDefaul
         answers.erase(answers.begin());
         return a;
     };
-    answers = {true};
-    EXPECT_TRUE(runCalibrationCommand(ECalibrationCommand::GyroZero, ask, uplink));
-    EXPECT_THAT(asked, ElementsAre(std::pair<std::string, bool>{"陀螺清零?", true}));
-    ASSERT_EQ(serial.sent.size(), 1u);
-    EXPECT_EQ(serial.sent[0][5], 100);
+    const struct {
+        ECalibrationCommand command;
+        const char* question; // empty: sent at once
+        uint8_t code;
+    } table[] = {{ECalibrationCommand::GyroZero, "陀螺清零?", 100},
+                 {ECalibrationCommand::CaptureNeutral, "捕获中位?", 102},
+                 {ECalibrationCommand::CalibrateChannels, "校准通道?", 117},
+                 {ECalibrationCommand::SmallCalibration, "小斯校准?", 144},
+                 {ECalibrationCommand::CaptureRoll, "", 145},
+                 {ECalibrationCommand::CapturePitch, "", 146}};
+    for (const auto& c : table) {
+        asked.clear();
+        serial.sent.clear();
+        answers = {true};
+        EXPECT_TRUE(runCalibrationCommand(c.command, ask, uplink));
+        EXPECT_EQ(asked.empty() ? "" : asked[0].first, c.question);
+        ASSERT_EQ(serial.sent.size(), 1u);
+        EXPECT_EQ(serial.sent[0][5], c.code);
+    }
 
     asked.clear();
+    serial.sent.clear();
     answers = {false};
     EXPECT_FALSE(runCalibrationCommand(ECalibrationCommand::CaptureRoll, ask, uplink, true));
     EXPECT_THAT(asked, ElementsAre(std::pair<std::string, bool>{"飞机正在飞行，确定要执行吗？", false}));
     answers = {true, true};
     EXPECT_TRUE(runCalibrationCommand(ECalibrationCommand::CaptureNeutral, ask, uplink, true));
     EXPECT_EQ(asked.back().first, "捕获中位?");
-    ASSERT_EQ(serial.sent.size(), 2u) << "No to the airborne question sent nothing";
-    EXPECT_EQ(serial.sent[1][5], 102);
+    ASSERT_EQ(serial.sent.size(), 1u) << "No to the airborne question sent nothing";
+    EXPECT_EQ(serial.sent[0][5], 102);
 }
