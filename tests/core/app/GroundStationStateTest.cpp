@@ -76,22 +76,16 @@ TEST_F(GroundStationState, StartupSettingsTakeDefaultsWithoutKorvaIniAndReadStor
 
 TEST(GroundStationPlacement, MissingMaximisedAndRectanglePositions)
 {
+    // Missing, or of the wrong length: normal. Sixteen 0xFF bytes (all four -1): maximised.
     EXPECT_EQ(CGroundStation::placementFromPosition(std::nullopt).kind, EWindowPlacement::Normal);
-    // A value of the wrong length counts as missing.
     EXPECT_EQ(CGroundStation::placementFromPosition(Bytes(12, 0xFF)).kind, EWindowPlacement::Normal);
-
     EXPECT_EQ(CGroundStation::placementFromPosition(Bytes(16, 0xFF)).kind, EWindowPlacement::Maximised);
-
-    // left 10, top 20, right 810, bottom -1 (0xFFFFFFFF): not all four are -1.
-    const Bytes rect{10, 0, 0, 0, 20, 0, 0, 0, 0x2A, 3, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
-    const SWindowPlacement p = CGroundStation::placementFromPosition(rect);
-    EXPECT_EQ(p.kind, EWindowPlacement::Rectangle);
-    EXPECT_EQ(p.left, 10);
-    EXPECT_EQ(p.top, 20);
-    EXPECT_EQ(p.right, 810);
-    EXPECT_EQ(p.bottom, -1);
-
     EXPECT_EQ(CGroundStation::maximisedPositionMarker(), Bytes(16, 0xFF));
+    // left 10, top 20, right 810, bottom -1: four little-endian i32, not all -1.
+    const SWindowPlacement p = CGroundStation::placementFromPosition(
+        Bytes{10, 0, 0, 0, 20, 0, 0, 0, 0x2A, 3, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF});
+    EXPECT_EQ(p.kind, EWindowPlacement::Rectangle);
+    EXPECT_EQ(std::vector<int>({p.left, p.top, p.right, p.bottom}), std::vector<int>({10, 20, 810, -1}));
 }
 
 TEST_F(GroundStationState, TelemetryNotificationKeepsReceiverAndCountAndMovesTheMarker)
@@ -246,22 +240,6 @@ TEST_F(GroundStationState, HeartbeatGoesToEveryOpenLinkAndFollowsReceiverOn)
     ASSERT_EQ(wifi.sent.size(), 1u);
     EXPECT_EQ(serial.sent[0], expected);
     EXPECT_EQ(wifi.sent[0], expected);
-}
-
-TEST_F(GroundStationState, TickHooksRunOnTheirTicks)
-{
-    int voice = 0, flush = 0, upload = 0;
-    station.voiceTick(); // no hook: nothing happens
-    station.setVoiceTickHook([&] { ++voice; });
-    station.setFlushTickHook([&] { ++flush; });
-    station.setUploadTickHook([&] { ++upload; });
-    station.voiceTick();
-    station.flushTick();
-    station.flushTick();
-    station.uploadTick();
-    EXPECT_EQ(voice, 1);
-    EXPECT_EQ(flush, 2);
-    EXPECT_EQ(upload, 1);
 }
 
 TEST_F(GroundStationState, FurtherSinksSeeEveryEventAfterTheStation)
