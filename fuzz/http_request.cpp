@@ -51,6 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     withoutHost.host.clear();
     if (location != httpRedirectLocation(withoutHost, "127.0.0.1:8001", "lanterna.html"))
         std::abort(); // the Host header never steers a redirect
+    std::string bare = httpRedirectLocation(request, "", "lanterna.html");
+    if (bare.size() > 1 && bare[0] == '/' && (bare[1] == '/' || bare[1] == '\\'))
+        std::abort(); // nor does a path that would read as another host
     cgiBodyFromOutput(raw);
     std::string type = cgiContentType(raw);
     if (type.find('\r') != std::string::npos || type.find('\n') != std::string::npos)

@@ -339,12 +339,13 @@ std::string httpErrorPage(int status, const std::string& reason, const std::stri
 std::string httpRedirectLocation(const CHttpRequest& request, const std::string& serverAddress,
                                  const std::string& defaultPage)
 {
-    // The requested directory without its trailing "/": "" for the root.
+    // The requested directory without its trailing "/", starting with exactly one "/" ("" for the
+    // root): a location starting with two slashes, or a slash and a backslash, would name another host.
     std::string dir = request.path;
     while (!dir.empty() && dir.back() == '/')
         dir.pop_back();
-    if (!dir.empty() && dir.front() != '/')
-        dir.insert(dir.begin(), '/');
+    std::size_t start = dir.find_first_not_of("/\\");
+    dir = start == std::string::npos ? std::string() : "/" + dir.substr(start);
     if (serverAddress.empty())
         return strprintf("%s/%s", dir.c_str(), defaultPage.c_str());
     if (dir.empty())

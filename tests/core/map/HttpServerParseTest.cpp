@@ -122,7 +122,8 @@ TEST(HttpServerParse, RedirectLocationFormsNeverUseTheHostHeader)
         {"GET /maps/ HTTP/1.1\r\nHost: evil.example\r\n\r\n", "10.0.0.2:8001", "http://10.0.0.2:8001/maps/lanterna.html"},
         {"GET /maps HTTP/1.0\r\n\r\n", "10.0.0.2:8001", "http://10.0.0.2:8001/maps/lanterna.html"},
         {"GET / HTTP/1.1\r\nHost: evil.example\r\n\r\n", "", "/lanterna.html"},
-        {"GET /maps/ HTTP/1.1\r\nHost: a\rSet-Cookie: x\r\n\r\n", "", "/maps/lanterna.html"},
+        {"GET //evil.example/ HTTP/1.1\r\n\r\n", "", "/evil.example/lanterna.html"},
+        {"GET /\\evil.example/ HTTP/1.1\r\n\r\n", "", "/evil.example/lanterna.html"},
     };
     for (const SCase& c : cases)
         EXPECT_EQ(httpRedirectLocation(parseHttpRequest(c.request), c.server, "lanterna.html"), c.location)
