@@ -2,6 +2,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "OrvexVersion.h"
 #include "ToolCommand.h"
 
 namespace {
@@ -14,7 +15,7 @@ std::vector<CToolCommand>& registry()
 
 void printHelp(std::ostream& out)
 {
-    out << "usage: orvex COMMAND [ARGS...]\n\n"
+    out << "usage: orvex COMMAND [ARGS...]   (orvex --version: the version)\n\n"
            "The Orvex ground station's command-line tool. Commands:\n";
     for (const auto& c : toolCommands())
         out << "  orvex " << c.usage << "\n      " << c.summary << "\n";
@@ -49,6 +50,10 @@ int main(int argc, char** argv)
     if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "help")) {
         printHelp(argc < 2 ? std::cerr : std::cout);
         return argc < 2 ? 2 : 0;
+    }
+    if (!std::strcmp(argv[1], "--version")) {
+        std::cout << "orvex " << orvex::kVersion << "\n";
+        return 0;
     }
     for (const auto& c : toolCommands()) {
         if (c.name == argv[1]) {

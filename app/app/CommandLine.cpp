@@ -4,6 +4,8 @@
 #include <cctype>
 #include <charconv>
 
+#include "OrvexVersion.h"
+
 namespace orvex {
 
 namespace {
@@ -52,7 +54,8 @@ std::string commandLineHelp()
            "Orvex 无人机地面站: the ground station of the Orvex flight controller.\n"
            "\n"
            "  --home DIR                directory for Korva.ini, the flight logs (Hj) and the report\n"
-           "                            files (default: the program's directory)\n"
+           "                            files (default: the program's directory when it is\n"
+           "                            writable, else $XDG_DATA_HOME/orvex, ~/.local/share/orvex)\n"
            "  --connect serial[:PORT]   open the serial link when the window is up (PORT: a device\n"
            "                            such as /dev/ttyUSB0 or a name COMn; default Settings/COMPORT)\n"
            "  --connect wifi[:ADDRESS]  activate the WiFi link when the window is up (ADDRESS: the\n"
@@ -64,8 +67,14 @@ std::string commandLineHelp()
            "  --http-port N             port of the built-in HTTP server (default 8001)\n"
            "  --screenshot DIR          save pictures of the windows in DIR (PNG) and end\n"
            "  --help                    show this text and end\n"
+           "  --version                 show the version and end\n"
            "\n"
            "-RegServer, /RegServer, -UnregServer, /UnregServer (any case) end the program at once.\n";
+}
+
+std::string commandLineVersion()
+{
+    return std::string("orvex-gcs ") + kVersion + "\n";
 }
 
 SCommandLine parseCommandLine(const std::vector<std::string>& args)
@@ -105,8 +114,8 @@ SCommandLine parseCommandLine(const std::vector<std::string>& args)
                 value = args[++i];
                 return true;
             };
-            if (name == "help") {
-                cl.action = SCommandLine::EAction::Help;
+            if (name == "help" || name == "version") {
+                cl.action = name == "help" ? SCommandLine::EAction::Help : SCommandLine::EAction::Version;
                 return cl;
             }
             if (name == "no-splash") {

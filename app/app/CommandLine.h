@@ -12,6 +12,7 @@
 //   --http-port N              port of the built-in HTTP server (default 8001)
 //   --screenshot DIR           save pictures of the windows as PNG files in DIR and end
 //   --help                     print this and end
+//   --version                  print the version and end
 // Every "--name VALUE" may also be written "--name=VALUE".
 //
 // Registration switches: a token "RegServer" or "UnregServer" (any case) after "-" or "/", and the
@@ -25,7 +26,7 @@
 namespace orvex {
 
 struct SCommandLine {
-    enum class EAction { Run, EndAtOnce, Help, Error };
+    enum class EAction { Run, EndAtOnce, Help, Version, Error };
     EAction action = EAction::Run;
     std::string error; // for Error
     std::vector<std::string> ignored; // unknown "--name" options, as given
@@ -46,5 +47,7 @@ struct SCommandLine {
 SCommandLine parseCommandLine(const std::vector<std::string>& args);
 // The --help text.
 std::string commandLineHelp();
+// The --version line.
+std::string commandLineVersion();
 
 } // namespace orvex

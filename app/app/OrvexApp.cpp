@@ -24,6 +24,7 @@
 #include "mainframe/MainFrame.h"
 #include "mainframe/Screenshots.h"
 #include "mainframe/Splash.h"
+#include "map/HtmlCtrl.h"
 #include "map/HttpServer.h"
 #include "map/MapAttach.h"
 #include "map/MapDlg.h"
@@ -41,6 +42,28 @@ namespace {
 constexpr int kMinPlacedSize = 200;
 constexpr int kMaxPlacedSize = 20000;
 constexpr int kMaxModalClosings = 32;
+constexpr int kMapPageWaitMs = 30000;
+
+// Before "--screenshot" takes its pictures: waits for the map page to report "1000;" (at most
+// kMapPageWaitMs) and says on standard error which page it is and whether it came up.
+void waitForMapPage(CMainFrame& frame)
+{
+    auto* map = qobject_cast<CMapDlg*>(frame.mapView());
+    if (!map)
+        return;
+    if (!map->handler().pageReady()) {
+        QEventLoop loop;
+        QObject::connect(map, &CMapDlg::mapEventHandled, &loop, [&loop](const QString& text) {
+            if (text.startsWith(QLatin1String("1000;")))
+                loop.quit();
+        });
+        QTimer::singleShot(kMapPageWaitMs, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    std::fprintf(stderr, "orvex-gcs: map page %s %s\n", qPrintable(map->browser()->url().toString()),
+                 map->handler().pageReady() ? "ready" : "did not report ready");
+}
+
 
 } // namespace
 
@@ -66,6 +89,9 @@ int COrvexApp::run(int argc, char** argv)
     case SCommandLine::EAction::Help:
         std::fputs(commandLineHelp().c_str(), stdout);
         return 0;
+    case SCommandLine::EAction::Version:
+        std::fputs(commandLineVersion().c_str(), stdout);
+        return 0;
     case SCommandLine::EAction::Error:
         std::fprintf(stderr, "orvex-gcs: %s\n%s", cl.error.c_str(), commandLineHelp().c_str());
         return 2;
@@ -78,6 +104,7 @@ int COrvexApp::run(int argc, char** argv)
     // Qt takes the user's locale for everything; numbers in files and map calls keep the point.
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("orvex-gcs"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("orvex-gcs"));
     COrvexApp app(cl);
     if (!app.start())
         return 1;
@@ -189,7 +216,7 @@ void COrvexApp::installBuiltInCommands()
 
 void COrvexApp::showAbout()
 {
-    CAboutDlg dlg(m_frame);
+    CAboutDlg dlg(m_frame, QString::fromStdString(m_station->paths().homeDir()));
     dlg.exec();
 }
 
@@ -203,10 +230,10 @@ void COrvexApp::openOptions()
 
 void COrvexApp::startHttpServer()
 {
-    // The built-in HTTP server: document root = executable directory + "html", default page
+    // The built-in HTTP server: document root = program files directory + "html", default page
     // "lanterna.html", port --http-port (8001). A failure (the port taken, say) is told on standard
     // error and start-up continues: only the map page's HTTP copy is then unavailable.
-    m_httpServer = std::make_unique<CHttpServer>(m_station->paths().executableDir() + "html");
+    m_httpServer = std::make_unique<CHttpServer>(m_station->paths().programFilesDir() + "html");
     try {
         m_httpServer->start(static_cast<std::uint16_t>(m_station->endpoints().httpPort));
     } catch (const MySocketException& e) {
@@ -309,6 +336,7 @@ void COrvexApp::runCommandLineActions()
     if (!m_commandLine.replayFile.empty() && m_replayOpener)
         m_replayOpener(m_commandLine.replayFile);
     if (!m_commandLine.screenshotDir.empty()) {
+        waitForMapPage(*m_frame);
         const int saved = saveScreenshots(*m_frame, *m_station, QString::fromStdString(m_commandLine.screenshotDir));
         std::fprintf(stderr, "orvex-gcs: %d pictures saved in %s\n", saved, m_commandLine.screenshotDir.c_str());
         terminate();

@@ -6,16 +6,17 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "OrvexVersion.h"
 #include "mainframe/Artwork.h"
 
 namespace orvex {
 
 QString CAboutDlg::aboutText()
 {
-    return QStringLiteral("Orvex 无人机地面站1.0 版");
+    return QStringLiteral("Orvex 无人机地面站%1 版").arg(QLatin1String(kVersion));
 }
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
+CAboutDlg::CAboutDlg(QWidget* parent, const QString& dataFolder) : QDialog(parent)
 {
     setObjectName(QStringLiteral("CAboutDlg"));
     setWindowTitle(aboutText());
@@ -38,6 +39,12 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 16, 16, 16);
     layout->addLayout(row);
+    if (!dataFolder.isEmpty()) {
+        auto* folder = new QLabel(QStringLiteral("数据文件夹：%1").arg(dataFolder), this);
+        folder->setObjectName(QStringLiteral("dataFolder"));
+        folder->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        layout->addWidget(folder);
+    }
     setFixedSize(sizeHint().expandedTo(QSize(360, 90)));
 }
 

@@ -191,24 +191,28 @@ QIcon toolbarIcon(int commandId)
     return QIcon(drawIcon(commandId));
 }
 
+QImage programIconImage(int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    QRadialGradient g(size * 0.4, size * 0.35, size * 0.7);
+    g.setColorAt(0, QColor(90, 170, 240));
+    g.setColorAt(1, QColor(20, 70, 150));
+    p.setPen(Qt::NoPen);
+    p.setBrush(g);
+    p.drawEllipse(QRectF(0.5, 0.5, size - 1, size - 1));
+    p.setBrush(Qt::white);
+    p.drawPath(aircraftShape(size / 2.0, size / 2.0, size * 0.8));
+    return image;
+}
+
 QIcon programIcon()
 {
     QIcon icon;
-    for (int size : {16, 32, 48, 64}) {
-        QPixmap pm(size, size);
-        pm.fill(Qt::transparent);
-        QPainter p(&pm);
-        p.setRenderHint(QPainter::Antialiasing);
-        QRadialGradient g(size * 0.4, size * 0.35, size * 0.7);
-        g.setColorAt(0, QColor(90, 170, 240));
-        g.setColorAt(1, QColor(20, 70, 150));
-        p.setPen(Qt::NoPen);
-        p.setBrush(g);
-        p.drawEllipse(QRectF(0.5, 0.5, size - 1, size - 1));
-        p.setBrush(Qt::white);
-        p.drawPath(aircraftShape(size / 2.0, size / 2.0, size * 0.8));
-        icon.addPixmap(pm);
-    }
+    for (int size : {16, 32, 48, 64})
+        icon.addPixmap(QPixmap::fromImage(programIconImage(size)));
     return icon;
 }
 

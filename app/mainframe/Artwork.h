@@ -3,6 +3,7 @@
 // icon and the splash picture. No image file is shipped.
 
 #include <QIcon>
+#include <QImage>
 #include <QPixmap>
 
 namespace orvex {
@@ -11,6 +12,8 @@ namespace orvex {
 QIcon toolbarIcon(int commandId);
 // The program icon: an aircraft seen from above on a blue disc.
 QIcon programIcon();
+// The program icon at one size (the desktop's icon files are drawn from it at build time).
+QImage programIconImage(int size);
 // The splash picture at the given size.
 QPixmap splashPicture(int width, int height);
 

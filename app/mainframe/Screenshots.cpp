@@ -67,7 +67,7 @@ int saveScreenshots(CMainFrame& frame, CGroundStation& station, const QString& d
         count += save(sheet, dir, QStringLiteral("options-waypoint.png"));
     }
     {
-        CAboutDlg about(&frame);
+        CAboutDlg about(&frame, QString::fromStdString(station.paths().homeDir()));
         about.show();
         count += save(about, dir, QStringLiteral("about.png"));
     }

@@ -16,7 +16,7 @@ CMapDlg* attachMap(CMainFrame& frame, CGroundStation& station, CCommandTable& co
                    const SRouteMapHooks& routeHooks)
 {
     auto* map = new CMapDlg(station.route(), station.settings(),
-                            QString::fromStdString(station.paths().executableDir()), &frame);
+                            QString::fromStdString(station.paths().programFilesDir()), &frame);
     CMainFrame* f = &frame;
     SMapDlgHooks hooks;
     hooks.setStatusText = [f](const QString& text) {

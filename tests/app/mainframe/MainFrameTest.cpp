@@ -538,12 +538,13 @@ TEST_F(MainFrameTest, CloseWithSavedRouteAsksNothingAndFlushesBeforeClosingTheLi
     EXPECT_THAT(order, ::testing::ElementsAre("flush", "close link"));
 }
 
-TEST_F(MainFrameTest, AboutBoxShowsTheVersionTextAndOneButton)
+TEST_F(MainFrameTest, AboutBoxShowsTheVersionTextTheDataFolderAndOneButton)
 {
-    CAboutDlg dlg;
+    CAboutDlg dlg(nullptr, QStringLiteral("/data/orvex/"));
     auto* text = dlg.findChild<QLabel*>(QStringLiteral("aboutText"));
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(text->text(), QStringLiteral("Orvex 无人机地面站1.0 版"));
+    EXPECT_EQ(dlg.findChild<QLabel*>(QStringLiteral("dataFolder"))->text(), QStringLiteral("数据文件夹：/data/orvex/"));
     const auto buttons = dlg.findChildren<QPushButton*>();
     ASSERT_EQ(buttons.size(), 1);
     EXPECT_EQ(buttons[0]->text(), QStringLiteral("确定"));

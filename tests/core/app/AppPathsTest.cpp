@@ -1,19 +1,45 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "support/TempDir.h"
 #include "app/AppPaths.h"
 
 using orvex::CAppPaths;
 
-TEST(AppPaths, HomeDefaultsToTheExecutableDirectory)
+TEST(AppPaths, WrittenFilesStayBesideAWritableProgramElseGoToTheUserDataDirectory)
 {
-    CAppPaths paths("/opt/orvex/bin", "");
-    EXPECT_EQ(paths.executableDir(), "/opt/orvex/bin/");
-    EXPECT_EQ(paths.homeDir(), "/opt/orvex/bin/");
-    EXPECT_EQ(paths.settingsPath(), "/opt/orvex/bin/Korva.ini");
-    EXPECT_EQ(paths.flightLogDir(), "/opt/orvex/bin/Hj/");
-    EXPECT_EQ(paths.photoDataPath(), "/opt/orvex/bin/PhotoData.txt");
-    EXPECT_EQ(paths.parameterSetPath(), "/opt/orvex/bin/ParameterSet.txt");
+    namespace fs = std::filesystem;
+    CTempDir dir;
+    // A build folder (pages beside the program) and an installed tree (pages in share/orvex).
+    fs::create_directories(dir.path() + "build/bin/html");
+    fs::create_directories(dir.path() + "usr/bin");
+    fs::create_directories(dir.path() + "usr/share/orvex/html");
+    const std::string build = dir.path() + "build/bin/", installed = dir.path() + "usr/bin/";
+    const std::string xdg = dir.path() + "xdg", home = dir.path() + "home";
+    struct SCase { const char* name; std::string exe; fs::perms exeMode; const char* xdgVar; std::string files, written; };
+    const SCase cases[] = {
+        {"build folder", build, fs::perms::owner_all, xdg.c_str(), build, build},
+        {"read-only build folder", build, fs::perms::owner_read | fs::perms::owner_exec, xdg.c_str(), build, xdg + "/orvex/"},
+        {"installed, writable", installed, fs::perms::owner_all, xdg.c_str(), dir.path() + "usr/share/orvex/", xdg + "/orvex/"},
+        {"XDG_DATA_HOME unset", installed, fs::perms::owner_all, nullptr, dir.path() + "usr/share/orvex/", home + "/.local/share/orvex/"},
+        {"XDG_DATA_HOME relative", build, fs::perms::none, "rel", build, home + "/.local/share/orvex/"},
+    };
+    for (const SCase& c : cases) {
+        fs::permissions(c.exe, c.exeMode);
+        EXPECT_EQ(CAppPaths::programFilesDirFor(c.exe), c.files) << c.name;
+        EXPECT_EQ(CAppPaths::defaultHomeDir(c.exe, c.xdgVar, home.c_str()), c.written) << c.name;
+        fs::permissions(c.exe, fs::perms::owner_all);
+    }
+    const char* oldXdg = std::getenv("XDG_DATA_HOME");
+    const std::string savedXdg = oldXdg ? oldXdg : "";
+    setenv("XDG_DATA_HOME", xdg.c_str(), 1);
+    fs::permissions(build, fs::perms::owner_read | fs::perms::owner_exec);
+    const CAppPaths paths(build, "");
+    fs::permissions(build, fs::perms::owner_all);
+    oldXdg ? setenv("XDG_DATA_HOME", savedXdg.c_str(), 1) : unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(paths.settingsPath(), xdg + "/orvex/Korva.ini") << "the constructor takes the rule";
+    EXPECT_EQ(paths.flightLogDir(), xdg + "/orvex/Hj/");
 }
 
 TEST(AppPaths, HomeMovesOnlyTheWrittenFiles)
