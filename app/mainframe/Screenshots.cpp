@@ -15,6 +15,11 @@
 #include "mainframe/MainFrame.h"
 #include "mainframe/Splash.h"
 #include "options/Options.h"
+#include "route/SurveyDlg.h"
+
+#include <QGroupBox>
+#include <QPushButton>
+#include <QSpinBox>
 
 namespace orvex {
 
@@ -70,6 +75,22 @@ int saveScreenshots(CMainFrame& frame, CGroundStation& station, const QString& d
         CAboutDlg about(&frame, QString::fromStdString(station.paths().homeDir()));
         about.show();
         count += save(about, dir, QStringLiteral("about.png"));
+    }
+    {
+        // The survey dialog over a small area, planned from a camera.
+        CSkyWay area;
+        for (const auto& [lon, lat] : {std::pair{113.90, 22.50}, {113.91, 22.50}, {113.91, 22.505}, {113.90, 22.505}}) {
+            CWayPoint w;
+            w.longitude = lon;
+            w.latitude = lat;
+            area.append(w);
+        }
+        CSurveyDlg survey(area, CWayPointDefaults{}, 100, &frame, &station.settings());
+        survey.cornerButton(kSurveyLongSide1)->click();
+        survey.cameraGroup()->setChecked(true);
+        survey.altitudeBox()->setValue(120);
+        survey.show();
+        count += save(survey, dir, QStringLiteral("survey.png"));
     }
     {
         CSplash splash(60000);

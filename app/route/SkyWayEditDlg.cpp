@@ -390,7 +390,7 @@ void CSkyWayEditDlg::upload()
 
 void CSkyWayEditDlg::generate()
 {
-    CSurveyDlg survey(m_route, CWayPointDefaults::fromSettings(m_settings), m_fields.altitude, this);
+    CSurveyDlg survey(m_route, CWayPointDefaults::fromSettings(m_settings), m_fields.altitude, this, &m_settings);
     const int result = m_surveyRunner ? m_surveyRunner(survey) : survey.exec();
     if (result != QDialog::Accepted || !survey.pattern().ok)
         return;

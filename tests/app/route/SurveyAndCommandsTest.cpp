@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -411,6 +416,39 @@ TEST_F(RouteCommandsTest, VerifyOpensTheSerialLinkFirstAndEraseClearsTheMarks)
     ASSERT_EQ(ui.count("setSkyWayPTcolor"), 2);
     EXPECT_EQ(ui.mapCalls[1].args, (std::vector<std::string>{"1", "0"}));
     station.attachSerialOutput(nullptr);
+}
+
+// Camera mode: the planned spacing and altitude reach the generator, the summary is shown first.
+TEST_F(SurveyDialogTest, CameraModePlansTheSpacingAndAltitude)
+{
+    fillSurveyRoute(station.route());
+    CSurveyDlg dlg(station.route(), CWayPointDefaults{}, 500);
+    dlg.selectRow(1);
+    dlg.cornerButton(kSurveyLongSide1)->click();
+    EXPECT_FALSE(dlg.statsLabel()->text().contains(QStringLiteral("张照片")));
+    dlg.cameraGroup()->setChecked(true);
+    dlg.cameraBox()->setCurrentIndex(0); // 13.2 x 8.8 mm, 8.8 mm, 5472 x 3648 px
+    dlg.altitudeBox()->setValue(100);
+    EXPECT_NEAR(dlg.resolutionBox()->value(), 2.74, 0.005);
+    EXPECT_EQ(dlg.spacingEdit()->text(), QStringLiteral("45")); // 150 m x (1 - 70 %)
+    EXPECT_TRUE(dlg.spacingEdit()->isReadOnly());
+    dlg.resolutionBox()->setValue(5.49); // the altitude follows: 200.3 m, rounded down
+    EXPECT_EQ(dlg.altitudeBox()->value(), 200);
+    EXPECT_EQ(dlg.spacingEdit()->text(), QStringLiteral("90"));
+    EXPECT_TRUE(dlg.statsLabel()->text().contains(QStringLiteral("张照片"))) << dlg.statsLabel()->text().toStdString();
+
+    dlg.sideOverlapBox()->setValue(-5);
+    dlg.generateButton()->click();
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_TRUE(boxes.texts[0].contains(QStringLiteral("旁向重叠率"))) << boxes.texts[0].toStdString();
+    dlg.sideOverlapBox()->setValue(70);
+    dlg.generateButton()->click();
+    ASSERT_TRUE(dlg.pattern().ok);
+    CSurveyInput typed = dlg.input();
+    typed.spacingM = 90;
+    const CSurveyPattern expected = generateSurveyPattern(typed, CWayPointDefaults{}, 200);
+    ASSERT_EQ(dlg.pattern().points.size(), expected.points.size());
+    EXPECT_EQ(dlg.pattern().points, expected.points);
 }
 
 } // namespace
