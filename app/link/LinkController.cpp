@@ -2,6 +2,10 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
 #include <QDir>
 #include <QFileDialog>
 #include <QSlider>
@@ -10,6 +14,9 @@
 #include "app/Commands.h"
 #include "app/GroundStation.h"
 #include "app/MessageBox.h"
+#include "link/ComConfig.h"
+#include "link/LinkStatsDlg.h"
+#include "link/LinkWatch.h"
 #include "mainframe/MainFrame.h"
 
 namespace orvex {
@@ -41,6 +48,27 @@ CLinkController::CLinkController(CGroundStation& station, CCommandTable& command
     m_commands.setHandler(cmd::kOpenWifi, [this] { activateWifi(); });
     m_commands.setHandler(cmd::kCloseLink, [this] { closeLink(); });
     m_commands.setHandler(cmd::kReplay, [this] { chooseReplayFile(); });
+
+    // The link panes: the outage (red while the link is lost) and the record rate.
+    m_outagePane = new QLabel(&m_frame);
+    m_outagePane->setObjectName(QStringLiteral("linkOutagePane"));
+    m_ratePane = new QLabel(&m_frame);
+    m_ratePane->setObjectName(QStringLiteral("linkRatePane"));
+    for (QLabel* pane : {m_ratePane, m_outagePane}) {
+        pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        pane->hide();
+        m_frame.statusBar()->insertPermanentWidget(0, pane);
+    }
+    connect(&m_frame, &CMainFrame::linkHealthChanged, this, &CLinkController::showLinkPanes);
+    connect(&m_linkWatchTimer, &QTimer::timeout, this, [this] { m_station.linkWatchTick(); });
+    m_linkWatchTimer.start(kLinkWatchTimerMs);
+    connect(&m_reconnectTimer, &QTimer::timeout, this, &CLinkController::onReconnectPoll);
+    for (QAction* menu : m_frame.menuBar()->actions()) {
+        if (menu->text() != QStringLiteral("连接(&L)") || !menu->menu()) continue;
+        menu->menu()->addSeparator();
+        connect(menu->menu()->addAction(QStringLiteral("链路统计")), &QAction::triggered, this,
+                &CLinkController::showLinkStats);
+    }
 }
 
 CLinkController::~CLinkController()
@@ -79,6 +107,7 @@ void CLinkController::liveLayout()
 
 void CLinkController::openSerial()
 {
+    cancelReconnect();
     const std::string override = m_station.endpoints().serialPortOverride;
     const QString port =
         QString::fromStdString(override.empty() ? m_station.settings().getText(keys::kComPort) : override);
@@ -97,6 +126,7 @@ void CLinkController::openSerial()
 
 void CLinkController::activateWifi()
 {
+    cancelReconnect();
     m_udp.setRemote(wifiAddress(), quint16(m_station.endpoints().wifiRemotePort));
     m_station.activateWifiLink();
     syncWifi();
@@ -106,6 +136,7 @@ void CLinkController::activateWifi()
 
 void CLinkController::closeLink()
 {
+    cancelReconnect();
     m_station.closeLink();
     syncWifi();
     m_commands.updateActions();
@@ -123,6 +154,7 @@ void CLinkController::chooseReplayFile()
 
 bool CLinkController::openReplayFile(const QString& path)
 {
+    cancelReconnect();
     const CReplay::SLoadResult loaded = m_station.startReplay(path.toStdString());
     syncWifi();
     m_commands.updateActions();
@@ -163,14 +195,71 @@ void CLinkController::hideFlightDataBar()
 
 void CLinkController::onSerialFailure(const char* message)
 {
-    if (m_ending) return;
-    m_ending = true;
-    // The flight log gets every record received before the failure, before anything else.
-    m_station.shutdownLinks();
+    if (m_failing) return;
+    m_failing = true;
+    // The flight log gets every record received before the failure; the program stays up in its
+    // idle layout and waits for the device to come back.
+    m_station.closeLink();
     syncWifi();
+    startReconnect();
+    m_commands.updateActions();
     messageBox(&m_frame, QString::fromUtf8(message), {}, EBoxIcon::Stop);
-    m_frame.closeWithoutQuestions();
-    QCoreApplication::quit();
+    m_failing = false;
+}
+
+void CLinkController::startReconnect()
+{
+    m_reconnectLimitMs = qint64(m_station.settings().getInt(keys::kSerialReconnectSeconds)) * 1000;
+    m_reconnectSince.start();
+    m_reconnectTimer.start(m_reconnectPollMs);
+    showLinkPanes({}, false, {});
+}
+
+void CLinkController::cancelReconnect()
+{
+    if (!m_reconnectTimer.isActive()) return;
+    m_reconnectTimer.stop();
+    showLinkPanes({}, false, {});
+}
+
+void CLinkController::onReconnectPoll()
+{
+    if (m_reconnectSince.elapsed() > m_reconnectLimitMs) {
+        cancelReconnect();
+        m_frame.statusBar()->showMessage(QStringLiteral("串口未能重新连接"), 10000);
+        return;
+    }
+    // The same device as before (the port name the transport was configured with).
+    if (!QFileInfo::exists(m_serial.devicePath()) || m_station.anyLinkOpen() || m_station.linkState().replayLoaded())
+        return;
+    if (!m_station.reopenSerialLink([this] { return m_serial.open(); })) return;
+    m_reconnectTimer.stop();
+    syncWifi();
+    liveLayout();
+    m_commands.updateActions();
+    m_frame.statusBar()->showMessage(QStringLiteral("串口已重新连接"), 10000);
+}
+
+void CLinkController::showLinkPanes(const QString& outage, bool lost, const QString& rate)
+{
+    m_outagePane->setText(outage);
+    m_outagePane->setStyleSheet(lost ? QStringLiteral("color: white; background: #c00000;") : QString());
+    m_outagePane->setVisible(!outage.isEmpty());
+    const QString waiting = QStringLiteral("等待串口重新连接（%1 秒）")
+                                .arg(qMax<qint64>(0, (m_reconnectLimitMs - m_reconnectSince.elapsed()) / 1000));
+    const QString text = reconnecting() ? waiting : rate;
+    m_ratePane->setText(text);
+    m_ratePane->setVisible(!text.isEmpty());
+}
+
+void CLinkController::showLinkStats()
+{
+    if (!m_statsDlg) {
+        m_statsDlg = new CLinkStatsDlg(m_station.linkWatch(), &m_frame);
+        m_statsDlg->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_statsDlg->show();
+    m_statsDlg->raise();
 }
 
 } // namespace orvex

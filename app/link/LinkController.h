@@ -2,14 +2,19 @@
 // CLinkController: the desktop side of the links and the flight log. It owns the two transports
 // (the serial port and CMyUDP) and the replay timer, runs the commands that open and close links
 // and load a replay (73 "打开串口(&R)", 32878 "打开Wifi(&W)", 32788 "关闭连接(&C)", 74
-// "轨迹回放(&T)"), drives the playback bar, and ends the program cleanly when the serial port
-// fails: the flight log is written first, then the stop message is shown.
+// "轨迹回放(&T)"), drives the playback bar, shows the link panes of the status bar and the
+// "链路统计" dialog, and survives a serial port failure: the flight log is written, the port
+// closed, the stop message shown, and the same device is reopened when it comes back (polled
+// once a second for at most Settings/SerialReconnectSeconds), its flight log continuing.
 //
 // The decisions live in the core (CGroundStation and its CLinkState); this class only puts Qt
 // parts behind them. It is created by COrvexApp::attachSubsystems().
 
 #include <QObject>
 #include <QString>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPointer>
 #include <QTimer>
 
 #include <string>
@@ -21,6 +26,7 @@
 namespace orvex {
 
 class CCommandTable;
+class CLinkStatsDlg;
 class CGroundStation;
 class CMainFrame;
 
@@ -48,6 +54,13 @@ class CLinkController : public QObject, public ILinkHooks {
     CMyUDP& udp() { return m_udp; }
     QTimer& replayTimer() { return m_replayTimer; }
 
+    // The serial link waits for its device to come back after a failure.
+    bool reconnecting() const { return m_reconnectTimer.isActive(); }
+    void setReconnectPollMs(int ms) { m_reconnectPollMs = ms; }
+    // "链路统计" (连接(&L) menu).
+    void showLinkStats();
+    static constexpr int kLinkWatchTimerMs = 200;
+
     // ILinkHooks
     void closeSerialPort() override;
     void stopReplayTimer() override;
@@ -58,6 +71,10 @@ class CLinkController : public QObject, public ILinkHooks {
     void syncWifi();
     void onReplayTick();
     void onSerialFailure(const char* message);
+    void startReconnect();
+    void cancelReconnect();
+    void onReconnectPoll();
+    void showLinkPanes(const QString& outage, bool lost, const QString& rate);
     QHostAddress wifiAddress() const;
 
     CGroundStation& m_station;
@@ -66,7 +83,15 @@ class CLinkController : public QObject, public ILinkHooks {
     CSerialTransport m_serial;
     CMyUDP m_udp;
     QTimer m_replayTimer;
-    bool m_ending = false;
+    bool m_failing = false;
+    QTimer m_linkWatchTimer;
+    QTimer m_reconnectTimer;
+    QElapsedTimer m_reconnectSince;
+    qint64 m_reconnectLimitMs = 0;
+    int m_reconnectPollMs = 1000;
+    QLabel* m_outagePane = nullptr;
+    QLabel* m_ratePane = nullptr;
+    QPointer<CLinkStatsDlg> m_statsDlg;
 };
 
 } // namespace orvex

@@ -6,8 +6,8 @@
 // it completes. The write queue grows as needed, so no send is ever cut short.
 //
 // A failed read (a port that disappears, such as a pulled USB radio, included) or write closes
-// the port and is reported once through readFailed()/writeFailed(); the main window then writes
-// the flight log, shows the stop message and ends the program.
+// the port and is reported once through readFailed()/writeFailed(); the link controller then
+// writes the flight log, shows the stop message and waits for the device to come back.
 
 #include <QByteArray>
 #include <QObject>
@@ -24,8 +24,8 @@
 namespace orvex {
 
 inline constexpr const char* kSerialOpenFailedMessage = "Failed to Open COM Port";
-inline constexpr const char* kSerialReadFailedMessage = "串口读操作失败！请重新运行程序！";
-inline constexpr const char* kSerialWriteFailedMessage = "串口写操作失败！请重新运行程序！";
+inline constexpr const char* kSerialReadFailedMessage = "串口读操作失败，连接已断开。";
+inline constexpr const char* kSerialWriteFailedMessage = "串口写操作失败，连接已断开。";
 
 class CSerialTransport : public QObject, public ILink {
     Q_OBJECT

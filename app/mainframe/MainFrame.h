@@ -119,10 +119,17 @@ public:
     void openDownlinkBox(const std::string& text, bool question, std::function<void(bool)> closed) override;
     // Emitted as telemetryStaleChanged for the panels.
     void showTelemetryStale(bool stale) override { emit telemetryStaleChanged(stale); }
+    // Emitted as linkHealthChanged.
+    void showLinkHealth(const std::string& outage, bool lost, const std::string& rate) override
+    {
+        emit linkHealthChanged(QString::fromStdString(outage), lost, QString::fromStdString(rate));
+    }
 
 signals:
     // The panels and instruments show their last values greyed (true) or live again (false).
     void telemetryStaleChanged(bool stale);
+    // The link panes (the link controller shows them).
+    void linkHealthChanged(const QString& outage, bool lost, const QString& rate);
     void telemetryUpdated(const QByteArray& record, const orvex::SAircraftMarker& marker);
     void replaySpeedChanged(int intervalMs);
     void replaySeekRequested(int position);

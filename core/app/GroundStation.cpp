@@ -486,10 +486,21 @@ void CGroundStation::syncLinkFlags()
 
 bool CGroundStation::openSerialLink(const std::function<bool()>& openPort)
 {
-    const bool opened = m_linkState.openSerial([&] {
+    return openSerial(openPort, false);
+}
+
+bool CGroundStation::reopenSerialLink(const std::function<bool()>& openPort)
+{
+    return openSerial(openPort, true);
+}
+
+bool CGroundStation::openSerial(const std::function<bool()>& openPort, bool continueLog)
+{
+    const auto open = [&] {
         syncLinkFlags(); // the previous link is closed by now
         return openPort && openPort();
-    });
+    };
+    const bool opened = continueLog ? m_linkState.reopenSerial(open) : m_linkState.openSerial(open);
     if (opened) {
         m_serialParser.reset();
         startLinkWatch();

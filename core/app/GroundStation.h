@@ -295,6 +295,9 @@ public:
     void setLinkHooks(ILinkHooks* hooks) { m_linkHooks.outer = hooks; }
     // Command 73: openPort() opens and configures the port; false when it did not open.
     bool openSerialLink(const std::function<bool()>& openPort);
+    // The serial link back after a failure closed it: as openSerialLink(), the flight log of the
+    // serial link opened last continues.
+    bool reopenSerialLink(const std::function<bool()>& openPort);
     // Command 32878.
     void activateWifiLink();
     // Command 32788 (a loaded replay stays).
@@ -427,6 +430,7 @@ private:
         void hideFlightDataBar() override;
     };
     void syncLinkFlags();
+    bool openSerial(const std::function<bool()>& openPort, bool continueLog);
     void showTrackAngle(std::size_t index);
     SLinkHooks m_linkHooks;
     CLinkState m_linkState;

@@ -18,10 +18,13 @@ CLinkState::~CLinkState()
     shutdown();
 }
 
-void CLinkState::startLiveStore()
+void CLinkState::startLiveStore(bool continueLastSerialLog)
 {
     m_store.create(); // when address space cannot be reserved, records are shown but not stored
-    m_writer.startLog(m_clock());
+    const std::tm openedAt = continueLastSerialLog && m_serialOpenedAt ? *m_serialOpenedAt : m_clock();
+    if (m_mode == ELinkMode::Serial)
+        m_serialOpenedAt = openedAt;
+    m_writer.startLog(openedAt);
 }
 
 // Flush, then release the live store. The flush comes first so that the records of the last
@@ -39,6 +42,15 @@ bool CLinkState::openSerial(const std::function<bool()>& openPort)
     if (!openPort || !openPort()) return false;
     m_mode = ELinkMode::Serial;
     startLiveStore();
+    return true;
+}
+
+bool CLinkState::reopenSerial(const std::function<bool()>& openPort)
+{
+    closeLinkOrReplay();
+    if (!openPort || !openPort()) return false;
+    m_mode = ELinkMode::Serial;
+    startLiveStore(true);
     return true;
 }
 

@@ -61,6 +61,9 @@ class CLinkState {
     // port; on success the store is created and the flight log named from the local time.
     // Returns false when the port did not open (the state is then idle).
     bool openSerial(const std::function<bool()>& openPort);
+    // Reopen the serial link after a failure closed it: as openSerial(), but the records go on in
+    // the flight log of the serial link opened last (its file is named after that link's opening).
+    bool reopenSerial(const std::function<bool()>& openPort);
     // Activate the WiFi link: close link or replay, set WiFi active, create the store, name the log.
     void activateWifi();
     // Close link (menu command): a live link is flushed, closed and its store released; a
@@ -88,13 +91,14 @@ class CLinkState {
     const CFlightLogWriter& logWriter() const { return m_writer; }
 
   private:
-    void startLiveStore();
+    void startLiveStore(bool continueLastSerialLog = false);
     void releaseLive();
 
     LocalTimeSource m_clock;
     ILinkHooks* m_hooks = nullptr;
     ILinkHooks m_noHooks;
     ELinkMode m_mode = ELinkMode::Idle;
+    std::optional<std::tm> m_serialOpenedAt; // names the flight log of the serial link opened last
     CRecordStore m_store;
     CFlightLogWriter m_writer;
     CReplay m_replay{m_store};

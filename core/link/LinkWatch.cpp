@@ -4,6 +4,23 @@
 
 namespace orvex {
 
+std::vector<std::pair<std::string, std::string>> linkStatsRows(const SLinkStats& s)
+{
+    std::vector<std::pair<std::string, std::string>> rows;
+    const auto add = [&rows](std::string label, std::size_t value) { rows.emplace_back(std::move(label), strprintf("%zu", value)); };
+    add("记录", s.records);
+    for (const auto& [keyword, count] : s.sentences)
+        add("语句 " + keyword, count);
+    add("校验和错误", s.badChecksums);
+    add("丢弃字节", s.bytesDiscarded);
+    add("数据报", s.datagrams);
+    add("中断次数", s.outages);
+    rows.emplace_back("最长中断", strprintf("%.1f 秒", static_cast<double>(s.longestOutageMs) / 1000.0));
+    add("上行帧", s.uplinkFrames);
+    add("心跳", s.heartbeats);
+    return rows;
+}
+
 void CLinkWatch::start(std::int64_t nowMs)
 {
     m_running = true;

@@ -14,6 +14,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "app/Settings.h"
 
@@ -35,6 +37,9 @@ struct SLinkStats {
     std::size_t uplinkFrames = 0;
     std::size_t heartbeats = 0;
 };
+
+// The rows of the "链路统计" dialog (label, value), in order; one row per sentence keyword.
+std::vector<std::pair<std::string, std::string>> linkStatsRows(const SLinkStats& stats);
 
 enum class ELinkChange { None, Lost, Restored };
 

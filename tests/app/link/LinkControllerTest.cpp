@@ -79,21 +79,28 @@ class LinkCommands : public ::testing::Test {
 
 } // namespace
 
-TEST_F(LinkCommands, SerialFailureWritesTheLogThenShowsTheStopMessage)
+TEST_F(LinkCommands, SerialFailureClosesTheLinkAndTheSameDeviceReopensWithTheSameLog)
 {
+    // The port is a symbolic link whose name stays while the pseudo-terminal behind it changes.
     int slave = -1;
     char name[256] = {};
     ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
-    station->endpoints().serialPortOverride = name;
-    ASSERT_TRUE(commands->execute(cmd::kOpenSerial));
     ::close(slave);
+    const fs::path port = home / "radio";
+    fs::create_symlink(name, port);
+    station->endpoints().serialPortOverride = port.string();
+    links->setReconnectPollMs(20);
+    ASSERT_TRUE(commands->execute(cmd::kOpenSerial));
     ASSERT_TRUE(station->serialOpen()) << (boxes.empty() ? "" : boxes[0]);
     EXPECT_FALSE(frame->playbackBarVisible());
     QSignalSpy shown(frame.get(), &CMainFrame::telemetryUpdated);
-    for (std::uint16_t t = 0; t < 12; ++t) {
-        auto f = stp(t);
-        ASSERT_EQ(::write(master, f.data(), f.size()), 99);
-    }
+    const auto send = [&](std::uint16_t from, std::uint16_t to) {
+        for (std::uint16_t t = from; t < to; ++t) {
+            auto f = stp(t);
+            ASSERT_EQ(::write(master, f.data(), f.size()), 99);
+        }
+    };
+    send(0, 12);
     ASSERT_TRUE(waitFor([&] { return station->linkState().store().count() == 12; }));
     EXPECT_EQ(shown.count(), 12);
     EXPECT_EQ(logRecords(), 0u) << "timer 4 has not run yet";
@@ -101,10 +108,23 @@ TEST_F(LinkCommands, SerialFailureWritesTheLogThenShowsTheStopMessage)
     ::close(master);
     master = -1;
     ASSERT_TRUE(waitFor([&] { return !boxes.empty(); }));
-    EXPECT_EQ(boxes, std::vector<std::string>{"串口读操作失败！请重新运行程序！ (stop)"});
-    EXPECT_EQ(logRecords(), 12u) << "every record is in the log before the program ends";
-    EXPECT_TRUE(frame->closed());
+    EXPECT_EQ(boxes, std::vector<std::string>{"串口读操作失败，连接已断开。 (stop)"});
+    EXPECT_EQ(logRecords(), 12u) << "every record is in the log";
+    EXPECT_FALSE(frame->closed()) << "the program stays up";
     EXPECT_FALSE(station->serialOpen());
+    EXPECT_TRUE(links->reconnecting());
+
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    ::close(slave);
+    fs::remove(port);
+    fs::create_symlink(name, port);
+    ASSERT_TRUE(waitFor([&] { return station->serialOpen(); }));
+    EXPECT_FALSE(links->reconnecting());
+    send(12, 17);
+    ASSERT_TRUE(waitFor([&] { return station->linkState().store().count() == 5; }));
+    ASSERT_TRUE(commands->execute(cmd::kCloseLink));
+    ASSERT_EQ(std::distance(fs::directory_iterator(home / "Hj"), fs::directory_iterator{}), 1) << "one log file";
+    EXPECT_EQ(logRecords(), 17u) << "the log goes on with nothing lost";
 }
 
 TEST_F(LinkCommands, OpenFailureIsReportedAndStaysIdle)

@@ -129,6 +129,12 @@ TEST_F(LinkStateTest, OpeningAnotherLinkFlushesTheFirst)
     state.activateWifi();
     EXPECT_EQ(recordsInLog(serialLog), 2u);
     EXPECT_EQ(hooks.portsClosed, 1);
+    // A serial link reopened after a failure goes on in the serial link's log, seconds later.
+    ASSERT_TRUE(state.reopenSerial([] { return true; }));
+    EXPECT_EQ(state.logWriter().fileName(), serialLog);
+    feed(3);
+    state.closeLink();
+    EXPECT_EQ(recordsInLog(serialLog), 5u);
 }
 
 TEST_F(LinkStateTest, StartingAReplayAndShutdownFlushToo)
