@@ -4,6 +4,8 @@
 
 #include <QMetaObject>
 
+#include <cstdio>
+
 namespace orvex {
 
 namespace {
@@ -109,6 +111,12 @@ bool CSerialTransport::open()
     if (!m_port.open(QIODevice::ReadWrite)) {
         m_configuring = false;
         m_lastError = m_port.errorString();
+        // Serial devices belong to the group "dialout"; the box says only that the open failed.
+        if (m_port.error() == QSerialPort::PermissionError)
+            std::fprintf(stderr,
+                         "orvex-gcs: no permission to open %s: add your user to the group dialout "
+                         "(sudo usermod -aG dialout $USER), then log out and in again\n",
+                         device.c_str());
         return false;
     }
     const CComConfig config = CComConfig::fromSaved(comConf);

@@ -32,7 +32,8 @@ env HOME="$work/home" XDG_DATA_HOME="$work/data" QT_QPA_PLATFORM=offscreen QTWEB
   --http-port $((40000 + RANDOM % 20000)) --screenshot "$work/shots" < /dev/null > "$work/run.log" 2>&1 \
   || fail "orvex-gcs --screenshot exited with $?"
 
-grep -aqx "orvex-gcs: map page file://$prefix/share/orvex/html/earth.htm ready" "$work/run.log" \
+# The online page, or the offline one when the online page found no network.
+grep -aqxE "orvex-gcs: map page file://$prefix/share/orvex/(html|OffLine)/earth.htm ready" "$work/run.log" \
   || fail "the installed map page did not come up"
 grep -aq '^Position=' "$work/data/orvex/Korva.ini" || fail "Korva.ini not written under XDG_DATA_HOME/orvex"
 [ "$(ls -A "$prefix/bin" | sort | tr '\n' ' ')" = "orvex orvex-gcs " ] || fail "files written beside the program"
