@@ -8,11 +8,15 @@
 //   the aircraft at a close zoom, once. A view set before it arrives, by the program (restored
 //   camera, search, navigation) or by the operator (mouse, wheel, keys), is left alone, and after
 //   the first position the map is never moved for the aircraft again.
+// - "定位飞机" (setplanetomap) centres the map on the aircraft; from a zoom at which the aircraft
+//   would be a speck (its PLANE_SPAN_M span under SPECK_PX pixels) it also comes in to the
+//   working zoom, the zoom of the first view. A closer zoom is kept.
 (function () {
   var map = window.orvexMap;
   var showPlane = window.setplane, lookAt = window.setLookAt;
   if (!map || typeof showPlane !== 'function' || typeof lookAt !== 'function') return;
   var FIRST_ZOOM = 17;
+  var PLANE_SPAN_M = 2, SPECK_PX = 3;
   var DRAW_PERIOD_MS = 100;
 
   var start = map.getCenter(), startZoom = map.getZoom();
@@ -54,6 +58,15 @@
     pending.push(args);
     if (pending.length > 5000) pending.shift(); // the page is held up: keep it bounded
     if (!timer) timer = setTimeout(flush, Math.max(0, wait));
+  };
+  var centre = window.setplanetomap;
+  if (typeof centre === 'function') window.setplanetomap = function () {
+    var result = centre.apply(window, arguments);
+    var p = JSON.parse(window.orvexMapState()).plane, z = map.getZoom();
+    if (!p) return result;
+    var metresPerPixel = 40075016.686 * Math.cos(p.lat * Math.PI / 180) / Math.pow(2, z + 8);
+    if (z < FIRST_ZOOM && PLANE_SPAN_M / metresPerPixel < SPECK_PX) map.setView([p.lat, p.lng], FIRST_ZOOM, { animate: false });
+    return result;
   };
   ['setplanetomap', 'setV90', 'clearlineStringplane', 'setplanetrud3d', 'orvexMapState'].forEach(function (name) {
     var f = window[name];

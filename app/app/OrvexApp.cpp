@@ -3,10 +3,12 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QLibraryInfo>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QTranslator>
 
 #include <clocale>
 #include <cstdint>
@@ -102,6 +104,7 @@ int COrvexApp::run(int argc, char** argv)
         std::fprintf(stderr, "orvex-gcs: unknown option %s ignored\n", option.c_str());
     QApplication qapp(argc, argv);
     // Qt takes the user's locale for everything; numbers in files and map calls keep the point.
+    loadQtTranslations();
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("orvex-gcs"));
     QGuiApplication::setDesktopFileName(QStringLiteral("orvex-gcs"));
@@ -112,6 +115,17 @@ int COrvexApp::run(int argc, char** argv)
     app.shutdown();
     return rc;
 }
+bool COrvexApp::loadQtTranslations()
+{
+    // The interface is Chinese whatever the machine's locale: Qt's own buttons and dialogs too.
+    auto* translator = new QTranslator(qApp);
+    if (!translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
+
 
 bool COrvexApp::start()
 {

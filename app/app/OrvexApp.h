@@ -50,6 +50,9 @@ public:
     // The whole program (after orvexPreApplicationSetup()): command line, QApplication, start-up,
     // event loop, shutdown. Returns the exit code.
     static int run(int argc, char** argv);
+    // Qt's Chinese texts for its standard buttons and dialogs (是/否, 打开, 另存为, 取消), from
+    // Debian's qt6-translations-l10n. False when they are not installed (Qt's English then).
+    static bool loadQtTranslations();
 
     // Phases 1 and 2. Returns false when start-up failed (the program then ends).
     bool start();

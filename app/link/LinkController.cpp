@@ -6,12 +6,14 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
-#include <QDir>
+#include <QFile>
+#include <QLabel>
 #include <QFileDialog>
 #include <QSlider>
 #include <QToolBar>
 
 #include "app/Commands.h"
+#include "app/DialogFolders.h"
 #include "app/GroundStation.h"
 #include "app/MessageBox.h"
 #include "link/ComConfig.h"
@@ -41,6 +43,7 @@ CLinkController::CLinkController(CGroundStation& station, CCommandTable& command
     connect(&m_frame, &CMainFrame::replaySeekRequested, this, [this](int position) {
         if (const std::optional<int> progress = m_station.replaySeek(position))
             m_frame.progressSlider()->setValue(*progress);
+        showReplayClock();
     });
     m_frame.setWifiStopHook([this] { m_udp.stop(); });
 
@@ -144,16 +147,25 @@ void CLinkController::closeLink()
 
 void CLinkController::chooseReplayFile()
 {
-    const QString dir = QString::fromStdString(m_station.paths().flightLogDir());
+    // A live link ends with the replay: the operator says so first.
+    if (!m_station.confirmReplay()) return;
+    const QString dir = QString::fromStdString(
+        fileDialogFolder(m_station.paths(), m_station.settings(), EFileDialog::Replay));
     const QString path = QFileDialog::getOpenFileName(
-        &m_frame, QString(), QDir(dir).exists() ? dir : QString(),
-        QStringLiteral("FlightData File(*.hj);;All Files(*.*)"), nullptr, QFileDialog::DontUseNativeDialog);
+        &m_frame, QString(), dir, QStringLiteral("FlightData File(*.hj);;All Files(*.*)"), nullptr,
+        QFileDialog::DontUseNativeDialog);
     if (path.isEmpty()) return;
     openReplayFile(path);
 }
+    rememberFileDialogChoice(m_station.settings(), EFileDialog::Replay, QFile::encodeName(path).toStdString());
 
 bool CLinkController::openReplayFile(const QString& path)
 {
+void CLinkController::showReplayClock()
+{
+    m_frame.replayClock()->setText(QString::fromStdString(m_station.replayClockText()));
+}
+
     cancelReconnect();
     const CReplay::SLoadResult loaded = m_station.startReplay(path.toStdString());
     syncWifi();
@@ -169,6 +181,7 @@ bool CLinkController::openReplayFile(const QString& path)
     m_frame.progressSlider()->setValue(0);
     m_frame.playbackBar()->show();
     m_frame.barLayout(CMainFrame::kShow, CMainFrame::kShow, CMainFrame::kShow);
+    showReplayClock();
     return true;
 }
 
@@ -178,6 +191,7 @@ void CLinkController::onReplayTick()
         m_frame.progressSlider()->setValue(*progress);
 }
 
+    showReplayClock();
 void CLinkController::closeSerialPort()
 {
     m_serial.close();

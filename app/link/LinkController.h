@@ -46,6 +46,8 @@ class CLinkController : public QObject, public ILinkHooks {
     void openSerial();
     void activateWifi();
     void closeLink();
+    // "轨迹回放(&T)": asks first while a live link is open, then the file dialog in the replay
+    // folder (Hj/ or the one last used).
     void chooseReplayFile();
     // Loads a flight log for replay (also --replay FILE). False when it could not be loaded.
     bool openReplayFile(const QString& path);
@@ -70,6 +72,7 @@ class CLinkController : public QObject, public ILinkHooks {
     void liveLayout();
     void syncWifi();
     void onReplayTick();
+    void showReplayClock();
     void onSerialFailure(const char* message);
     void startReconnect();
     void cancelReconnect();

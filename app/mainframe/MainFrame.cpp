@@ -26,6 +26,7 @@ constexpr int kInstrumentBarWidth = 300;
 constexpr int kNavigationBarWidth = 220;
 constexpr int kFlightDataBarHeight = 190;
 
+constexpr int kStatusWordMs = 15000; // how long a word on the status line stays
 const char* const kLiveLinkExitQuestion = "正在与飞机连接，确定要退出吗？"; // asked first, No by default
 const char* const kUnsavedRouteQuestion = "航线未保存,确定要退出吗？";
 const char* const kUnsavedRouteCaption = "提示";
@@ -214,6 +215,11 @@ void CMainFrame::buildPlaybackBar()
     m_progressSlider->setEnabled(false);
     row->addWidget(m_progressSlider, 3);
     row->addSpacing(16);
+    // The record's time of day and elapsed / total, as the core words it.
+    m_replayClock = new QLabel(body);
+    m_replayClock->setObjectName(QStringLiteral("replayClock"));
+    m_replayClock->setMinimumWidth(m_replayClock->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00  000:00 / 000:00")));
+    row->addWidget(m_replayClock);
     row->addWidget(new QLabel(QStringLiteral("速度"), body));
     row->addWidget(new QLabel(QStringLiteral("慢"), body));
     m_speedSlider = new QSlider(Qt::Horizontal, body);
@@ -444,6 +450,11 @@ bool CMainFrame::event(QEvent* event)
                 if (w->focusPolicy() != Qt::NoFocus && w->isEnabled() && w->isVisibleTo(m_mapView)) {
                     target = w;
                     break;
+void CMainFrame::showStatus(const std::string& text)
+{
+    statusBar()->showMessage(QString::fromStdString(text), kStatusWordMs);
+}
+
                 }
             }
         }

@@ -21,7 +21,7 @@
 //     altitude with the AltitudeGPS correction, the target waypoint and the heading in degrees.
 //   - replay: replaySpeedChanged(intervalMs) after the speed slider moved (CGroundStation holds the
 //     new interval already), replaySeekRequested(position 0..32767) after the progress slider moved;
-//     speedSlider()/progressSlider()/playbackBar() to enable, range and show them.
+//     speedSlider()/progressSlider()/replayClock()/playbackBar() to enable, range, label and show them.
 //   - undo/redo of route edits (Ctrl+Z / Ctrl+Y anywhere): connect to undoRequested()/redoRequested().
 //   - close sequence step 5 (stop the WiFi transport and wait for its thread): setWifiStopHook(fn).
 //   - commands: CCommandTable (app/app/Commands.h); the menus and the toolbar show its actions.
@@ -89,6 +89,8 @@ public:
     QToolBar* playbackBar() const { return m_playbackBar; }
     QSlider* speedSlider() const { return m_speedSlider; }
     QSlider* progressSlider() const { return m_progressSlider; }
+    // Beside the progress slider: the replayed record's time of day, elapsed / total.
+    QLabel* replayClock() const { return m_replayClock; }
     QLabel* statusPane(int index) const;
 
     // The bar layout operation: each argument kShow, kHide or kLeave.
@@ -115,6 +117,8 @@ public:
     bool askYesNo(const std::string& text, const std::string& caption, bool defaultYes) override;
     void telemetryNotify(std::span<const std::uint8_t> record, const SAircraftMarker& marker) override;
     void callMapScript(const std::string& function, const std::vector<std::string>& args) override;
+    // A temporary message over "就绪" in the status bar.
+    void showStatus(const std::string& text) override;
     // Opened without blocking, so the telemetry goes on while the operator reads it.
     void openDownlinkBox(const std::string& text, bool question, std::function<void(bool)> closed) override;
     // Emitted as telemetryStaleChanged for the panels.
@@ -159,6 +163,7 @@ private:
     QToolBar* m_playbackBar = nullptr;
     QSlider* m_speedSlider = nullptr;
     QSlider* m_progressSlider = nullptr;
+    QLabel* m_replayClock = nullptr;
     QDockWidget* m_instrumentBar = nullptr;
     QDockWidget* m_flightDataBar = nullptr;
     QDockWidget* m_navigationBar = nullptr;

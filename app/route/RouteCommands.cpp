@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include "app/Commands.h"
+#include "app/DialogFolders.h"
 #include "app/GroundStation.h"
 #include "app/MessageBox.h"
 #include "mainframe/MainFrame.h"
@@ -21,9 +22,10 @@ std::string localPath(const QString& path)
     return QFile::encodeName(path).toStdString();
 }
 
-std::optional<QString> runFileDialog(QWidget* parent, QFileDialog::AcceptMode mode, const QStringList& filters)
+std::optional<QString> runFileDialog(QWidget* parent, QFileDialog::AcceptMode mode, const QStringList& filters,
+                                     const QString& folder)
 {
-    QFileDialog dialog(parent);
+    QFileDialog dialog(parent, QString(), folder);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     dialog.setNameFilters(filters);
@@ -40,17 +42,24 @@ std::optional<QString> runFileDialog(QWidget* parent, QFileDialog::AcceptMode mo
 CRouteCommands::CRouteCommands(CGroundStation& station, QWidget* window, QObject* parent)
     : QObject(parent), m_station(station), m_window(window)
 {
+    m_loadChooser = [this](QWidget* p) { return chooseRouteToLoad(p, routeFolder()); };
+    m_saveChooser = [this](QWidget* p) { return chooseRouteToSave(p, routeFolder()); };
 }
 
-std::optional<QString> CRouteCommands::chooseRouteToLoad(QWidget* parent)
+QString CRouteCommands::routeFolder() const
+{
+    return QString::fromStdString(fileDialogFolder(m_station.paths(), m_station.settings(), EFileDialog::Route));
+}
+
+std::optional<QString> CRouteCommands::chooseRouteToLoad(QWidget* parent, const QString& folder)
 {
     return runFileDialog(parent, QFileDialog::AcceptOpen,
-                         {QStringLiteral("航迹文件1(*.skw)"), QStringLiteral("航迹文件2(*.rw)")});
+                         {QStringLiteral("航迹文件1(*.skw)"), QStringLiteral("航迹文件2(*.rw)")}, folder);
 }
 
-std::optional<QString> CRouteCommands::chooseRouteToSave(QWidget* parent)
+std::optional<QString> CRouteCommands::chooseRouteToSave(QWidget* parent, const QString& folder)
 {
-    return runFileDialog(parent, QFileDialog::AcceptSave, {QStringLiteral("Path File(*.skw)")});
+    return runFileDialog(parent, QFileDialog::AcceptSave, {QStringLiteral("Path File(*.skw)")}, folder);
 }
 
 int CRouteCommands::runDialog(QDialog& dialog)
@@ -61,16 +70,20 @@ int CRouteCommands::runDialog(QDialog& dialog)
 bool CRouteCommands::loadRoute(QWidget* parent)
 {
     std::optional<std::string> path;
-    if (const std::optional<QString> chosen = m_loadChooser(parent ? parent : m_window))
+    if (const std::optional<QString> chosen = m_loadChooser(parent ? parent : m_window)) {
         path = localPath(*chosen);
+        rememberFileDialogChoice(m_station.settings(), EFileDialog::Route, *path);
+    }
     return m_station.routeController().loadCommand(path);
 }
 
 bool CRouteCommands::saveRoute(QWidget* parent)
 {
     std::optional<std::string> path;
-    if (const std::optional<QString> chosen = m_saveChooser(parent ? parent : m_window))
+    if (const std::optional<QString> chosen = m_saveChooser(parent ? parent : m_window)) {
         path = localPath(*chosen);
+        rememberFileDialogChoice(m_station.settings(), EFileDialog::Route, *path);
+    }
     return m_station.routeController().saveCommand(path);
 }
 
@@ -163,7 +176,7 @@ CRouteCommands* attachRoute(CGroundStation& station, CCommandTable& commands, CM
     commands.setHandler(cmd::kUploadRoute, [route] { route->uploadRoute(); });
     commands.setHandler(cmd::kVerifyRoute, [route] { route->verifyRoute(); });
     commands.setHandler(cmd::kEraseRouteMarks, [route] { route->eraseMarks(); });
-    // "验证航线(&R)" without an open serial port: close the current link, open the serial port.
+    // "验证航线(&R)" with no live link open: open the serial port.
     CCommandTable* table = &commands;
     CGroundStation* s = &station;
     station.setSerialLinkOpener([table, s] {

@@ -47,9 +47,11 @@ public:
 
     CRouteCommands(CGroundStation& station, QWidget* window, QObject* parent = nullptr);
 
-    // The program's own file dialogs.
-    static std::optional<QString> chooseRouteToLoad(QWidget* parent);
-    static std::optional<QString> chooseRouteToSave(QWidget* parent);
+    // The program's own file dialogs, opened in `folder`. The commands open them in the route
+    // folder (routes/ in the home directory, or the folder a route was last loaded from or saved
+    // to) and remember the folder of the file chosen.
+    static std::optional<QString> chooseRouteToLoad(QWidget* parent, const QString& folder = {});
+    static std::optional<QString> chooseRouteToSave(QWidget* parent, const QString& folder = {});
 
     void setLoadChooser(FileChooser chooser) { m_loadChooser = std::move(chooser); }
     void setSaveChooser(FileChooser chooser) { m_saveChooser = std::move(chooser); }
@@ -85,11 +87,12 @@ signals:
 
 private:
     int runDialog(QDialog& dialog);
+    QString routeFolder() const;
 
     CGroundStation& m_station;
     QWidget* m_window;
-    FileChooser m_loadChooser = &CRouteCommands::chooseRouteToLoad;
-    FileChooser m_saveChooser = &CRouteCommands::chooseRouteToSave;
+    FileChooser m_loadChooser;
+    FileChooser m_saveChooser;
     DialogRunner m_dialogRunner;
     bool m_editorOpen = false;
 };

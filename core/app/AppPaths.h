@@ -7,7 +7,8 @@
 //    portable copy), else "<executable directory>/../share/orvex/" when they are there (an
 //    installed program).
 //  - home directory: where the files the program writes go (Korva.ini, the flight logs in "Hj",
-//    "PhotoData.txt", "ParameterSet.txt", the map store). "--home DIR" on the command line names it (both orvex-gcs and orvex accept it).
+//    "PhotoData.txt", "ParameterSet.txt", the map store; route files in "routes" unless saved
+//    elsewhere). "--home DIR" on the command line names it (both orvex-gcs and orvex accept it).
 //    Without it: the executable directory when the program files are beside the executable and
 //    the running user may write there; otherwise the user's data directory,
 //    "$XDG_DATA_HOME/orvex/" ("~/.local/share/orvex/" when XDG_DATA_HOME is unset or relative).
@@ -34,6 +35,7 @@ public:
     const std::string& homeDir() const { return m_homeDir; }
     std::string settingsPath() const { return m_homeDir + "Korva.ini"; }
     std::string flightLogDir() const { return m_homeDir + "Hj/"; }
+    std::string routeDir() const { return m_homeDir + "routes/"; }
     std::string photoDataPath() const { return m_homeDir + "PhotoData.txt"; }
     std::string parameterSetPath() const { return m_homeDir + "ParameterSet.txt"; }
 

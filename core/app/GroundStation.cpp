@@ -66,10 +66,14 @@ CGroundStation::CGroundStation(const CAppPaths& paths)
             m_ui->showMessage(text);
     };
     routeHooks.setSaved = [this](bool saved) { m_routeSaved = saved; };
-    routeHooks.ensureSerialOpen = [this] {
-        if (serialOpen())
+    routeHooks.ensureLinkOpen = [this] {
+        if (anyLinkOpen())
             return true;
         return m_serialLinkOpener && m_serialLinkOpener() && serialOpen();
+    };
+    routeHooks.status = [this](const std::string& text) {
+        if (m_ui)
+            m_ui->showStatus(text);
     };
     m_routeController = std::make_unique<CRouteController>(m_settings, std::move(routeHooks));
     addDownlinkSink(m_routeController.get());
@@ -584,6 +588,13 @@ CReplay::SLoadResult CGroundStation::startReplay(const std::string& path)
     m_current = CTelemetryRecord(bytes);
     return result;
 }
+bool CGroundStation::confirmReplay()
+{
+    if (!anyLinkOpen())
+        return true;
+    return m_ui && m_ui->askYesNo(kReplayEndsLinkQuestion, kReplayEndsLinkCaption, false);
+}
+
 
 std::optional<int> CGroundStation::replayTick()
 {

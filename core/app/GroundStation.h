@@ -88,6 +88,8 @@ public:
     {
         (void)outageText, (void)lost, (void)rateText;
     }
+    // A passing word on the status line ("航线上传完成：N 个航点").
+    virtual void showStatus(const std::string& text) { (void)text; }
     // A box raised by a downlink sentence (an acknowledgement, the $SATEL question, a file
     // report), opened without blocking: `closed` runs once the operator has answered (true = Yes;
     // an OK box passes false). The windows override this; the default asks modally.
@@ -96,6 +98,10 @@ public:
     // greyed) or is live again (false).
     virtual void showTelemetryStale(bool stale) { (void)stale; }
 };
+
+// "轨迹回放(&T)" while a live link is open asks this first (caption "提示", No the default).
+inline constexpr const char* kReplayEndsLinkQuestion = "正在与飞机连接，回放将断开连接。确定要回放吗？";
+inline constexpr const char* kReplayEndsLinkCaption = "提示";
 
 // How the main window is placed at start, from Options/Position.
 enum class EWindowPlacement { Normal, Maximised, Rectangle };
@@ -303,6 +309,9 @@ public:
     // Command 32788 (a loaded replay stays).
     void closeLink();
     void closeLinkOrReplay();
+    // Command 74 before its file dialog: false when the operator keeps the live link that is open
+    // (the question above answered No); true at once when no live link is open.
+    bool confirmReplay();
     // Command 74 once a file is chosen: the current record becomes the first record that is not
     // empty. On failure the result carries the error text and the state is idle.
     CReplay::SLoadResult startReplay(const std::string& path);
@@ -311,6 +320,8 @@ public:
     // The progress slider: clears the aircraft track, makes the last good record before the new
     // position current and moves the aircraft marker there; the progress value.
     std::optional<int> replaySeek(int sliderPosition);
+    // The playback bar's time beside the progress slider (CReplay::clockText()).
+    std::string replayClockText() { return m_linkState.replay().clockText(); }
     // Program end or a serial failure that ends it: the flight log is written, the link closed.
     void shutdownLinks();
     // A "$STP" on a live link: appended to the store with its track angle (onTelemetryRecord).
@@ -326,8 +337,8 @@ public:
     // routeHasPoints() answers from this route unless a query was set.
     CRouteController& routeController() { return *m_routeController; }
     CSkyWay& route() { return m_routeController->route(); }
-    // "验证航线(&R)" with the serial link closed: the windows close the current link and open the
-    // serial port through this; it returns whether the port is open afterwards.
+    // "验证航线(&R)" with no live link open: the windows open the serial port through this; it
+    // returns whether the port is open afterwards. An open WiFi or serial link is used as it is.
     void setSerialLinkOpener(std::function<bool()> opener) { m_serialLinkOpener = std::move(opener); }
 
     // ================================================================ voice

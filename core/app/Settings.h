@@ -35,6 +35,10 @@ inline constexpr SettingKey kPosition{"Options", "Position", ""};       // binar
 inline constexpr SettingKey kLastMap{"Options", "LastMap", ""};         // text
 inline constexpr SettingKey kAddressName{"Options", "AddressName", ""}; // text, entries joined by "~`~"
 inline constexpr SettingKey kPlaceMark{"Options", "PlaceMark", ""};     // text, entries joined by "~`~"
+// text: the folder the route file dialogs and the replay dialog were last used in (empty: their
+// own folders "routes" and "Hj" in the home directory).
+inline constexpr SettingKey kRouteFolder{"Options", "RouteFolder", ""};
+inline constexpr SettingKey kReplayFolder{"Options", "ReplayFolder", ""};
 
 // [Settings]
 inline constexpr SettingKey kComPort{"Settings", "COMPORT", "COM1"}; // text, serial port name
@@ -73,8 +77,9 @@ inline constexpr SettingKey kVolume{"Voice", "Volume", "50"};
 inline constexpr SettingKey kLowVoltage{"Voice", "LowVolt", "4.5"};
 
 // Every key above, in file order (for listings and tests).
-inline constexpr std::array<const SettingKey*, 30> kAll{
-    &kPosition, &kLastMap, &kAddressName, &kPlaceMark, &kComPort, &kComConf, &kWifiAddress,
+inline constexpr std::array<const SettingKey*, 32> kAll{
+    &kPosition, &kLastMap, &kAddressName, &kPlaceMark, &kRouteFolder, &kReplayFolder, &kComPort, &kComConf,
+    &kWifiAddress,
     &kAltitudeGps, &kAltitude, &kSpeed, &kZhuanWanLiang, &kZhiShiHangXian, &kZhiShiShiJian,
     &kZhiXingDuoJi, &kDelayTime, &kRepeatTime, &kFenPin, &kSpeech, &kFormat, &kRate, &kHigh,
     &kZhuanSu, &kFeiKong, &kRcState, &kUmState, &kZhuanSuState, &kGpsStarState, &kHighState,

@@ -1,7 +1,9 @@
 #include "flightlog/Replay.h"
 
 #include "flightlog/RecordStore.h"
+#include "util/Format.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 
@@ -16,7 +18,33 @@ float floatAt(const std::uint8_t* p)
     return std::bit_cast<float>(bits);
 }
 
+constexpr int kSecondsPerDay = 24 * 60 * 60;
+
+// Seconds since midnight from a record's clock, -1 when the bytes are no time of day.
+int secondOfDay(const std::uint8_t* record)
+{
+    const int hour = record[28], minute = record[29], second = record[30];
+    if (hour > 23 || minute > 59 || second > 59) return -1;
+    return (hour * 60 + minute) * 60 + second;
+}
+
+std::string minutesSeconds(int from, int to)
+{
+    if (from < 0 || to < 0) return "--:--";
+    const int seconds = (to - from + kSecondsPerDay) % kSecondsPerDay;
+    return strprintf("%02d:%02d", seconds / 60, seconds % 60);
+}
+
 } // namespace
+
+std::string replayClockText(const std::uint8_t* shown, const std::uint8_t* first, const std::uint8_t* last)
+{
+    const int now = secondOfDay(shown);
+    const std::string timeOfDay =
+        now < 0 ? "--:--:--" : strprintf("%02d:%02d:%02d", shown[28], shown[29], shown[30]);
+    const int start = secondOfDay(first);
+    return timeOfDay + "  " + minutesSeconds(start, now) + " / " + minutesSeconds(start, secondOfDay(last));
+}
 
 int replayIntervalForSpeed(int p)
 {
@@ -62,6 +90,13 @@ CReplay::SLoadResult CReplay::load(const std::string& path)
         ++i;
     }
     result.startPosition = i;
+    m_firstShown = i < count ? i : 0;
+    m_lastGood = m_firstShown;
+    for (std::size_t k = count; k > m_firstShown; --k)
+        if (recordChecksumOk(m_store.record(k - 1)) && !recordIsEmpty(m_store.record(k - 1))) {
+            m_lastGood = k - 1;
+            break;
+        }
     m_store.setDisplayIndex(i);
     m_running = true;
     return result;
@@ -101,6 +136,14 @@ CReplay::SSeekResult CReplay::seek(int sliderPosition)
     result.position = k;
     if (count > 0) result.progress = replayProgress(k, count);
     return result;
+}
+
+std::string CReplay::clockText() const
+{
+    const std::size_t count = m_store.isHeld() ? m_store.count() : 0;
+    if (count == 0) return {};
+    const std::size_t shown = std::min(m_store.displayIndex(), count - 1);
+    return replayClockText(m_store.record(shown), m_store.record(m_firstShown), m_store.record(m_lastGood));
 }
 
 int CReplay::setSpeed(int sliderPosition)

@@ -23,6 +23,11 @@ int replayIntervalForSpeed(int p);
 int replayProgress(std::size_t position, std::size_t count);
 // Seek target for the progress slider position p (0..32767): count x p / 32768.
 std::size_t replaySeekIndex(std::size_t count, int p);
+// The playback bar's time: "hh:mm:ss  mm:ss / mm:ss", the time of day of the record shown, then
+// the time from the first record shown to it and to the last good record, from the records' own
+// clocks (bytes 28-30; a flight over midnight counts on). A clock that is no time of day shows
+// "--:--:--" and makes the durations "--:--".
+std::string replayClockText(const std::uint8_t* shown, const std::uint8_t* first, const std::uint8_t* last);
 
 class CReplay {
   public:
@@ -58,6 +63,9 @@ class CReplay {
     STickResult tick();
     SSeekResult seek(int sliderPosition);
 
+    // replayClockText() for the replay position; empty when no record is loaded.
+    std::string clockText() const;
+
     // Speed slider: returns the new interval. The caller restarts a running timer with it.
     int setSpeed(int sliderPosition);
     int intervalMs() const { return m_intervalMs; }
@@ -65,6 +73,8 @@ class CReplay {
   private:
     CRecordStore& m_store;
     bool m_running = false;
+    std::size_t m_firstShown = 0; // where the replay started
+    std::size_t m_lastGood = 0;   // the last record that is not empty and passes the checksum
     int m_intervalMs = kReplayInitialIntervalMs;
 };
 

@@ -88,9 +88,15 @@ void CRouteController::uploadSingleWaypoint(size_t index)
         m_hooks.message(*refusal);
 }
 
+void CRouteController::uploadTick(int storedWaypointCount)
+{
+    if (const auto done = m_upload.tick(storedWaypointCount); done && m_hooks.status)
+        m_hooks.status(*done);
+}
+
 bool CRouteController::verifyCommand()
 {
-    return m_upload.requestVerification(m_hooks.ensureSerialOpen);
+    return m_upload.requestVerification(m_hooks.ensureLinkOpen);
 }
 
 void CRouteController::onWaypointEcho(const SWaypointEcho& echo, EDownlinkLink)

@@ -33,8 +33,11 @@ struct CRouteHooks {
     std::function<void(const std::string& text)> message;
     // Sets the application's route-saved flag.
     std::function<void(bool saved)> setSaved;
-    // "验证航线(&R)": opens the serial link when it is not open; false when that failed.
-    std::function<bool()> ensureSerialOpen;
+    // "验证航线(&R)": true when a live link (serial or WiFi) is open; otherwise opens the serial
+    // link and returns whether that worked.
+    std::function<bool()> ensureLinkOpen;
+    // A text for the status line ("航线上传完成：N 个航点").
+    std::function<void(const std::string& text)> status;
 };
 
 class CRouteController : public IDownlinkSink, private IMapScript {
@@ -67,11 +70,11 @@ public:
 
     // "上传航线(&U)" / "上传": starts the upload (a refusal is shown as a message).
     bool startUpload();
-    // Timer 5.
-    void uploadTick(int storedWaypointCount) { m_upload.tick(storedWaypointCount); }
+    // Timer 5; the status hook hears when an upload or a read-back is complete.
+    void uploadTick(int storedWaypointCount);
     // Waypoint menu "上传": the waypoint's frame three times.
     void uploadSingleWaypoint(size_t index);
-    // "验证航线(&R)".
+    // "验证航线(&R)": over the live link that is open, the serial link opened when none is.
     bool verifyCommand();
     // "擦除航线".
     void eraseMarksCommand() { m_upload.eraseMarks(); }

@@ -1,10 +1,16 @@
 #include "route/RouteUpload.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "protocol/Uplink.h"
 
 namespace orvex {
+
+std::string uploadDoneText(size_t waypointCount)
+{
+    return "航线上传完成：" + std::to_string(waypointCount) + " 个航点";
+}
 
 CRouteUpload::CRouteUpload(CSkyWay& route, FrameSender send, PointColour colour)
     : m_route(route), m_send(std::move(send)), m_colour(std::move(colour))
@@ -28,29 +34,41 @@ std::optional<std::string> CRouteUpload::start()
         w.uploadState = kUploadPending;
         w.uploadWait = 0;
     }
+    m_readBack.clear();
     m_route.forceFirstWaypointCircle();
     m_phase = kUploadPhaseSending;
     return std::nullopt;
 }
 
-void CRouteUpload::tick(int reportedWaypointCount)
+std::optional<std::string> CRouteUpload::tick(int reportedWaypointCount)
 {
-    if (m_phase == kUploadPhaseIdle)
-        return;
+    if (m_phase == kUploadPhaseIdle) {
+        if (m_readBack.empty())
+            return std::nullopt;
+        if (m_readBack.size() != m_route.size()) {
+            m_readBack.clear(); // the route changed under the read-back
+            return std::nullopt;
+        }
+        if (reportedWaypointCount != m_route.count() ||
+            !std::all_of(m_readBack.begin(), m_readBack.end(), [](bool echoed) { return echoed; }))
+            return std::nullopt;
+        m_readBack.clear();
+        return uploadDoneText(m_route.size());
+    }
     if (m_route.empty()) {
         m_phase = kUploadPhaseFinishing;
         if (reportedWaypointCount != 0) {
             if (m_send)
                 m_send(uplink::waypointCount(0));
-            return;
+            return std::nullopt;
         }
         m_phase = kUploadPhaseIdle;
-        return;
+        return std::nullopt;
     }
     if (m_route.size() > kMaxUploadWaypoints) {
         // The route grew beyond what can be numbered while uploading: stop rather than wrap.
         m_phase = kUploadPhaseIdle;
-        return;
+        return std::nullopt;
     }
     size_t acknowledged = 0;
     bool sent = false;
@@ -73,14 +91,16 @@ void CRouteUpload::tick(int reportedWaypointCount)
             ++acknowledged;
     }
     if (sent || acknowledged < m_route.size())
-        return;
+        return std::nullopt;
     m_phase = kUploadPhaseFinishing;
     if (reportedWaypointCount != m_route.count()) {
         if (m_send)
             m_send(uplink::waypointCount(static_cast<uint8_t>(m_route.size())));
-        return;
+        return std::nullopt;
     }
     m_phase = kUploadPhaseIdle;
+    m_readBack.clear();
+    return uploadDoneText(m_route.size());
 }
 
 bool CRouteUpload::echoMatches(const CWayPoint& w, const SWaypointEcho& echo)
@@ -101,6 +121,8 @@ bool CRouteUpload::onEcho(const SWaypointEcho& echo)
         return false;
     w.verified = 1;
     w.uploadState = kUploadAcknowledged;
+    if (n <= m_readBack.size())
+        m_readBack[n - 1] = true;
     if (m_colour)
         m_colour(static_cast<int>(n - 1), 1);
     return true;
@@ -119,17 +141,19 @@ std::optional<std::string> CRouteUpload::sendSingleWaypoint(size_t index)
     return std::nullopt;
 }
 
-bool CRouteUpload::requestVerification(const std::function<bool()>& ensureSerialOpen)
+bool CRouteUpload::requestVerification(const std::function<bool()>& ensureLinkOpen)
 {
-    if (ensureSerialOpen && !ensureSerialOpen())
+    if (ensureLinkOpen && !ensureLinkOpen())
         return false;
     if (m_send)
         m_send(uplink::readbackRequest());
+    m_readBack.assign(m_route.size(), false);
     return true;
 }
 
 void CRouteUpload::eraseMarks()
 {
+    m_readBack.clear();
     for (size_t i = 0; i < m_route.size(); ++i) {
         m_route[i].verified = 0;
         m_route[i].uploadState = kUploadIdle;

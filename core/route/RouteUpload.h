@@ -16,6 +16,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "protocol/DownlinkSink.h"
 #include "route/SkyWay.h"
@@ -29,6 +30,10 @@ inline constexpr int kSingleWaypointRepeats = 3;
 // The echo's position bound: the single-precision value of 0.0002 degrees.
 inline constexpr float kEchoPositionTolerance = 0.0002f;
 inline constexpr const char* kUploadTooManyText = "航点数量超过255个,无法上传航线。";
+
+// The status line once every waypoint is acknowledged and the aircraft reports the same count
+// (after an upload, and after a verification read-back that echoed every waypoint).
+std::string uploadDoneText(size_t waypointCount);
 
 enum EUploadPhase : int { kUploadPhaseIdle = 0, kUploadPhaseSending = 1, kUploadPhaseFinishing = 2 };
 
@@ -45,8 +50,9 @@ public:
     std::optional<std::string> start();
 
     // The step run every kUploadTickMs; `reportedWaypointCount` is the telemetry record's
-    // storedWaypointCount.
-    void tick(int reportedWaypointCount);
+    // storedWaypointCount. Returns uploadDoneText() on the tick that finds an upload (or a
+    // read-back) complete: every waypoint acknowledged and the reported count equal to the route's.
+    std::optional<std::string> tick(int reportedWaypointCount);
 
     // The echo check for one valid "$SETD". Returns whether it acknowledged a waypoint.
     bool onEcho(const SWaypointEcho& echo);
@@ -57,9 +63,10 @@ public:
     // involved. Refused (message) beyond kMaxUploadWaypoints; nothing for an index outside.
     std::optional<std::string> sendSingleWaypoint(size_t index);
 
-    // "验证航线(&R)": the read-back request once. `ensureSerialOpen` (may be empty) opens the
-    // serial link when it is not open and returns false when that failed: nothing is sent then.
-    bool requestVerification(const std::function<bool()>& ensureSerialOpen = {});
+    // "验证航线(&R)": the read-back request once. `ensureLinkOpen` (may be empty) makes sure a
+    // live link is open and returns false when none could be opened: nothing is sent then.
+    // From then on the echoes are counted until every waypoint has answered (see tick()).
+    bool requestVerification(const std::function<bool()>& ensureLinkOpen = {});
 
     // "擦除航线": every waypoint unverified and idle, coloured 0 on the map, in order.
     void eraseMarks();
@@ -76,6 +83,8 @@ private:
     FrameSender m_send;
     PointColour m_colour;
     int m_phase = kUploadPhaseIdle;
+    // While a read-back is awaited: which waypoints have echoed since the request.
+    std::vector<bool> m_readBack;
 };
 
 } // namespace orvex

@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDockWidget>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -35,6 +36,7 @@
 #include "app/LockKeys.h"
 #include "app/MessageBox.h"
 #include "app/OrvexApp.h"
+#include "link/LinkController.h"
 #include "mainframe/AboutDlg.h"
 #include "mainframe/MainFrame.h"
 #include "mainframe/ProgressSlider.h"
@@ -638,4 +640,80 @@ TEST_F(MainFrameTest, ProgressSliderChannelIsASunkenWellInTheWindowColour)
         EXPECT_EQ(image.pixel(x, c.top()), pal.color(QPalette::Dark).rgb()) << enabled;
         EXPECT_EQ(image.pixel(x, c.bottom()), pal.color(QPalette::Light).rgb()) << enabled;
     }
+}
+
+TEST(QtTexts, StandardButtonsAndFileDialogsSpeakChinese)
+{
+    ASSERT_TRUE(COrvexApp::loadQtTranslations()) << "qt6-translations-l10n installed?";
+    QMessageBox box(QMessageBox::Question, QString(), QString(), QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(box.button(QMessageBox::Yes)->text(), QStringLiteral("是(&Y)"));
+    EXPECT_EQ(box.button(QMessageBox::No)->text(), QStringLiteral("否(&N)"));
+    EXPECT_EQ(QFileDialog::tr("Save As"), QStringLiteral("另存为"));
+}
+
+// The folder of the file dialog that `open` shows, which is then cancelled ("" when none shows).
+QString fileDialogFolder(const std::function<void()>& open)
+{
+    QString folder;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            folder = dialog->directory().absolutePath() + '/';
+            dialog->reject();
+        }
+    });
+    poll.start(20);
+    open();
+    return folder;
+}
+
+TEST_F(MainFrameTest, FileDialogsKeepToTheirFoldersAndReplayAsksBeforeEndingALiveLink)
+{
+    BoxRecorder boxes(false);
+    startApp();
+    CCommandTable& c = app->commands();
+    const QString h = QString::fromStdString(home.path());
+    EXPECT_EQ(fileDialogFolder([&] { c.execute(cmd::kLoadRoute); }), h + "routes/");
+    EXPECT_EQ(fileDialogFolder([&] { c.execute(cmd::kReplay); }), h + "Hj/");
+    app->station().settings().setText(keys::kRouteFolder, home.path() + "Hj"); // where a route was last saved
+    EXPECT_EQ(fileDialogFolder([&] { c.execute(cmd::kSaveRoute); }), h + "Hj/");
+
+    // With the WiFi link open, "轨迹回放" asks first; No leaves the link and opens no dialog.
+    ASSERT_TRUE(c.execute(cmd::kOpenWifi));
+    boxes.calls.clear();
+    EXPECT_EQ(fileDialogFolder([&] { c.execute(cmd::kReplay); }), QString());
+    ASSERT_EQ(boxes.calls.size(), 1u);
+    EXPECT_EQ(boxes.calls[0].text, QStringLiteral("正在与飞机连接，回放将断开连接。确定要回放吗？"));
+    EXPECT_FALSE(boxes.calls[0].defaultYes);
+    EXPECT_TRUE(app->station().wifiActive());
+}
+
+TEST_F(MainFrameTest, UploadDoneReachesTheStatusLineAndTheReplayBarShowsTheRecordTime)
+{
+    startApp();
+    CGroundStation& s = app->station();
+    s.route().append(CWayPoint{});
+    ASSERT_TRUE(app->commands().execute(cmd::kUploadRoute));
+    s.uploadTick();
+    const CWayPoint& w = s.route()[0];
+    s.onWaypointEcho({1, float(w.latitude), float(w.longitude), w.altitude, w.photoMode, w.circleFlag, w.circleTime},
+                     EDownlinkLink::Udp);
+    StpBytes holdsOne = stpRecord(22.0f, 113.0f);
+    holdsOne[31] = 1; // storedWaypointCount
+    ASSERT_TRUE(s.recordUpdate(CTelemetryRecord(holdsOne)));
+    s.uploadTick();
+    EXPECT_EQ(frame->statusBar()->currentMessage(), QStringLiteral("航线上传完成：1 个航点"));
+
+    std::string log;
+    for (int i = 0; i < 5; ++i) {
+        StpBytes r = stpRecord(22.0f, 113.0f);
+        r.at(28) = 12, r.at(30) = std::uint8_t(2 * i); // 12:00:00, 12:00:02 ...
+        sealStp(r);
+        log.append(r.begin(), r.end());
+    }
+    CTempDir::write(home.file("f.hj"), log);
+    ASSERT_TRUE(app->m_links->openReplayFile(QString::fromStdString(home.file("f.hj"))));
+    EXPECT_EQ(frame->replayClock()->text(), QStringLiteral("12:00:00  00:00 / 00:08"));
+    frame->progressSlider()->triggerAction(QAbstractSlider::SliderToMaximum);
+    EXPECT_EQ(frame->replayClock()->text(), QStringLiteral("12:00:08  00:08 / 00:08"));
 }

@@ -371,6 +371,20 @@ TEST_F(MapPageTest, ScriptCallsChangeThePage)
     EXPECT_EQ(g->dlg->positionPanel()->historyRoot()->childCount(), 2);
 }
 
+TEST_F(MapPageTest, LocateAircraftFromAFarZoomComesInToTheWorkingZoom)
+{
+    CMapScript& js = g->dlg->script();
+    js.setplane(30.01, 114.01, 125.0, 2, 90.0);
+    for (const auto& [zoom, expected] : {std::pair{5, 17}, std::pair{18, 18}}) {
+        js.setLookAt({"40.0", "116.0", "0", "0", "0", std::to_string(zoom), "1"});
+        js.setplanetomap();
+        const QJsonObject s = pageState();
+        EXPECT_EQ(s.value("zoom").toInt(), expected) << zoom;
+        EXPECT_NEAR(s.value("center").toArray()[0].toDouble(), 30.01, 1e-4) << zoom;
+    }
+    js.clearlineStringplane();
+}
+
 TEST_F(MapPageTest, PlanRouteByClicksThenUndoRedo)
 {
     g->dlg->script().setLookAt({"30.0", "114.0", "0", "0", "0", "10", "0"});

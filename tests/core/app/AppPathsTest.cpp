@@ -4,6 +4,8 @@
 
 #include "support/TempDir.h"
 #include "app/AppPaths.h"
+#include "app/DialogFolders.h"
+#include "app/Settings.h"
 
 using orvex::CAppPaths;
 
@@ -50,6 +52,25 @@ TEST(AppPaths, HomeMovesOnlyTheWrittenFiles)
     EXPECT_EQ(paths.settingsPath(), dir.path() + "deep/home/Korva.ini");
     EXPECT_TRUE(paths.ensureHomeDir());
     EXPECT_TRUE(std::filesystem::is_directory(dir.path() + "deep/home"));
+}
+
+TEST(AppPaths, EachFileDialogOpensInItsOwnFolderThenWhereItWasLastUsed)
+{
+    using namespace orvex;
+    CTempDir dir;
+    const CAppPaths paths("/opt/orvex/bin/", dir.path());
+    CSettings settings(paths.settingsPath());
+    std::filesystem::create_directory(dir.path() + "elsewhere");
+    struct SCase { EFileDialog dialog; const char* own; const char* key; };
+    for (const SCase c : {SCase{EFileDialog::Route, "routes/", "RouteFolder"}, SCase{EFileDialog::Replay, "Hj/", "ReplayFolder"}}) {
+        EXPECT_EQ(fileDialogFolder(paths, settings, c.dialog), dir.path() + c.own);
+        EXPECT_TRUE(std::filesystem::is_directory(dir.path() + c.own)) << "created when needed";
+        rememberFileDialogChoice(settings, c.dialog, dir.path() + "elsewhere/a.file");
+        EXPECT_EQ(fileDialogFolder(paths, settings, c.dialog), dir.path() + "elsewhere/");
+        EXPECT_NE(CTempDir::read(paths.settingsPath()).find(std::string(c.key) + "="), std::string::npos);
+    }
+    std::filesystem::remove(dir.path() + "elsewhere");
+    EXPECT_EQ(fileDialogFolder(paths, settings, EFileDialog::Route), dir.path() + "routes/") << "a folder gone";
 }
 
 TEST(AppPaths, RunningExecutableDirectoryHoldsThisTest)

@@ -274,3 +274,32 @@ TEST_F(FlightLog, SeekIsLinearAndFindsTheLastGoodRecordBeforeThePosition)
     EXPECT_EQ(replay.setSpeed(16), 10);
     EXPECT_EQ(replay.intervalMs(), 10);
 }
+
+TEST_F(FlightLog, ReplayClockShowsTheTimeOfDayAndElapsedOverTotal)
+{
+    // A record whose clock (bytes 28-30) reads the given second of the day.
+    auto timed = [](int second, bool goodSum = true) {
+        StpBytes r = stpRecord(22.0f, 113.0f);
+        r[28] = std::uint8_t(second / 3600), r[29] = std::uint8_t(second / 60 % 60), r[30] = std::uint8_t(second % 60);
+        sealStp(r, goodSum);
+        return r;
+    };
+    struct SClock { int shown, first, last; const char* text; };
+    for (const SClock c : {SClock{36005, 36000, 36330, "10:00:05  00:05 / 05:30"},
+                           SClock{10, 86390, 60, "00:00:10  00:20 / 01:10"}, // over midnight
+                           SClock{37800, 32400, 39600, "10:30:00  90:00 / 120:00"},
+                           SClock{24 * 3600, 36000, 36120, "--:--:--  --:-- / 02:00"}})
+        EXPECT_EQ(replayClockText(timed(c.shown).data(), timed(c.first).data(), timed(c.last).data()), c.text);
+
+    // Loaded: from the first record shown (after an empty one) to the last with a good sum.
+    std::string bytes = asText(stp(0.0f, 0.0f, 0));
+    for (int i = 0; i < 6; ++i)
+        bytes += asText(timed(43200 + 2 * i, i != 5));
+    CRecordStore store;
+    CReplay replay(store);
+    ASSERT_TRUE(replay.load(file("c.hj", bytes)).ok);
+    EXPECT_EQ(replay.clockText(), "12:00:00  00:00 / 00:08");
+    replay.tick();
+    replay.tick();
+    EXPECT_EQ(replay.clockText(), "12:00:04  00:04 / 00:08");
+}

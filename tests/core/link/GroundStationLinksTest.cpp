@@ -23,7 +23,13 @@ struct SFakeUi : IGroundStationUi {
     std::vector<std::pair<std::string, std::vector<std::string>>> scripts;
     std::vector<std::uint16_t> shown; // controllerSerial of every record notified
     void showMessage(const std::string& text) override { messages.push_back(text); }
-    bool askYesNo(const std::string&, const std::string&, bool) override { return false; }
+    std::vector<std::string> questions; // text|caption|default
+    bool answer = false;
+    bool askYesNo(const std::string& text, const std::string& caption, bool defaultYes) override
+    {
+        questions.push_back(text + "|" + caption + (defaultYes ? "|yes" : "|no"));
+        return answer;
+    }
     void telemetryNotify(std::span<const std::uint8_t> record, const SAircraftMarker&) override
     {
         shown.push_back(std::uint16_t(record[42] | (record[43] << 8)));
@@ -203,4 +209,42 @@ TEST_F(StationLinks, ParameterAndPhotoReportsWriteTheirFiles)
     std::string line;
     std::getline(in, line);
     EXPECT_EQ(line, "  7  113.500000  22.250000   0 0.0 0.0  0.0   0.0");
+}
+
+TEST_F(StationLinks, VerificationUsesTheOpenLiveLinkAndReplayAsksBeforeEndingIt)
+{
+    struct SCount : IByteOutput {
+        int frames = 0;
+        void send(std::span<const std::uint8_t>) override { ++frames; }
+    } serialOut, wifiOut;
+    station->attachSerialOutput(&serialOut);
+    station->attachWifiOutput(&wifiOut);
+    int opens = 0;
+    station->setSerialLinkOpener([&] { return ++opens, station->openSerialLink([] { return true; }); });
+    station->route().append(CWayPoint{});
+    struct SCase { const char* link; int opens, serialFrames, wifiFrames; bool wifiAfter; };
+    for (const SCase c : {SCase{"wifi", 0, 0, 1, true}, SCase{"serial", 0, 1, 0, false}, SCase{"none", 1, 1, 0, false}}) {
+        station->closeLink();
+        if (c.link == std::string("wifi")) station->activateWifiLink();
+        if (c.link == std::string("serial")) station->openSerialLink([] { return true; });
+        opens = serialOut.frames = wifiOut.frames = 0;
+        EXPECT_TRUE(station->routeController().verifyCommand()) << c.link;
+        EXPECT_EQ(opens, c.opens) << c.link;
+        EXPECT_EQ(serialOut.frames, c.serialFrames) << c.link;
+        EXPECT_EQ(wifiOut.frames, c.wifiFrames) << c.link;
+        EXPECT_EQ(station->wifiActive(), c.wifiAfter) << c.link;
+    }
+
+    // The serial link is open now: a replay asks first, and No keeps the link.
+    EXPECT_FALSE(station->confirmReplay());
+    EXPECT_EQ(ui.questions, std::vector<std::string>{std::string(kReplayEndsLinkQuestion) + "|提示|no"});
+    EXPECT_TRUE(station->serialOpen());
+    ui.answer = true;
+    EXPECT_TRUE(station->confirmReplay());
+    station->closeLink();
+    ui.questions.clear();
+    EXPECT_TRUE(station->confirmReplay());
+    EXPECT_TRUE(ui.questions.empty()) << "no live link: nothing to ask";
+    station->attachSerialOutput(nullptr);
+    station->attachWifiOutput(nullptr);
 }

@@ -104,15 +104,15 @@ TEST(RouteUpload, ThreeWaypointsAreSentInTurnThenTheCountUntilItAgrees)
     }
     EXPECT_EQ(rig.colours, (std::vector<std::pair<int, int>>{{0, 1}, {1, 1}, {2, 1}}));
 
-    rig.upload.tick(0);
+    EXPECT_EQ(rig.upload.tick(0), std::nullopt);
     EXPECT_EQ(countFrame(rig.takeOne()), 3);
     EXPECT_EQ(rig.upload.phase(), kUploadPhaseFinishing);
-    rig.upload.tick(2);
+    EXPECT_EQ(rig.upload.tick(2), std::nullopt);
     EXPECT_EQ(countFrame(rig.takeOne()), 3);
-    rig.upload.tick(3);
+    EXPECT_EQ(rig.upload.tick(3), "航线上传完成：3 个航点"); // the counts agree: said once
     EXPECT_TRUE(rig.sent.empty());
     EXPECT_EQ(rig.upload.phase(), kUploadPhaseIdle);
-    rig.upload.tick(0);
+    EXPECT_EQ(rig.upload.tick(3), std::nullopt);
     EXPECT_TRUE(rig.sent.empty());
 }
 
@@ -258,8 +258,15 @@ TEST(RouteUpload, SingleWaypointVerificationAndErase)
     std::memcpy(expected.data(), "$WIFIRRR", 8);
     EXPECT_EQ(readback, expected);
 
-    // Verification echoes mark waypoints without an upload running.
+    // Verification echoes mark waypoints without an upload running; the read-back is complete
+    // once every waypoint has echoed and the aircraft reports the route's count.
     EXPECT_TRUE(rig.upload.onEcho(rig.echoOf(2)));
+    EXPECT_TRUE(rig.upload.onEcho(rig.echoOf(0)));
+    EXPECT_EQ(rig.upload.tick(3), std::nullopt); // waypoint 2 has not answered
+    EXPECT_TRUE(rig.upload.onEcho(rig.echoOf(1)));
+    EXPECT_EQ(rig.upload.tick(2), std::nullopt); // the aircraft holds another count
+    EXPECT_EQ(rig.upload.tick(3), "航线上传完成：3 个航点");
+    EXPECT_EQ(rig.upload.tick(3), std::nullopt);
     rig.colours.clear();
     rig.upload.eraseMarks();
     EXPECT_EQ(rig.colours, (std::vector<std::pair<int, int>>{{0, 0}, {1, 0}, {2, 0}}));
