@@ -12,6 +12,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "route/SurveyPlan.h"
 #include "app/Commands.h"
 #include "app/MessageBox.h"
 #include "mainframe/Artwork.h"
@@ -25,8 +26,8 @@ constexpr int kUpdateRulesMs = 250;
 constexpr int kInstrumentBarWidth = 300;
 constexpr int kNavigationBarWidth = 220;
 constexpr int kFlightDataBarHeight = 190;
-
 constexpr int kStatusWordMs = 15000; // how long a word on the status line stays
+
 const char* const kLiveLinkExitQuestion = "正在与飞机连接，确定要退出吗？"; // asked first, No by default
 const char* const kUnsavedRouteQuestion = "航线未保存,确定要退出吗？";
 const char* const kUnsavedRouteCaption = "提示";
@@ -214,12 +215,12 @@ void CMainFrame::buildPlaybackBar()
     m_progressSlider->setMinimumWidth(360);
     m_progressSlider->setEnabled(false);
     row->addWidget(m_progressSlider, 3);
-    row->addSpacing(16);
     // The record's time of day and elapsed / total, as the core words it.
     m_replayClock = new QLabel(body);
     m_replayClock->setObjectName(QStringLiteral("replayClock"));
     m_replayClock->setMinimumWidth(m_replayClock->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00  000:00 / 000:00")));
     row->addWidget(m_replayClock);
+    row->addSpacing(16);
     row->addWidget(new QLabel(QStringLiteral("速度"), body));
     row->addWidget(new QLabel(QStringLiteral("慢"), body));
     m_speedSlider = new QSlider(Qt::Horizontal, body);
@@ -274,10 +275,24 @@ void CMainFrame::buildStatusBar()
             bar->addPermanentWidget(m_statusPanes[i]);
         }
     }
+    // The loaded route in brief, kept up to date once a second (hidden while there is none).
+    m_routePane = new QLabel(bar);
+    m_routePane->setObjectName(QStringLiteral("routeStatsPane"));
+    m_routePane->hide();
+    bar->insertPermanentWidget(0, m_routePane);
+    m_cruiseSpeedMps = m_station.settings().getReal(keys::kCruiseSpeed);
     // Fly-by texts replace "就绪" while shown, and it comes back afterwards.
     connect(bar, &QStatusBar::messageChanged, this, [this](const QString& text) {
         m_statusPanes[0]->setVisible(text.isEmpty());
     });
+}
+
+void CMainFrame::updateRoutePane()
+{
+    const CSkyWay& route = m_station.route();
+    m_routePane->setVisible(!route.empty());
+    if (!route.empty())
+        m_routePane->setText(QString::fromStdString(routeStatsText(routeStats(route, m_cruiseSpeedMps))));
 }
 
 QLabel* CMainFrame::statusPane(int index) const
@@ -400,7 +415,10 @@ void CMainFrame::toggleNavigationBar()
 void CMainFrame::startTimers()
 {
     connect(&m_heartbeatTimer, &QTimer::timeout, this, [this] { m_station.heartbeatTick(); });
-    connect(&m_voiceTimer, &QTimer::timeout, this, [this] { m_station.voiceTick(); });
+    connect(&m_voiceTimer, &QTimer::timeout, this, [this] {
+        m_station.voiceTick();
+        updateRoutePane();
+    });
     connect(&m_flushTimer, &QTimer::timeout, this, [this] { m_station.flushTick(); });
     connect(&m_uploadTimer, &QTimer::timeout, this, [this] { m_station.uploadTick(); });
     connect(&m_updateTimer, &QTimer::timeout, &m_commands, &CCommandTable::updateActions);
@@ -432,6 +450,11 @@ void CMainFrame::openDownlinkBox(const std::string& text, bool question, std::fu
     openMessageBox(this, QString::fromStdString(text), question, std::move(closed));
 }
 
+void CMainFrame::showStatus(const std::string& text)
+{
+    statusBar()->showMessage(QString::fromStdString(text), kStatusWordMs);
+}
+
 void CMainFrame::callMapScript(const std::string& function, const std::vector<std::string>& args)
 {
     if (m_mapScriptCaller)
@@ -450,11 +473,6 @@ bool CMainFrame::event(QEvent* event)
                 if (w->focusPolicy() != Qt::NoFocus && w->isEnabled() && w->isVisibleTo(m_mapView)) {
                     target = w;
                     break;
-void CMainFrame::showStatus(const std::string& text)
-{
-    statusBar()->showMessage(QString::fromStdString(text), kStatusWordMs);
-}
-
                 }
             }
         }

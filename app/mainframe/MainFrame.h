@@ -91,6 +91,9 @@ public:
     QSlider* progressSlider() const { return m_progressSlider; }
     // Beside the progress slider: the replayed record's time of day, elapsed / total.
     QLabel* replayClock() const { return m_replayClock; }
+    QLabel* routePane() const { return m_routePane; }
+    // The route pane of the status bar from the route as it is now (also run once a second).
+    void updateRoutePane();
     QLabel* statusPane(int index) const;
 
     // The bar layout operation: each argument kShow, kHide or kLeave.
@@ -164,6 +167,8 @@ private:
     QSlider* m_speedSlider = nullptr;
     QSlider* m_progressSlider = nullptr;
     QLabel* m_replayClock = nullptr;
+    QLabel* m_routePane = nullptr;
+    double m_cruiseSpeedMps = 10;
     QDockWidget* m_instrumentBar = nullptr;
     QDockWidget* m_flightDataBar = nullptr;
     QDockWidget* m_navigationBar = nullptr;

@@ -17,6 +17,7 @@
 #include <cmath>
 
 #include "app/Settings.h"
+#include "route/SurveyPlan.h"
 #include "route/FieldCheck.h"
 #include "route/NumericKeyFilter.h"
 #include "route/SurveyDlg.h"
@@ -177,8 +178,10 @@ void CSkyWayEditDlg::buildControls()
         buttons->addWidget(button);
     }
 
+    m_stats = new QLabel(this);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_list, 1);
+    layout->addWidget(m_stats);
     layout->addLayout(fields);
     layout->addLayout(buttons);
     resize(780, 480);
@@ -233,6 +236,12 @@ void CSkyWayEditDlg::refill()
     if (!m_route.empty())
         selectRow(0);
     loadSelected();
+    updateStats();
+}
+
+void CSkyWayEditDlg::updateStats()
+{
+    m_stats->setText(qs(routeStatsText(routeStats(m_route, m_settings.getReal(keys::kCruiseSpeed)))));
 }
 
 void CSkyWayEditDlg::reload()
@@ -245,6 +254,7 @@ void CSkyWayEditDlg::reload()
 
 void CSkyWayEditDlg::noteChange()
 {
+    updateStats();
     if (m_actions.changed)
         m_actions.changed();
 }

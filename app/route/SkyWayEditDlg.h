@@ -53,6 +53,8 @@ public:
 
     // The controls (tests and screenshots).
     QTreeWidget* list() const { return m_list; }
+    // The route's length, flight time and waypoints, kept up to date with every change.
+    QLabel* statsLabel() const { return m_stats; }
     QLineEdit* longitudeEdit() const { return m_longitude; }
     QLineEdit* latitudeEdit() const { return m_latitude; }
     QLineEdit* altitudeEdit() const { return m_altitude; }
@@ -107,6 +109,8 @@ private:
     bool m_loadingFields = false;
 
     QTreeWidget* m_list = nullptr;
+    QLabel* m_stats = nullptr;
+    void updateStats();
     QLineEdit* m_longitude = nullptr;
     QLineEdit* m_latitude = nullptr;
     QLineEdit* m_altitude = nullptr;

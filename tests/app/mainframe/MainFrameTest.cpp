@@ -232,6 +232,21 @@ TEST_F(MainFrameTest, LinkCommandsFollowTheLinkState)
     EXPECT_EQ(runs[32788], 1);
 }
 
+TEST_F(MainFrameTest, RoutePaneSumsUpTheLoadedRoute)
+{
+    startApp();
+    frame->updateRoutePane();
+    EXPECT_TRUE(frame->routePane()->isHidden());
+    CWayPoint w;
+    app->station().route().append(w);
+    w.longitude = 1.0; // one degree east along the equator: 111.32 km
+    app->station().route().append(w);
+    frame->updateRoutePane();
+    EXPECT_FALSE(frame->routePane()->isHidden());
+    EXPECT_TRUE(frame->routePane()->text().startsWith(QStringLiteral("航线：2 个航点，111.32 公里，")))
+        << frame->routePane()->text().toStdString();
+}
+
 TEST_F(MainFrameTest, RouteCommandsNeedPointsAndCommandsWithoutHandlersAreDisabled)
 {
     startApp();

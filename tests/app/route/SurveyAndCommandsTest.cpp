@@ -167,6 +167,8 @@ TEST_F(SurveyDialogTest, EditorSplicesThePatternWhereTheCornersStoodAndCloses)
     const CSkyWay& r = station.route();
     const size_t pairs = 2;
     ASSERT_EQ(r.size(), 1 + (1 + 8 * pairs + 1) + 1);
+    EXPECT_TRUE(editor.statsLabel()->text().startsWith(QStringLiteral("航线：20 个航点，")))
+        << editor.statsLabel()->text().toStdString();
     EXPECT_EQ(r[0].longitude, before.longitude);
     EXPECT_EQ(r[0].circleFlag, 1); // the first waypoint circles with no time limit
     EXPECT_EQ(r[0].circleTime, 0);
