@@ -105,7 +105,7 @@ QVariant evalJs(const QString& script)
         result = v;
         done = true;
     });
-    waitUntil([&] { return done; }, 10000);
+    waitUntil([&] { return done; }, 60000); // a long script under load takes its time
     return result;
 }
 
