@@ -14,6 +14,7 @@
 #include "route/SurveyGenerator.h"
 #include "route/SurveyPlan.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <optional>
@@ -70,8 +71,7 @@ bool parseInt(const std::string& text, long long& out)
 }
 
 // Takes --home out of the arguments and returns the WayPoint defaults of that home's Korva.ini.
-bool settingsFromArgs(std::vector<std::string>& args, CWayPointDefaults& defaults, int* altitude, int& status,
-                      double* cruiseSpeed = nullptr)
+bool settingsFromArgs(std::vector<std::string>& args, CWayPointDefaults& defaults, int& status)
 {
     std::string home, error;
     if (!CAppPaths::takeHomeOption(args, home, error)) {
@@ -80,10 +80,6 @@ bool settingsFromArgs(std::vector<std::string>& args, CWayPointDefaults& default
     }
     const CSettings settings(CAppPaths(home).settingsPath());
     defaults = CWayPointDefaults::fromSettings(settings);
-    if (altitude)
-        *altitude = settings.getInt(keys::kAltitude);
-    if (cruiseSpeed)
-        *cruiseSpeed = settings.getReal(keys::kCruiseSpeed);
     return true;
 }
 
@@ -96,43 +92,11 @@ bool loadRoute(const std::string& path, CSkyWay& route, const CWayPointDefaults&
     return false;
 }
 
-int runInfo(std::vector<std::string> args)
-{
-    CWayPointDefaults defaults;
-    int status = 0;
-    double cruiseSpeed = 0;
-    if (!settingsFromArgs(args, defaults, nullptr, status, &cruiseSpeed))
-        return status;
-    if (args.size() != 1)
-        return toolUsageError(kName, "info takes one FILE");
-    CSkyWay route;
-    if (!loadRoute(args[0], route, defaults))
-        return 1;
-    const SRouteStats stats = routeStats(route, cruiseSpeed);
-    std::string out = "{\"file\":" + jsonString(args[0]) + ",\"formatTag\":" + jsonString(route.formatTag()) +
-                      ",\"count\":" + std::to_string(route.size()) + ",\"lengthKm\":" + jsonNumber(route.lengthKm()) +
-                      ",\"lengthMetres\":" + jsonNumber(stats.lengthMetres) +
-                      ",\"flightTimeSeconds\":" + jsonNumber(stats.flightTimeSeconds) + ",\"waypoints\":[";
-    for (size_t i = 0; i < route.size(); ++i) {
-        const CWayPoint& w = route[i];
-        if (i)
-            out += ',';
-        out += "{\"number\":" + std::to_string(i + 1) + ",\"longitude\":" + jsonNumber(w.longitude) +
-               ",\"latitude\":" + jsonNumber(w.latitude) + ",\"altitude\":" + std::to_string(w.altitude) +
-               ",\"photoMode\":" + std::to_string(w.photoMode) + ",\"circleFlag\":" + std::to_string(w.circleFlag) +
-               ",\"circleTime\":" + std::to_string(w.circleTime) + ",\"pointTag\":" + std::to_string(w.pointTag) +
-               "}";
-    }
-    out += "]}";
-    std::cout << out << "\n";
-    return 0;
-}
-
 int runConvert(std::vector<std::string> args)
 {
     CWayPointDefaults defaults;
     int status = 0;
-    if (!settingsFromArgs(args, defaults, nullptr, status))
+    if (!settingsFromArgs(args, defaults, status))
         return status;
     if (args.size() != 2)
         return toolUsageError(kName, "convert takes IN and OUT");
@@ -187,7 +151,7 @@ std::optional<std::string> parseSurveyOptions(const std::vector<std::string>& ar
         const size_t eq = a.find('=');
         const bool isOption = a.size() > 1 && a[0] == '-';
         if (!isOption) {
-            if (!o.file.empty()) return "survey takes one FILE";
+            if (!o.file.empty()) return "takes one FILE";
             o.file = a;
             continue;
         }
@@ -238,7 +202,7 @@ std::optional<std::string> parseSurveyOptions(const std::vector<std::string>& ar
             return "unknown option " + a;
         }
     }
-    if (o.file.empty()) return "survey needs a route FILE";
+    if (o.file.empty()) return "needs a route FILE";
     if (sensor || focal || image) {
         if (!(sensor && focal && image)) return "--sensor, --focal and --image go together";
         if (!o.cameraName.empty()) return "--camera or --sensor/--focal/--image, not both";
@@ -271,6 +235,22 @@ bool chooseCorners(const SSurveyOptions& o, const CSkyWay& route, CSurveyInput& 
     return true;
 }
 
+// The camera named by --camera, from the operator's and the built-in ones; false (told) if unknown.
+bool findNamedCamera(const CSettings& settings, SSurveyOptions& o)
+{
+    if (o.cameraName.empty()) return true;
+    const std::vector<SCamera> cameras = availableCameras(settings);
+    const SCamera* camera = findCamera(cameras, o.cameraName);
+    if (!camera) {
+        std::cerr << "orvex route: no camera named '" << o.cameraName << "'; known:";
+        for (const SCamera& c : cameras) std::cerr << " '" << c.name << "'";
+        std::cerr << "\n";
+        return false;
+    }
+    o.camera = *camera;
+    return true;
+}
+
 int runSurvey(std::vector<std::string> args)
 {
     std::string home, error;
@@ -281,18 +261,8 @@ int runSurvey(std::vector<std::string> args)
     SSurveyOptions o;
     o.frontOverlap = settings.getReal(keys::kFrontOverlap);
     o.sideOverlap = settings.getReal(keys::kSideOverlap);
-    if (const auto usage = parseSurveyOptions(args, o)) return toolUsageError(kName, *usage);
-    if (!o.cameraName.empty()) {
-        const std::vector<SCamera> cameras = availableCameras(settings);
-        const SCamera* camera = findCamera(cameras, o.cameraName);
-        if (!camera) {
-            std::cerr << "orvex route: no camera named '" << o.cameraName << "'; known:";
-            for (const SCamera& c : cameras) std::cerr << " '" << c.name << "'";
-            std::cerr << "\n";
-            return 1;
-        }
-        o.camera = *camera;
-    }
+    if (const auto usage = parseSurveyOptions(args, o)) return toolUsageError(kName, "survey: " + *usage);
+    if (!findNamedCamera(settings, o)) return 1;
 
     CSkyWay route;
     if (!loadRoute(o.file, route, defaults)) return 1;
@@ -349,6 +319,65 @@ int runSurvey(std::vector<std::string> args)
     return 0;
 }
 
+// `info`: the route as JSON with its statistics; given camera options, its photos too (at the
+// altitude given, else that of the first waypoint that starts photos).
+int runInfo(std::vector<std::string> args)
+{
+    std::string home, error;
+    if (!CAppPaths::takeHomeOption(args, home, error)) return toolUsageError(kName, error);
+    const CSettings settings(CAppPaths(home).settingsPath());
+    SSurveyOptions o;
+    o.frontOverlap = settings.getReal(keys::kFrontOverlap);
+    o.sideOverlap = settings.getReal(keys::kSideOverlap);
+    if (const auto usage = parseSurveyOptions(args, o)) return toolUsageError(kName, "info: " + *usage);
+    if (std::find(std::begin(o.cornerGiven), std::end(o.cornerGiven), true) != std::end(o.cornerGiven) ||
+        o.spacing || !o.output.empty())
+        return toolUsageError(kName, "info takes one FILE and camera options only");
+    if (!findNamedCamera(settings, o)) return 1;
+    CSkyWay route;
+    if (!loadRoute(o.file, route, CWayPointDefaults::fromSettings(settings))) return 1;
+
+    std::optional<SSurveyCameraPlan> plan;
+    if (o.camera) {
+        double altitude = 0;
+        if (o.altitude)
+            altitude = double(*o.altitude);
+        else if (o.gsdCm)
+            altitude = std::floor(altitudeForResolution(*o.camera, *o.gsdCm));
+        else
+            for (const CWayPoint& w : route)
+                if (w.photoMode == 2 || w.photoMode == 3) {
+                    altitude = w.altitude;
+                    break;
+                }
+        plan = planSurveyCamera(*o.camera, altitude, o.frontOverlap, o.sideOverlap,
+                                o.portrait ? ECameraOrientation::Portrait : ECameraOrientation::Landscape);
+    }
+    const SRouteStats stats = routeStats(route, settings.getReal(keys::kCruiseSpeed), plan ? plan->photoDistanceM : 0,
+                                         plan ? plan->laneSpacingM : 0);
+    std::string out = "{\"file\":" + jsonString(o.file) + ",\"formatTag\":" + jsonString(route.formatTag()) +
+                      ",\"count\":" + std::to_string(route.size()) + ",\"lengthKm\":" + jsonNumber(route.lengthKm()) +
+                      ",\"lengthMetres\":" + jsonNumber(stats.lengthMetres) +
+                      ",\"flightTimeSeconds\":" + jsonNumber(stats.flightTimeSeconds);
+    if (plan)
+        out += ",\"areaSquareMetres\":" + jsonNumber(stats.areaSquareMetres) +
+               ",\"photoCount\":" + std::to_string(stats.photoCount) + ",\"gsdCm\":" + jsonNumber(plan->gsdCm);
+    out += ",\"waypoints\":[";
+    for (size_t i = 0; i < route.size(); ++i) {
+        const CWayPoint& w = route[i];
+        if (i)
+            out += ',';
+        out += "{\"number\":" + std::to_string(i + 1) + ",\"longitude\":" + jsonNumber(w.longitude) +
+               ",\"latitude\":" + jsonNumber(w.latitude) + ",\"altitude\":" + std::to_string(w.altitude) +
+               ",\"photoMode\":" + std::to_string(w.photoMode) + ",\"circleFlag\":" + std::to_string(w.circleFlag) +
+               ",\"circleTime\":" + std::to_string(w.circleTime) + ",\"pointTag\":" + std::to_string(w.pointTag) +
+               "}";
+    }
+    out += "]}";
+    std::cout << out << "\n";
+    return 0;
+}
+
 int runRoute(const std::vector<std::string>& args)
 {
     if (args.empty())
@@ -365,7 +394,7 @@ int runRoute(const std::vector<std::string>& args)
 
 CToolCommandRegistration reg{
     kName,
-    "route info FILE | route convert IN OUT | route survey FILE --p1 I --p2 I --p3 I --p4 I --extend E "
+    "route info FILE [camera options] | route convert IN OUT | route survey FILE --p1 I --p2 I --p3 I --p4 I --extend E "
     "(--spacing D | --camera NAME | --sensor W,H --focal F --image W,H) [--overlap FRONT,SIDE] [--portrait] "
     "(--altitude A | --gsd CM) [-o OUT]  [--home DIR]",
     "show a route file as JSON, convert .rw/.skw route files, or generate a survey pattern over four corners",

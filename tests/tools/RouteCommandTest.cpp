@@ -150,4 +150,12 @@ TEST_F(RouteCommand, SurveyFromTheCameraIsTheSurveyOfItsSpacing)
     EXPECT_EQ(dense.status, 1);
     EXPECT_NE(dense.err.find("条航线"), std::string::npos) << dense.err;
     EXPECT_EQ(run("survey " + corners + "--camera nobody --altitude 100").status, 1);
+
+    // The same photo figures from the written route, given the camera.
+    const SOrvexRun info = run("info " + shellQuote((dir / "out.skw").string()) + " --camera '1英寸 20MP 8.8mm'");
+    ASSERT_EQ(info.status, 0) << info.err;
+    const size_t at = info.out.find("\"photoCount\":");
+    ASSERT_NE(at, std::string::npos) << info.out;
+    EXPECT_EQ(std::stoi(info.out.substr(at + 13)), 8 * 44);
+    EXPECT_NE(info.out.find("\"gsdCm\":2.741"), std::string::npos) << info.out;
 }
