@@ -384,43 +384,6 @@ TEST_F(RouteCommandsTest, RoutesBeyondTwoHundredFiftyFiveWaypointsAreNotUploaded
     EXPECT_EQ(station.route()[0].uploadState, kUploadIdle);
 }
 
-TEST_F(RouteCommandsTest, VerifyOpensTheSerialLinkFirstAndEraseClearsTheMarks)
-{
-    fillRoute(station.route(), 2);
-    struct Capture : IByteOutput {
-        std::vector<std::vector<uint8_t>> frames;
-        void send(std::span<const uint8_t> b) override { frames.emplace_back(b.begin(), b.end()); }
-    } serial;
-    station.attachSerialOutput(&serial);
-    int opens = 0;
-    bool portOpens = false;
-    station.setSerialLinkOpener([&] {
-        ++opens;
-        station.setSerialOpen(portOpens);
-        return portOpens;
-    });
-    EXPECT_FALSE(commands.verifyRoute());
-    EXPECT_EQ(opens, 1);
-    EXPECT_TRUE(serial.frames.empty());
-    portOpens = true;
-    EXPECT_TRUE(commands.verifyRoute());
-    ASSERT_EQ(serial.frames.size(), 1u);
-    EXPECT_EQ(std::string(serial.frames[0].begin(), serial.frames[0].begin() + 8), "$WIFIRRR");
-    EXPECT_TRUE(commands.verifyRoute()); // already open: no second opening
-    EXPECT_EQ(opens, 2);
-
-    station.route()[0].verified = 1;
-    station.route()[1].uploadState = kUploadAcknowledged;
-    ui.mapCalls.clear();
-    commands.eraseMarks();
-    EXPECT_EQ(station.route()[0].verified, 0);
-    EXPECT_EQ(station.route()[1].uploadState, kUploadIdle);
-    ASSERT_EQ(ui.count("setSkyWayPTcolor"), 2);
-    EXPECT_EQ(ui.mapCalls[1].args, (std::vector<std::string>{"1", "0"}));
-    station.attachSerialOutput(nullptr);
-}
-
-// Camera mode: the planned spacing and altitude reach the generator, the summary is shown first.
 TEST_F(SurveyDialogTest, CameraModePlansTheSpacingAndAltitude)
 {
     fillSurveyRoute(station.route());
