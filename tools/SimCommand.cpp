@@ -2,13 +2,19 @@
 //
 //   orvex sim [--udp] [--listen PORT] [--gcs HOST:PORT] [--serial [DEVICE]] [--rate HZ]
 //             [--home LAT,LON] [--nmea] [--loss P] [--corrupt P] [--split] [--seed N]
-//             [--silent-after S] [--duration S] [--demo]
+//             [--silent-after S] [--pause-after S --pause-for S] [--serial-link PATH]
+//             [--serial-drop-after S] [--serial-drop-for S] [--duration S] [--demo]
 //
 // --udp listens for the ground station's frames on PORT (55555; 0 picks a free port) and sends to
 // HOST:PORT (127.0.0.1:9000). --serial opens DEVICE, or creates a pseudo-terminal in raw mode and
 // prints the path the ground station should open. The links are served by one poll() loop on the
 // monotonic clock. On exit (SIGINT, SIGTERM or --duration) a JSON summary goes to standard error:
 // the "$STP" records that actually left, per link, and the faults applied.
+// --pause-after S --pause-for S: silent from S seconds for the given time, then talking again.
+// --serial-link PATH: a symbolic link PATH to the pseudo-terminal, whose name stays while the
+// pseudo-terminal behind it changes. --serial-drop-after S (or the signal SIGUSR1): the
+// pseudo-terminal is closed, as a radio modem pulled out, and after --serial-drop-for seconds
+// (2) a new one is made and PATH points to it again.
 // --demo stores a small loop around home and takes off into it by itself two seconds after start,
 // repeating it until the operator commands otherwise.
 
@@ -52,10 +58,16 @@ constexpr std::size_t kSerialQueueLimitBytes = 256 * 1024;
 constexpr int kExitFlushMs = 500;
 
 volatile std::sig_atomic_t g_stopSignal = 0;
+volatile std::sig_atomic_t g_dropSerial = 0;
 
 void onStopSignal(int sig)
 {
     g_stopSignal = sig;
+}
+
+void onDropSignal(int)
+{
+    g_dropSerial = 1;
 }
 
 int64_t monotonicMs()
@@ -89,6 +101,9 @@ struct SOptions {
     uint16_t gcsPort = kDefaultGcsPort;
     bool serial = false;
     std::string serialDevice; // empty: create a pseudo-terminal
+    std::string serialLink;   // symbolic link to the pseudo-terminal
+    double serialDropAfterS = -1;
+    double serialDropForS = 2;
     double durationS = -1;
     SSimConfig sim;
     SFaultConfig faults;
@@ -147,6 +162,17 @@ std::optional<std::string> parseOptions(const std::vector<std::string>& args, SO
         } else if (a == "--silent-after") {
             if (!value(v) || !parseDouble(v, o.faults.silentAfterSeconds) || o.faults.silentAfterSeconds < 0)
                 return "--silent-after needs seconds";
+        } else if (a == "--pause-after") {
+            if (!value(v) || !parseDouble(v, o.faults.silentAfterSeconds) || o.faults.silentAfterSeconds < 0)
+                return "--pause-after needs seconds";
+        } else if (a == "--pause-for") {
+            if (!value(v) || !parseDouble(v, o.faults.silentForSeconds) || o.faults.silentForSeconds < 0)
+                return "--pause-for needs seconds";
+        } else if (a == "--serial-link") {
+            if (!value(o.serialLink) || o.serialLink.empty()) return "--serial-link needs a path";
+        } else if (a == "--serial-drop-after" || a == "--serial-drop-for") {
+            double& out = a == "--serial-drop-after" ? o.serialDropAfterS : o.serialDropForS;
+            if (!value(v) || !parseDouble(v, out) || out < 0) return a + " needs seconds";
         } else if (a == "--duration") {
             if (!value(v) || !parseDouble(v, o.durationS) || o.durationS < 0)
                 return "--duration needs seconds";
@@ -155,6 +181,9 @@ std::optional<std::string> parseOptions(const std::vector<std::string>& args, SO
         }
     }
     if (!o.udp && !o.serial) return "choose a link: --udp, --serial or both";
+    if (o.faults.silentForSeconds >= 0 && o.faults.silentAfterSeconds < 0) return "--pause-for needs --pause-after";
+    if ((!o.serialLink.empty() || o.serialDropAfterS >= 0) && (!o.serial || !o.serialDevice.empty()))
+        return "--serial-link and --serial-drop-after need --serial without a device";
     return std::nullopt;
 }
 
@@ -208,7 +237,7 @@ class CLinks : public ISimOutput {
                 ++recordsUdp;
             return;
         }
-        if (!serialOutputOk) return;
+        if (!serialOutputOk || serialFd < 0) return;
         std::size_t total = 0;
         for (const auto& p : pieces)
             total += p.size();
@@ -247,6 +276,45 @@ class CLinks : public ISimOutput {
   private:
     CFaultInjector m_faults;
 };
+
+// A pseudo-terminal in raw mode as the serial line; its path (or the symbolic link to it) printed.
+bool openPseudoTerminal(CLinks& links, const std::string& linkPath)
+{
+    int master = -1, slave = -1;
+    char name[256] = {};
+    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+        std::fprintf(stderr, "orvex sim: cannot create a pseudo-terminal: %s\n", std::strerror(errno));
+        return false;
+    }
+    makeRaw(slave);
+    ::fcntl(master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(slave, F_SETFD, FD_CLOEXEC);
+    setNonBlocking(master);
+    links.serialFd = master;
+    links.ptySlave = slave;
+    links.serialInputOk = links.serialOutputOk = true;
+    if (!linkPath.empty()) {
+        ::unlink(linkPath.c_str());
+        if (::symlink(name, linkPath.c_str()) != 0) {
+            std::fprintf(stderr, "orvex sim: cannot link %s: %s\n", linkPath.c_str(), std::strerror(errno));
+            return false;
+        }
+    }
+    std::printf("serial port: %s\n", linkPath.empty() ? name : linkPath.c_str());
+    std::fflush(stdout);
+    return true;
+}
+
+// The pseudo-terminal goes away, as a pulled radio modem: the ground station's reads fail.
+void closePseudoTerminal(CLinks& links, const std::string& linkPath)
+{
+    if (!linkPath.empty()) ::unlink(linkPath.c_str());
+    ::close(links.serialFd);
+    ::close(links.ptySlave);
+    links.serialFd = links.ptySlave = -1;
+    links.serialQueue.clear();
+    std::fprintf(stderr, "orvex sim: the serial line is dropped\n");
+}
 
 bool resolveGcs(const SOptions& o, CLinks& links)
 {
@@ -291,19 +359,7 @@ int runSim(const std::vector<std::string>& args)
     }
     if (o.serial) {
         if (o.serialDevice.empty()) {
-            int master = -1, slave = -1;
-            char name[256] = {};
-            if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-                std::fprintf(stderr, "orvex sim: cannot create a pseudo-terminal: %s\n",
-                             std::strerror(errno));
-                return 1;
-            }
-            makeRaw(slave);
-            ::fcntl(master, F_SETFD, FD_CLOEXEC);
-            ::fcntl(slave, F_SETFD, FD_CLOEXEC);
-            links.serialFd = master;
-            links.ptySlave = slave;
-            std::printf("serial port: %s\n", name);
+            if (!openPseudoTerminal(links, o.serialLink)) return 1;
         } else {
             links.serialFd = ::open(o.serialDevice.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
             if (links.serialFd < 0) {
@@ -329,6 +385,10 @@ int runSim(const std::vector<std::string>& args)
     sa.sa_flags = 0; // no restart: poll() returns at once
     ::sigaction(SIGINT, &sa, nullptr);
     ::sigaction(SIGTERM, &sa, nullptr);
+    struct sigaction drop {};
+    drop.sa_handler = onDropSignal;
+    sigemptyset(&drop.sa_mask);
+    ::sigaction(SIGUSR1, &drop, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
     CSimAircraft aircraft(o.sim, links);
@@ -341,10 +401,24 @@ int runSim(const std::vector<std::string>& args)
     CUplinkParser serialParser([&](const SUplinkFrame& f) { aircraft.onUplink(f, ESimLink::Serial, now); });
     aircraft.start(now);
     bool serialLossReported = false;
+    int64_t serialDropMs = o.serialDropAfterS >= 0 ? now + static_cast<int64_t>(o.serialDropAfterS * 1000.0) : INT64_MAX;
+    int64_t serialBackMs = INT64_MAX;
 
     while (!g_stopSignal) {
         now = monotonicMs();
         if (now >= endMs) break;
+        if (o.serial && o.serialDevice.empty() && links.serialFd >= 0 && (g_dropSerial || now >= serialDropMs)) {
+            g_dropSerial = 0;
+            serialDropMs = INT64_MAX;
+            closePseudoTerminal(links, o.serialLink);
+            serialParser.reset();
+            serialBackMs = now + static_cast<int64_t>(o.serialDropForS * 1000.0);
+        }
+        if (links.serialFd < 0 && now >= serialBackMs) {
+            serialBackMs = INT64_MAX;
+            serialLossReported = false;
+            if (!openPseudoTerminal(links, o.serialLink)) break;
+        }
         std::time_t wall = std::time(nullptr);
         std::tm local{};
         ::localtime_r(&wall, &local);
@@ -369,7 +443,7 @@ int runSim(const std::vector<std::string>& args)
             serialIndex = static_cast<int>(n);
             fds[n++] = {links.serialFd, events, 0};
         }
-        const int64_t wake = std::min(aircraft.nextDeadlineMs(), endMs);
+        const int64_t wake = std::min({aircraft.nextDeadlineMs(), endMs, serialDropMs, serialBackMs});
         const int timeout = static_cast<int>(std::clamp<int64_t>(wake - monotonicMs(), 0, 1000));
         const int ready = ::poll(fds, n, timeout);
         if (ready < 0) {
@@ -447,7 +521,8 @@ int runSim(const std::vector<std::string>& args)
 static CToolCommandRegistration reg{
     kName,
     "sim [--udp] [--listen PORT] [--gcs HOST:PORT] [--serial [DEVICE]] [--rate HZ] [--home LAT,LON] [--nmea] "
-    "[--loss P] [--corrupt P] [--split] [--seed N] [--silent-after S] [--duration S] [--demo]",
+    "[--loss P] [--corrupt P] [--split] [--seed N] [--silent-after S] [--pause-after S --pause-for S] "
+    "[--serial-link PATH] [--serial-drop-after S] [--serial-drop-for S] [--duration S] [--demo]",
     "a simulated aircraft speaking the flight controller's side of the protocol", &runSim};
 
 } // namespace

@@ -66,6 +66,8 @@ CLinkController::CLinkController(CGroundStation& station, CCommandTable& command
     connect(&m_linkWatchTimer, &QTimer::timeout, this, [this] { m_station.linkWatchTick(); });
     m_linkWatchTimer.start(kLinkWatchTimerMs);
     connect(&m_reconnectTimer, &QTimer::timeout, this, &CLinkController::onReconnectPoll);
+    // "关闭连接(&C)" also ends the wait for the serial device to come back.
+    m_commands.setEnabledRule(cmd::kCloseLink, [this] { return m_station.anyLinkOpen() || reconnecting(); });
     for (QAction* menu : m_frame.menuBar()->actions()) {
         if (menu->text() != QStringLiteral("连接(&L)") || !menu->menu()) continue;
         menu->menu()->addSeparator();

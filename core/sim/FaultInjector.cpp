@@ -11,8 +11,11 @@ CFaultInjector::CFaultInjector(const SFaultConfig& config)
 
 bool CFaultInjector::silent(int64_t elapsedMs) const
 {
-    return m_config.silentAfterSeconds >= 0 &&
-           elapsedMs >= static_cast<int64_t>(m_config.silentAfterSeconds * 1000.0);
+    if (m_config.silentAfterSeconds < 0)
+        return false;
+    const auto from = static_cast<int64_t>(m_config.silentAfterSeconds * 1000.0);
+    return elapsedMs >= from &&
+           (m_config.silentForSeconds < 0 || elapsedMs < from + static_cast<int64_t>(m_config.silentForSeconds * 1000.0));
 }
 
 std::vector<CFaultInjector::Piece> CFaultInjector::apply(std::span<const uint8_t> sentence, int64_t elapsedMs)

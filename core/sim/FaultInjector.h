@@ -2,7 +2,7 @@
 // Faults put on the simulated aircraft's outgoing sentences, for drills and tests: a sentence may
 // be lost, its bytes flipped (after its checksum was computed, so the receiver sees a corrupted
 // frame, not a different valid one), or split in two writes; after a set time everything is
-// silenced, as a lost link. The random choices come from one seeded generator, so a seed repeats a
+// silenced, as a lost link, for good or for a while. The random choices come from one seeded generator, so a seed repeats a
 // run's faults for the same sequence of sentences.
 
 #include <cstddef>
@@ -19,6 +19,7 @@ struct SFaultConfig {
     bool split = false;             // every sentence of two bytes or more in two pieces
     double silentAfterSeconds = -1; // negative: never
     uint64_t seed = 1;
+    double silentForSeconds = -1; // how long the silence lasts; negative: to the end
 };
 
 class CFaultInjector {

@@ -113,6 +113,7 @@ TEST_F(LinkCommands, SerialFailureClosesTheLinkAndTheSameDeviceReopensWithTheSam
     EXPECT_FALSE(frame->closed()) << "the program stays up";
     EXPECT_FALSE(station->serialOpen());
     EXPECT_TRUE(links->reconnecting());
+    EXPECT_TRUE(commands->isEnabled(cmd::kCloseLink)) << "closing ends the wait";
 
     ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
     ::close(slave);

@@ -533,6 +533,11 @@ TEST(FaultInjector, LossCorruptionSplitSilenceAndSeed)
     EXPECT_EQ(joined, s);
     EXPECT_TRUE(split.apply(s, 2000).empty());
     EXPECT_EQ(split.sentencesSilenced(), 1u);
+    // A pause: silent from 2 s for 1.5 s, then talking again.
+    splitting.silentForSeconds = 1.5;
+    const CFaultInjector pause(splitting);
+    for (const auto& [ms, silent] : {std::pair{1999, false}, {2000, true}, {3499, true}, {3500, false}})
+        EXPECT_EQ(pause.silent(ms), silent) << ms;
 }
 
 } // namespace
