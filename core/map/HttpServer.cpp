@@ -744,13 +744,15 @@ void CHttpServer::serveConnection(int fd)
     closeConnection(fd, drain);
 }
 
-bool CHttpServer::runCgi(const std::string& program, const CHttpRequest& request, std::string& output)
-{
-    std::lock_guard<std::mutex> cgiLock(m_cgiMutex);
-    output.clear();
+namespace {
 
+// Starts `program` with the request's CGI environment, its standard input and output on pipes,
+// in its own process group and in its own folder. False when it cannot be started.
+bool spawnCgi(const std::string& program, const std::vector<std::string>& environment, const CHttpRequest& request,
+              pid_t& pid, int& inFd, int& outFd)
+{
     // Everything the child needs is prepared before it starts.
-    std::vector<std::string> env = m_environment;
+    std::vector<std::string> env = environment;
     if (request.contentLength > 0)
         env.push_back(strprintf("CONTENT_LENGTH=%lld", request.contentLength));
     env.push_back("QUERY_STRING=" + request.query);
@@ -794,8 +796,7 @@ bool CHttpServer::runCgi(const std::string& program, const CHttpRequest& request
         sigaddset(&defaults, sig);
     posix_spawnattr_setsigdefault(&attr, &defaults);
 
-    pid_t pid = -1;
-    int rc = ::posix_spawn(&pid, programCopy.c_str(), &actions, &attr, argv, envp.data());
+    const int rc = ::posix_spawn(&pid, programCopy.c_str(), &actions, &attr, argv, envp.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
     ::close(in[0]);
@@ -805,19 +806,18 @@ bool CHttpServer::runCgi(const std::string& program, const CHttpRequest& request
         ::close(out[0]);
         return false;
     }
+    inFd = in[1];
+    outFd = out[0];
+    return true;
+}
 
-    // The body goes to its standard input (at most 1000 bytes: fits the pipe), then end of input.
-    ::fcntl(in[1], F_SETFL, O_NONBLOCK);
-    if (!request.body.empty()) {
-        ssize_t n = ::write(in[1], request.body.data(), request.body.size());
-        (void)n; // a program that does not read its input is its own business
-    }
-    ::close(in[1]);
-
-    // Collect its output while it runs, until it has ended and the pipe is empty, or the time is up.
-    ::fcntl(out[0], F_SETFL, O_NONBLOCK);
-    auto deadline = Clock::now() + std::chrono::milliseconds(kCgiTimeoutMs);
-    std::string raw;
+// Reads what the program writes on `outFd` while it runs, until it has ended and the pipe is empty
+// or the time is up; keeps the first line and at most kCgiOutputLimitBytes after it. True when the
+// program ended in time.
+bool collectCgiOutput(pid_t pid, int outFd, std::string& raw)
+{
+    ::fcntl(outFd, F_SETFL, O_NONBLOCK);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(CHttpServer::kCgiTimeoutMs);
     bool exited = false;
     bool eof = false;
     char buf[kCgiPieceBytes];
@@ -829,36 +829,57 @@ bool CHttpServer::runCgi(const std::string& program, const CHttpRequest& request
                 exited = true;
         }
         bool gotData = false;
-        if (!eof) {
-            for (;;) {
-                ssize_t n = ::read(out[0], buf, sizeof buf);
-                if (n == 0) {
-                    eof = true;
-                    break;
-                }
-                if (n < 0) {
-                    if (errno == EINTR)
-                        continue;
-                    break;
-                }
-                gotData = true;
-                std::size_t eol = raw.find('\n');
-                std::size_t cap = eol == std::string::npos ? kCgiFirstLineLimitBytes
-                                                            : eol + 1 + kCgiOutputLimitBytes;
-                if (raw.size() < cap)
-                    raw.append(buf, std::min<std::size_t>(static_cast<std::size_t>(n), cap - raw.size()));
+        while (!eof) {
+            const ssize_t n = ::read(outFd, buf, sizeof buf);
+            if (n == 0) {
+                eof = true;
+                break;
             }
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                break;
+            }
+            gotData = true;
+            const std::size_t eol = raw.find('\n');
+            const std::size_t cap =
+                eol == std::string::npos ? kCgiFirstLineLimitBytes : eol + 1 + kCgiOutputLimitBytes;
+            if (raw.size() < cap)
+                raw.append(buf, std::min<std::size_t>(static_cast<std::size_t>(n), cap - raw.size()));
         }
         if (exited && (eof || !gotData))
-            break; // ended; a pipe still held open by something it left behind is not waited for
-        int left = remainingMs(deadline);
+            return true; // ended; a pipe still held open by something it left behind is not waited for
+        const int left = remainingMs(deadline);
         if (left <= 0)
-            break;
+            return false;
         if (eof)
             waitFor(-1, 0, -1, std::min(left, kCgiPollStepMs));
         else
-            waitFor(out[0], POLLIN, -1, std::min(left, kCgiPollStepMs));
+            waitFor(outFd, POLLIN, -1, std::min(left, kCgiPollStepMs));
     }
+}
+
+} // namespace
+
+bool CHttpServer::runCgi(const std::string& program, const CHttpRequest& request, std::string& output)
+{
+    std::lock_guard<std::mutex> cgiLock(m_cgiMutex);
+    output.clear();
+    pid_t pid = -1;
+    int in = -1, out = -1;
+    if (!spawnCgi(program, m_environment, request, pid, in, out))
+        return false;
+
+    // The body goes to its standard input (at most 1000 bytes: fits the pipe), then end of input.
+    ::fcntl(in, F_SETFL, O_NONBLOCK);
+    if (!request.body.empty()) {
+        ssize_t n = ::write(in, request.body.data(), request.body.size());
+        (void)n; // a program that does not read its input is its own business
+    }
+    ::close(in);
+
+    std::string raw;
+    const bool exited = collectCgiOutput(pid, out, raw);
     // Nothing of the run survives it: the group is killed (the program too if it overran), then
     // the program is reaped.
     if (!exited)
@@ -867,7 +888,7 @@ bool CHttpServer::runCgi(const std::string& program, const CHttpRequest& request
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    ::close(out[0]);
+    ::close(out);
     if (!exited)
         return false;
     output = std::move(raw);
