@@ -1,14 +1,18 @@
-// `orvex log`: inspect a flight log file, or export it as CSV, KML or GPX.
+// `orvex log`: inspect a flight log file, export it as CSV, KML or GPX, or plot its fields.
 #include "ToolCommand.h"
 
 #include "flightlog/LogExport.h"
+#include "flightlog/PlotFields.h"
+#include "flightlog/PlotSvg.h"
 #include "flightlog/RecordStore.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <sstream>
 #include <sys/stat.h>
 
 using namespace orvex;
@@ -39,12 +43,14 @@ int runInfo(const std::vector<std::string>& args)
 
 int runExport(const std::vector<std::string>& args)
 {
-    std::string format, file, output;
+    std::string format, file, output, offset;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "--format" || a == "-o" || a == "--output") {
+        if (a == "--format" || a == "-o" || a == "--output" || a == "--utc-offset") {
             if (i + 1 >= args.size()) return toolUsageError("log", a + " needs a value");
-            (a == "--format" ? format : output) = args[++i];
+            (a == "--format" ? format : a == "--utc-offset" ? offset : output) = args[++i];
+        } else if (a.rfind("--utc-offset=", 0) == 0) {
+            offset = a.substr(13);
         } else if (a.rfind("--format=", 0) == 0) {
             format = a.substr(9);
         } else if (a.rfind("--output=", 0) == 0) {
@@ -68,13 +74,22 @@ int runExport(const std::vector<std::string>& args)
         return toolUsageError("log", format.empty() ? "--format csv|kml|gpx is required"
                                                     : "unknown format '" + format + "' (csv, kml or gpx)");
     if (file.empty()) return toolUsageError("log", "export needs a FILE");
+    std::optional<double> offsetHours;
+    if (!offset.empty()) {
+        char* end = nullptr;
+        const double h = std::strtod(offset.c_str(), &end);
+        if (*end != '\0' || !(h >= -14 && h <= 14))
+            return toolUsageError("log", "--utc-offset takes hours east of UTC, -14 to 14");
+        offsetHours = h;
+    }
+    const auto clock = logClockFromName(file, offsetHours);
 
     CRecordStore store;
     std::uint64_t size = 0;
     if (!loadLog(file, store, &size)) return 1;
     const std::string name = std::filesystem::path(file).stem().string();
     if (output.empty() || output == "-") {
-        if (!exportLog(store, fmt, name, stdout)) {
+        if (!exportLog(store, fmt, name, stdout, clock)) {
             std::cerr << "orvex log: writing the export failed: " << std::strerror(errno) << "\n";
             return 1;
         }
@@ -85,7 +100,7 @@ int runExport(const std::vector<std::string>& args)
         std::cerr << "orvex log: cannot write " << output << ": " << std::strerror(errno) << "\n";
         return 1;
     }
-    const bool ok = exportLog(store, fmt, name, out);
+    const bool ok = exportLog(store, fmt, name, out, clock);
     const int writeErrno = errno;
     if (std::fclose(out) != 0 || !ok) {
         std::cerr << "orvex log: writing " << output << " failed: " << std::strerror(ok ? errno : writeErrno)
@@ -96,17 +111,74 @@ int runExport(const std::vector<std::string>& args)
     return 0;
 }
 
+std::string fieldNames()
+{
+    std::string names;
+    for (const auto& f : plotFields())
+        names += (names.empty() ? "" : ", ") + std::string(f.name);
+    return names;
+}
+
+int runPlot(const std::vector<std::string>& args)
+{
+    std::string list, file, output;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--fields" || a == "-o" || a == "--output") {
+            if (i + 1 >= args.size()) return toolUsageError("log", a + " needs a value");
+            (a == "--fields" ? list : output) = args[++i];
+        } else if (!a.empty() && a[0] == '-') {
+            return toolUsageError("log", "unknown option " + a);
+        } else if (file.empty()) {
+            file = a;
+        } else {
+            return toolUsageError("log", "plot takes one FILE");
+        }
+    }
+    if (file.empty() || list.empty() || output.empty())
+        return toolUsageError("log", "plot needs FILE, --fields a,b and -o OUT.svg");
+    std::vector<const SPlotField*> fields;
+    std::istringstream names(list);
+    for (std::string n; std::getline(names, n, ',');) {
+        const SPlotField* f = findPlotField(n);
+        if (!f) return toolUsageError("log", "unknown field '" + n + "' (" + fieldNames() + ")");
+        fields.push_back(f);
+    }
+    const std::string ext = std::filesystem::path(output).extension().string();
+    if (ext == ".png") {
+        std::cerr << "orvex log: PNG is not written by this tool (it draws without a graphics library); "
+                     "write OUT.svg and convert it, or use the plot bar of orvex-gcs\n";
+        return 2;
+    }
+    if (ext != ".svg") return toolUsageError("log", "the output must end in .svg");
+    CRecordStore store;
+    std::uint64_t size = 0;
+    if (!loadLog(file, store, &size)) return 1;
+    std::ofstream out(output, std::ios::binary);
+    out << plotSvg(store, fields, std::filesystem::path(file).filename().string());
+    out.close();
+    if (!out) {
+        std::cerr << "orvex log: cannot write " << output << "\n";
+        std::remove(output.c_str());
+        return 1;
+    }
+    return 0;
+}
+
 int runLog(const std::vector<std::string>& args)
 {
-    if (args.empty()) return toolUsageError("log", "missing subcommand (info or export)");
+    if (args.empty()) return toolUsageError("log", "missing subcommand (info, export or plot)");
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (args[0] == "info") return runInfo(rest);
     if (args[0] == "export") return runExport(rest);
+    if (args[0] == "plot") return runPlot(rest);
     return toolUsageError("log", "unknown subcommand '" + args[0] + "'");
 }
 
-CToolCommandRegistration reg{"log", "log info FILE | log export --format csv|kml|gpx FILE [-o OUT]",
-                             "summarise a flight log (.hj) as JSON, or export it as CSV, KML or GPX",
+CToolCommandRegistration reg{"log",
+                             "log info FILE | log export --format csv|kml|gpx [--utc-offset HOURS] FILE [-o OUT] | "
+                             "log plot FILE --fields a,b -o OUT.svg",
+                             "summarise a flight log (.hj) as JSON, export it as CSV, KML or GPX, or plot its fields",
                              &runLog};
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "flightlog/LogExport.h"
 
+#include "flightlog/PlotFields.h"
 #include "flightlog/RecordStore.h"
 #include "flightlog/Replay.h"
 #include "protocol/ByteFields.h"
@@ -8,12 +9,13 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
 
 namespace orvex {
 
 namespace {
-
-constexpr long kSecondsPerDay = 86400;
 
 // Output buffered in large pieces; write errors are remembered and reported at the end.
 class COutput {
@@ -96,20 +98,17 @@ std::string altitudeMetres(const std::uint8_t* record)
     return strprintf("%.1f", bytes::readI16(record + 48) / 10.0);
 }
 
-bool timeOfDay(const std::uint8_t* record, long* seconds)
-{
-    const unsigned h = record[28], m = record[29], s = record[30];
-    if (h > 23 || m > 59 || s > 59 || (h == 0 && m == 0 && s == 0)) return false;
-    *seconds = long(h) * 3600 + long(m) * 60 + long(s);
-    return true;
-}
-
 void writeCsv(const CRecordStore& store, COutput& out)
 {
     const auto fields = telemetryFields();
     for (std::size_t i = 0; i < fields.size(); ++i) {
         if (i) out.put(',');
         out.put(fields[i].name);
+    }
+    const auto plots = plotFields();
+    for (const auto& f : plots) {
+        out.put(',');
+        out.put(f.name);
     }
     out.put('\n');
     using T = ETelemetryFieldType;
@@ -142,20 +141,47 @@ void writeCsv(const CRecordStore& store, COutput& out)
                 break;
             }
         }
+        CTelemetryRecord::Bytes bytes;
+        std::memcpy(bytes.data(), rec, bytes.size());
+        const CTelemetryRecord record(bytes);
+        for (const auto& f : plots) {
+            out.put(',');
+            out.put(plotValueText(f, f.read(record)));
+        }
         out.put('\n');
     }
 }
 
-void writeKml(const CRecordStore& store, const std::string& name, COutput& out)
+void writeKml(const CRecordStore& store, const std::string& name, const std::optional<SLogClock>& clock,
+              COutput& out)
 {
     out.put("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-            "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n<Document>\n<name>");
+            "<kml xmlns=\"http://www.opengis.net/kml/2.2\" xmlns:gx=\"http://www.google.com/kml/ext/2.2\">\n"
+            "<Document>\n<name>");
     out.put(xmlEscape(name));
     out.put("</name>\n");
     std::size_t valid = 0;
     for (std::size_t r = 0; r < store.count(); ++r)
         valid += recordHasValidPosition(store.record(r)) ? 1 : 0;
-    if (valid > 0) {
+    if (valid > 0 && clock) {
+        // A timed track: each valid position with a time of day, its instant beside it.
+        out.put("<Placemark>\n<name>");
+        out.put(xmlEscape(name));
+        out.put("</name>\n<gx:Track>\n<altitudeMode>absolute</altitudeMode>\n");
+        std::string coords;
+        CLogTimes times(*clock);
+        for (std::size_t r = 0; r < store.count(); ++r) {
+            const std::uint8_t* rec = store.record(r);
+            if (!recordChecksumOk(rec) || recordIsEmpty(rec)) continue;
+            const auto t = times.next(rec);
+            if (!t || !recordPositionValid(rec)) continue;
+            out.put("<when>" + utcTimeText(*t) + "</when>\n");
+            coords += "<gx:coord>" + floatText(bytes::readF32(rec + 8)) + " " + floatText(bytes::readF32(rec + 4)) +
+                      " " + altitudeMetres(rec) + "</gx:coord>\n";
+        }
+        out.put(coords);
+        out.put("</gx:Track>\n</Placemark>\n");
+    } else if (valid > 0) {
         out.put("<Placemark>\n<name>");
         out.put(xmlEscape(name));
         out.put(valid == 1 ? "</name>\n<Point>\n" : "</name>\n<LineString>\n<tessellate>1</tessellate>\n");
@@ -176,15 +202,19 @@ void writeKml(const CRecordStore& store, const std::string& name, COutput& out)
     out.put("</Document>\n</kml>\n");
 }
 
-void writeGpx(const CRecordStore& store, const std::string& name, COutput& out)
+void writeGpx(const CRecordStore& store, const std::string& name, const std::optional<SLogClock>& clock,
+              COutput& out)
 {
     out.put(
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<gpx version=\"1.1\" creator=\"orvex\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n<trk>\n<name>");
     out.put(xmlEscape(name));
     out.put("</name>\n<trkseg>\n");
+    std::optional<CLogTimes> times;
+    if (clock) times.emplace(*clock);
     for (std::size_t r = 0; r < store.count(); ++r) {
         const std::uint8_t* rec = store.record(r);
+        const auto t = times && recordChecksumOk(rec) && !recordIsEmpty(rec) ? times->next(rec) : std::nullopt;
         if (!recordHasValidPosition(rec)) continue;
         out.put("<trkpt lat=\"");
         out.putFloat(bytes::readF32(rec + 4));
@@ -192,7 +222,9 @@ void writeGpx(const CRecordStore& store, const std::string& name, COutput& out)
         out.putFloat(bytes::readF32(rec + 8));
         out.put("\"><ele>");
         out.put(altitudeMetres(rec));
-        out.put("</ele></trkpt>\n");
+        out.put("</ele>");
+        if (t) out.put("<time>" + utcTimeText(*t) + "</time>");
+        out.put("</trkpt>\n");
     }
     out.put("</trkseg>\n</trk>\n</gpx>\n");
 }
@@ -224,14 +256,14 @@ SLogSummary summarizeLog(const CRecordStore& store, std::uint64_t fileSize)
             if (!s.first) s.first = p;
             s.last = p;
         }
-        long t;
-        if (timeOfDay(rec, &t)) {
+        if (const auto t = recordTimeOfDay(rec)) {
             if (!firstTime) firstTime = t;
             lastTime = t;
         }
     }
     if (firstTime)
         s.durationSeconds = ((*lastTime - *firstTime) % kSecondsPerDay + kSecondsPerDay) % kSecondsPerDay;
+    s.flight = summarizeFlight(store);
     return s;
 }
 
@@ -243,13 +275,70 @@ std::string logSummaryJson(const SLogSummary& s)
                "}";
     };
     return strprintf("{\"records\": %zu, \"tailBytes\": %zu, \"emptyRecords\": %zu, \"badChecksum\": %zu, "
-                     "\"first\": %s, \"last\": %s, \"durationSeconds\": %s}",
+                     "\"first\": %s, \"last\": %s, \"durationSeconds\": %s, \"summary\": %s}",
                      s.records, s.tailBytes, s.emptyRecords, s.badChecksum, position(s.first).c_str(),
                      position(s.last).c_str(),
-                     s.durationSeconds ? std::to_string(*s.durationSeconds).c_str() : "null");
+                     s.durationSeconds ? std::to_string(*s.durationSeconds).c_str() : "null",
+                     flightSummaryJson(s.flight).c_str());
 }
 
-bool exportLog(const CRecordStore& store, ELogExportFormat format, const std::string& name, std::FILE* out)
+std::optional<SLogClock> logClockFromName(const std::string& fileName, std::optional<double> utcOffsetHours)
+{
+    const std::string stem = std::filesystem::path(fileName).stem().string();
+    if (stem.size() != 14 || stem.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+    const auto digits = [&](std::size_t at, std::size_t n) { return std::stoi(stem.substr(at, n)); };
+    std::tm local{};
+    local.tm_year = digits(0, 4) - 1900;
+    local.tm_mon = digits(4, 2) - 1;
+    local.tm_mday = digits(6, 2);
+    local.tm_hour = digits(8, 2);
+    local.tm_min = digits(10, 2);
+    local.tm_sec = digits(12, 2);
+    local.tm_isdst = -1;
+    if (local.tm_mon > 11 || local.tm_mday < 1 || local.tm_mday > 31 || local.tm_hour > 23 || local.tm_min > 59 ||
+        local.tm_sec > 60)
+        return std::nullopt;
+    const std::time_t opened = std::mktime(&local);
+    if (opened == std::time_t(-1)) return std::nullopt;
+    SLogClock c;
+    c.opened = opened;
+    c.recordUtcOffsetSeconds = utcOffsetHours ? long(std::lround(*utcOffsetHours * 3600)) : local.tm_gmtoff;
+    return c;
+}
+
+std::optional<long long> CLogTimes::next(const std::uint8_t* record)
+{
+    const auto tod = recordTimeOfDay(record);
+    if (!tod) return std::nullopt;
+    if (m_last) {
+        *m_last += ((*tod - m_lastTimeOfDay) % kSecondsPerDay + kSecondsPerDay) % kSecondsPerDay;
+    } else {
+        // The record's day in its own zone, chosen nearest to the opening of the link.
+        const long long openedInZone = m_clock.opened + m_clock.recordUtcOffsetSeconds;
+        const long long day = openedInZone - ((openedInZone % kSecondsPerDay) + kSecondsPerDay) % kSecondsPerDay;
+        long long best = 0;
+        for (long long d = day - kSecondsPerDay; d <= day + kSecondsPerDay; d += kSecondsPerDay) {
+            const long long instant = d + *tod - m_clock.recordUtcOffsetSeconds;
+            if (d == day - kSecondsPerDay || std::llabs(instant - m_clock.opened) < std::llabs(best - m_clock.opened))
+                best = instant;
+        }
+        m_last = best;
+    }
+    m_lastTimeOfDay = *tod;
+    return m_last;
+}
+
+std::string utcTimeText(long long secondsSince1970)
+{
+    const std::time_t t = std::time_t(secondsSince1970);
+    std::tm utc{};
+    gmtime_r(&t, &utc);
+    return strprintf("%04d-%02d-%02dT%02d:%02d:%02dZ", utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour,
+                     utc.tm_min, utc.tm_sec);
+}
+
+bool exportLog(const CRecordStore& store, ELogExportFormat format, const std::string& name, std::FILE* out,
+               const std::optional<SLogClock>& clock)
 {
     COutput output(out);
     switch (format) {
@@ -257,10 +346,10 @@ bool exportLog(const CRecordStore& store, ELogExportFormat format, const std::st
         writeCsv(store, output);
         break;
     case ELogExportFormat::Kml:
-        writeKml(store, name, output);
+        writeKml(store, name, clock, output);
         break;
     case ELogExportFormat::Gpx:
-        writeGpx(store, name, output);
+        writeGpx(store, name, clock, output);
         break;
     }
     return output.finish();
