@@ -25,19 +25,19 @@ set(CPACK_PACKAGE_VENDOR "Orvex")
 set(CPACK_PACKAGE_CONTACT "Orvex ground station developers <orvex-gcs@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Orvex 无人机地面站: ground control station for the Orvex flight controller")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Desktop ground control station for unmanned aircraft flown by the Orvex flight controller:\n"
-    "telemetry panels and instruments, a map with route planning and upload, flight logs with\n"
-    "replay, flight-controller configuration and spoken alarms. Includes the orvex command-line tool.")
+    "Desktop ground control station for unmanned aircraft flown by the Orvex flight controller:\n\
+telemetry panels and instruments, a map with route planning and upload, flight logs with\n\
+replay, flight-controller configuration and spoken alarms. Includes the orvex command-line tool.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The libraries the programs link come from dpkg-shlibdeps; what they load at run time is named
-# here: the browser's helper process and resources, Qt's Chinese translations, the speech engine
-# and a font with the Chinese characters.
+# The libraries the programs link (and the browser engine's helper process, which its library
+# names) come from dpkg-shlibdeps; what they load at run time is named here: Qt's Chinese
+# translations, the speech engine and a font with the Chinese characters.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6webenginecore6-bin, qt6-translations-l10n, qt6-speech-flite-plugin, fonts-wqy-zenhei | fonts-noto-cjk")
+    "qt6-translations-l10n, qt6-speech-flite-plugin, fonts-wqy-zenhei | fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_STRIP_FILES ON)
 include(CPack)
