@@ -87,60 +87,74 @@ std::vector<size_t> surveyReplacedIndexes(const CSurveyInput& in)
     return list;
 }
 
-CSurveyPattern generateSurveyPattern(const CSurveyInput& in, const CWayPointDefaults& defaults, int altitude)
+namespace {
+
+// The corners and the vectors the lanes are built from, all in single precision.
+struct SLaneGeometry {
+    SPoint p1, p2, p4;
+    SPoint a, b;  // the long side extended at both ends
+    SPoint step;  // from one lane to the next
+    bool alongLongitude = false; // the sweep's dominant axis
+    float target = 0;            // P3 on that axis
+    bool increasing = false;     // the sweep runs towards larger values
+};
+
+// Steps 1 to 5 and the sweep's axis; the refusal's text when the corners give no direction.
+const char* laneGeometry(const CSurveyInput& in, SLaneGeometry& g)
 {
-    CSurveyPattern out;
     const auto corner = [&](ESurveyCorner c) {
         const CWayPoint& w = in.corners[static_cast<size_t>(c)].point;
         return SPoint{narrowToFloat(w.latitude), narrowToFloat(w.longitude)};
     };
-    const SPoint p1 = corner(kSurveyLongSide1);
-    const SPoint p2 = corner(kSurveyLongSide2);
+    g.p1 = corner(kSurveyLongSide1);
+    g.p2 = corner(kSurveyLongSide2);
     const SPoint p3 = corner(kSurveyShortSide1);
-    const SPoint p4 = corner(kSurveyShortSide2);
-    for (const SPoint& p : {p1, p2, p3, p4}) {
-        if (!finite(p.lat) || !finite(p.lon)) {
-            out.message = kSurveyBadCoordinatesText;
-            return out;
-        }
-    }
+    g.p4 = corner(kSurveyShortSide2);
+    for (const SPoint& p : {g.p1, g.p2, p3, g.p4})
+        if (!finite(p.lat) || !finite(p.lon)) return kSurveyBadCoordinatesText;
 
     const double k = kSurveyDegToRad;
     const double m = kSurveyDegreesPerMetre;
     const float e = static_cast<float>(in.extendM);
     const float d = static_cast<float>(in.spacingM);
 
-    const float c = static_cast<float>(std::cos(p2.lat * k));
+    const float c = static_cast<float>(std::cos(g.p2.lat * k));
 
-    const float dx23 = p3.lon - p2.lon;
-    const float dy23 = p3.lat - p2.lat;
+    const float dx23 = p3.lon - g.p2.lon;
+    const float dy23 = p3.lat - g.p2.lat;
     const float l23 = std::sqrt(dx23 * dx23 * c * c + dy23 * dy23);
-    const float dx12 = p2.lon - p1.lon;
-    const float dy12 = p2.lat - p1.lat;
+    const float dx12 = g.p2.lon - g.p1.lon;
+    const float dy12 = g.p2.lat - g.p1.lat;
     const float l12 = std::sqrt(dy12 * dy12 + dx12 * dx12 * c * c);
-    if (!(l12 > 0.0f) || !finite(l12)) {
-        out.message = kSurveyLongSideZeroText;
-        return out;
-    }
-    if (!(l23 > 0.0f) || !finite(l23)) {
-        out.message = kSurveyShortSideZeroText;
-        return out;
-    }
+    if (!(l12 > 0.0f) || !finite(l12)) return kSurveyLongSideZeroText;
+    if (!(l23 > 0.0f) || !finite(l23)) return kSurveyShortSideZeroText;
     const float uy23 = dy23 / l23;
     const float ux23 = dx23 / l23;
     const float uy12 = dy12 / l12;
     const float ux12 = dx12 / l12;
 
     const SPoint ext{static_cast<float>(e * uy12 * m), static_cast<float>(e * ux12 * m)};
-    const SPoint step{static_cast<float>(d * uy23 * m), static_cast<float>(d * ux23 * m)};
-    const SPoint a{p1.lat - ext.lat, p1.lon - ext.lon};
-    const SPoint b{p2.lat + ext.lat, p2.lon + ext.lon};
+    g.step = SPoint{static_cast<float>(d * uy23 * m), static_cast<float>(d * ux23 * m)};
+    g.a = SPoint{g.p1.lat - ext.lat, g.p1.lon - ext.lon};
+    g.b = SPoint{g.p2.lat + ext.lat, g.p2.lon + ext.lon};
 
-    const bool alongLongitude = std::fabs(dx23) >= std::fabs(dy23);
-    const float target = alongLongitude ? p3.lon : p3.lat;
-    const float start = alongLongitude ? p2.lon : p2.lat;
-    const bool increasing = target > start;
+    g.alongLongitude = std::fabs(dx23) >= std::fabs(dy23);
+    g.target = g.alongLongitude ? p3.lon : p3.lat;
+    const float start = g.alongLongitude ? g.p2.lon : g.p2.lat;
+    g.increasing = g.target > start;
+    return nullptr;
+}
 
+} // namespace
+
+CSurveyPattern generateSurveyPattern(const CSurveyInput& in, const CWayPointDefaults& defaults, int altitude)
+{
+    CSurveyPattern out;
+    SLaneGeometry g;
+    if (const char* refusal = laneGeometry(in, g)) {
+        out.message = refusal;
+        return out;
+    }
     const auto make = [&](SPoint p, int photoMode) {
         CWayPoint w = CWayPoint::makeNew(defaults);
         w.latitude = p.lat;
@@ -151,32 +165,32 @@ CSurveyPattern generateSurveyPattern(const CSurveyInput& in, const CWayPointDefa
         return w;
     };
     const auto offset = [&](SPoint p, int lane) {
-        return SPoint{p.lat + static_cast<float>(lane) * step.lat, p.lon + static_cast<float>(lane) * step.lon};
+        return SPoint{p.lat + static_cast<float>(lane) * g.step.lat, p.lon + static_cast<float>(lane) * g.step.lon};
     };
 
-    out.points.push_back(make(SPoint{static_cast<float>(p1.lat - kSurveyEntryOffsetDeg),
-                                     static_cast<float>(p1.lon - kSurveyEntryOffsetDeg)},
+    out.points.push_back(make(SPoint{static_cast<float>(g.p1.lat - kSurveyEntryOffsetDeg),
+                                     static_cast<float>(g.p1.lon - kSurveyEntryOffsetDeg)},
                               kPhotoStop));
     int pair = 0;
     for (;;) {
         const int even = 2 * pair;
         const int odd = even + 1;
-        out.points.push_back(make(offset(a, even), kPhotoStop));
-        out.points.push_back(make(offset(p1, even), kPhotoEqualDistance1));
-        out.points.push_back(make(offset(p2, even), kPhotoStop));
-        out.points.push_back(make(offset(b, even), kPhotoStop));
-        out.points.push_back(make(offset(b, odd), kPhotoStop));
-        out.points.push_back(make(offset(p2, odd), kPhotoEqualDistance2));
-        out.points.push_back(make(offset(p1, odd), kPhotoStop));
-        out.points.push_back(make(offset(a, odd), kPhotoStop));
+        out.points.push_back(make(offset(g.a, even), kPhotoStop));
+        out.points.push_back(make(offset(g.p1, even), kPhotoEqualDistance1));
+        out.points.push_back(make(offset(g.p2, even), kPhotoStop));
+        out.points.push_back(make(offset(g.b, even), kPhotoStop));
+        out.points.push_back(make(offset(g.b, odd), kPhotoStop));
+        out.points.push_back(make(offset(g.p2, odd), kPhotoEqualDistance2));
+        out.points.push_back(make(offset(g.p1, odd), kPhotoStop));
+        out.points.push_back(make(offset(g.a, odd), kPhotoStop));
         ++pair;
-        const SPoint check = offset(p2, odd);
-        const float value = alongLongitude ? check.lon : check.lat;
-        const bool more = increasing ? value < target : value > target;
+        const SPoint check = offset(g.p2, odd);
+        const float value = g.alongLongitude ? check.lon : check.lat;
+        const bool more = g.increasing ? value < g.target : value > g.target;
         if (!more || pair >= kSurveyMaxPairs)
             break;
     }
-    out.points.push_back(make(p4, kPhotoStop));
+    out.points.push_back(make(g.p4, kPhotoStop));
 
     for (const CWayPoint& w : out.points) {
         if (!std::isfinite(w.latitude) || !std::isfinite(w.longitude)) {
