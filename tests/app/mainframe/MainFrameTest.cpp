@@ -699,6 +699,7 @@ TEST_F(MainFrameTest, FileDialogsKeepToTheirFoldersAndReplayAsksBeforeEndingALiv
     EXPECT_EQ(fileDialogFolder([&] { c.execute(cmd::kReplay); }), QString());
     ASSERT_EQ(boxes.calls.size(), 1u);
     EXPECT_EQ(boxes.calls[0].text, QStringLiteral("正在与飞机连接，回放将断开连接。确定要回放吗？"));
+    EXPECT_EQ(boxes.calls[0].caption, QStringLiteral("提示"));
     EXPECT_FALSE(boxes.calls[0].defaultYes);
     EXPECT_TRUE(app->station().wifiActive());
 }

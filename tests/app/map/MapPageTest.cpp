@@ -350,9 +350,6 @@ TEST_F(MapPageTest, ScriptCallsChangeThePage)
     js.setpttomap(31.0, 101.0);
     s = pageState();
     EXPECT_NEAR(s.value("center").toArray()[1].toDouble(), 101.0, 0.01);
-    js.setplanetomap();
-    s = pageState();
-    EXPECT_NEAR(s.value("center").toArray()[0].toDouble(), 30.01, 0.01);
     js.setV90();
     js.delskyway();
     EXPECT_EQ(pageState().value("waypoints").toArray().size(), 0);

@@ -23,13 +23,7 @@ struct SFakeUi : IGroundStationUi {
     std::vector<std::pair<std::string, std::vector<std::string>>> scripts;
     std::vector<std::uint16_t> shown; // controllerSerial of every record notified
     void showMessage(const std::string& text) override { messages.push_back(text); }
-    std::vector<std::string> questions; // text|caption|default
-    bool answer = false;
-    bool askYesNo(const std::string& text, const std::string& caption, bool defaultYes) override
-    {
-        questions.push_back(text + "|" + caption + (defaultYes ? "|yes" : "|no"));
-        return answer;
-    }
+    bool askYesNo(const std::string&, const std::string&, bool) override { return false; }
     void telemetryNotify(std::span<const std::uint8_t> record, const SAircraftMarker&) override
     {
         shown.push_back(std::uint16_t(record[42] | (record[43] << 8)));
@@ -211,7 +205,7 @@ TEST_F(StationLinks, ParameterAndPhotoReportsWriteTheirFiles)
     EXPECT_EQ(line, "  7  113.500000  22.250000   0 0.0 0.0  0.0   0.0");
 }
 
-TEST_F(StationLinks, VerificationUsesTheOpenLiveLinkAndReplayAsksBeforeEndingIt)
+TEST_F(StationLinks, VerificationUsesTheOpenLiveLinkAndOpensTheSerialLinkOnlyWhenNoneIs)
 {
     struct SCount : IByteOutput {
         int frames = 0;
@@ -234,17 +228,6 @@ TEST_F(StationLinks, VerificationUsesTheOpenLiveLinkAndReplayAsksBeforeEndingIt)
         EXPECT_EQ(wifiOut.frames, c.wifiFrames) << c.link;
         EXPECT_EQ(station->wifiActive(), c.wifiAfter) << c.link;
     }
-
-    // The serial link is open now: a replay asks first, and No keeps the link.
-    EXPECT_FALSE(station->confirmReplay());
-    EXPECT_EQ(ui.questions, std::vector<std::string>{std::string(kReplayEndsLinkQuestion) + "|提示|no"});
-    EXPECT_TRUE(station->serialOpen());
-    ui.answer = true;
-    EXPECT_TRUE(station->confirmReplay());
-    station->closeLink();
-    ui.questions.clear();
-    EXPECT_TRUE(station->confirmReplay());
-    EXPECT_TRUE(ui.questions.empty()) << "no live link: nothing to ask";
     station->attachSerialOutput(nullptr);
     station->attachWifiOutput(nullptr);
 }

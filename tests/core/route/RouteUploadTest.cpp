@@ -274,12 +274,8 @@ TEST(RouteUpload, SingleWaypointVerificationAndErase)
         EXPECT_EQ(w.verified, 0);
         EXPECT_EQ(w.uploadState, kUploadIdle);
     }
-}
 
-TEST(RouteUpload, ErasingDuringAnUploadStopsTheSending)
-{
-    CUploadRig rig;
-    rig.addPoints(2);
+    // Erasing during an upload stops the sending; the machine waits until the route is acknowledged.
     rig.upload.start();
     rig.upload.tick(0);
     rig.upload.eraseMarks();
@@ -287,5 +283,5 @@ TEST(RouteUpload, ErasingDuringAnUploadStopsTheSending)
     for (int t = 0; t < 6; ++t)
         rig.upload.tick(0);
     EXPECT_TRUE(rig.sent.empty());
-    EXPECT_EQ(rig.upload.phase(), kUploadPhaseSending); // waits until the route is acknowledged
+    EXPECT_EQ(rig.upload.phase(), kUploadPhaseSending);
 }
