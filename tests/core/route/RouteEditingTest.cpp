@@ -95,7 +95,7 @@ TEST(RouteEditing, FieldsRoundTripAndEditDialogMapsItem5To100)
     CWayPointFields f;
     f.longitude = 1.5;
     f.latitude = -2.5;
-    f.altitude = 65536; // the field admits 65536: the waypoint keeps it (int32)
+    f.altitude = 65536; // beyond the field's bound: the waypoint still keeps it whole (int32)
     f.photoItem = 4;
     f.circleItem = 1;
     f.circleTime = 65536; // wraps in the 16-bit field
