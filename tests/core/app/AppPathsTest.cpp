@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "support/TempDir.h"
 #include "app/AppPaths.h"
 #include "app/DialogFolders.h"
@@ -33,15 +31,6 @@ TEST(AppPaths, WrittenFilesStayBesideAWritableProgramElseGoToTheUserDataDirector
         EXPECT_EQ(CAppPaths::defaultHomeDir(c.exe, c.xdgVar, home.c_str()), c.written) << c.name;
         fs::permissions(c.exe, fs::perms::owner_all);
     }
-    const char* oldXdg = std::getenv("XDG_DATA_HOME");
-    const std::string savedXdg = oldXdg ? oldXdg : "";
-    setenv("XDG_DATA_HOME", xdg.c_str(), 1);
-    fs::permissions(build, fs::perms::owner_read | fs::perms::owner_exec);
-    const CAppPaths paths(build, "");
-    fs::permissions(build, fs::perms::owner_all);
-    oldXdg ? setenv("XDG_DATA_HOME", savedXdg.c_str(), 1) : unsetenv("XDG_DATA_HOME");
-    EXPECT_EQ(paths.settingsPath(), xdg + "/orvex/Korva.ini") << "the constructor takes the rule";
-    EXPECT_EQ(paths.flightLogDir(), xdg + "/orvex/Hj/");
 }
 
 TEST(AppPaths, HomeMovesOnlyTheWrittenFiles)
