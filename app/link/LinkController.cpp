@@ -60,7 +60,7 @@ CLinkController::CLinkController(CGroundStation& station, CCommandTable& command
     for (QLabel* pane : {m_ratePane, m_outagePane}) {
         pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         pane->hide();
-        m_frame.statusBar()->insertPermanentWidget(0, pane);
+        m_frame.statusBar()->addPermanentWidget(pane);
     }
     connect(&m_frame, &CMainFrame::linkHealthChanged, this, &CLinkController::showLinkPanes);
     connect(&m_linkWatchTimer, &QTimer::timeout, this, [this] { m_station.linkWatchTick(); });

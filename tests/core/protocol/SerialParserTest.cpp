@@ -74,19 +74,10 @@ TEST_F(SerialParserTest, AllKeywordsBackToBackInOneStream)
     feed(stream);
     EXPECT_EQ(sink.events, expected);
     EXPECT_EQ(sink.drops.size(), 1u); // the final filler byte only
-    // Decoded values of a few of them.
+    // Decoded values of the two the decoder tests do not cover, and the acknowledgement texts.
     ASSERT_EQ(sink.indexEchoes.size(), 1u);
     EXPECT_EQ(sink.indexEchoes[0].index, 3);
     EXPECT_EQ(sink.indexEchoes[0].first, 22.5f);
-    ASSERT_EQ(sink.marks.size(), 1u);
-    EXPECT_EQ(sink.marks[0].first, 1.5f);
-    EXPECT_EQ(sink.marks[0].second, -2.0f);
-    ASSERT_EQ(sink.summaries.size(), 1u);
-    EXPECT_EQ(sink.summaries[0].first, 12);
-    ASSERT_EQ(sink.echoes.size(), 1u);
-    EXPECT_EQ(sink.echoes[0].number, 2);
-    EXPECT_EQ(sink.echoes[0].altitude, 120);
-    EXPECT_EQ(sink.echoes[0].circleTime, 300);
     ASSERT_EQ(sink.servos.size(), 1u);
     EXPECT_EQ(sink.servos[0].position[8], 108);
     EXPECT_EQ(sink.servos[0].reverse[1], 1);
