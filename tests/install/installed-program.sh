@@ -2,7 +2,7 @@
 # The installed program: `cmake --install` into a temporary prefix, the program's directory made
 # read-only and a temporary XDG_DATA_HOME. The installed orvex-gcs must find its map page under
 # <prefix>/share/orvex (not in the build folder) and write its files under $XDG_DATA_HOME/orvex,
-# nothing beside itself.
+# nothing beside itself. "--screenshot" saves its pictures and ends.
 #   installed-program.sh BUILD_DIR VERSION
 set -u
 build=$1
@@ -35,6 +35,9 @@ env HOME="$work/home" XDG_DATA_HOME="$work/data" QT_QPA_PLATFORM=offscreen QTWEB
 # The online page, or the offline one when the online page found no network.
 grep -aqxE "orvex-gcs: map page file://$prefix/share/orvex/(html|OffLine)/earth.htm ready" "$work/run.log" \
   || fail "the installed map page did not come up"
+for f in mainwindow mainwindow-bars options-com options-waypoint about splash; do
+  [ "$(head -c 4 "$work/shots/$f.png" 2>/dev/null | tail -c 3)" = PNG ] || fail "--screenshot did not save $f.png"
+done
 grep -aq '^Position=' "$work/data/orvex/Korva.ini" || fail "Korva.ini not written under XDG_DATA_HOME/orvex"
 [ "$(ls -A "$prefix/bin" | sort | tr '\n' ' ')" = "orvex orvex-gcs " ] || fail "files written beside the program"
 [ ! -e "$work/home/.local/share/orvex" ] || fail "files written under HOME instead of XDG_DATA_HOME"

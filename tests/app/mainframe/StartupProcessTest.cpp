@@ -208,23 +208,6 @@ TEST(StartupProcess, TermAndIntCloseLikeTheCloseSequenceAndAnUnknownOptionIsOnly
     }
 }
 
-TEST(StartupProcess, ScreenshotOptionSavesThePicturesAndEnds)
-{
-    TempHome home;
-    const std::string dir = home.path() + "shots";
-    const pid_t pid = spawnGcs({"--home", home.path(), "--no-splash", "--udp-port", std::to_string(freePort(SOCK_DGRAM)),
-                                "--http-port", std::to_string(freePort(SOCK_STREAM)), "--screenshot", dir},
-                               {"QT_QPA_PLATFORM=offscreen", "QTWEBENGINE_DISABLE_SANDBOX=1"});
-    ASSERT_GT(pid, 0);
-    EXPECT_EQ(waitExit(pid, std::chrono::seconds(60)), 0);
-    for (const char* name : {"mainwindow.png", "mainwindow-bars.png", "options-com.png", "options-waypoint.png",
-                             "about.png", "splash.png"}) {
-        const std::string path = dir + "/" + name;
-        ASSERT_TRUE(std::filesystem::exists(path)) << name;
-        EXPECT_EQ(readFile(path).substr(1, 3), "PNG") << name;
-    }
-}
-
 TEST(StartupProcess, TermDuringTheSplashPictureStillEndsTheProgramProperly)
 {
     TempHome home;
