@@ -23,6 +23,10 @@
  *   offline: true on the offline page
  *   tileUrl: tile address template ({z}/{x}/{y}); "?tiles=..." in the page address overrides it
  *   geocodeUrl: address search service ("{q}" is replaced by the search text)
+ *   bulkDownload: true when the tile source allows "下载离线地图" (bulk download)
+ * "?store=1" in the page address (set by the program): tiles come through the program's tile
+ * store, "orvextile:/{z}/{x}/{y}", with the source template and bulk flag as parameters; the
+ * offline page then draws the stored tiles over the world outline.
  */
 (function () {
   'use strict';
@@ -31,6 +35,9 @@
   var params = new URLSearchParams(window.location.search);
   var OFFLINE = !!opts.offline;
   var TILE_URL = params.get('tiles') || opts.tileUrl || 'https://tile.openstreetmap.org/{z}/{x}/{y}.png';
+  var STORE = params.get('store') === '1';
+  var STORE_URL = 'orvextile:/{z}/{x}/{y}?' + (OFFLINE ? 'offline=1'
+      : 'src=' + encodeURIComponent(TILE_URL) + (opts.bulkDownload ? '&bulk=1' : ''));
   var GEOCODE_URL = params.get('geocode') || opts.geocodeUrl ||
       'https://nominatim.openstreetmap.org/search?format=json&limit=1&q={q}';
   var PLAN_TAG = 1;
@@ -101,7 +108,7 @@
   }
 
   if (!OFFLINE) {
-    var tiles = L.tileLayer(TILE_URL, {
+    var tiles = L.tileLayer(STORE ? STORE_URL : TILE_URL, {
       maxZoom: 19,
       attribution: '地图数据 &copy; OpenStreetMap 贡献者'
     });
@@ -124,11 +131,15 @@
       var world = window.orvexWorld;
       var key = world.objects.countries ? 'countries' : 'land';
       var land = topojson.feature(world, world.objects[key]);
+      // The outline lies under the tile pane: stored tiles cover it where there are any.
+      map.createPane('world').style.zIndex = 150;
       L.geoJSON(land, {
+        pane: 'world',
         style: { color: '#7a6f55', weight: 0.8, fillColor: '#efe8d2', fillOpacity: 1 },
         interactive: false
       }).addTo(map);
     }
+    if (STORE) L.tileLayer(STORE_URL, { maxZoom: 19, errorTileUrl: '' }).addTo(map);
     var grid = L.layerGroup({ interactive: false }).addTo(map);
     function drawGraticule() {
       grid.clearLayers();

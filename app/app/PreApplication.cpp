@@ -21,6 +21,12 @@ void orvexPreApplicationSetup()
         scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
         scheme.setFlags(QWebEngineUrlScheme::LocalScheme | QWebEngineUrlScheme::LocalAccessAllowed);
         QWebEngineUrlScheme::registerScheme(scheme);
+        // The map pages' tiles ("orvextile:/Z/X/Y"), answered by the program from its tile store.
+        QWebEngineUrlScheme tiles("orvextile");
+        tiles.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+        tiles.setFlags(QWebEngineUrlScheme::LocalScheme | QWebEngineUrlScheme::LocalAccessAllowed |
+                       QWebEngineUrlScheme::CorsEnabled);
+        QWebEngineUrlScheme::registerScheme(tiles);
     }
 
     // Mouse-move events arrive as rapid navigations; the engine must not throttle them. Switches

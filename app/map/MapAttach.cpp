@@ -1,13 +1,17 @@
 #include "map/MapAttach.h"
 
+#include <algorithm>
+
 #include <QLabel>
 #include <QString>
 
 #include "app/Commands.h"
 #include "app/GroundStation.h"
 #include "mainframe/MainFrame.h"
+#include "map/HtmlCtrl.h"
 #include "map/MapDlg.h"
 #include "map/PositionPanel.h"
+#include "map/TileService.h"
 #include "route/RouteCommands.h"
 
 namespace orvex {
@@ -34,6 +38,10 @@ CMapDlg* attachMap(CMainFrame& frame, CGroundStation& station, CCommandTable& co
         commands.updateActions();
     };
     map->setHooks(hooks);
+    // The map's tiles come through the tile store in the home directory (before the page loads).
+    const std::int64_t cacheMiB = std::max(1, station.settings().getInt(keys::kMapCacheMegabytes));
+    CTileService::install(map->browser()->page()->profile(), station.paths().homeDir() + "maps/",
+                          cacheMiB * 1024 * 1024);
 
     frame.setMapView(map);
     frame.setNavigationPanel(map->positionPanel());

@@ -16,6 +16,7 @@
 #include "map/HtmlCtrl.h"
 #include "map/PlaceMarkDlg.h"
 #include "map/PositionPanel.h"
+#include "map/TileService.h"
 
 namespace orvex {
 
@@ -67,9 +68,16 @@ void CMapDlg::setHooks(SMapDlgHooks hooks)
 void CMapDlg::start(const QString& pageQuery)
 {
     QUrl url = QUrl::fromLocalFile(QDir(m_programDir).filePath(QStringLiteral("html/earth.htm")));
-    if (!pageQuery.isEmpty())
-        url.setQuery(pageQuery);
+    url.setQuery(pageQueryWithStore(pageQuery));
     m_browser->load(url);
+}
+
+QString CMapDlg::pageQueryWithStore(const QString& query) const
+{
+    // "store=1": the page takes its tiles through the program's tile store.
+    if (!CTileService::of(m_browser->page()->profile()))
+        return query;
+    return query.isEmpty() ? QStringLiteral("store=1") : query + QStringLiteral("&store=1");
 }
 
 void CMapDlg::resizeEvent(QResizeEvent* event)
@@ -176,7 +184,9 @@ void CMapDlg::switchToOffline()
     // The offline page shows the stored view too, once it has reported "1000;".
     m_cameraRestored = false;
     m_cameraRestorePending = true;
-    m_browser->load(QUrl::fromLocalFile(QDir(m_programDir).filePath(QStringLiteral("OffLine/earth.htm"))));
+    QUrl offlineUrl = QUrl::fromLocalFile(QDir(m_programDir).filePath(QStringLiteral("OffLine/earth.htm")));
+    offlineUrl.setQuery(pageQueryWithStore({}));
+    m_browser->load(offlineUrl);
     emit offlineSwitched();
 }
 

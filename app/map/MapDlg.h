@@ -97,6 +97,7 @@ protected:
 
 private:
     void onMapEvent(const QString& text);
+    QString pageQueryWithStore(const QString& query) const;
     void handleNow(const QString& text);
     void restoreCamera();
     // The chosen item (1-based) or 0; `disabled` lists items shown but not choosable.
