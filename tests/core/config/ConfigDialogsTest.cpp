@@ -66,7 +66,7 @@ TEST_F(ConfigRouting, ParameterReadbackReachesOnlyAnOpenDialog)
     EXPECT_THAT(m_views.status, ElementsAre("垂直校准模式"));
 }
 
-TEST_F(ConfigRouting, PointsCountWhileOpenAndABadSumAddsNone)
+TEST_F(ConfigRouting, PointsAndValuesCountWhileOpenAndABadSumAddsNone)
 {
     m_station.compassDialogOpen = true;
     serial(mgFrame("$MG2", {1, 2}));
@@ -89,19 +89,16 @@ TEST_F(ConfigRouting, PointsCountWhileOpenAndABadSumAddsNone)
     ASSERT_EQ(c.zyPoints().size(), 1u);
     EXPECT_EQ(c.zyPoints()[0].first, 8.0f) << "$MG3 stores (f32 at 8, f32 at 4)";
     EXPECT_EQ(c.zyPoints()[0].second, 7.0f);
-}
 
-TEST_F(ConfigRouting, CalibrationValuesOverUdp)
-{
+    // Calibration values over UDP: a bad sum or a closed dialog keeps the last good ones.
     m_station.setWifiActive(true);
     const auto udp = [&](const Bytes& b) { m_station.receiveBytes(EFraming::Datagrams, b); };
-    m_station.compassDialogOpen = true;
     udp(mgFrame("$MG1", {1.5f, -2.0f, 3.0f, 0.5f, 2.0f}));
     udp(mgFrame("$MG1", {9, 9, 9, 9, 9}, false));
     m_station.compassDialogOpen = false;
     udp(mgFrame("$MG1", {7, 7, 7, 7, 7}));
-    EXPECT_THAT(m_station.configDialogs().compass().values(), ElementsAre(1.5f, -2.0f, 3.0f, 0.5f, 2.0f));
-    EXPECT_EQ(m_views.plotChanges, 1);
+    EXPECT_THAT(c.values(), ElementsAre(1.5f, -2.0f, 3.0f, 0.5f, 2.0f));
+    EXPECT_EQ(m_views.plotChanges, 4);
 }
 
 TEST(CompassCalibration, ListsStayBoundedOnEndlessStreams)
@@ -140,40 +137,37 @@ TEST(CalibrationCommands, AskTheirQuestionAndWhileAirborneAskFirstWithNoAsDefaul
     CUplinkRouter uplink(serial, wifi);
     uplink.setSerialOpen(true);
     std::vector<std::pair<std::string, bool>> asked;
-    std::vector<bool> answers;
+    std::vector<bool> answers; // taken from the back
     const YesNoQuestion ask = [&](std::string_view q, bool defaultYes) {
         asked.emplace_back(std::string(q), defaultYes);
-        const bool a = answers.front();
-        answers.erase(answers.begin());
+        const bool a = answers.back();
+        answers.pop_back();
         return a;
     };
     const struct {
         ECalibrationCommand command;
         const char* question; // empty: sent at once
         uint8_t code;
-    } table[] = {{ECalibrationCommand::GyroZero, "陀螺清零?", 100},
-                 {ECalibrationCommand::CaptureNeutral, "捕获中位?", 102},
-                 {ECalibrationCommand::CalibrateChannels, "校准通道?", 117},
-                 {ECalibrationCommand::SmallCalibration, "小斯校准?", 144},
-                 {ECalibrationCommand::CaptureRoll, "", 145},
-                 {ECalibrationCommand::CapturePitch, "", 146}};
+    } table[] = {{ECalibrationCommand::GyroZero, "陀螺清零?", 100},       {ECalibrationCommand::CaptureNeutral, "捕获中位?", 102},
+                 {ECalibrationCommand::CalibrateChannels, "校准通道?", 117}, {ECalibrationCommand::SmallCalibration, "小斯校准?", 144},
+                 {ECalibrationCommand::CaptureRoll, "", 145},               {ECalibrationCommand::CapturePitch, "", 146}};
     for (const auto& c : table) {
         asked.clear();
         serial.sent.clear();
         answers = {true};
         EXPECT_TRUE(runCalibrationCommand(c.command, ask, uplink));
         EXPECT_EQ(asked.empty() ? "" : asked[0].first, c.question);
-        ASSERT_EQ(serial.sent.size(), 1u);
-        EXPECT_EQ(serial.sent[0], commandFrame(c.code));
+        EXPECT_EQ(serial.sent, std::vector<Bytes>{uplink::commandCode(c.code)});
     }
 
     asked.clear();
     serial.sent.clear();
-    answers = {false};
-    EXPECT_FALSE(runCalibrationCommand(ECalibrationCommand::CaptureRoll, ask, uplink, true));
+    answers = {true, false};
+    EXPECT_FALSE(runCalibrationCommand(ECalibrationCommand::CaptureNeutral, ask, uplink, true));
     EXPECT_THAT(asked, ElementsAre(std::pair<std::string, bool>{"飞机正在飞行，确定要执行吗？", false}));
+    EXPECT_TRUE(serial.sent.empty()) << "No to the airborne question sends nothing";
     answers = {true, true};
     EXPECT_TRUE(runCalibrationCommand(ECalibrationCommand::CaptureNeutral, ask, uplink, true));
     EXPECT_EQ(asked.back().first, "捕获中位?");
-    ASSERT_EQ(serial.sent.size(), 1u) << "No to the airborne question sent nothing";
+    EXPECT_EQ(serial.sent.size(), 1u);
 }

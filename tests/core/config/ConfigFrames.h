@@ -4,8 +4,8 @@
 
 #include "support/StpRecord.h"
 
-#include <array>
 #include <initializer_list>
+#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -21,21 +21,13 @@ inline Bytes frameOf(const char* head, std::size_t length = 30)
     return f;
 }
 
-inline uint8_t sumOf(const Bytes& b, std::size_t from, std::size_t to)
-{
-    unsigned s = 0;
-    for (std::size_t i = from; i < to; ++i)
-        s += b[i];
-    return static_cast<uint8_t>(s);
-}
-
-// "$PAR": 45 bytes with the given frame bytes set, checksum of bytes 0-43 at 44.
+// "$PAR": 45 bytes with the given frame bytes set, the sum of bytes 0-43 at 44.
 inline Bytes parFrame(std::initializer_list<std::pair<int, int>> bytes)
 {
     Bytes f = frameOf("$PAR", 45);
     for (auto [at, v] : bytes)
         f[static_cast<std::size_t>(at)] = static_cast<uint8_t>(v);
-    f[44] = sumOf(f, 0, 44);
+    f[44] = static_cast<uint8_t>(std::accumulate(f.begin(), f.begin() + 44, 0u));
     return f;
 }
 
@@ -48,15 +40,7 @@ inline Bytes mgFrame(const char* keyword, std::initializer_list<float> values, b
     std::size_t at = 4;
     for (float v : values)
         putLeF32(&f[std::exchange(at, at + 4)], v);
-    f[end] = static_cast<uint8_t>(sumOf(f, 4, end) + (goodSum ? 0 : 1));
-    return f;
-}
-
-// "$WIFI" and a code three times.
-inline Bytes commandFrame(uint8_t code)
-{
-    Bytes f = frameOf("$WIFI");
-    f[5] = f[6] = f[7] = code;
+    f[end] = static_cast<uint8_t>(std::accumulate(f.begin() + 4, f.begin() + static_cast<long>(end), goodSum ? 0u : 1u));
     return f;
 }
 

@@ -1,4 +1,4 @@
-// The numbers of the two parameter dialogs: typed-in values, the declination and maximum speed
+// The numbers of the two parameter dialogs: the field checks, the declination and maximum speed
 // codes, the 20 bytes of the parameter write, the "$PAR" readback into the controls and the
 // custom mixing table. Expected bytes are written out from the field tables by hand.
 #include <gmock/gmock.h>
@@ -25,19 +25,6 @@ SParameterValues parValues(std::initializer_list<std::pair<int, int>> frameBytes
 }
 
 } // namespace
-
-TEST(EditNumbers, TypedTextAndSignedBytes)
-{
-    // What reaches these has passed checkParamForm / checkMixingTexts.
-    EXPECT_EQ(editInteger("  -20"), -20);
-    EXPECT_EQ(editInteger("2147483648"), 0) << "beyond int fails as a whole instead of wrapping";
-    EXPECT_DOUBLE_EQ(editDecimal(".5"), 0.5);
-    EXPECT_DOUBLE_EQ(editDecimal("nan"), 0.0);
-    for (auto [value, byte] : {std::pair{-20, 236}, {300, 44}, {-1, 255}})
-        EXPECT_EQ(lowByte(value), byte) << value;
-    for (auto [byte, shown] : {std::pair{236, -20}, {128, 128}, {129, -127}, {100, 100}})
-        EXPECT_EQ(signedAbove128(static_cast<uint8_t>(byte)), shown) << byte;
-}
 
 TEST(Declination, TenthsBelowTenWholeDegreesAboveHeldAtTheByteEdges)
 {
@@ -79,92 +66,63 @@ namespace {
 SParamSetForm distinctForm()
 {
     SParamSetForm f;
-    f.edit(EParamEdit::RollI) = "1";
-    f.edit(EParamEdit::SwayCompensation) = "2";
-    f.edit(EParamEdit::RollGain) = "3";
-    f.edit(EParamEdit::ThrottleP) = "4";
-    f.edit(EParamEdit::YawP) = "5";
-    f.edit(EParamEdit::YawI) = "6";
-    f.edit(EParamEdit::CellCount) = "6";
-    f.edit(EParamEdit::ControlType) = "2";
-    f.edit(EParamEdit::Declination) = "-5.5";
-    f.edit(EParamEdit::AircraftType) = "10";
-    f.edit(EParamEdit::PitchI) = "11";
-    f.edit(EParamEdit::PitchGain) = "12";
-    f.edit(EParamEdit::GimbalRollGain) = "-13";
-    f.edit(EParamEdit::GimbalPitchGain) = "14";
-    f.edit(EParamEdit::VerticalStability) = "15";
-    f.edit(EParamEdit::AttitudeGain) = "17";
-    f.edit(EParamEdit::ThrottleI) = "18";
-    f.edit(EParamEdit::MaxVerticalSpeed) = "20";
-    f.combo(EParamCombo::MaxSpeed) = kMaxSpeedCustomItem;
+    using E = EParamEdit;
+    const std::pair<EParamEdit, const char*> edits[] = {
+        {E::RollI, "1"},         {E::SwayCompensation, "2"}, {E::RollGain, "3"},        {E::ThrottleP, "4"},
+        {E::YawP, "5"},          {E::YawI, "6"},             {E::CellCount, "6"},       {E::ControlType, "2"},
+        {E::Declination, "-5.5"}, {E::AircraftType, "10"},   {E::PitchI, "11"},         {E::PitchGain, "12"},
+        {E::GimbalRollGain, "-13"}, {E::GimbalPitchGain, "14"}, {E::VerticalStability, "15"}, {E::AttitudeGain, "17"},
+        {E::ThrottleI, "18"},    {E::MaxVerticalSpeed, "20"}};
+    for (auto [edit, text] : edits)
+        f.edit(edit) = text;
+    using C = EParamCombo;
+    const std::pair<EParamCombo, int> combos[] = {{C::MaxSpeed, kMaxSpeedCustomItem}, {C::StickEnable, 1}, {C::StartProtection, 1},
+                                                  {C::Overload, 2}, {C::RemoteMode, 3}, {C::VoltageAlarm, 1},
+                                                  {C::ServoRate, 2}, {C::EscType, 1}};
+    for (auto [combo, item] : combos)
+        f.combo(combo) = item;
     f.customSpeed = "7.0";
-    f.combo(EParamCombo::StickEnable) = 1;
-    f.combo(EParamCombo::StartProtection) = 1;
-    f.combo(EParamCombo::Overload) = 2;
-    f.combo(EParamCombo::RemoteMode) = 3;
-    f.combo(EParamCombo::VoltageAlarm) = 1;
-    f.combo(EParamCombo::ServoRate) = 2;
-    f.combo(EParamCombo::EscType) = 1;
     return f;
 }
 
 } // namespace
 
-TEST(ParameterWrite, TwentyBytesFollowTheFieldTable)
-{
-    const ParameterWriteBytes b = parameterWriteBytes(distinctForm());
-    EXPECT_THAT(b, ElementsAre(1, 2, 3, 4, 5, 6,
-                               6 + 16 + 32,          // cells, start protection bit 4, stick enable bit 5
-                               2 + 2 * 16,           // control type, overload in bits 4-5
-                               201,                  // -5.5 degrees
-                               10, 11, 12, 243, 14, 15,
-                               175,                  // 7.0 m/s
-                               17, 18,
-                               3 + 1 * 4 + 1 * 16 + 2 * 64, // remote, voltage, ESC, servo rate
-                               20));
-}
-
-TEST(ParameterWrite, FrameCarriesTheBytesAndTheirSums)
+TEST(ParameterWrite, TwentyBytesFollowTheFieldTableAndTheFrameCarriesTheirSums)
 {
     const uplink::Frame f = parameterWriteFrame(distinctForm());
     ASSERT_EQ(f.size(), 30u);
     EXPECT_EQ(std::string(f.begin(), f.begin() + 7), "$WIFIss");
+    EXPECT_THAT(std::vector<uint8_t>(f.begin() + 7, f.begin() + 27),
+                ElementsAre(1, 2, 3, 4, 5, 6,
+                            6 + 16 + 32, // cells, start protection bit 4, stick enable bit 5
+                            2 + 2 * 16,  // control type, overload in bits 4-5
+                            201,         // -5.5 degrees
+                            10, 11, 12, 243, 14, 15,
+                            175,                         // 7.0 m/s
+                            17, 18, 3 + 4 + 16 + 2 * 64, // remote, voltage bit 2, ESC bit 4, servo rate bits 6-7
+                            20));
     // 1+2+3+4+5+6+54 = 75; 34+201+10+11+12+243+14 = 525 -> 13; 15+175+17+18+151+20 = 396 -> 140
-    EXPECT_EQ(f[27], 75);
-    EXPECT_EQ(f[28], 13);
-    EXPECT_EQ(f[29], 140);
-    EXPECT_EQ(f[7 + 8], 201);
-    EXPECT_EQ(f[7 + 19], 20);
+    EXPECT_THAT(std::vector<uint8_t>(f.begin() + 27, f.end()), ElementsAre(75, 13, 140));
 }
 
 TEST(ParameterChecks, AFieldBeyondItsByteOrNotANumberIsRefusedNamingTheRange)
 {
-    const std::string u8Yaw = "“旋转 P”须为 0 到 255 之间的整数";
-    const std::string gimbal = "“云台横滚感度”须为 -127 到 128 之间的整数";
-    const std::string declination = "“磁偏角”须为 -28.0 到 26.0 之间的数";
+    using E = EParamEdit;
+    const std::string yaw = "“旋转 P”须为 0 到 255 之间的整数", gimbal = "“云台横滚感度”须为 -127 到 128 之间的整数",
+                      declination = "“磁偏角”须为 -28.0 到 26.0 之间的数";
     const struct {
         EParamEdit edit;
         const char* text;
         std::string refusal; // empty: accepted
     } cases[] = {
-        {EParamEdit::YawP, " 255 ", ""},
-        {EParamEdit::YawP, "300", u8Yaw},
-        {EParamEdit::YawP, "-1", u8Yaw},
-        {EParamEdit::YawP, "12abc", u8Yaw},
-        {EParamEdit::RollGain, "abc", "“横滚感度”须为 0 到 255 之间的整数"},
-        {EParamEdit::MaxVerticalSpeed, "", "“垂直最大速度”须为 0 到 255 之间的整数"},
-        {EParamEdit::CellCount, "15", ""},
-        {EParamEdit::CellCount, "16", "“电池片数”须为 0 到 15 之间的整数"},
-        {EParamEdit::ControlType, "-1", "“控制类型”须为 0 到 15 之间的整数"},
-        {EParamEdit::GimbalRollGain, "-127", ""},
-        {EParamEdit::GimbalRollGain, "128", ""},
-        {EParamEdit::GimbalRollGain, "-128", gimbal},
-        {EParamEdit::GimbalPitchGain, "129", "“云台俯仰感度”须为 -127 到 128 之间的整数"},
-        {EParamEdit::Declination, "-28", ""},
-        {EParamEdit::Declination, "26.0", ""},
-        {EParamEdit::Declination, "26.5", declination},
-        {EParamEdit::Declination, "5,5", declination},
+        {E::YawP, " 255 ", ""}, {E::YawP, "256", yaw}, {E::YawP, "0", ""}, {E::YawP, "-1", yaw}, {E::YawP, "12abc", yaw},
+        {E::MaxVerticalSpeed, "", "“垂直最大速度”须为 0 到 255 之间的整数"},
+        {E::CellCount, "15", ""}, {E::CellCount, "16", "“电池片数”须为 0 到 15 之间的整数"},
+        {E::ControlType, "-1", "“控制类型”须为 0 到 15 之间的整数"},
+        {E::GimbalRollGain, "-127", ""}, {E::GimbalRollGain, "128", ""}, {E::GimbalRollGain, "-128", gimbal},
+        {E::GimbalPitchGain, "129", "“云台俯仰感度”须为 -127 到 128 之间的整数"},
+        {E::Declination, "-28", ""}, {E::Declination, "-28.1", declination}, {E::Declination, "26.0", ""},
+        {E::Declination, "26.1", declination}, {E::Declination, "5,5", declination},
     };
     for (const auto& c : cases) {
         SParamSetForm f = distinctForm();
@@ -172,6 +130,8 @@ TEST(ParameterChecks, AFieldBeyondItsByteOrNotANumberIsRefusedNamingTheRange)
         EXPECT_EQ(checkParamForm(f).value_or(""), c.refusal) << c.text;
     }
     SParamSetForm f = distinctForm();
+    f.customSpeed = "10.2";
+    EXPECT_EQ(checkParamForm(f), std::nullopt);
     f.customSpeed = "10.3"; // 257 units of 0.04 m/s
     EXPECT_EQ(checkParamForm(f).value_or(""), "“最大速度”须为 0.0 到 10.2 之间的数");
     f.combo(EParamCombo::MaxSpeed) = 0; // hidden: not checked
@@ -244,7 +204,7 @@ TEST(ParameterReadback, OverloadAboveItsItemsKeepsTheSelectionAndFixedSpeedHides
     EXPECT_EQ(f.combo(EParamCombo::Overload), 0);
 }
 
-TEST(CustomMixing, ColumnsGoOutAsFourFramesWithTheirCodes)
+TEST(CustomMixing, ColumnsGoOutAsFourFramesWithTheirCodesAndComeBackSigned)
 {
     MixingTexts t;
     for (int c = 0; c < kMixingColumns; ++c)
@@ -252,36 +212,26 @@ TEST(CustomMixing, ColumnsGoOutAsFourFramesWithTheirCodes)
             t[mixingIndex(c, m)] = std::to_string(c * 10 + m);
     t[mixingIndex(0, 0)] = "-20";
     t[mixingIndex(1, 7)] = "128";
-    t[mixingIndex(3, 3)] = "100";
     t[mixingIndex(2, 5)] = "";
     const std::vector<uplink::Frame> frames = mixingWriteFrames(t);
     ASSERT_EQ(frames.size(), 4u);
-    const uint8_t codes[] = {138, 139, 140, 141};
     const std::vector<std::vector<uint8_t>> data = {
-        {236, 1, 2, 3, 4, 5, 6, 7},
-        {10, 11, 12, 13, 14, 15, 16, 128},
-        {20, 21, 22, 23, 24, 0, 26, 27},
-        {30, 31, 32, 100, 34, 35, 36, 37},
-    };
-    for (int c = 0; c < 4; ++c) {
-        const uplink::Frame& f = frames[static_cast<std::size_t>(c)];
-        ASSERT_EQ(f.size(), 30u);
-        EXPECT_EQ(std::string(f.begin(), f.begin() + 5), "$WIFI");
-        EXPECT_THAT(std::vector<uint8_t>(f.begin() + 5, f.begin() + 8), ElementsAre(codes[c], codes[c], codes[c]));
+        {236, 1, 2, 3, 4, 5, 6, 7}, {10, 11, 12, 13, 14, 15, 16, 128}, {20, 21, 22, 23, 24, 0, 26, 27},
+        {30, 31, 32, 33, 34, 35, 36, 37}};
+    for (std::size_t c = 0; c < 4; ++c) {
+        const uplink::Frame& f = frames[c];
+        const uint8_t code = static_cast<uint8_t>(138 + c);
+        EXPECT_THAT(std::vector<uint8_t>(f.begin(), f.begin() + 8), ElementsAre('$', 'W', 'I', 'F', 'I', code, code, code));
         EXPECT_THAT(std::vector<uint8_t>(f.begin() + 8, f.begin() + 16), ElementsAreArray(data[c])) << c;
         EXPECT_THAT(std::vector<uint8_t>(f.begin() + 16, f.begin() + 24), ElementsAreArray(data[c])) << c;
     }
-}
 
-TEST(CustomMixing, ReadbackShowsSignedValues)
-{
     SCustomParameters p;
     p.raw[0] = 236;
     p.raw[9] = 128;
     p.raw[31] = 100;
-    const MixingTexts t = mixingTexts(p);
-    EXPECT_EQ(t[mixingIndex(0, 0)], "-20");
-    EXPECT_EQ(t[mixingIndex(1, 1)], "128");
-    EXPECT_EQ(t[mixingIndex(3, 7)], "100");
-    EXPECT_EQ(t[mixingIndex(0, 1)], "0");
+    const MixingTexts back = mixingTexts(p);
+    EXPECT_EQ(back[mixingIndex(0, 0)], "-20");
+    EXPECT_EQ(back[mixingIndex(1, 1)], "128");
+    EXPECT_EQ(back[mixingIndex(3, 7)], "100");
 }
