@@ -33,7 +33,7 @@ env HOME="$work/home" XDG_DATA_HOME="$work/data" QT_QPA_PLATFORM=offscreen QTWEB
   || fail "orvex-gcs --screenshot exited with $?"
 
 # The online page, or the offline one when the online page found no network.
-grep -aqxE "orvex-gcs: map page file://$prefix/share/orvex/(html|OffLine)/earth.htm ready" "$work/run.log" \
+grep -aqxE "orvex-gcs: map page file://$prefix/share/orvex/(html|OffLine)/earth.htm(\?[^ ]*)? ready" "$work/run.log" \
   || fail "the installed map page did not come up"
 for f in mainwindow mainwindow-bars options-com options-waypoint about splash; do
   [ "$(head -c 4 "$work/shots/$f.png" 2>/dev/null | tail -c 3)" = PNG ] || fail "--screenshot did not save $f.png"
