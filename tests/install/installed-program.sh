@@ -39,6 +39,7 @@ for f in mainwindow mainwindow-bars options-com options-waypoint about splash; d
   [ "$(head -c 4 "$work/shots/$f.png" 2>/dev/null | tail -c 3)" = PNG ] || fail "--screenshot did not save $f.png"
 done
 grep -aq '^Position=' "$work/data/orvex/Korva.ini" || fail "Korva.ini not written under XDG_DATA_HOME/orvex"
+[ -d "$work/data/orvex/maps" ] || fail "the map store is not under XDG_DATA_HOME/orvex"
 [ "$(ls -A "$prefix/bin" | sort | tr '\n' ' ')" = "orvex orvex-gcs " ] || fail "files written beside the program"
 [ ! -e "$work/home/.local/share/orvex" ] || fail "files written under HOME instead of XDG_DATA_HOME"
 echo "installed program: 1 passed, 0 failed"
