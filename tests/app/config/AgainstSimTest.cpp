@@ -1,20 +1,16 @@
-// The three configuration dialogs against the simulated aircraft in-process on the WiFi framing:
-// parameters and the mixing table written and read back, a horizontal compass calibration with its
-// mode, point counts and plot, then the save. The aircraft runs on a manual clock that advances
-// while the event loop runs the dialogs' timers.
+// The parameter dialogs against the simulated aircraft in-process on the WiFi framing: parameters
+// and the mixing table written and read back. The aircraft runs on a manual clock that advances
+// while the event loop runs.
 #include <gtest/gtest.h>
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStringList>
 
 #include "app/GroundStation.h"
 #include "app/MessageBox.h"
-#include "config/CompassCalibDlg.h"
 #include "config/CustomParamDlg.h"
 #include "config/ParamSetDlg.h"
-#include "panels/InstrumentCtrl.h"
 #include "sim/SimLink.h"
 #include "support/QtWait.h"
 #include "support/TempDir.h"
@@ -88,23 +84,4 @@ TEST_F(AgainstSim, ParametersAndMixingWrittenAndReadBack)
     mixing.fetchButton()->click();
     ASSERT_TRUE(until([&] { return mixing.cell(0, 0)->text() == QStringLiteral("-20"); }));
     EXPECT_EQ(mixing.texts(), table);
-}
-
-TEST_F(AgainstSim, HorizontalCompassCalibration)
-{
-    CCompassCalibDlg dlg(m_station);
-    m_station.compassDialogOpen = true;
-    dlg.show();
-    // Every text the status shows: the mode stands only until the next point replaces it.
-    QStringList shown;
-    QObject::connect(dlg.statusEdit(), &QLineEdit::textChanged, [&](const QString& t) { shown << t; });
-    dlg.horizontalButton()->click();
-    ASSERT_TRUE(until([&] { return shown.contains(QStringLiteral("水平校准模式")); }));
-    ASSERT_TRUE(until([&] { return m_station.configDialogs().compass().xyPoints().size() >= 25; }));
-    EXPECT_TRUE(dlg.statusEdit()->text().startsWith(QStringLiteral("XY="))) << dlg.statusEdit()->text().toStdString();
-    EXPECT_TRUE(m_station.configDialogs().compass().zyPoints().empty());
-    EXPECT_GE(dlg.plot()->xyPoints().size(), 25u);
-    EXPECT_NE(dlg.plot()->calibrationValues()[3], 0.0f) << "values arrive every 20 points on WiFi";
-    dlg.saveButton()->click();
-    ASSERT_TRUE(until([&] { return shown.contains(QStringLiteral("保存成功")); }));
 }

@@ -1,6 +1,7 @@
 // The configuration dialogs wired to the core's rules: the frames their buttons send, the send
-// guard, the range refusal and the No-default question, the readbacks that fill them, the menu's
-// calibration commands and open flags, the compass dialog's status, counts and plot.
+// guard, the range refusal and the No-default question, the menu's calibration commands and open
+// flags, the compass dialog's status, counts and plot. The readbacks filling the dialogs are seen
+// against the simulated aircraft (AgainstSimTest).
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -32,6 +33,7 @@ class ConfigUi : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        attachConfiguration(m_frame, m_station, m_commands);
         m_station.attachSerialOutput(&m_serial);
         m_station.setSerialOpen(true);
         setMessageBoxInterceptor([this](const SMessageBoxCall& call) {
@@ -42,9 +44,16 @@ protected:
     void TearDown() override { setMessageBoxInterceptor({}); }
     void receive(const Bytes& b) { m_station.receiveBytes(EFraming::ByteStream, b); }
     const std::vector<Bytes>& sent() const { return m_serial.sent; }
+    // Waits for `frame` to go out (a heartbeat may go out in between).
+    bool sentLater(const Bytes& frame)
+    {
+        return waitFor([&] { return std::find(sent().begin() + 1, sent().end(), frame) != sent().end(); });
+    }
 
     CTempDir m_home{"orvex-config-ui"};
     CGroundStation m_station{CAppPaths(m_home.path(), m_home.path())};
+    CCommandTable m_commands;
+    CMainFrame m_frame{m_station, m_commands};
     SSentBytes m_serial;
     std::vector<SMessageBoxCall> m_boxes;
     bool m_answer = false;
@@ -58,7 +67,7 @@ TEST_F(ConfigUi, ParameterSendNeedsAFullFormInRangeAndAYes)
     dlg.show();
     dlg.fetchButton()->click();
     ASSERT_EQ(sent().size(), 1u);
-    EXPECT_EQ(sent()[0], frameOf("$WIFIhhh"));
+    EXPECT_EQ(sent()[0], uplink::parameterRequest());
     dlg.combo(EParamCombo::MaxSpeed)->setCurrentIndex(kMaxSpeedCustomItem);
     EXPECT_TRUE(dlg.customSpeedEdit()->isVisible());
 
@@ -85,20 +94,6 @@ TEST_F(ConfigUi, ParameterSendNeedsAFullFormInRangeAndAYes)
     EXPECT_EQ(sent()[1][7 + 15], 175) << "the custom speed edit";
 }
 
-TEST_F(ConfigUi, ParameterReadbackFillsTheDialogAndAllowsTheSend)
-{
-    CParamSetDlg dlg(m_station);
-    m_station.parameterDialogOpen = true;
-    dlg.show();
-    receive(parFrame({{4, 21}, {27, 141}, {32, 175}}));
-    EXPECT_TRUE(dlg.sendButton()->isEnabled()) << "a set read from the aircraft";
-    EXPECT_EQ(dlg.edit(EParamEdit::YawP)->text(), QStringLiteral("21"));
-    EXPECT_EQ(dlg.edit(EParamEdit::Declination)->text(), QStringLiteral("-15.0"));
-    EXPECT_EQ(dlg.combo(EParamCombo::MaxSpeed)->currentIndex(), kMaxSpeedCustomItem);
-    EXPECT_TRUE(dlg.customSpeedEdit()->isVisible());
-    EXPECT_EQ(dlg.customSpeedEdit()->text(), QStringLiteral("7.0"));
-}
-
 TEST_F(ConfigUi, RestoreDefaultsAsksThenSendsTheResetAndLaterTheRequest)
 {
     CParamSetDlg dlg(m_station);
@@ -109,9 +104,8 @@ TEST_F(ConfigUi, RestoreDefaultsAsksThenSendsTheResetAndLaterTheRequest)
     m_answer = true;
     dlg.restoreButton()->click();
     ASSERT_EQ(sent().size(), 1u) << "the click returns at once; the request waits for the timer";
-    EXPECT_EQ(sent()[0], frameOf("$HFMR"));
-    ASSERT_TRUE(waitFor([&] { return sent().size() == 2; }));
-    EXPECT_EQ(sent()[1], frameOf("$WIFIhhh"));
+    EXPECT_EQ(sent()[0], uplink::defaultParameterReset());
+    EXPECT_TRUE(sentLater(uplink::parameterRequest()));
 }
 
 TEST_F(ConfigUi, CustomMixingDialog)
@@ -119,7 +113,7 @@ TEST_F(ConfigUi, CustomMixingDialog)
     CCustomParamDlg dlg(m_station);
     dlg.fetchButton()->click();
     ASSERT_EQ(sent().size(), 1u);
-    EXPECT_EQ(sent()[0], commandFrame(142));
+    EXPECT_EQ(sent()[0], uplink::commandCode(142));
 
     EXPECT_FALSE(dlg.sendButton()->isEnabled());
     MixingTexts t;
@@ -138,28 +132,9 @@ TEST_F(ConfigUi, CustomMixingDialog)
     EXPECT_FALSE(m_boxes[1].defaultYes);
     ASSERT_EQ(sent().size(), 5u);
     EXPECT_EQ(sent()[1][8 + 4], 236);
-
-    Bytes pur = frameOf("$PUR", 37);
-    pur[4 + 9] = 128;
-    m_station.customParameterDialogOpen = true;
-    receive(pur);
-    EXPECT_EQ(dlg.cell(1, 1)->text(), QStringLiteral("128"));
 }
 
-// ------------------------------------------------------------------ the menu
-
-class ConfigMenu : public ConfigUi {
-protected:
-    void SetUp() override
-    {
-        ConfigUi::SetUp();
-        attachConfiguration(m_frame, m_station, m_commands);
-    }
-    CCommandTable m_commands;
-    CMainFrame m_frame{m_station, m_commands};
-};
-
-TEST_F(ConfigMenu, CalibrationCommandsSendAndAskFirstWhileAirborne)
+TEST_F(ConfigUi, CalibrationCommandsSendAndAskFirstWhileAirborne)
 {
     m_answer = true;
     const std::pair<int, uint8_t> items[] = {{cmd::kGyroZero, 100},         {cmd::kCaptureNeutral, 102},
@@ -191,32 +166,26 @@ TEST_F(ConfigMenu, CalibrationCommandsSendAndAskFirstWhileAirborne)
     EXPECT_TRUE(sent().empty());
 }
 
-TEST_F(ConfigMenu, DialogsRunModallyWithTheirOpenFlags)
+TEST_F(ConfigUi, DialogsRunModallyWithTheirOpenFlags)
 {
-    const struct {
-        int id;
-        bool CGroundStation::*flag;
-        QString title;
-    } cases[] = {
+    const std::tuple<int, bool CGroundStation::*, QString> cases[] = {
         {cmd::kParameters, &CGroundStation::parameterDialogOpen, QStringLiteral("参数设置")},
         {cmd::kCustomParameters, &CGroundStation::customParameterDialogOpen, QStringLiteral("自定义参数")},
-        {cmd::kCompass, &CGroundStation::compassDialogOpen, QStringLiteral("校准磁罗盘")},
-    };
-    for (const auto& c : cases) {
+        {cmd::kCompass, &CGroundStation::compassDialogOpen, QStringLiteral("校准磁罗盘")}};
+    for (const auto& [id, flag, title] : cases) {
         bool flagWhileOpen = false;
-        QString title;
+        QString shown;
         QTimer::singleShot(0, [&] {
-            QWidget* modal = QApplication::activeModalWidget();
-            flagWhileOpen = m_station.*(c.flag);
-            if (modal) {
-                title = modal->windowTitle();
+            flagWhileOpen = m_station.*flag;
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                shown = modal->windowTitle();
                 modal->close();
             }
         });
-        ASSERT_TRUE(m_commands.execute(c.id));
-        EXPECT_TRUE(flagWhileOpen) << c.title.toStdString();
-        EXPECT_EQ(title, c.title);
-        EXPECT_FALSE(m_station.*(c.flag)) << "cleared when the modal loop returns";
+        ASSERT_TRUE(m_commands.execute(id));
+        EXPECT_TRUE(flagWhileOpen) << title.toStdString();
+        EXPECT_EQ(shown, title);
+        EXPECT_FALSE(m_station.*flag) << "cleared when the modal loop returns";
     }
 }
 
@@ -249,12 +218,8 @@ TEST_F(ConfigUi, CompassButtonsSendTheStepThenTheRequest)
     for (auto [button, code] : steps) {
         m_serial.sent.clear();
         button->click();
-        ASSERT_EQ(sent().size(), 1u);
-        Bytes step = frameOf("$WIFIii");
-        step[7] = step[9] = step[11] = 9;
-        step[8] = step[10] = step[12] = code;
-        EXPECT_EQ(sent()[0], step);
-        ASSERT_TRUE(waitFor([&] { return sent().size() == 2; }));
-        EXPECT_EQ(sent()[1], frameOf("$WIFIhhh"));
+        ASSERT_EQ(sent().size(), 1u) << "the request waits for the timer";
+        EXPECT_EQ(sent()[0], uplink::compassStep(code));
+        EXPECT_TRUE(sentLater(uplink::parameterRequest()));
     }
 }
