@@ -36,6 +36,7 @@ const std::vector<SCommandInfo>& commandCatalogue()
         {cmd::kLookStraightDown, "正视地图", nullptr, false},
         {cmd::kMoveRoute, "移动航线", nullptr, true},
         {cmd::kLocationSearch, "位置搜索(&G)", nullptr, false},
+        {cmd::kDownloadOfflineMap, "下载离线地图", nullptr, false},
         {cmd::kGyroZero, "陀螺清零(&Z)", nullptr, false},
         {cmd::kCaptureNeutral, "捕获中位(&N)", nullptr, false},
         {cmd::kCalibrateChannels, "校准通道(&C)", nullptr, false},

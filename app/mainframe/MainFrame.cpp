@@ -129,6 +129,7 @@ void CMainFrame::buildMenus()
     map->addSeparator();
     add(map, cmd::kLocateAircraft);
     add(map, cmd::kLocationSearch);
+    add(map, cmd::kDownloadOfflineMap);
     map->addSeparator();
     add(map, cmd::kAltitudeMode);
     add(map, cmd::kRouteExtend);

@@ -11,6 +11,7 @@
 #include "map/HtmlCtrl.h"
 #include "map/MapDlg.h"
 #include "map/PositionPanel.h"
+#include "map/TileDownload.h"
 #include "map/TileService.h"
 #include "route/RouteCommands.h"
 
@@ -94,6 +95,8 @@ CMapDlg* attachMap(CMainFrame& frame, CGroundStation& station, CCommandTable& co
         map->positionSearch();
         station.setTextEntryMarker(0);
     });
+
+    commands.setHandler(cmd::kDownloadOfflineMap, [map] { downloadOfflineMap(*map); });
 
     map->start();
     return map;

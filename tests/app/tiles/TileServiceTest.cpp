@@ -1,6 +1,6 @@
 // The map pages take their tiles through the program's tile store: a tile server on 127.0.0.1 is
 // the source; the online page shows its tiles (and the cache keeps them); with the server gone
-// the offline page shows the same area from the cache.
+// the offline page shows the same area from the cache. "下载离线地图" fetches an area ahead.
 #include <gtest/gtest.h>
 
 #include <QBuffer>
@@ -13,6 +13,7 @@
 #include "map/HtmlCtrl.h"
 #include "map/MapDlg.h"
 #include "map/PositionPanel.h"
+#include "map/TileDownload.h"
 #include "map/TileService.h"
 #include "route/SkyWay.h"
 #include "support/QtWait.h"
@@ -72,4 +73,48 @@ TEST(TileService, OnlineTilesAreCachedAndShownOfflineWithoutTheServer)
     dlg.switchToOffline();
     ASSERT_TRUE(waitFor([&] { return offlineLoaded; }, 60000));
     EXPECT_TRUE(waitFor([&] { return centreIsRed(dlg); }, 60000)) << "the offline page does not show the cache";
+}
+
+TEST(TileService, ACancelledDownloadResumesFetchingEachTileOnce)
+{
+    CTempDir dir;
+    writeRedTiles(dir.file("tiles"), 3);
+    writeRedTiles(dir.file("tiles"), 4);
+    CTileServer server(dir.file("tiles"));
+    ASSERT_NE(server.port(), 0);
+    CTileService service(dir.file("maps/"), 1 << 30);
+    const std::vector<STileId> tiles = tilesInBox(20, 90, 40, 140, 3, 4); // 2 + 6 tiles
+    ASSERT_EQ(tiles.size(), 8u);
+    const QString source = QString::fromStdString(server.url());
+    int first = 0;
+    {
+        CTileDownload download(service, source, tiles);
+        QObject::connect(&download, &CTileDownload::progress, [&] {
+            if (download.fetched() >= 3)
+                download.cancel();
+        });
+        bool done = false;
+        QObject::connect(&download, &CTileDownload::finished, [&] { done = true; });
+        download.start();
+        ASSERT_TRUE(waitFor([&] { return done; }, 30000));
+        first = download.fetched();
+        EXPECT_TRUE(download.cancelled());
+        EXPECT_GE(first, 3);
+        EXPECT_LE(first, 3 + CTileDownload::kParallel); // the requests under way at the cancel finish
+    }
+    CTileDownload resume(service, source, tiles);
+    bool done = false;
+    QObject::connect(&resume, &CTileDownload::finished, [&] { done = true; });
+    resume.start();
+    ASSERT_TRUE(waitFor([&] { return done; }, 30000));
+    EXPECT_EQ(resume.skipped(), first);
+    EXPECT_EQ(resume.fetched(), 8 - first);
+    const std::string log = server.log();
+    for (const STileId& t : tiles) {
+        const std::string path = "/" + std::to_string(t.z) + "/" + std::to_string(t.x) + "/" + std::to_string(t.y) + ".png ";
+        const std::size_t at = log.find(path);
+        EXPECT_NE(at, std::string::npos) << path;
+        EXPECT_EQ(log.find(path, at + 1), std::string::npos) << path << " fetched twice";
+        EXPECT_TRUE(service.store().has(t)) << path;
+    }
 }
