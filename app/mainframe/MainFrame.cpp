@@ -17,6 +17,7 @@
 #include "app/MessageBox.h"
 #include "mainframe/Artwork.h"
 #include "mainframe/ProgressSlider.h"
+#include "plots/PlotBar.h"
 
 namespace orvex {
 
@@ -157,6 +158,15 @@ void CMainFrame::buildMenus()
     add(view, cmd::kInstrumentBar);
     add(view, cmd::kFlightDataBar);
     add(view, cmd::kNavigationBar);
+    // "数据曲线" (hidden at first) and "飞行摘要" of a loaded replay.
+    m_plotBar = new CPlotBar(m_station.linkState(), this);
+    addDockWidget(Qt::BottomDockWidgetArea, m_plotBar);
+    m_plotBar->hide();
+    connect(m_plotBar, &CPlotBar::seekRequested, this, &CMainFrame::replaySeekRequested);
+    connect(view, &QMenu::aboutToShow, m_plotBar, &CPlotBar::updateSummaryAction);
+    view->addSeparator();
+    view->addAction(m_plotBar->showAction());
+    view->addAction(m_plotBar->summaryAction());
     // Tab toggles the flight data bar through the application's key filter; show it in the menu.
     if (QAction* a = m_commands.action(cmd::kFlightDataBar))
         a->setText(a->text() + QStringLiteral("\tTab"));

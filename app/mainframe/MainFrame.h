@@ -84,6 +84,7 @@ public:
     QDockWidget* instrumentBar() const { return m_instrumentBar; }
     QDockWidget* flightDataBar() const { return m_flightDataBar; }
     QDockWidget* navigationBar() const { return m_navigationBar; }
+    class CPlotBar* plotBar() const { return m_plotBar; }
     QTabWidget* flightDataTabs() const { return m_flightDataTabs; }
     QToolBar* toolBar() const { return m_toolBar; }
     QToolBar* playbackBar() const { return m_playbackBar; }
@@ -172,6 +173,7 @@ private:
     QDockWidget* m_instrumentBar = nullptr;
     QDockWidget* m_flightDataBar = nullptr;
     QDockWidget* m_navigationBar = nullptr;
+    class CPlotBar* m_plotBar = nullptr; // "数据曲线"
     QTabWidget* m_flightDataTabs = nullptr;
     QWidget* m_mapView = nullptr;
     QPointer<QWidget> m_targetWaypointBox;
