@@ -82,6 +82,10 @@ bool headerSaysTruncated(const std::string& path, std::string& error)
     std::uint64_t pageSize = (std::uint64_t(h[16]) << 8) | h[17];
     if (pageSize == 1)
         pageSize = 65536;
+    if (pageSize < 512 || (pageSize & (pageSize - 1)) != 0) {
+        error = "不是 SQLite 数据库";
+        return true;
+    }
     const std::uint64_t pages = (std::uint64_t(h[28]) << 24) | (std::uint64_t(h[29]) << 16) |
                                 (std::uint64_t(h[30]) << 8) | h[31];
     std::error_code ec;
@@ -304,12 +308,10 @@ std::vector<STileId> CMbTiles::list()
     std::vector<STileId> out;
     CStmt s(m_db, "SELECT zoom_level, tile_column, tile_row FROM tiles ORDER BY zoom_level, tile_column, tile_row");
     while (s.row()) {
-        STileId t{static_cast<int>(s.integer(0)), static_cast<int>(s.integer(1)), 0};
-        if (t.z < 0 || t.z > kMaxZoom)
+        const std::int64_t z = s.integer(0), x = s.integer(1), row = s.integer(2);
+        if (z < 0 || z > kMaxZoom || x < 0 || row < 0 || x >= (1LL << z) || row >= (1LL << z))
             continue;
-        t.y = (1 << t.z) - 1 - static_cast<int>(s.integer(2));
-        if (validTileId(t))
-            out.push_back(t);
+        out.push_back({static_cast<int>(z), static_cast<int>(x), static_cast<int>((1LL << z) - 1 - row)});
     }
     return out;
 }
@@ -360,19 +362,19 @@ void CMbTiles::refreshMetadata()
     CStmt z(m_db, "SELECT MIN(zoom_level), MAX(zoom_level), COUNT(*) FROM tiles");
     if (!z.row() || z.integer(2) == 0)
         return;
-    const int minZoom = static_cast<int>(z.integer(0)), maxZoom = static_cast<int>(z.integer(1));
-    if (minZoom < 0 || maxZoom > kMaxZoom)
+    if (z.integer(0) < 0 || z.integer(1) > kMaxZoom)
         return;
+    const int minZoom = static_cast<int>(z.integer(0)), maxZoom = static_cast<int>(z.integer(1));
     setMetadata("minzoom", std::to_string(minZoom));
     setMetadata("maxzoom", std::to_string(maxZoom));
     // Bounds from the tiles of the deepest level (the most exact).
     CStmt b(m_db, "SELECT MIN(tile_column), MAX(tile_column), MIN(tile_row), MAX(tile_row) FROM tiles WHERE zoom_level=?");
     b.bind(1, maxZoom);
-    if (b.row()) {
-        const int n = 1 << maxZoom;
+    const std::int64_t n = 1LL << maxZoom;
+    if (b.row() && b.integer(0) >= 0 && b.integer(1) < n && b.integer(2) >= 0 && b.integer(3) < n) {
         double w, s, e, nn, w2, s2, e2, n2;
-        tileBounds({maxZoom, static_cast<int>(b.integer(0)), n - 1 - static_cast<int>(b.integer(3))}, w, s, e, nn);
-        tileBounds({maxZoom, static_cast<int>(b.integer(1)), n - 1 - static_cast<int>(b.integer(2))}, w2, s2, e2, n2);
+        tileBounds({maxZoom, static_cast<int>(b.integer(0)), static_cast<int>(n - 1 - b.integer(3))}, w, s, e, nn);
+        tileBounds({maxZoom, static_cast<int>(b.integer(1)), static_cast<int>(n - 1 - b.integer(2))}, w2, s2, e2, n2);
         char text[128];
         std::snprintf(text, sizeof text, "%.6f,%.6f,%.6f,%.6f", w, s2, e2, nn);
         setMetadata("bounds", text);
