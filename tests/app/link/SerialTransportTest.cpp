@@ -102,48 +102,27 @@ class SerialLink : public ::testing::Test {
 
 TEST_F(SerialLink, FramesBecomeRecordsAndAClosedFarSideIsAReadFailureAfterEveryRecord)
 {
-    std::tm opened{};
-    opened.tm_year = 126;
-    opened.tm_mday = 1;
-    CLinkState state{[&] { return opened; }};
-    state.setLogDirectory((dir / "Hj").string());
+    // (The log written on the failure and the reconnect are the link controller's test.)
     SStoreSink sink;
-    sink.state = &state;
     CSerialParser parser(sink);
     transport.setReceiver([&](std::span<const std::uint8_t> bytes) { parser.feed(bytes); });
     QSignalSpy readFailed(&transport, &CSerialTransport::readFailed);
-    // The main window's handling of a read failure: the log is written before the program ends.
-    QObject::connect(&transport, &CSerialTransport::readFailed, [&] { state.shutdown(); });
-
-    ASSERT_TRUE(state.openSerial([&] { return transport.open(QString::fromStdString(slavePath), {}); }))
-        << transport.lastError().toStdString();
+    ASSERT_TRUE(transport.open(QString::fromStdString(slavePath), {})) << transport.lastError().toStdString();
     dropOwnSlave();
 
-    // Three frames, the second cut in two writes, noise in front of the first.
-    const std::uint8_t noise[] = {0x00, 0x13, 'S', 'T'};
-    farSideWrite(noise, sizeof noise);
-    auto f0 = stpFrame(100), f1 = stpFrame(101), f2 = stpFrame(102);
+    auto f0 = stpFrame(100), f1 = stpFrame(101);
     farSideWrite(f0.data(), 99);
     farSideWrite(f1.data(), 40);
     ASSERT_TRUE(waitFor([&] { return sink.tags.size() == 1; }));
     farSideWrite(f1.data() + 40, 59);
-    farSideWrite(f2.data(), 99);
-    auto f3 = stpFrame(103);
-    farSideWrite(f3.data(), 99);
-    ASSERT_TRUE(waitFor([&] { return sink.tags.size() >= 4; })) << sink.tags.size();
-    EXPECT_EQ(sink.tags, (std::vector<std::uint16_t>{100, 101, 102, 103}));
-    EXPECT_EQ(state.store().count(), 4u);
-
-    const fs::path log = dir / "Hj" / state.logWriter().fileName();
+    ASSERT_TRUE(waitFor([&] { return sink.tags.size() == 2; }));
+    EXPECT_EQ(sink.tags, (std::vector<std::uint16_t>{100, 101}));
     ::close(master); // the radio is pulled
     master = -1;
     ASSERT_TRUE(waitFor([&] { return readFailed.count() > 0; }));
-    EXPECT_EQ(readFailed.count(), 1) << "told once";
     EXPECT_FALSE(transport.isOpen());
-    EXPECT_EQ(state.mode(), ELinkMode::Idle);
-    EXPECT_EQ(fs::file_size(log), 4u * 99) << "every record received before the failure is in the log";
-    waitFor([] { return false; }, 100);
-    EXPECT_EQ(readFailed.count(), 1);
+    QCoreApplication::processEvents(); // a second report would be queued by now
+    EXPECT_EQ(readFailed.count(), 1) << "told once";
 }
 
 TEST_F(SerialLink, SavedConfigurationRecordIsApplied)
