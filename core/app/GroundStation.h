@@ -30,6 +30,8 @@
 //   flushTick()      timer 4, every 5000 ms
 //   uploadTick()     timer 5, every 600 ms
 //   heartbeatTick()  timer 8, every 1000 ms: the heartbeat frame on every open link
+//   linkWatchTick()  the link controller's timer, every 200 ms: the live link's watch (lost /
+//                    restored, the link panes), on the station's clock (setClock)
 // A subsystem hooks into a tick with setVoiceTickHook / setFlushTickHook / setUploadTickHook.
 
 #include <array>
