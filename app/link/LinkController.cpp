@@ -157,17 +157,17 @@ void CLinkController::chooseReplayFile()
         &m_frame, QString(), dir, QStringLiteral("FlightData File(*.hj);;All Files(*.*)"), nullptr,
         QFileDialog::DontUseNativeDialog);
     if (path.isEmpty()) return;
+    rememberFileDialogChoice(m_station.settings(), EFileDialog::Replay, QFile::encodeName(path).toStdString());
     openReplayFile(path);
 }
-    rememberFileDialogChoice(m_station.settings(), EFileDialog::Replay, QFile::encodeName(path).toStdString());
 
-bool CLinkController::openReplayFile(const QString& path)
-{
 void CLinkController::showReplayClock()
 {
     m_frame.replayClock()->setText(QString::fromStdString(m_station.replayClockText()));
 }
 
+bool CLinkController::openReplayFile(const QString& path)
+{
     cancelReconnect();
     const CReplay::SLoadResult loaded = m_station.startReplay(path.toStdString());
     syncWifi();
@@ -181,9 +181,9 @@ void CLinkController::showReplayClock()
     m_frame.progressSlider()->setEnabled(true);
     m_frame.progressSlider()->setRange(0, CMainFrame::kProgressMax);
     m_frame.progressSlider()->setValue(0);
+    showReplayClock();
     m_frame.playbackBar()->show();
     m_frame.barLayout(CMainFrame::kShow, CMainFrame::kShow, CMainFrame::kShow);
-    showReplayClock();
     return true;
 }
 
@@ -191,9 +191,9 @@ void CLinkController::onReplayTick()
 {
     if (const std::optional<int> progress = m_station.replayTick())
         m_frame.progressSlider()->setValue(*progress);
+    showReplayClock();
 }
 
-    showReplayClock();
 void CLinkController::closeSerialPort()
 {
     m_serial.close();
