@@ -14,6 +14,8 @@
 #include "mainframe/Artwork.h"
 #include "mainframe/MainFrame.h"
 #include "mainframe/Splash.h"
+#include "flightlog/PlotFields.h"
+#include "plots/PlotBar.h"
 #include "options/Options.h"
 #include "route/SurveyDlg.h"
 
@@ -63,6 +65,18 @@ int saveScreenshots(CMainFrame& frame, CGroundStation& station, const QString& d
     count += save(frame, dir, QStringLiteral("mainwindow-bars.png"));
     frame.playbackBar()->hide();
     frame.barLayout(CMainFrame::kHide, CMainFrame::kHide, CMainFrame::kShow);
+
+    // The plot bar, over the middle of a replay given with --replay.
+    if (CPlotBar* plots = frame.plotBar()) {
+        if (station.linkState().replayLoaded())
+            emit frame.replaySeekRequested(CMainFrame::kProgressMax / 2);
+        plots->setField(2, findPlotField("groundSpeed"));
+        plots->show();
+        QApplication::processEvents();
+        plots->refresh();
+        count += save(frame, dir, QStringLiteral("plotbar.png"));
+        plots->hide();
+    }
 
     {
         COptions sheet(station, systemSerialPorts, &frame);
