@@ -48,7 +48,8 @@ void CTileDownload::start()
 
 void CTileDownload::cancel()
 {
-    if (m_cancelled)
+    // Nothing to stop once every tile has been handled (the progress dialog cancels when closed).
+    if (m_cancelled || (m_active == 0 && m_next >= m_tiles.size()))
         return;
     m_cancelled = true;
     if (m_active == 0)
@@ -97,7 +98,7 @@ void CTileDownload::replyFinished(QNetworkReply* reply, const STileId& t)
 
 QString bulkDownloadRefusal()
 {
-    return QStringLiteral("当前地图源不允许批量下载（OpenStreetMap 公共瓦片服务器的使用政策禁止批量下载）。\n"
+    return QStringLiteral("当前地图源没有设置允许批量下载（OpenStreetMap 公共瓦片服务器的使用政策禁止批量下载）。\n"
                           "请在程序目录的 html/mapconfig.js 中把 tileUrl 改为允许批量下载的地图源"
                           "（例如自己的瓦片服务器），并设置 bulkDownload: true，然后重新启动程序。");
 }

@@ -109,6 +109,8 @@ TEST(TileService, ACancelledDownloadResumesFetchingEachTileOnce)
     ASSERT_TRUE(waitFor([&] { return done; }, 30000));
     EXPECT_EQ(resume.skipped(), first);
     EXPECT_EQ(resume.fetched(), 8 - first);
+    resume.cancel(); // as the progress dialog does when it closes: nothing is left to cancel
+    EXPECT_FALSE(resume.cancelled());
     const std::string log = server.log();
     for (const STileId& t : tiles) {
         const std::string path = "/" + std::to_string(t.z) + "/" + std::to_string(t.x) + "/" + std::to_string(t.y) + ".png ";
