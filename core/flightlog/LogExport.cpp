@@ -33,6 +33,16 @@ class COutput {
         auto r = std::to_chars(text, text + sizeof text, v);
         m_buffer.append(text, r.ptr);
     }
+    void putFixed(double v, int decimals)
+    {
+        if (!std::isfinite(v)) {
+            m_buffer.append("nan");
+            return;
+        }
+        char text[64];
+        auto r = std::to_chars(text, text + sizeof text, v + 0.0, std::chars_format::fixed, decimals);
+        m_buffer.append(text, r.ptr);
+    }
     void putInt(long long v)
     {
         char text[24];
@@ -146,7 +156,7 @@ void writeCsv(const CRecordStore& store, COutput& out)
         const CTelemetryRecord record(bytes);
         for (const auto& f : plots) {
             out.put(',');
-            out.put(plotValueText(f, f.read(record)));
+            out.putFixed(f.read(record), f.decimals);
         }
         out.put('\n');
     }
