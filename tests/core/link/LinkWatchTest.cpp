@@ -24,6 +24,10 @@ TEST(LinkWatch, SilenceOfTheLostAfterTimeLosesTheLinkOnceAndARecordRestoresIt)
     EXPECT_EQ(w.stats().outages, 2u);
     EXPECT_EQ(w.stats().longestOutageMs, 9000);
     EXPECT_EQ(w.stats().records, 3u);
+    const auto rows = linkStatsRows(w.stats());
+    EXPECT_EQ(rows.front(), (std::pair<std::string, std::string>{"记录", "3"}));
+    EXPECT_EQ(rows.at(4), (std::pair<std::string, std::string>{"中断次数", "2"}));
+    EXPECT_EQ(rows.at(5), (std::pair<std::string, std::string>{"最长中断", "9.0 秒"}));
 }
 
 TEST(LinkWatch, StoppedOrNeverStartedRaisesNothingAndStartCountsFromZero)

@@ -63,6 +63,12 @@ TEST_P(SimLinkStation, RecordsComeInAndTheUplinkReachesTheAircraft)
     const std::size_t before = link.aircraft().counters().framesReceived;
     station.heartbeatTick();
     EXPECT_EQ(link.aircraft().counters().framesReceived, before + 1);
+    const SLinkStats& stats = station.linkWatch().stats();
+    EXPECT_EQ(stats.records, 6u);
+    EXPECT_EQ(stats.sentences.at("$STP"), 6u);
+    EXPECT_EQ(stats.datagrams, GetParam() == EFraming::Datagrams ? 6u : 0u);
+    EXPECT_EQ(stats.heartbeats, 1u);
+    EXPECT_EQ(stats.uplinkFrames, 1u);
 
     link.setSilent(true);
     clock.advance(1000);
