@@ -25,8 +25,6 @@
 #include <QToolBar>
 
 #include <deque>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <set>
 
@@ -69,8 +67,7 @@ protected:
         SCommandLine cl;
         cl.home = home.path();
         cl.splash = false;
-        cl.udpPort = 0; // any free port: tests never take the operator's ports
-        cl.httpPort = 0;
+        cl.udpPort = cl.httpPort = 0; // any free port: tests never take the operator's ports
         app = std::make_unique<COrvexApp>(cl);
         ASSERT_TRUE(app->start());
         frame = app->mainFrame();
@@ -85,13 +82,6 @@ protected:
     }
     // Handlers that only count, for commands whose subsystems are built elsewhere.
     void countHandler(int id) { app->commands().setHandler(id, [this, id] { ++runs[id]; }); }
-    QLineEdit* boxInPanel(void (CMainFrame::*attach)(QWidget*))
-    {
-        auto* panel = new QWidget;
-        auto* box = new QLineEdit(panel);
-        (frame->*attach)(panel);
-        return box;
-    }
     std::string ini() const { return home.file("Korva.ini"); }
 
     CTempDir home{"orvex-frame-test"};
@@ -102,12 +92,11 @@ protected:
 
 } // namespace
 
-TEST_F(MainFrameTest, AFreshStartShowsTitlePanesToolbarMenusAndBarsThatTheirCommandsToggle)
+TEST_F(MainFrameTest, AFreshStartShowsItsTitlePanesToolbarMenusBarsAndDownlinkBoxes)
 {
     startApp();
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("Orvex 无人机地面站"));
     EXPECT_FALSE(frame->isMaximized()); // no Korva.ini yet: normal size
-    EXPECT_FALSE(std::filesystem::exists(ini()));
     QStringList panes;
     for (int i = 0; i < 4; ++i)
         panes << frame->statusPane(i)->text();
@@ -171,141 +160,8 @@ TEST_F(MainFrameTest, AFreshStartShowsTitlePanesToolbarMenusAndBarsThatTheirComm
     EXPECT_EQ(frame->flightDataTabs()->tabText(1), QStringLiteral("其他数据"));
     frame->flightDataTabs()->setCurrentIndex(1);
     EXPECT_TRUE(page1->isVisible());
-}
 
-TEST_F(MainFrameTest, CommandsAreEnabledByTheLinkStateTheRouteAndTheirHandler)
-{
-    startApp();
-    for (int id : {73, 32878, 32788, 32824, 32825, 32776, 32777})
-        countHandler(id);
-    CCommandTable& c = app->commands();
-    CGroundStation& s = app->station();
-    struct SRow {
-        bool serial, wifi;
-        std::vector<int> on, off;
-    };
-    const SRow rows[] = {{false, false, {73, 32878, 32825}, {32788, 32824}},
-                         {true, false, {32788, 32824}, {73, 32878}},
-                         {false, true, {32788}, {73, 32878, 32824}}};
-    for (const SRow& row : rows) {
-        s.setSerialOpen(row.serial);
-        s.setWifiActive(row.wifi);
-        c.updateActions();
-        for (int id : row.on)
-            EXPECT_TRUE(c.action(id)->isEnabled()) << id << " serial " << row.serial << " wifi " << row.wifi;
-        for (int id : row.off)
-            EXPECT_FALSE(c.action(id)->isEnabled() || c.execute(id)) << id << " serial " << row.serial;
-    }
-    EXPECT_EQ(runs[73] + runs[32878] + runs[32788] + runs[32824], 0) << "a disabled command ran";
-
-    bool hasPoints = false;
-    s.setRouteHasPointsQuery([&] { return hasPoints; });
-    c.setHandler(32875, {}); // nobody handles it
-    for (bool points : {false, true}) {
-        hasPoints = points;
-        c.updateActions();
-        EXPECT_EQ(c.action(32776)->isEnabled(), points);
-        EXPECT_EQ(c.action(32777)->isEnabled(), points);
-        EXPECT_FALSE(c.action(32875)->isEnabled() || c.execute(32875));
-    }
-}
-
-TEST_F(MainFrameTest, RoutePaneSumsUpTheLoadedRoute)
-{
-    startApp();
-    frame->updateRoutePane();
-    EXPECT_TRUE(frame->routePane()->isHidden());
-    CWayPoint w;
-    app->station().route().append(w);
-    w.longitude = 1.0; // one degree east along the equator: 111.32 km
-    app->station().route().append(w);
-    frame->updateRoutePane();
-    EXPECT_FALSE(frame->routePane()->isHidden());
-    EXPECT_TRUE(frame->routePane()->text().startsWith(QStringLiteral("航线：2 个航点，111.32 公里，")))
-        << frame->routePane()->text().toStdString();
-}
-
-TEST_F(MainFrameTest, KeysReachTheirCommandsUnlessATextEntryIsInProgressOrSuperIsHeld)
-{
-    startApp();
-    countHandler(cmd::kLocateAircraft);
-    countHandler(cmd::kOpenSerial);
-    QApplication::setActiveWindow(frame);
-    QTest::keyClick(frame, Qt::Key_F2);
-    EXPECT_EQ(runs[cmd::kOpenSerial], 1);
-
-    // Ctrl+Z / Ctrl+Y in a panel box undo and redo the route, not the box; other Ctrl keys go on.
-    QLineEdit* box = boxInPanel(&CMainFrame::setNavigationPanel);
-    frame->barLayout(CMainFrame::kLeave, CMainFrame::kShow, CMainFrame::kLeave);
-    QSignalSpy undo(frame, &CMainFrame::undoRequested);
-    QSignalSpy redo(frame, &CMainFrame::redoRequested);
-    QTest::keyClicks(box, QStringLiteral("12"));
-    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
-    QTest::keyClick(box, Qt::Key_Y, Qt::ControlModifier);
-    EXPECT_EQ(box->text(), QStringLiteral("12"));
-    EXPECT_EQ(undo.count() * 10 + redo.count(), 11);
-    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(box, QStringLiteral("7"));
-    EXPECT_EQ(box->text(), QStringLiteral("7"));
-
-    // Tab toggles the flight data bar and C locates the aircraft, unless the location search
-    // (marker 100) or a placemark name (map tool mode 100) is being typed, or Super is held.
-    struct SRow {
-        int marker, toolMode;
-        Qt::KeyboardModifiers mods;
-        bool shortcut;
-    } rows[] = {{0, 0, Qt::NoModifier, true},
-                {CGroundStation::kMapToolTextEntry, 0, Qt::NoModifier, false},
-                {0, CGroundStation::kMapToolTextEntry, Qt::NoModifier, false},
-                {0, 0, Qt::MetaModifier, false}};
-    for (const SRow& r : rows) {
-        app->station().setTextEntryMarker(r.marker);
-        app->station().setMapToolMode(r.toolMode);
-        const bool barShown = frame->flightDataBarVisible();
-        const int located = runs[cmd::kLocateAircraft];
-        QTest::keyClick(box, Qt::Key_Tab, r.mods);
-        QTest::keyClick(box, Qt::Key_C, r.mods);
-        EXPECT_EQ(frame->flightDataBarVisible() != barShown, r.shortcut) << r.marker << r.toolMode << r.mods;
-        EXPECT_EQ(runs[cmd::kLocateAircraft] - located, r.shortcut ? 1 : 0) << r.marker << r.toolMode << r.mods;
-    }
-}
-
-TEST_F(MainFrameTest, AltFocusesTheTargetBoxAndActivationTheMapWithTheLockKeysRead)
-{
-    SLockKeys keyboard{true, false, true};
-    setLockKeyReader([&] { return std::optional<SLockKeys>(keyboard); });
-    startApp();
-    auto lit = [this] {
-        return std::vector<bool>{frame->statusPane(1)->isEnabled(), frame->statusPane(2)->isEnabled(),
-                                 frame->statusPane(3)->isEnabled()};
-    };
-    EXPECT_THAT(lit(), ElementsAre(true, false, true)) << "the keyboard's state at start";
-    QTest::keyClick(frame, Qt::Key_CapsLock);
-    QTest::keyClick(frame, Qt::Key_NumLock);
-    EXPECT_THAT(lit(), ElementsAre(false, true, true));
-
-    QLineEdit* other = boxInPanel(&CMainFrame::setInstrumentPanel);
-    auto* target = new QLineEdit(other->parentWidget());
-    target->move(0, 40);
-    target->show();
-    frame->setTargetWaypointBox(target);
-    QApplication::setActiveWindow(frame);
-    other->setFocus();
-    QTest::keyClick(other, Qt::Key_Alt, Qt::AltModifier);
-    EXPECT_EQ(frame->focusWidget(), target);
-    // Another program had the keyboard; coming back focuses the map and reads the lock keys again.
-    keyboard = {false, false, false};
-    QApplication::setActiveWindow(nullptr);
-    QApplication::setActiveWindow(frame);
-    QWidget* focus = frame->focusWidget();
-    ASSERT_NE(focus, nullptr);
-    EXPECT_TRUE(focus == frame->mapView() || frame->mapView()->isAncestorOf(focus)) << focus->metaObject()->className();
-    EXPECT_THAT(lit(), ElementsAre(false, false, false));
-}
-
-TEST_F(MainFrameTest, ADownlinkBoxStaysOpenWhileTheTelemetryGoesOnToTheWindows)
-{
-    startApp();
+    // A downlink box stays open while the telemetry goes on to the windows.
     QSignalSpy spy(frame, &CMainFrame::telemetryUpdated);
     // Should the box block, this closes it, and the checks below see it gone.
     QTimer::singleShot(3000, frame, [] {
@@ -326,88 +182,61 @@ TEST_F(MainFrameTest, ADownlinkBoxStaysOpenWhileTheTelemetryGoesOnToTheWindows)
     boxes[0]->button(QMessageBox::Ok)->click();
 }
 
-TEST_F(MainFrameTest, CloseAsksAboutTheLiveLinkThenTheUnsavedRouteBothDefaultingToNo)
+TEST_F(MainFrameTest, CommandsAreEnabledByTheLinkStateTheRouteAndTheirHandler)
 {
-    BoxRecorder boxes;
     startApp();
-    countHandler(cmd::kEditRoute);
-    std::vector<std::string> scripts, order;
-    app->station().setFlushTickHook([&] { order.push_back("flush"); });
-    app->commands().setHandler(cmd::kCloseLink, [&] { order.push_back("close link"); });
-    frame->setMapScriptCaller([&](const std::string& fn, const std::vector<std::string>&) { scripts.push_back(fn); });
-    int wifiStops = 0;
-    frame->setWifiStopHook([&] { ++wifiStops; });
-    app->station().activateWifiLink();
-    app->station().setRouteSaved(false);
-
-    EXPECT_FALSE(frame->close()); // No to the link question: nothing more
-    boxes.answers = {true, false};
-    EXPECT_FALSE(frame->close()); // No to the route question: the route editor opens
-    ASSERT_EQ(boxes.calls.size(), 3u);
-    EXPECT_EQ(boxes.calls[0].text, QStringLiteral("正在与飞机连接，确定要退出吗？"));
-    EXPECT_EQ(boxes.calls[2].text, QStringLiteral("航线未保存,确定要退出吗？"));
-    EXPECT_EQ(boxes.calls[2].caption, QStringLiteral("提示"));
-    for (const SMessageBoxCall& call : boxes.calls)
-        EXPECT_TRUE(call.question && !call.defaultYes) << call.text.toStdString();
-    EXPECT_EQ(runs[cmd::kEditRoute], 1);
-    EXPECT_FALSE(frame->closed());
-    EXPECT_TRUE(scripts.empty() && order.empty() && !std::filesystem::exists(ini()));
-
-    boxes.answers = {true, true};
-    EXPECT_TRUE(frame->close());
-    EXPECT_TRUE(frame->closed());
-    EXPECT_THAT(scripts, ElementsAre("getLookAt"));
-    EXPECT_THAT(order, ElementsAre("flush", "close link")); // the last records reach the log first
-    EXPECT_EQ(wifiStops, 1);
-    std::ifstream in(ini());
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_NE(text.find("Position=" + std::string(32, 'P')), std::string::npos);
-}
-
-TEST_F(MainFrameTest, PlacementFromStoredPositionAndExitWithASavedRouteAsksNothing)
-{
-    BoxRecorder boxes;
-    // left 20, top 30, right 780, bottom 700: two letters per byte, low nibble first; 0xFF x 16 maximises.
-    std::string pos;
-    for (int v : {20, 30, 780, 700})
-        for (int i = 0; i < 4; ++i)
-            pos += char('A' + ((v >> (8 * i)) & 0xF)), pos += char('A' + ((v >> (8 * i + 4)) & 0xF));
-    for (const std::string& stored : {std::string(32, 'P'), pos}) {
-        CTempDir::write(ini(), "[Options]\r\nPosition=" + stored + "\r\n");
-        startApp();
-        EXPECT_EQ(bool(frame->windowState() & Qt::WindowMaximized), stored == std::string(32, 'P'));
-        if (stored == pos)
-            EXPECT_EQ(frame->geometry(), QRect(20, 30, 760, 670));
-        app->commands().execute(cmd::kExit);
-        EXPECT_TRUE(frame->closed());
-        app.reset();
+    for (int id : {73, 32878, 32788, 32824, 32825, 32776, 32777})
+        countHandler(id);
+    CCommandTable& c = app->commands();
+    CGroundStation& s = app->station();
+    struct SRow { bool serial, wifi; std::vector<int> on, off; };
+    const SRow rows[] = {{false, false, {73, 32878, 32825}, {32788, 32824}},
+                         {true, false, {32788, 32824}, {73, 32878}},
+                         {false, true, {32788}, {73, 32878, 32824}}};
+    for (const SRow& row : rows) {
+        s.setSerialOpen(row.serial);
+        s.setWifiActive(row.wifi);
+        c.updateActions();
+        for (int id : row.on)
+            EXPECT_TRUE(c.action(id)->isEnabled()) << id << " serial " << row.serial << " wifi " << row.wifi;
+        for (int id : row.off)
+            EXPECT_FALSE(c.action(id)->isEnabled() || c.execute(id)) << id << " serial " << row.serial;
     }
-    EXPECT_TRUE(boxes.calls.empty());
+    EXPECT_EQ(runs[73] + runs[32878] + runs[32788] + runs[32824], 0) << "a disabled command ran";
+
+    bool hasPoints = false;
+    s.setRouteHasPointsQuery([&] { return hasPoints; });
+    c.setHandler(32875, {}); // nobody handles it
+    for (bool points : {false, true}) {
+        hasPoints = points;
+        c.updateActions();
+        EXPECT_EQ(c.action(32776)->isEnabled() + c.action(32777)->isEnabled(), 2 * points);
+        EXPECT_FALSE(c.action(32875)->isEnabled() || c.execute(32875));
+    }
 }
 
-TEST_F(MainFrameTest, AboutBoxShowsTheVersionTextTheDataFolderAndOneButton)
+TEST_F(MainFrameTest, SplashKeysAndFocusReachTheirCommandsUnlessATextEntryIsInProgress)
 {
-    CAboutDlg dlg(nullptr, QStringLiteral("/data/orvex/"));
-    EXPECT_EQ(dlg.findChild<QLabel*>(QStringLiteral("aboutText"))->text(), QStringLiteral("Orvex 无人机地面站1.0 版"));
-    EXPECT_EQ(dlg.findChild<QLabel*>(QStringLiteral("dataFolder"))->text(), QStringLiteral("数据文件夹：/data/orvex/"));
-    const auto buttons = dlg.findChildren<QPushButton*>();
-    ASSERT_EQ(buttons.size(), 1);
-    EXPECT_EQ(buttons[0]->text(), QStringLiteral("确定"));
-}
-
-TEST_F(MainFrameTest, SplashClosesAtTheFirstKeyOrMousePressWhichGoesNoFurtherOrAfterItsTime)
-{
+    SLockKeys keyboard{true, false, true};
+    setLockKeyReader([&] { return std::optional<SLockKeys>(keyboard); });
     startApp();
-    countHandler(cmd::kLocateAircraft);
+    auto lit = [this] {
+        return std::vector<bool>{frame->statusPane(1)->isEnabled(), frame->statusPane(2)->isEnabled(),
+                                 frame->statusPane(3)->isEnabled()};
+    };
+    EXPECT_THAT(lit(), ElementsAre(true, false, true)) << "the keyboard's state at start";
+    QTest::keyClick(frame, Qt::Key_CapsLock);
+    QTest::keyClick(frame, Qt::Key_NumLock);
+    EXPECT_THAT(lit(), ElementsAre(false, true, true));
+    for (int id : {cmd::kLocateAircraft, cmd::kOpenSerial})
+        countHandler(id);
+    // The splash picture closes at the first key or mouse press, which goes no further, or after its time.
     for (bool key : {true, false}) {
         CSplash splash(60000);
         EXPECT_EQ(splash.size(), QSize(639, 331));
         splash.show();
         app->keyboardFilter()->setSplash(&splash);
-        if (key)
-            QTest::keyClick(frame, Qt::Key_C);
-        else
-            QTest::mouseClick(frame->statusBar(), Qt::RightButton);
+        key ? QTest::keyClick(frame, Qt::Key_C) : QTest::mouseClick(frame->statusBar(), Qt::RightButton);
         EXPECT_FALSE(splash.isUp() || splash.isVisible()) << key;
         EXPECT_EQ(runs[cmd::kLocateAircraft], 0) << "the press only closed the splash";
         app->keyboardFilter()->setSplash(nullptr);
@@ -415,40 +244,63 @@ TEST_F(MainFrameTest, SplashClosesAtTheFirstKeyOrMousePressWhichGoesNoFurtherOrA
     CSplash timed(30);
     QSignalSpy dismissed(&timed, &CSplash::dismissed);
     timed.show();
-    EXPECT_TRUE(timed.isUp());
-    EXPECT_TRUE(dismissed.wait(5000));
+    EXPECT_TRUE(timed.isUp() && dismissed.wait(5000));
     EXPECT_FALSE(timed.isUp());
-}
+    QApplication::setActiveWindow(frame);
+    QTest::keyClick(frame, Qt::Key_F2);
+    EXPECT_EQ(runs[cmd::kOpenSerial], 1);
 
-TEST_F(MainFrameTest, ProgressSliderChannelIsASunkenWellInTheWindowColour)
-{
-    startApp();
-    frame->playbackBar()->show();
-    auto* slider = qobject_cast<CProgressSlider*>(frame->progressSlider());
-    ASSERT_NE(slider, nullptr);
-    for (const bool enabled : {true, false}) {
-        slider->setEnabled(enabled);
-        const QImage image = slider->grab().toImage();
-        const QRect c = slider->channelRect();
-        ASSERT_GE(c.height(), 5);
-        const int x = c.left() + c.width() * 3 / 4; // clear of the thumb at 0
-        const QPalette& pal = slider->palette();
-        EXPECT_EQ(image.pixel(x, c.center().y()), pal.color(enabled ? QPalette::Base : QPalette::Button).rgb()) << enabled;
-        EXPECT_EQ(image.pixel(x, c.top()), pal.color(QPalette::Dark).rgb()) << enabled;
-        EXPECT_EQ(image.pixel(x, c.bottom()), pal.color(QPalette::Light).rgb()) << enabled;
+    // Ctrl+Z / Ctrl+Y in a panel box undo and redo the route, not the box; other Ctrl keys go on.
+    auto* box = new QLineEdit(new QWidget);
+    frame->setNavigationPanel(box->parentWidget());
+    frame->barLayout(CMainFrame::kLeave, CMainFrame::kShow, CMainFrame::kLeave);
+    QSignalSpy undo(frame, &CMainFrame::undoRequested);
+    QSignalSpy redo(frame, &CMainFrame::redoRequested);
+    QTest::keyClicks(box, QStringLiteral("12"));
+    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(box, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(box->text(), QStringLiteral("12"));
+    EXPECT_EQ(undo.count() * 10 + redo.count(), 11);
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(box, QStringLiteral("7"));
+    EXPECT_EQ(box->text(), QStringLiteral("7"));
+
+    // Tab toggles the flight data bar and C locates the aircraft, unless the location search
+    // (marker 100) or a placemark name (map tool mode 100) is being typed, or Super is held.
+    struct SRow { int marker, toolMode; Qt::KeyboardModifiers mods; bool shortcut; } rows[] = {{0, 0, Qt::NoModifier, true},
+                {CGroundStation::kMapToolTextEntry, 0, Qt::NoModifier, false},
+                {0, CGroundStation::kMapToolTextEntry, Qt::NoModifier, false},
+                {0, 0, Qt::MetaModifier, false}};
+    for (const SRow& r : rows) {
+        app->station().setTextEntryMarker(r.marker);
+        app->station().setMapToolMode(r.toolMode);
+        const bool barShown = frame->flightDataBarVisible();
+        const int located = runs[cmd::kLocateAircraft];
+        QTest::keyClick(box, Qt::Key_Tab, r.mods);
+        QTest::keyClick(box, Qt::Key_C, r.mods);
+        EXPECT_EQ(frame->flightDataBarVisible() != barShown, r.shortcut) << r.marker << r.toolMode << r.mods;
+        EXPECT_EQ(runs[cmd::kLocateAircraft] - located, r.shortcut ? 1 : 0) << r.marker << r.toolMode << r.mods;
     }
+
+    // Alt puts the focus in the target waypoint box.
+    auto* target = new QLineEdit(box->parentWidget());
+    target->move(0, 40);
+    target->show();
+    frame->setTargetWaypointBox(target);
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Alt, Qt::AltModifier);
+    EXPECT_EQ(frame->focusWidget(), target);
+    // Another program had the keyboard; coming back focuses the map and reads the lock keys again.
+    keyboard = {false, false, false};
+    QApplication::setActiveWindow(nullptr);
+    QApplication::setActiveWindow(frame);
+    QWidget* focus = frame->focusWidget();
+    ASSERT_NE(focus, nullptr);
+    EXPECT_TRUE(focus == frame->mapView() || frame->mapView()->isAncestorOf(focus)) << focus->metaObject()->className();
+    EXPECT_THAT(lit(), ElementsAre(false, false, false));
 }
 
-TEST(QtTexts, StandardButtonsAndFileDialogsSpeakChinese)
-{
-    ASSERT_TRUE(COrvexApp::loadQtTranslations()) << "qt6-translations-l10n installed?";
-    QMessageBox box(QMessageBox::Question, QString(), QString(), QMessageBox::Yes | QMessageBox::No);
-    EXPECT_EQ(box.button(QMessageBox::Yes)->text(), QStringLiteral("是(&Y)"));
-    EXPECT_EQ(box.button(QMessageBox::No)->text(), QStringLiteral("否(&N)"));
-    EXPECT_EQ(QFileDialog::tr("Save As"), QStringLiteral("另存为"));
-}
-
-TEST_F(MainFrameTest, FileDialogsKeepToTheirFoldersAndReplayAsksBeforeEndingALiveLink)
+TEST_F(MainFrameTest, FileDialogsKeepToTheirFoldersAndALiveLinkMakesReplayAndCloseAskFirst)
 {
     BoxRecorder boxes;
     startApp();
@@ -471,21 +323,82 @@ TEST_F(MainFrameTest, FileDialogsKeepToTheirFoldersAndReplayAsksBeforeEndingALiv
     app->station().settings().setText(keys::kRouteFolder, home.path() + "Hj"); // where a route was last saved
     EXPECT_EQ(folder(cmd::kSaveRoute), h + "Hj/");
 
-    // With the WiFi link open, "轨迹回放" asks first; No leaves the link and opens no dialog.
+    countHandler(cmd::kEditRoute);
+    std::vector<std::string> scripts, order;
+    app->station().setFlushTickHook([&] { order.push_back("flush"); });
+    c.setHandler(cmd::kCloseLink, [&] { order.push_back("close link"); });
+    frame->setMapScriptCaller([&](const std::string& fn, const std::vector<std::string>&) { scripts.push_back(fn); });
+    int wifiStops = 0;
+    frame->setWifiStopHook([&] { ++wifiStops; });
     ASSERT_TRUE(c.execute(cmd::kOpenWifi));
-    boxes.calls.clear();
-    EXPECT_EQ(folder(cmd::kReplay), QString());
-    ASSERT_EQ(boxes.calls.size(), 1u);
-    EXPECT_EQ(boxes.calls[0].text, QStringLiteral("正在与飞机连接，回放将断开连接。确定要回放吗？"));
-    EXPECT_FALSE(boxes.calls[0].defaultYes);
+    app->station().setRouteSaved(false);
+    EXPECT_EQ(folder(cmd::kReplay), QString()); // No to "轨迹回放": the link stays, no dialog
     EXPECT_TRUE(app->station().wifiActive());
+    EXPECT_FALSE(frame->close()); // No to the link question: nothing more
+    boxes.answers = {true, false};
+    EXPECT_FALSE(frame->close()); // No to the route question: the route editor opens
+    ASSERT_EQ(boxes.calls.size(), 4u);
+    EXPECT_EQ(boxes.calls[0].text, QStringLiteral("正在与飞机连接，回放将断开连接。确定要回放吗？"));
+    EXPECT_EQ(boxes.calls[1].text, QStringLiteral("正在与飞机连接，确定要退出吗？"));
+    EXPECT_EQ(boxes.calls[3].text, QStringLiteral("航线未保存,确定要退出吗？"));
+    EXPECT_EQ(boxes.calls[3].caption, QStringLiteral("提示"));
+    for (const SMessageBoxCall& call : boxes.calls)
+        EXPECT_TRUE(call.question && !call.defaultYes) << call.text.toStdString();
+    EXPECT_EQ(runs[cmd::kEditRoute], 1);
+    EXPECT_FALSE(frame->closed());
+    EXPECT_THAT(scripts, ElementsAre());
+    EXPECT_THAT(order, ElementsAre());
+    EXPECT_EQ(CTempDir::read(ini()).find("Position="), std::string::npos);
+
+    boxes.answers = {true, true};
+    EXPECT_TRUE(frame->close() && frame->closed());
+    EXPECT_THAT(scripts, ElementsAre("getLookAt"));
+    EXPECT_THAT(order, ElementsAre("flush", "close link")); // the last records reach the log first
+    EXPECT_EQ(wifiStops, 1);
+    EXPECT_NE(CTempDir::read(ini()).find("Position=" + std::string(32, 'P')), std::string::npos);
 }
 
-TEST_F(MainFrameTest, UploadDoneReachesTheStatusLineAndTheReplaySlidersDriveTheReplay)
+TEST_F(MainFrameTest, PlacementFromStoredPositionAndExitWithASavedRouteAsksNothing)
+{
+    BoxRecorder boxes;
+    // left 20, top 30, right 780, bottom 700: two letters per byte, low nibble first.
+    std::string pos;
+    for (int v : {20, 30, 780, 700})
+        for (int i = 0; i < 4; ++i)
+            pos += char('A' + ((v >> (8 * i)) & 0xF)), pos += char('A' + ((v >> (8 * i + 4)) & 0xF));
+    CTempDir::write(ini(), "[Options]\r\nPosition=" + pos + "\r\n");
+    startApp();
+    EXPECT_EQ(frame->geometry(), QRect(20, 30, 760, 670));
+    app->commands().execute(cmd::kExit);
+    EXPECT_TRUE(frame->closed());
+    EXPECT_TRUE(boxes.calls.empty());
+}
+
+TEST(ChineseTexts, AboutBoxWithVersionAndDataFolderAndQtsOwnButtonsAndDialogs)
+{
+    CAboutDlg dlg(nullptr, QStringLiteral("/data/orvex/"));
+    EXPECT_EQ(dlg.findChild<QLabel*>(QStringLiteral("aboutText"))->text(), QStringLiteral("Orvex 无人机地面站1.0 版"));
+    EXPECT_EQ(dlg.findChild<QLabel*>(QStringLiteral("dataFolder"))->text(), QStringLiteral("数据文件夹：/data/orvex/"));
+    const auto buttons = dlg.findChildren<QPushButton*>();
+    ASSERT_EQ(buttons.size(), 1);
+    EXPECT_EQ(buttons[0]->text(), QStringLiteral("确定"));
+    ASSERT_TRUE(COrvexApp::loadQtTranslations()) << "qt6-translations-l10n installed?";
+    QMessageBox box(QMessageBox::Question, QString(), QString(), QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(box.button(QMessageBox::Yes)->text(), QStringLiteral("是(&Y)"));
+    EXPECT_EQ(box.button(QMessageBox::No)->text(), QStringLiteral("否(&N)"));
+    EXPECT_EQ(QFileDialog::tr("Save As"), QStringLiteral("另存为"));
+}
+
+TEST_F(MainFrameTest, RoutePaneAndUploadDoneReachTheStatusBarAndTheReplayBarDrivesTheReplay)
 {
     startApp();
     CGroundStation& s = app->station();
+    frame->updateRoutePane();
+    EXPECT_TRUE(frame->routePane()->isHidden()) << "no route loaded";
     s.route().append(CWayPoint{});
+    frame->updateRoutePane();
+    EXPECT_TRUE(frame->routePane()->isVisibleTo(frame));
+    EXPECT_TRUE(frame->routePane()->text().startsWith(QStringLiteral("航线：1 个航点，"))) << frame->routePane()->text().toStdString();
     ASSERT_TRUE(app->commands().execute(cmd::kUploadRoute));
     s.uploadTick();
     const CWayPoint& w = s.route()[0];
@@ -511,12 +424,24 @@ TEST_F(MainFrameTest, UploadDoneReachesTheStatusLineAndTheReplaySlidersDriveTheR
     QSignalSpy seek(frame, &CMainFrame::replaySeekRequested);
     frame->speedSlider()->setSliderPosition(17); // the interval of each position is the core's table
     EXPECT_EQ(s.replayIntervalMs(), 7);
-    ASSERT_EQ(speed.count(), 1);
-    EXPECT_EQ(speed.at(0).at(0).toInt(), 7);
+    EXPECT_EQ(QList<QVariantList>(speed), QList<QVariantList>{{7}});
     frame->progressSlider()->triggerAction(QAbstractSlider::SliderToMaximum);
     EXPECT_EQ(frame->replayClock()->text(), QStringLiteral("12:00:08  00:08 / 00:08"));
-    ASSERT_EQ(seek.count(), 1);
-    EXPECT_EQ(seek.at(0).at(0).toInt(), CMainFrame::kProgressMax);
+    EXPECT_EQ(QList<QVariantList>(seek), QList<QVariantList>{{CMainFrame::kProgressMax}});
     frame->progressSlider()->setValue(100); // the replay moving the slider itself asks for no seek
     EXPECT_EQ(seek.count(), 1);
+    // The progress slider's channel is a sunken well in the window colour, enabled or not.
+    auto* slider = qobject_cast<CProgressSlider*>(frame->progressSlider());
+    ASSERT_NE(slider, nullptr);
+    for (const bool enabled : {true, false}) {
+        slider->setEnabled(enabled);
+        const QImage image = slider->grab().toImage();
+        const QRect c = slider->channelRect();
+        ASSERT_GE(c.height(), 5);
+        const int x = c.left() + c.width() * 3 / 4; // clear of the thumb at 0
+        const QPalette& pal = slider->palette();
+        EXPECT_EQ(image.pixel(x, c.center().y()), pal.color(enabled ? QPalette::Base : QPalette::Button).rgb()) << enabled;
+        EXPECT_EQ(image.pixel(x, c.top()), pal.color(QPalette::Dark).rgb()) << enabled;
+        EXPECT_EQ(image.pixel(x, c.bottom()), pal.color(QPalette::Light).rgb()) << enabled;
+    }
 }

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include <fcntl.h>
@@ -31,9 +32,7 @@ using TempHome = CTempDir;
 int freePort(int type)
 {
     const int fd = ::socket(AF_INET, type, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in addr{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
     ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
     socklen_t len = sizeof addr;
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
@@ -89,15 +88,9 @@ bool catches(pid_t pid, int signalNumber)
     return false;
 }
 
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 } // namespace
 
-TEST(CommandLine, ActionsOfTheOptions)
+TEST(CommandLine, ActionsValuesAndDefaultsOfTheOptions)
 {
     using A = SCommandLine::EAction;
     const std::pair<std::vector<std::string>, A> rows[] = {
@@ -109,29 +102,20 @@ TEST(CommandLine, ActionsOfTheOptions)
         {{"--home"}, A::Error}};
     for (const auto& [args, action] : rows)
         EXPECT_EQ(parseCommandLine(args).action, action) << (args.empty() ? "" : args.back());
-}
 
-TEST(CommandLine, OwnOptionsWithValuesAndDefaults)
-{
+    using C = SCommandLine::EConnect;
     const SCommandLine cl = parseCommandLine({"--home", "/tmp/h", "--connect", "serial:/dev/ttyUSB0", "--no-splash",
                                               "--udp-port=9100", "--wifi-port", "56000", "--http-port", "8080",
                                               "--replay", "a.hj", "--frobnicate=1", "--platform", "offscreen"});
-    EXPECT_EQ(cl.action, SCommandLine::EAction::Run);
-    EXPECT_EQ(cl.home + " " + cl.connectTarget + " " + cl.replayFile, "/tmp/h /dev/ttyUSB0 a.hj");
-    EXPECT_EQ(cl.connect, SCommandLine::EConnect::Serial);
-    EXPECT_FALSE(cl.splash);
-    EXPECT_EQ(std::vector<int>({cl.udpPort, cl.wifiPort, cl.httpPort}), std::vector<int>({9100, 56000, 8080}));
     // An unknown option is ignored and named; Qt's own options are left to Qt.
-    EXPECT_EQ(cl.ignored, std::vector<std::string>{"--frobnicate=1"});
-
+    EXPECT_EQ(std::tuple(cl.action, cl.home, cl.connect, cl.connectTarget, cl.splash, cl.replayFile, cl.ignored),
+              std::tuple(SCommandLine::EAction::Run, "/tmp/h", C::Serial, "/dev/ttyUSB0", false, "a.hj", std::vector<std::string>{"--frobnicate=1"}));
+    EXPECT_EQ(std::tuple(cl.udpPort, cl.wifiPort, cl.httpPort), std::tuple(9100, 56000, 8080));
+    const SCommandLine d = parseCommandLine({});
+    EXPECT_EQ(std::tuple(d.splash, d.udpPort, d.wifiPort, d.httpPort), std::tuple(true, 9000, 55555, 8001));
     const SCommandLine wifi = parseCommandLine({"--connect=wifi:192.168.4.1"});
-    EXPECT_EQ(wifi.connect, SCommandLine::EConnect::Wifi);
-    EXPECT_EQ(wifi.connectTarget, "192.168.4.1");
+    EXPECT_EQ(std::tuple(wifi.connect, wifi.connectTarget), std::tuple(C::Wifi, "192.168.4.1"));
     EXPECT_EQ(parseCommandLine({"--connect", "serial"}).connectTarget, "");
-    const SCommandLine defaults = parseCommandLine({});
-    EXPECT_TRUE(defaults.splash);
-    EXPECT_EQ(std::vector<int>({defaults.udpPort, defaults.wifiPort, defaults.httpPort}),
-              std::vector<int>({9000, 55555, 8001}));
 }
 
 TEST(StartupProcess, RegServerEndsWithoutAWindowOrAnySettingsFile)
@@ -161,9 +145,9 @@ TEST(StartupProcess, TermAndIntCloseLikeTheCloseSequenceEvenDuringTheSplash)
         ASSERT_TRUE(catches(pid, sig)) << "the program never installed its handler";
         ::kill(pid, sig);
         EXPECT_EQ(waitExit(pid, std::chrono::seconds(30)), 0) << "signal " << sig;
-        EXPECT_NE(readFile(home.path() + "Korva.ini").find("Position=" + std::string(32, 'P')), std::string::npos)
+        EXPECT_NE(CTempDir::read(home.path() + "Korva.ini").find("Position=" + std::string(32, 'P')), std::string::npos)
             << "signal " << sig;
-        EXPECT_NE(readFile(err).find("orvex-gcs: unknown option --frobnicate ignored\n"), std::string::npos);
+        EXPECT_NE(CTempDir::read(err).find("orvex-gcs: unknown option --frobnicate ignored\n"), std::string::npos);
     }
 }
 
