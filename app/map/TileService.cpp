@@ -1,6 +1,7 @@
 #include "map/TileService.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -49,6 +50,11 @@ CTileService::CTileService(const std::string& mapsDir, std::int64_t cacheBytes, 
 {
     for (const std::string& m : m_store.messages())
         qWarning("%s", m.c_str());
+    // The cache's metadata describes what it holds when the program ends.
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] {
+        if (CMbTiles* cache = m_store.cache())
+            cache->refreshMetadata();
+    });
 }
 
 CTileService* CTileService::install(QWebEngineProfile* profile, const std::string& mapsDir, std::int64_t cacheBytes)

@@ -126,7 +126,8 @@ public:
     // `expires` the cache's reuse limit (0 for the operator's files).
     std::optional<std::string> tile(const STileId& t, bool* fromCache = nullptr, std::int64_t* expires = nullptr);
     bool has(const STileId& t);
-    // Puts a fetched tile into the cache and keeps the cache under its cap.
+    // Puts a fetched tile into the cache and keeps the cache under its cap (above the cap the
+    // least recently used tiles go until the cache is a tenth below it).
     bool store(const STileId& t, const std::string& data, std::int64_t expires = 0);
     CMbTiles* cache() { return m_cache.get(); }
 
