@@ -1,6 +1,4 @@
-// `orvex serve` run as the operator runs it and asked over a real socket: the port it reports, what
-// a browser gets (content types, the redirect, the error pages), a headless browser showing a
-// styled page, and a clean stop on SIGTERM.
+// `orvex serve` run as the operator runs it and asked over a real socket and by a headless browser.
 #include "support/HttpClient.h"
 #include "support/TempDir.h"
 
@@ -125,7 +123,9 @@ class ServeCommand : public ::testing::Test {
     std::string out;
 };
 
-TEST_F(ServeCommand, AnswersWhatABrowserNeedsWhateverTheHostSays)
+// The content types, the redirect and the error pages as a browser gets them, then a clean stop on
+// SIGTERM. The header lines around them are the server's (tested in the core).
+TEST_F(ServeCommand, AnswersWhatABrowserNeedsWhateverTheHostSaysAndStopsOnSigterm)
 {
     const int port = serve(dir);
     ASSERT_GT(port, 0) << "port 0 asks for a free port; the real one must be reported: " << out;
@@ -144,27 +144,30 @@ TEST_F(ServeCommand, AnswersWhatABrowserNeedsWhateverTheHostSays)
         // Directories: a redirect browsers follow, to this server, never to the Host named.
         {"/", "302 Redirect Page", "text/html", self + "/lanterna.html"},
         {"/maps/", "302 Redirect Page", "text/html", self + "/maps/lanterna.html"},
-        // The error pages say their charset.
-        {"/nosuch.htm", "404 未找到", html, ""},
+        {"/nosuch.htm", "404 未找到", html, ""}, // the error pages say their charset
         {"/noexec.cgi", "500 内部错误", html, ""}, // not executable: cannot start
     };
     for (const SCase& c : cases)
         if (c.location.empty() && c.path != "/nosuch.htm")
             CTempDir::write((dir / c.path.substr(1)).string(), "bytes of " + c.path + " 地图\n");
     for (const SCase& c : cases) {
+        SCOPED_TRACE(c.path);
         const SHttpResponse r = httpGet(port, c.path + "?x=1", "evil.example");
-        EXPECT_EQ(r.statusLine, "HTTP/1.1 " + c.statusLine) << c.path;
-        EXPECT_EQ(r.header("Content-Type"), c.type) << c.path;
-        EXPECT_EQ(r.header("Location"), c.location) << c.path;
-        if (c.statusLine == "200 OK") {
-            EXPECT_EQ(r.body, "bytes of " + c.path + " 地图\n") << c.path;
-        }
-        // The other lines of the header are as they always were.
-        EXPECT_EQ(r.header("Server"), "Lanterna HttpServer") << c.path;
-        EXPECT_EQ(r.header("Content-Length"), c.location.empty() ? std::to_string(r.body.size()) : "") << c.path;
-        EXPECT_EQ(r.header("Accept-Ranges"), "bytes") << c.path;
-        EXPECT_EQ(r.header("Connection"), "close") << c.path;
+        EXPECT_EQ(r.statusLine, "HTTP/1.1 " + c.statusLine);
+        EXPECT_EQ(r.header("Content-Type"), c.type);
+        EXPECT_EQ(r.header("Location"), c.location);
+        if (c.statusLine == "200 OK")
+            EXPECT_EQ(r.body, "bytes of " + c.path + " 地图\n");
     }
+
+    ASSERT_EQ(::kill(pid, SIGTERM), 0);
+    const int status = waitExit(pid, kBound);
+    ASSERT_NE(status, -1) << "orvex serve did not stop after SIGTERM";
+    pid = -1;
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(readUntil("stopped", kBound)) << out;
+    EXPECT_EQ(httpGet(port, "/nosuch.htm").statusLine, "") << "nothing listens once the program has gone";
 }
 
 TEST_F(ServeCommand, HeadlessBrowserShowsTheStartPageStyledByItsStylesheet)
@@ -188,22 +191,6 @@ TEST_F(ServeCommand, HeadlessBrowserShowsTheStartPageStyledByItsStylesheet)
     EXPECT_EQ(pngFirstPixel(CTempDir::read(shot)), 0x2a7d4f) << "the page is not styled by look.css";
 }
 
-TEST_F(ServeCommand, ReportsTheBoundPortAndStopsOnSigterm)
-{
-    const int port = serve(dir);
-    ASSERT_GT(port, 0) << out;
-    EXPECT_EQ(httpGet(port, "/nosuch.htm").statusLine, "HTTP/1.1 404 未找到");
-
-    ASSERT_EQ(::kill(pid, SIGTERM), 0);
-    const int status = waitExit(pid, kBound);
-    ASSERT_NE(status, -1) << "orvex serve did not stop after SIGTERM";
-    pid = -1;
-    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_TRUE(readUntil("stopped", kBound)) << out;
-    EXPECT_EQ(httpGet(port, "/nosuch.htm").statusLine, "") << "nothing listens once the program has gone";
-}
-
 TEST_F(ServeCommand, RejectsBadArgumentsWithoutServing)
 {
     const std::vector<std::pair<std::vector<std::string>, int>> cases = {
@@ -217,7 +204,7 @@ TEST_F(ServeCommand, RejectsBadArgumentsWithoutServing)
         pid = -1;
         ASSERT_TRUE(WIFEXITED(status));
         EXPECT_EQ(WEXITSTATUS(status), exitCode) << args[0] << " " << args.back();
-        EXPECT_FALSE(readUntil(" on port ", std::chrono::seconds(5))) << out;
+        EXPECT_FALSE(readUntil(" on port ", kBound)) << out; // the pipe closes with the program
     }
 }
 
