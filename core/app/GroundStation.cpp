@@ -165,6 +165,8 @@ void CGroundStation::parsePending()
         if (!m_pendingWifi.empty()) {
             chunk.assign(m_pendingWifi.begin(), m_pendingWifi.end());
             m_pendingWifi.clear();
+            if (m_wifiStepStale) m_udpStep.clear();
+            m_wifiStepStale = false;
             m_udpStep.append(chunk);
             m_udpStep.run(wifiActive());
         }
@@ -486,6 +488,18 @@ void CGroundStation::syncLinkFlags()
 {
     m_uplink.setSerialOpen(m_linkState.serialOpen());
     m_uplink.setWifiActive(m_linkState.wifiActive());
+    if (!m_linkState.wifiActive()) resetWifiReceive();
+}
+
+void CGroundStation::resetWifiReceive()
+{
+    m_pendingWifi.clear();
+    // A step running further up the stack (a message box's nested event loop) still reads the
+    // array: it is emptied before the next bytes are appended instead.
+    if (m_parsing)
+        m_wifiStepStale = true;
+    else
+        m_udpStep.clear();
 }
 
 bool CGroundStation::openSerialLink(const std::function<bool()>& openPort)
@@ -519,6 +533,7 @@ void CGroundStation::activateWifiLink()
 {
     m_linkState.activateWifi();
     syncLinkFlags();
+    resetWifiReceive();
     startLinkWatch();
 }
 
@@ -573,6 +588,13 @@ void CGroundStation::showTrackAngle(std::size_t index)
                                                  bytes::readF32(newer + 4), bytes::readF32(newer + 8)));
 }
 
+bool CGroundStation::confirmReplay()
+{
+    if (!anyLinkOpen())
+        return true;
+    return m_ui && m_ui->askYesNo(kReplayEndsLinkQuestion, kReplayEndsLinkCaption, false);
+}
+
 CReplay::SLoadResult CGroundStation::startReplay(const std::string& path)
 {
     stopLinkWatch(); // a replay never raises a lost link
@@ -588,13 +610,6 @@ CReplay::SLoadResult CGroundStation::startReplay(const std::string& path)
     m_current = CTelemetryRecord(bytes);
     return result;
 }
-bool CGroundStation::confirmReplay()
-{
-    if (!anyLinkOpen())
-        return true;
-    return m_ui && m_ui->askYesNo(kReplayEndsLinkQuestion, kReplayEndsLinkCaption, false);
-}
-
 
 std::optional<int> CGroundStation::replayTick()
 {

@@ -415,6 +415,7 @@ private:
     std::deque<std::uint8_t> m_pendingSerial;
     std::deque<std::uint8_t> m_pendingWifi;
     bool m_parsing = false;
+    bool m_wifiStepStale = false; // the work array holds bytes of a WiFi session that has ended
     std::vector<IDownlinkSink*> m_sinks;
 
     CTelemetryRecord m_current = CTelemetryRecord::initialCurrent();
@@ -444,6 +445,9 @@ private:
     };
     void syncLinkFlags();
     bool openSerial(const std::function<bool()>& openPort, bool continueLog);
+    // Empties the WiFi work array and the queued WiFi bytes: a WiFi session starts and ends with
+    // nothing of another session in them.
+    void resetWifiReceive();
     void showTrackAngle(std::size_t index);
     SLinkHooks m_linkHooks;
     CLinkState m_linkState;
