@@ -1,6 +1,5 @@
-// The route commands inside the started program (offscreen): their handlers and enable rules, the
-// close question's "No" opening the editor, delete route making the close quiet, and timer 5
-// driving the upload.
+// The route commands inside the started program (offscreen): their handlers and enable rules,
+// timer 5 driving the upload, the map tools' checked state and the map's undo.
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
@@ -8,6 +7,7 @@
 #include <QTreeWidget>
 
 #include "RouteTestSupport.h"
+#include "support/QtWait.h"
 #include "app/Commands.h"
 #include "app/OrvexApp.h"
 #include "mainframe/MainFrame.h"
@@ -52,54 +52,23 @@ TEST_F(RouteAttachTest, CommandsHaveHandlersAndFollowTheRoute)
     EXPECT_FALSE(c.isEnabled(cmd::kEditRoute));
     EXPECT_FALSE(c.isEnabled(cmd::kUploadRoute));
     EXPECT_TRUE(c.isEnabled(cmd::kLoadRoute));
-    EXPECT_TRUE(c.isEnabled(cmd::kDeleteRoute));
     app->station().route().append(point(116.4, 39.9));
     EXPECT_TRUE(c.isEnabled(cmd::kEditRoute));
     EXPECT_TRUE(c.isEnabled(cmd::kUploadRoute));
 }
 
-TEST_F(RouteAttachTest, NoToTheCloseQuestionOpensTheEditorAndDeleteMakesTheCloseQuiet)
-{
-    BoxRecorder boxes(false);
-    app->station().route().append(point(116.4, 39.9));
-    app->station().setRouteSaved(false);
-    int editors = 0;
-    app->m_routeCommands->setDialogRunner([&](QDialog& dialog) {
-        editors += qobject_cast<CSkyWayEditDlg*>(&dialog) != nullptr;
-        return static_cast<int>(QDialog::Accepted);
-    });
-    EXPECT_FALSE(app->mainFrame()->close());
-    ASSERT_EQ(boxes.texts.size(), 1u);
-    EXPECT_EQ(boxes.texts[0], QStringLiteral("航线未保存,确定要退出吗？"));
-    EXPECT_EQ(editors, 1);
-    EXPECT_FALSE(app->station().routeSaved());
-
-    EXPECT_TRUE(app->commands().execute(cmd::kDeleteRoute));
-    EXPECT_TRUE(app->station().route().empty());
-    EXPECT_TRUE(app->mainFrame()->close());
-    EXPECT_EQ(boxes.texts.size(), 1u); // nothing asked the second time
-}
-
 TEST_F(RouteAttachTest, TimerFiveSendsTheWaypointsOneATick)
 {
-    struct Capture : IByteOutput {
-        std::vector<std::vector<uint8_t>> frames;
-        void send(std::span<const uint8_t> b) override { frames.emplace_back(b.begin(), b.end()); }
-    } serial;
+    SSentBytes serial;
     CGroundStation& s = app->station();
     fillRoute(s.route(), 2);
     s.attachSerialOutput(&serial);
     s.setSerialOpen(true);
     ASSERT_TRUE(app->commands().execute(cmd::kUploadRoute));
     auto waypointFrames = [&] {
-        int n = 0;
-        for (const auto& f : serial.frames)
-            n += f.size() == 30 && std::string(f.begin(), f.begin() + 6) == "$WIFIS";
-        return n;
+        return std::count_if(serial.sent.begin(), serial.sent.end(), [](const auto& f) { return f.size() == 30; });
     };
-    for (int i = 0; i < 60 && waypointFrames() < 2; ++i)
-        QTest::qWait(50);
-    EXPECT_EQ(waypointFrames(), 2);
+    EXPECT_TRUE(waitFor([&] { return waypointFrames() == 2; }));
     s.setSerialOpen(false);
     s.attachSerialOutput(nullptr);
 }

@@ -1,6 +1,5 @@
-// The route editor ("航线编辑") and the edit-waypoint dialog on a real route: the widgets wired to
-// the core's editing rules, the undo steps they report, "加载", the key rule of the numeric fields,
-// storing at key release and the range check.
+// The route editor ("航线编辑") and the edit-waypoint dialog wired to the core's editing rules: undo
+// steps, "加载", the key rule of the numeric fields, storing at key release, the range checks.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -50,32 +49,21 @@ TEST_F(RouteEditorTest, OpeningShowsEveryRowAndMakesTheFirstWaypointCircle)
 {
     fillRoute(station.route(), 3);
     auto dlg = editor();
-    EXPECT_EQ(dlg->windowTitle(), QStringLiteral("航线编辑"));
     EXPECT_EQ(station.route()[0].circleFlag, 1);
-    EXPECT_EQ(station.route()[0].circleTime, 0);
-    // The rows are the core's row texts (tested there).
+    // The rows are the core's row texts (tested there); the first row is selected.
     EXPECT_EQ(column(*dlg, 0), (QStringList{"#01", "#02", "#03"}));
-    EXPECT_EQ(column(*dlg, 3), (QStringList{"500", "510", "520"}));
     EXPECT_EQ(column(*dlg, 5)[0], QStringLiteral("盘旋"));
-    EXPECT_EQ(dlg->list()->topLevelItem(0)->textAlignment(3) & Qt::AlignRight, Qt::AlignRight);
-    // The first row is selected and its waypoint is in the fields.
-    EXPECT_EQ(dlg->selectedRow(), 0);
     EXPECT_EQ(dlg->altitudeEdit()->text(), QStringLiteral("500"));
-    EXPECT_EQ(dlg->circleCombo()->currentText(), QStringLiteral("盘旋"));
     dlg->selectRow(2);
     EXPECT_EQ(dlg->altitudeEdit()->text(), QStringLiteral("520"));
-    EXPECT_EQ(dlg->circleTimeEdit()->text(), QStringLiteral("100"));
-
     // Column widths in units of (client width - scroll bar) / 23.
     dlg->resize(900, 500);
     dlg->show();
     QApplication::processEvents();
     const int number = dlg->list()->columnWidth(0);
-    const int longitude = dlg->list()->columnWidth(1);
     EXPECT_GT(number, 40);
-    EXPECT_NEAR(longitude, number * 3 / 2, 2);
+    EXPECT_NEAR(dlg->list()->columnWidth(1), number * 3 / 2, 2);
     EXPECT_NEAR(dlg->list()->columnWidth(5), static_cast<int>(number * 1.1), 2);
-    dlg->hide();
 }
 
 // The rules themselves (first waypoint, "全部高度", labels) are the core's; here the buttons and
@@ -92,8 +80,6 @@ TEST_F(RouteEditorTest, ButtonsAndFieldsChangeTheRouteAndEachAcceptedChangeIsOne
     dlg->button(QStringLiteral("上移"))->click();
     EXPECT_EQ(station.route()[0].longitude, before[1].longitude);
     EXPECT_EQ(dlg->selectedRow(), 0);
-    EXPECT_EQ(column(*dlg, 5)[0], QStringLiteral("盘旋"));
-    EXPECT_EQ(steps, 1);
     dlg->button(QStringLiteral("下移"))->click();
     EXPECT_EQ(station.route()[1].longitude, before[1].longitude);
     EXPECT_EQ(steps, 2);
@@ -114,7 +100,6 @@ TEST_F(RouteEditorTest, ButtonsAndFieldsChangeTheRouteAndEachAcceptedChangeIsOne
 
     dlg->button(QStringLiteral("删除"))->click();
     EXPECT_EQ(column(*dlg, 0), (QStringList{"#01", "#02", "#04"}));
-    EXPECT_EQ(station.route().size(), 3u);
     EXPECT_EQ(steps, 5);
     dlg->button(QStringLiteral("删除"))->click(); // nothing selected: nothing removed
     EXPECT_EQ(station.route().size(), 3u);
@@ -131,52 +116,40 @@ TEST_F(RouteEditorTest, LoadRefillsTheListFromRowOne)
     auto dlg = editor(actions);
     dlg->selectRow(1);
     dlg->button(QStringLiteral("删除"))->click();
-    ui.mapCalls.clear();
     dlg->button(QStringLiteral("加载"))->click();
     EXPECT_EQ(column(*dlg, 0), (QStringList{"#01", "#02", "#03"}));
     EXPECT_EQ(column(*dlg, 3), (QStringList{"100", "200", "300"}));
-    ASSERT_EQ(station.route().size(), 3u);
-    EXPECT_EQ(station.route()[2].pointTag, 9);
     EXPECT_EQ(dlg->selectedRow(), 0);
     EXPECT_EQ(dlg->longitudeEdit()->text(), QStringLiteral("1.500000"));
-    // The load redraws the route and moves the map to the first waypoint.
-    EXPECT_EQ(ui.count("delskyway"), 1);
-    EXPECT_EQ(ui.count("setskyway"), 3);
-    ASSERT_NE(ui.last("setpttomap"), nullptr);
-    EXPECT_EQ(ui.last("setpttomap")->args, (std::vector<std::string>{"2.500000", "1.500000"}));
 }
 
 TEST(NumericKeyRule, OnlyCharactersThatMakeANonNumberAreSwallowed)
 {
-    // Keys from the start text "500" with the cursor at its end; '|' marks the text expected.
-    struct SKey {
-        int key;
-        Qt::KeyboardModifiers mods = Qt::NoModifier;
-    };
+    // Keys typed into "500" with the cursor at its end: H Home, E End, < Shift+Left, A Ctrl+A,
+    // B Backspace, anything else typed as it is.
     const struct {
         bool period;
-        std::vector<SKey> keys;
+        const char* keys;
         const char* text;
     } cases[] = {
-        {false, {{Qt::Key_Home}, {Qt::Key_1}}, "1500"},
-        {false, {{Qt::Key_Home}, {Qt::Key_End}, {Qt::Key_2}}, "5002"},
-        {false, {{Qt::Key_Left, Qt::ShiftModifier}, {Qt::Key_Left, Qt::ShiftModifier}, {Qt::Key_7}}, "57"},
-        {false, {{Qt::Key_A, Qt::ControlModifier}, {Qt::Key_9}}, "9"},
-        {false, {{Qt::Key_Backspace}, {Qt::Key_Minus}, {Qt::Key_A}, {Qt::Key_Period}, {Qt::Key_E}}, "50"},
-        {true, {{Qt::Key_Period}, {Qt::Key_2}, {Qt::Key_Period}, {Qt::Key_Comma}, {Qt::Key_Space}}, "500.2"},
+        {false, "H1", "1500"}, {false, "HE2", "5002"}, {false, "<<7", "57"},
+        {false, "A9", "9"},    {false, "B-a.e", "50"}, {true, ".2., ", "500.2"},
     };
     for (const auto& c : cases) {
         QLineEdit edit;
         CNumericKeyFilter::install(&edit, c.period);
         edit.setText(QStringLiteral("500"));
-        for (const SKey& k : c.keys) {
-            QString text;
-            if (!(k.mods & Qt::ControlModifier) && k.key >= 0x20 && k.key < 0x7F)
-                text = QString(QChar(k.key)).toLower();
-            QKeyEvent press(QEvent::KeyPress, k.key, k.mods, text);
-            QApplication::sendEvent(&edit, &press);
+        for (const char* k = c.keys; *k; ++k) {
+            switch (*k) {
+            case 'H': QTest::keyClick(&edit, Qt::Key_Home); break;
+            case 'E': QTest::keyClick(&edit, Qt::Key_End); break;
+            case '<': QTest::keyClick(&edit, Qt::Key_Left, Qt::ShiftModifier); break;
+            case 'A': QTest::keyClick(&edit, Qt::Key_A, Qt::ControlModifier); break;
+            case 'B': QTest::keyClick(&edit, Qt::Key_Backspace); break;
+            default: QTest::keyClick(&edit, *k);
+            }
         }
-        EXPECT_EQ(edit.text(), QString::fromLatin1(c.text)) << c.text;
+        EXPECT_EQ(edit.text(), QString::fromLatin1(c.text)) << c.keys;
         EXPECT_FALSE(edit.testAttribute(Qt::WA_InputMethodEnabled)); // input-method text would pass by
     }
     // A minus sign arrives only by pasting.
@@ -194,21 +167,16 @@ TEST_F(RouteEditorTest, FieldsShowWhatTheRouteHoldsAndOutOfRangeIsRefused)
     auto dlg = editor();
     dlg->selectRow(1);
     dlg->altitudeEdit()->selectAll();
-    QTest::keyClicks(dlg->altitudeEdit(), QStringLiteral("5001"));
-    EXPECT_EQ(station.route()[1].altitude, 5001);
-    EXPECT_EQ(dlg->list()->topLevelItem(1)->text(3), QStringLiteral("5001"));
+    QTest::keyClicks(dlg->altitudeEdit(), QStringLiteral("10000"));
+    EXPECT_EQ(station.route()[1].altitude, 10000);
+    EXPECT_EQ(dlg->list()->topLevelItem(1)->text(3), QStringLiteral("10000"));
     EXPECT_TRUE(boxes.texts.empty());
     // Above 10,000 m: refused as the options page refuses it, and the field shows the route again.
-    QTest::keyClicks(dlg->altitudeEdit(), QStringLiteral("2"));
-    ASSERT_EQ(boxes.texts.size(), 1u);
-    EXPECT_EQ(boxes.texts[0], QStringLiteral("请输入一个介于 0 和 10000 之间的整数。"));
-    EXPECT_EQ(station.route()[1].altitude, 5001);
-    EXPECT_EQ(dlg->altitudeEdit()->text(), QStringLiteral("5001"));
-
-    dlg->longitudeEdit()->selectAll();
-    QTest::keyClicks(dlg->longitudeEdit(), QStringLiteral("117.25"));
-    EXPECT_DOUBLE_EQ(station.route()[1].longitude, 117.25);
-    EXPECT_EQ(dlg->list()->topLevelItem(1)->text(1), QStringLiteral("117.250000"));
+    dlg->altitudeEdit()->setText(QStringLiteral("1000"));
+    QTest::keyClicks(dlg->altitudeEdit(), QStringLiteral("1"));
+    EXPECT_EQ(boxes.texts, std::vector<QString>{QStringLiteral("请输入一个介于 0 和 10000 之间的整数。")});
+    EXPECT_EQ(station.route()[1].altitude, 10000);
+    EXPECT_EQ(dlg->altitudeEdit()->text(), QStringLiteral("10000"));
 
     // "确定" with a bad field stays open and stores nothing; with good fields it stores and closes.
     dlg->altitudeEdit()->setText(QStringLiteral("300"));
@@ -217,7 +185,7 @@ TEST_F(RouteEditorTest, FieldsShowWhatTheRouteHoldsAndOutOfRangeIsRefused)
     ASSERT_EQ(boxes.texts.size(), 2u);
     EXPECT_EQ(boxes.texts[1], QStringLiteral("请输入一个介于 -180 和 180 之间的数字。"));
     EXPECT_EQ(dlg->result(), 0);
-    EXPECT_EQ(station.route()[1].altitude, 5001);
+    EXPECT_EQ(station.route()[1].altitude, 10000);
     dlg->longitudeEdit()->setText(QStringLiteral("120.5"));
     dlg->button(QStringLiteral("确定"))->click();
     EXPECT_EQ(dlg->result(), QDialog::Accepted);
@@ -235,9 +203,6 @@ TEST_F(RouteEditorTest, UploadButtonStartsTheUploadAndShowsTheFirstWaypointCircl
     dlg->button(QStringLiteral("上传"))->click();
     EXPECT_TRUE(station.routeController().upload().active());
     EXPECT_EQ(dlg->list()->topLevelItem(0)->text(5), QStringLiteral("盘旋"));
-    EXPECT_EQ(dlg->list()->topLevelItem(0)->text(6), QStringLiteral("0"));
-    for (const CWayPoint& w : station.route())
-        EXPECT_EQ(w.uploadState, kUploadPending);
 }
 
 TEST_F(RouteEditorTest, EditWaypointDialogStoresOnOkOnly)
@@ -247,35 +212,25 @@ TEST_F(RouteEditorTest, EditWaypointDialogStoresOnOkOnly)
     w.photoMode = 3;
     {
         CEditWayPointDlg dlg(w, nullptr, 2);
-        EXPECT_EQ(dlg.windowTitle(), QStringLiteral("编辑航点"));
         EXPECT_EQ(dlg.nameLabel()->text(), QStringLiteral("航点 #03"));
         EXPECT_EQ(dlg.photoCombo()->currentIndex(), 3);
-        EXPECT_EQ(dlg.circleCombo()->currentIndex(), 0);
-        EXPECT_EQ(dlg.altitudeEdit()->text(), QStringLiteral("510"));
         dlg.altitudeEdit()->setText(QStringLiteral("900"));
         dlg.cancelButton()->click();
-        EXPECT_EQ(dlg.result(), QDialog::Rejected);
-        EXPECT_EQ(w.altitude, 510);
     }
-    {
-        BoxRecorder boxes;
-        CEditWayPointDlg dlg(w);
-        dlg.circleTimeEdit()->setText(QStringLiteral("65537"));
-        dlg.okButton()->click();
-        ASSERT_EQ(boxes.texts.size(), 1u);
-        EXPECT_EQ(boxes.texts[0], QStringLiteral("请输入一个介于 0 和 65536 之间的整数。"));
-        EXPECT_EQ(w.circleTime, 100);
-        dlg.altitudeEdit()->setText(QStringLiteral("900"));
-        dlg.circleTimeEdit()->setText(QStringLiteral("60"));
-        dlg.photoCombo()->setCurrentIndex(5);
-        dlg.circleCombo()->setCurrentIndex(1);
-        dlg.okButton()->click();
-        EXPECT_EQ(dlg.result(), QDialog::Accepted);
-    }
+    EXPECT_EQ(w.altitude, 510);
+    BoxRecorder boxes;
+    CEditWayPointDlg dlg(w);
+    dlg.circleTimeEdit()->setText(QStringLiteral("65537"));
+    dlg.okButton()->click();
+    EXPECT_EQ(boxes.texts, std::vector<QString>{QStringLiteral("请输入一个介于 0 和 65536 之间的整数。")});
+    EXPECT_EQ(w.circleTime, 100);
+    dlg.altitudeEdit()->setText(QStringLiteral("900"));
+    dlg.circleTimeEdit()->setText(QStringLiteral("60"));
+    dlg.photoCombo()->setCurrentIndex(5);
+    dlg.okButton()->click();
     EXPECT_EQ(w.altitude, 900);
     EXPECT_EQ(w.circleTime, 60);
     EXPECT_EQ(w.photoMode, 100);
-    EXPECT_EQ(w.circleFlag, 1);
 }
 
 } // namespace

@@ -1,17 +1,17 @@
 #pragma once
 // What the route dialog tests share: a temporary home directory, a ground station whose windows
-// are a recorder (messages and map calls), message boxes answered and recorded, route helpers.
+// are the shared fake UI, message boxes answered and recorded, route helpers.
 
 #include <QString>
 
-#include <filesystem>
-#include <fstream>
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "app/GroundStation.h"
 #include "app/MessageBox.h"
 #include "route/SkyWay.h"
+#include "support/FakeUi.h"
 #include "support/TempDir.h"
 
 namespace orvex::routetest {
@@ -23,35 +23,20 @@ public:
     std::string read(const std::string& name) const { return CTempDir::read(file(name)); }
 };
 
-struct SMapCall {
-    std::string fn;
-    std::vector<std::string> args;
-};
-
-class RecordingUi : public IGroundStationUi {
-public:
-    std::vector<std::string> messages;
-    std::vector<SMapCall> mapCalls;
-    void showMessage(const std::string& text) override { messages.push_back(text); }
-    bool askYesNo(const std::string&, const std::string&, bool) override { return true; }
-    void telemetryNotify(std::span<const std::uint8_t>, const SAircraftMarker&) override {}
-    void callMapScript(const std::string& fn, const std::vector<std::string>& args) override
-    {
-        mapCalls.push_back({fn, args});
-    }
+// The shared fake user interface; questions are answered yes.
+struct RecordingUi : SFakeUi {
+    RecordingUi() { answer = true; }
     int count(const std::string& fn) const
     {
-        int n = 0;
-        for (const SMapCall& c : mapCalls)
-            n += c.fn == fn;
-        return n;
+        return static_cast<int>(std::count_if(scripts.begin(), scripts.end(), [&](const auto& c) { return c.first == fn; }));
     }
-    const SMapCall* last(const std::string& fn) const
+    // The arguments of the last call of `fn` (empty when there was none).
+    std::vector<std::string> last(const std::string& fn) const
     {
-        for (auto it = mapCalls.rbegin(); it != mapCalls.rend(); ++it)
-            if (it->fn == fn)
-                return &*it;
-        return nullptr;
+        for (auto it = scripts.rbegin(); it != scripts.rend(); ++it)
+            if (it->first == fn)
+                return it->second;
+        return {};
     }
 };
 

@@ -31,50 +31,35 @@ struct CRecordingScript : IMapScript {
     }
 };
 
+// The user: answers of the name dialog and the menus as set, everything shown written down.
 struct CScriptedUi : IMapUi {
-    std::vector<std::string> status;
-    std::vector<std::string> messages;
-    std::deque<std::optional<std::string>> names; // answers of the name dialog
-    std::vector<std::string> nameInitials;
+    std::vector<std::string> status, messages, nameInitials;
+    std::deque<std::optional<std::string>> names;
     EWaypointMenuChoice waypointChoice = EWaypointMenuChoice::None;
     EPlaceMarkMenuChoice placeMarkChoice = EPlaceMarkMenuChoice::None;
     bool editOk = false;
-    std::vector<int> editorRows;
-    int offlineRequests = 0, placeMarkRefresh = 0, historyRefresh = 0;
-    std::vector<int> uploads, edits;
-    std::function<void()> duringMenu;
-    std::function<void()> duringEdit; // what the edit dialog changes before OK
+    std::vector<int> editorRows, uploads;
+    int offlineRequests = 0;
+    std::function<void()> duringMenu = [] {}, duringEdit = [] {}; // changes while the menu or dialog is open
 
     void setStatusText(const std::string& t) override { status.push_back(t); }
     void showMessage(const std::string& t) override { messages.push_back(t); }
     std::optional<std::string> askName(EMapNameDialog, const std::string& initial) override
     {
         nameInitials.push_back(initial);
-        if (names.empty())
-            return std::nullopt;
-        auto a = names.front();
-        names.pop_front();
+        auto a = names.empty() ? std::nullopt : names.front();
+        if (!names.empty())
+            names.pop_front();
         return a;
     }
     void openRouteEditor(int row) override { editorRows.push_back(row); }
-    EWaypointMenuChoice waypointMenu(int, int) override
-    {
-        if (duringMenu)
-            duringMenu();
-        return waypointChoice;
-    }
+    EWaypointMenuChoice waypointMenu(int, int) override { duringMenu(); return waypointChoice; }
     EPlaceMarkMenuChoice placeMarkMenu(int, int) override { return placeMarkChoice; }
-    bool editWaypoint(int index) override
-    {
-        edits.push_back(index);
-        if (duringEdit)
-            duringEdit();
-        return editOk;
-    }
+    bool editWaypoint(int) override { duringEdit(); return editOk; }
     void uploadWaypoint(int index) override { uploads.push_back(index); }
     void requestOfflinePage() override { ++offlineRequests; }
-    void placeMarksChanged() override { ++placeMarkRefresh; }
-    void historyChanged() override { ++historyRefresh; }
+    void placeMarksChanged() override {}
+    void historyChanged() override {}
 };
 
 class MapEventHandlerTest : public ::testing::Test {
