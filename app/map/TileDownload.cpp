@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFormLayout>
 #include <QJsonArray>
@@ -27,6 +28,10 @@ namespace {
 
 constexpr std::size_t kMaxDownloadTiles = 50000;
 constexpr std::int64_t kTypicalTileBytes = 20 * 1024;
+constexpr int kDrawRectangle = 2; // the dialog's answer for "画矩形"
+
+QJsonArray pageArray(CMapDlg& map, const QString& script);
+void pickRectangle(CMapDlg& map, CTileService& service, int zoom);
 
 QString megabytes(std::int64_t bytes)
 {
@@ -126,30 +131,77 @@ void downloadOfflineMap(CMapDlg& map)
         return;
     }
     // The current view: south, west, north, east and the zoom level.
-    QJsonArray view;
+    const QJsonArray view = pageArray(map, QStringLiteral(
+        "(function(){var m=window.orvexMap,b=m.getBounds();return JSON.stringify("
+        "[b.getSouth(),b.getWest(),b.getNorth(),b.getEast(),m.getZoom()]);})()"));
+    if (view.size() == 5)
+        downloadDialog(map, *service, view, false);
+}
+
+namespace {
+
+// A JSON array the page's script gives back (empty when none comes within five seconds).
+QJsonArray pageArray(CMapDlg& map, const QString& script)
+{
+    QJsonArray result;
+    bool answered = false;
     QEventLoop wait;
-    map.browser()->page()->runJavaScript(
-        QStringLiteral("(function(){var m=window.orvexMap,b=m.getBounds();return JSON.stringify("
-                       "[b.getSouth(),b.getWest(),b.getNorth(),b.getEast(),m.getZoom()]);})()"),
-        [&](const QVariant& v) {
-            view = QJsonDocument::fromJson(v.toString().toUtf8()).array();
-            wait.quit();
-        });
+    map.browser()->page()->runJavaScript(script, [&](const QVariant& v) {
+        result = QJsonDocument::fromJson(v.toString().toUtf8()).array();
+        answered = true;
+        wait.quit();
+    });
     QTimer::singleShot(5000, &wait, &QEventLoop::quit);
-    if (view.size() != 5)
+    if (!answered)
         wait.exec();
-    if (view.size() != 5)
-        return;
-    const double s = view[0].toDouble(), w = std::max(-180.0, view[1].toDouble()),
-                 n = view[2].toDouble(), e = std::min(180.0, view[3].toDouble());
-    const int zoom = view[4].toInt();
+    return result;
+}
+
+// "画矩形": the page takes one rectangle from the mouse; the dialog comes back with it.
+void pickRectangle(CMapDlg& map, CTileService& service, int zoom)
+{
+    map.callScript("orvexPickBox", {});
+    auto* poll = new QTimer(&map);
+    auto* waited = new QElapsedTimer;
+    waited->start();
+    QObject::connect(poll, &QTimer::timeout, &map, [&map, &service, poll, waited, zoom] {
+        map.browser()->page()->runJavaScript(
+            QStringLiteral("JSON.stringify(window.orvexPickedBox)"), [&map, &service, poll, waited, zoom](const QVariant& v) {
+                if (!poll->isActive())
+                    return;
+                QJsonArray box = QJsonDocument::fromJson(v.toString().toUtf8()).array();
+                // A reloaded page has forgotten the rectangle; the operator has five minutes.
+                const bool gone = v.toString().isEmpty() || waited->elapsed() > 300000;
+                if (box.size() != 4 && !gone)
+                    return;
+                poll->stop();
+                poll->deleteLater();
+                delete waited;
+                if (box.size() == 4) {
+                    box.append(zoom);
+                    downloadDialog(map, service, box, true);
+                }
+            });
+    });
+    poll->start(250);
+}
+
+} // namespace
+
+void downloadDialog(CMapDlg& map, CTileService& service, const QJsonArray& area, bool drawn)
+{
+    const double s = area[0].toDouble(), w = std::max(-180.0, area[1].toDouble()),
+                 n = area[2].toDouble(), e = std::min(180.0, area[3].toDouble());
+    const int zoom = area[4].toInt();
+    CTileService* const svc = &service;
 
     QDialog dlg(&map);
     dlg.setObjectName(QStringLiteral("tileDownloadDlg"));
     dlg.setWindowTitle(QStringLiteral("下载离线地图"));
     auto* form = new QFormLayout(&dlg);
-    form->addRow(new QLabel(QStringLiteral("范围：当前地图视图（纬度 %1 ~ %2，经度 %3 ~ %4）")
-                                .arg(s, 0, 'f', 4).arg(n, 0, 'f', 4).arg(w, 0, 'f', 4).arg(e, 0, 'f', 4)));
+    form->addRow(new QLabel(QStringLiteral("范围：%5（纬度 %1 ~ %2，经度 %3 ~ %4）")
+                                .arg(s, 0, 'f', 4).arg(n, 0, 'f', 4).arg(w, 0, 'f', 4).arg(e, 0, 'f', 4)
+                                .arg(drawn ? QStringLiteral("所画矩形") : QStringLiteral("当前地图视图"))));
     auto* from = new QSpinBox;
     auto* to = new QSpinBox;
     from->setRange(0, 19);
@@ -164,6 +216,9 @@ void downloadOfflineMap(CMapDlg& map)
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("开始下载"));
     buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
+    QPushButton* draw = buttons->addButton(QStringLiteral("画矩形"), QDialogButtonBox::ActionRole);
+    draw->setObjectName(QStringLiteral("drawRectangle"));
+    QObject::connect(draw, &QPushButton::clicked, &dlg, [&dlg] { dlg.done(kDrawRectangle); });
     form->addRow(buttons);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
@@ -174,7 +229,7 @@ void downloadOfflineMap(CMapDlg& map)
             tiles = tilesInBox(s, w, n, e, from->value(), to->value());
         std::size_t stored = 0;
         for (const STileId& t : tiles)
-            if (tiles.size() <= kMaxDownloadTiles && service->store().has(t))
+            if (tiles.size() <= kMaxDownloadTiles && svc->store().has(t))
                 ++stored;
         const bool ok = !tiles.empty() && tiles.size() <= kMaxDownloadTiles;
         summary->setText(tiles.size() > kMaxDownloadTiles
@@ -182,16 +237,19 @@ void downloadOfflineMap(CMapDlg& map)
                              : QStringLiteral("瓦片数：%1（已有 %2），估计大小：%3")
                                    .arg(tiles.size())
                                    .arg(stored)
-                                   .arg(megabytes(estimatedDownloadBytes(*service, tiles.size() - stored))));
+                                   .arg(megabytes(estimatedDownloadBytes(*svc, tiles.size() - stored))));
         buttons->button(QDialogButtonBox::Ok)->setEnabled(ok);
     };
     QObject::connect(from, &QSpinBox::valueChanged, &dlg, update);
     QObject::connect(to, &QSpinBox::valueChanged, &dlg, update);
     update();
-    if (dlg.exec() != QDialog::Accepted)
+    const int answer = dlg.exec();
+    if (answer == kDrawRectangle)
+        pickRectangle(map, service, zoom);
+    if (answer != QDialog::Accepted)
         return;
 
-    CTileDownload download(*service, service->sourceTemplate(), tiles);
+    CTileDownload download(*svc, svc->sourceTemplate(), tiles);
     QProgressDialog progress(QStringLiteral("正在下载离线地图…"), QStringLiteral("取消"), 0,
                              static_cast<int>(tiles.size()), &map);
     progress.setObjectName(QStringLiteral("tileDownloadProgress"));

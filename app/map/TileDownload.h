@@ -9,7 +9,8 @@
 // downloadOfflineMap() is the command: it is allowed only for a tile source whose settings carry
 // the bulk-download flag (bulkDownload in html/mapconfig.js); otherwise it says why and how to
 // configure one. It takes the current view of the map, asks for the zoom range showing the tile
-// count and the estimated size, and runs the download under a progress dialog with "取消".
+// count and the estimated size, and runs the download under a progress dialog with "取消";
+// "画矩形" there takes a rectangle drawn on the map instead of the view.
 
 #include <vector>
 
@@ -18,6 +19,7 @@
 
 #include "map/TileStore.h"
 
+class QJsonArray;
 class QNetworkReply;
 
 namespace orvex {
@@ -66,5 +68,8 @@ QString bulkDownloadRefusal();
 std::int64_t estimatedDownloadBytes(CTileService& service, std::size_t tiles);
 
 void downloadOfflineMap(CMapDlg& map);
+// The dialog of the command for an area: [south, west, north, east, zoom level]; `drawn` when
+// the operator drew it ("画矩形" in the dialog lets them draw one, then the dialog comes back).
+void downloadDialog(CMapDlg& map, CTileService& service, const QJsonArray& area, bool drawn);
 
 } // namespace orvex

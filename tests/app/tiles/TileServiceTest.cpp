@@ -67,6 +67,20 @@ TEST(TileService, OnlineTilesAreCachedAndShownOfflineWithoutTheServer)
     EXPECT_NE(server.log().find(" Orvex-GCS/"), std::string::npos) << server.log();
     EXPECT_TRUE(service->store().has({4, 12, 6})); // the tile at the page's first centre (30 N, 114 E)
 
+    // "画矩形": a drag from one corner to the other gives the box, south, west, north, east.
+    QVariant box;
+    dlg.browser()->page()->runJavaScript(
+        QStringLiteral("orvexPickBox(); var c = orvexMap.getContainer(), r = c.getBoundingClientRect();"
+                       "['mousedown', 'mousemove', 'mouseup'].forEach(function (t, i) {"
+                       "  var x = i ? 300 : 100, y = i ? 100 : 300;"
+                       "  c.dispatchEvent(new MouseEvent(t, { bubbles: true, clientX: r.left + x, clientY: r.top + y }));"
+                       "});"
+                       "var sw = orvexMap.containerPointToLatLng([100, 300]), ne = orvexMap.containerPointToLatLng([300, 100]);"
+                       "JSON.stringify(orvexPickedBox) === JSON.stringify([sw.lat, sw.lng, ne.lat, ne.lng]) && orvexMap.dragging.enabled()"),
+        [&](const QVariant& v) { box = v; });
+    ASSERT_TRUE(waitFor([&] { return box.isValid(); }, 30000));
+    EXPECT_TRUE(box.toBool());
+
     server.stop();
     bool offlineLoaded = false;
     QObject::connect(dlg.browser(), &QWebEngineView::loadFinished, [&](bool) { offlineLoaded = true; });
