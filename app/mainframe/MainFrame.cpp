@@ -518,7 +518,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         }
     }
     // The map page reports its camera position ("2001;") before the program ends.
-    callMapScript("getLookAt", {});
+    m_station.map().getLookAt();
     // The records that arrived since the last timer 4 go to the flight log before the link closes.
     m_station.flushTick();
     m_commands.invoke(cmd::kCloseLink);

@@ -25,19 +25,6 @@ namespace orvex {
 
 namespace {
 
-// Map script calls through the ground station's window interface.
-class CStationMapScript : public IMapScript {
-  public:
-    explicit CStationMapScript(CGroundStation& station) : m_station(station) {}
-    void call(const std::string& fn, const std::vector<std::string>& args) override
-    {
-        if (IGroundStationUi* ui = m_station.ui()) ui->callMapScript(fn, args);
-    }
-
-  private:
-    CGroundStation& m_station;
-};
-
 // Buttons in the order of the grid below the edit boxes (two columns; the last one spans both).
 // Pairs that belong together side by side; the last two span both columns, so that "关闭引擎"
 // stands apart at the bottom.
@@ -79,8 +66,7 @@ class CFlightControlPanel::CHost : public IFlightCommandHost {
             m_panel.m_clickPointMarker(point);
             return;
         }
-        CStationMapScript host(m_panel.m_station);
-        CMapScript(host).setclickpttomap(point.latitude, point.longitude, point.altitude);
+        m_panel.m_station.map().setclickpttomap(point.latitude, point.longitude, point.altitude);
     }
 
   private:

@@ -55,10 +55,6 @@ CGroundStation::CGroundStation(const CAppPaths& paths)
 
     CRouteHooks routeHooks;
     routeHooks.send = [this](std::span<const uint8_t> frame) { m_uplink.sendOnBothLinks(frame); };
-    routeHooks.mapCall = [this](const std::string& fn, const std::vector<std::string>& args) {
-        if (m_ui)
-            m_ui->callMapScript(fn, args);
-    };
     routeHooks.message = [this](const std::string& text) {
         if (m_parsing)
             raiseBox(text); // an echo check's finding: after the parser call, like every downlink box
@@ -75,7 +71,7 @@ CGroundStation::CGroundStation(const CAppPaths& paths)
         if (m_ui)
             m_ui->showStatus(text);
     };
-    m_routeController = std::make_unique<CRouteController>(m_settings, std::move(routeHooks));
+    m_routeController = std::make_unique<CRouteController>(m_settings, m_mapHost, std::move(routeHooks));
     addDownlinkSink(m_routeController.get());
 }
 
@@ -283,8 +279,7 @@ void CGroundStation::onAlignmentQuestion(const SAcknowledgement& ack)
 
 void CGroundStation::onPhotoMark(const SPhotoMark& mark)
 {
-    if (m_ui)
-        m_ui->callMapScript("setPic", {strprintf("%f", static_cast<double>(mark.first)), strprintf("%f", static_cast<double>(mark.second)), "0"});
+    m_map.setPic(mark.first, mark.second);
     forEachSink([&](IDownlinkSink& s) { s.onPhotoMark(mark); });
 }
 
@@ -466,8 +461,8 @@ void CGroundStation::SLinkHooks::closeSerialPort()
 
 void CGroundStation::SLinkHooks::clearAircraftTrack()
 {
-    if (station && station->m_ui)
-        station->m_ui->callMapScript("clearlineStringplane", {});
+    if (station)
+        station->m_map.clearlineStringplane();
     if (outer)
         outer->clearAircraftTrack();
 }
@@ -561,7 +556,7 @@ void CGroundStation::setTelemetryStale(bool stale)
     if (!m_ui)
         return;
     m_ui->showTelemetryStale(stale);
-    m_ui->callMapScript("setPlaneStale", {stale ? "1" : "0"});
+    m_map.setPlaneStale(stale);
 }
 
 void CGroundStation::shutdownLinks()
@@ -628,8 +623,7 @@ std::optional<int> CGroundStation::replaySeek(int sliderPosition)
     if (!m_linkState.replayLoaded())
         return std::nullopt;
     const CReplay::SSeekResult seek = m_linkState.replay().seek(sliderPosition);
-    if (m_ui)
-        m_ui->callMapScript("clearlineStringplane", {});
+    m_map.clearlineStringplane();
     if (seek.currentRecord) {
         CTelemetryRecord::Bytes bytes{};
         std::memcpy(bytes.data(), m_linkState.store().record(*seek.currentRecord), bytes.size());
@@ -637,13 +631,9 @@ std::optional<int> CGroundStation::replaySeek(int sliderPosition)
     }
     // The marker moves after every seek, also when no record was copied (a seek to the start keeps
     // the current record): altitude = positionAux + AltitudeGPS, heading from the record.
-    if (m_ui) {
-        const double altitude = static_cast<double>(m_current.positionAux()) + static_cast<double>(m_altitudeGps);
-        m_ui->callMapScript("setplane", {strprintf("%f", static_cast<double>(m_current.latitude())),
-                                         strprintf("%f", static_cast<double>(m_current.longitude())),
-                                         strprintf("%f", altitude), strprintf("%d", int(m_current.targetWaypoint())),
-                                         strprintf("%f", markerFor(m_current).headingDeg)});
-    }
+    const double altitude = static_cast<double>(m_current.positionAux()) + static_cast<double>(m_altitudeGps);
+    m_map.setplane(m_current.latitude(), m_current.longitude(), altitude, int(m_current.targetWaypoint()),
+                   markerFor(m_current).headingDeg);
     return seek.progress;
 }
 

@@ -125,6 +125,9 @@ public:
     // ---------------------------------------------------------------- windows
     void setUi(IGroundStationUi* ui) { m_ui = ui; }
     IGroundStationUi* ui() const { return m_ui; }
+    // The map page's script functions: every script call of the program goes through this
+    // catalogue to the windows' callMapScript (dropped while no windows are set).
+    CMapScript& map() { return m_map; }
 
     // ---------------------------------------------------------------- paths and settings
     // The executable directory (map pages) and the home directory (Korva.ini, Hj, PhotoData.txt).
@@ -388,6 +391,16 @@ private:
     bool m_telemetryStale = false;
 
     IGroundStationUi* m_ui = nullptr;
+    struct SMapHost : IMapScript {
+        explicit SMapHost(CGroundStation* owner) : station(owner) {}
+        CGroundStation* station;
+        void call(const std::string& fn, const std::vector<std::string>& args) override
+        {
+            if (station->m_ui)
+                station->m_ui->callMapScript(fn, args);
+        }
+    } m_mapHost{this};
+    CMapScript m_map{m_mapHost};
     CAppPaths m_paths;
     CSettings m_settings;
     SEndpoints m_endpoints;

@@ -133,6 +133,11 @@ void CMapScript::EditPlaceMaktToMap(const std::string& name, const std::string& 
     call("EditPlaceMaktToMap", {name, newName});
 }
 
+void CMapScript::setPlaneStale(bool stale)
+{
+    call("setPlaneStale", {stale ? "1" : "0"});
+}
+
 void CMapScript::setPic(double first, double second)
 {
     call("setPic", {real(first), real(second), real(0.0)});

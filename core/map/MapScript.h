@@ -44,6 +44,8 @@ public:
     void DelPlaceMaktToMap(const std::string& name);
     void EditPlaceMaktToMap(const std::string& name, const std::string& newName);
     void setPic(double first, double second);
+    // The aircraft marker greyed (link lost or closed) or live again.
+    void setPlaneStale(bool stale);
 
     // delskyway, then setskyway for every waypoint in order (n + 1 calls).
     void redrawRoute(const CSkyWay& route);

@@ -5,8 +5,8 @@
 
 namespace orvex {
 
-CRouteController::CRouteController(const CSettings& settings, CRouteHooks hooks)
-    : m_settings(settings), m_hooks(std::move(hooks)), m_script(*this),
+CRouteController::CRouteController(const CSettings& settings, IMapScript& map, CRouteHooks hooks)
+    : m_settings(settings), m_hooks(std::move(hooks)), m_script(map),
       m_upload(
           m_route,
           [this](std::span<const uint8_t> frame) {
@@ -15,12 +15,6 @@ CRouteController::CRouteController(const CSettings& settings, CRouteHooks hooks)
           },
           [this](int index, int state) { m_script.setSkyWayPTcolor(index, state); })
 {
-}
-
-void CRouteController::call(const std::string& fn, const std::vector<std::string>& args)
-{
-    if (m_hooks.mapCall)
-        m_hooks.mapCall(fn, args);
 }
 
 CWayPointDefaults CRouteController::wayPointDefaults() const

@@ -27,8 +27,6 @@ class CSettings;
 struct CRouteHooks {
     // "Send on both links" for a 30-byte frame.
     std::function<void(std::span<const uint8_t>)> send;
-    // A script call of the map page (dropped by the host while the page is not ready).
-    std::function<void(const std::string& fn, const std::vector<std::string>& args)> mapCall;
     // A message box with one OK button.
     std::function<void(const std::string& text)> message;
     // Sets the application's route-saved flag.
@@ -40,9 +38,10 @@ struct CRouteHooks {
     std::function<void(const std::string& text)> status;
 };
 
-class CRouteController : public IDownlinkSink, private IMapScript {
+class CRouteController : public IDownlinkSink {
 public:
-    CRouteController(const CSettings& settings, CRouteHooks hooks);
+    // `map` carries the route's script calls to the map page.
+    CRouteController(const CSettings& settings, IMapScript& map, CRouteHooks hooks);
     CRouteController(const CRouteController&) = delete;
     CRouteController& operator=(const CRouteController&) = delete;
 
@@ -83,8 +82,6 @@ public:
     void onWaypointEcho(const SWaypointEcho& echo, EDownlinkLink link) override;
 
 private:
-    void call(const std::string& fn, const std::vector<std::string>& args) override;
-
     const CSettings& m_settings;
     CRouteHooks m_hooks;
     CSkyWay m_route;

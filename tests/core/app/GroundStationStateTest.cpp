@@ -158,7 +158,7 @@ TEST_F(GroundStationState, PhotoMarkCallsSetPicWithTheTwoFloatsAndZero)
     station.receiveBytes(EFraming::ByteStream, f);
     ASSERT_EQ(ui.scripts.size(), 1u);
     EXPECT_EQ(ui.scripts[0].first, "setPic");
-    EXPECT_THAT(ui.scripts[0].second, ElementsAre("22.500000", "113.000000", "0"));
+    EXPECT_THAT(ui.scripts[0].second, ElementsAre("22.500000", "113.000000", "0.000000"));
 }
 
 TEST_F(GroundStationState, DownlinkBoxesOpenOneByOneAfterTheParserWhileRecordsGoOn)

@@ -34,9 +34,13 @@ protected:
     std::vector<std::string> messages;
     std::vector<bool> savedFlags;
     bool serialOpens = true;
-    CRouteController ctl{settings,
+    struct SMapRecorder : IMapScript {
+        std::vector<SCall>& calls;
+        explicit SMapRecorder(std::vector<SCall>& c) : calls(c) {}
+        void call(const std::string& fn, const std::vector<std::string>& a) override { calls.push_back({fn, a}); }
+    } map{calls};
+    CRouteController ctl{settings, map,
                          {[this](std::span<const uint8_t> f) { frames.emplace_back(f.begin(), f.end()); },
-                          [this](const std::string& fn, const std::vector<std::string>& a) { calls.push_back({fn, a}); },
                           [this](const std::string& m) { messages.push_back(m); },
                           [this](bool s) { savedFlags.push_back(s); }, [this] { return serialOpens; }}};
 };
