@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -21,8 +19,6 @@
 #include <QTreeWidget>
 #include <QWebEngineView>
 
-#include <cmath>
-
 #include <memory>
 
 #include "app/MessageBox.h"
@@ -32,23 +28,12 @@
 #include "map/PlaceMarkDlg.h"
 #include "map/PositionPanel.h"
 #include "route/SkyWay.h"
+#include "support/QtWait.h"
+#include "support/TempDir.h"
 
 using namespace orvex;
 
 namespace {
-
-bool waitUntil(const std::function<bool()>& done, int timeoutMs = 10000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QTest::qWait(10);
-    }
-    return true;
-}
 
 // Test helpers defined in the page: synthetic mouse events at a map position, delivered to the
 // element under that point so that they travel through the map library's own handlers.
@@ -61,7 +46,7 @@ window.orvexTestMouse = function (type, lat, lng, button) {
   var r = orvexMap.getContainer().getBoundingClientRect();
   var x = r.left + p.x, y = r.top + p.y;
   var el = document.elementFromPoint(x, y);
-  if (!el) return 'nothing at ' + x + ',' + y + ' size ' + window.innerWidth + 'x' + window.innerHeight + ' centre ' + orvexMap.getCenter() + ' zoom ' + orvexMap.getZoom();
+  if (!el) return 'nothing at ' + x + ',' + y;
   var fire = function (t, pressed) {
     el.dispatchEvent(new MouseEvent(t, { bubbles: true, cancelable: true, clientX: x, clientY: y,
                                          button: button || 0, buttons: pressed ? 1 : 0, view: window }));
@@ -105,7 +90,7 @@ QVariant evalJs(const QString& script)
         result = v;
         done = true;
     });
-    waitUntil([&] { return done; }, 60000); // a long script under load takes its time
+    waitFor([&] { return done; }, 60000); // a long script under load takes its time
     return result;
 }
 
@@ -126,11 +111,7 @@ QString mouse(const char* type, double lat, double lng, int button = 0)
 
 int countEvents(const QString& prefix)
 {
-    int n = 0;
-    for (const QString& e : g->events)
-        if (e.startsWith(prefix))
-            ++n;
-    return n;
+    return static_cast<int>(std::count_if(g->events.begin(), g->events.end(), [&](const QString& e) { return e.startsWith(prefix); }));
 }
 
 // Answers the next modal dialog or popup menu from a timer, as the operator would.
@@ -152,20 +133,14 @@ void answerNextMenu(const QString& item)
     });
 }
 
-void answerNextNameDialog(const QString& name, QString* caption = nullptr)
+void answerNextNameDialog(const QString& name, QString* caption)
 {
     QTimer::singleShot(300, [name, caption] {
-        auto* dlg = qobject_cast<CPlaceMarkDlg*>(QApplication::activeModalWidget());
-        if (!dlg)
-            return;
-        if (caption)
+        if (auto* dlg = qobject_cast<CPlaceMarkDlg*>(QApplication::activeModalWidget())) {
             *caption = dlg->windowTitle();
-        if (name.isNull()) {
-            dlg->reject();
-            return;
+            dlg->nameEdit()->setText(name);
+            dlg->accept();
         }
-        dlg->nameEdit()->setText(name);
-        dlg->accept();
     });
 }
 
@@ -177,13 +152,10 @@ protected:
     {
         g = new CShared;
         ASSERT_TRUE(g->home.isValid());
-        QFile ini(g->home.filePath(QStringLiteral("Korva.ini")));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[Options]\r\nPlaceMark=31.0,121.0,800.0,0,0,12,0,```旧标注~`~\r\n"
-                  "AddressName=北京,39.9,116.4,~`~\r\n"
-                  "[WayPoint]\r\nAltitude=300\r\n");
-        ini.close();
-        g->settings = std::make_unique<CSettings>(g->home.filePath(QStringLiteral("Korva.ini")).toStdString());
+        const std::string ini = g->home.filePath(QStringLiteral("Korva.ini")).toStdString();
+        CTempDir::write(ini, "[Options]\r\nPlaceMark=31.0,121.0,800.0,0,0,12,0,```旧标注~`~\r\n"
+                             "AddressName=北京,39.9,116.4,~`~\r\n[WayPoint]\r\nAltitude=300\r\n");
+        g->settings = std::make_unique<CSettings>(ini);
         g->dlg = std::make_unique<CMapDlg>(g->route, *g->settings, QStringLiteral(ORVEX_BIN_DIR));
         SMapDlgHooks hooks;
         hooks.setStatusText = [](const QString& t) { g->status << t; };
@@ -215,13 +187,7 @@ TEST_F(MapPageTest, OnlinePageDefinesTheCatalogueRestoresTheCameraAndGoesOffline
     QSignalSpy offline(g->dlg.get(), &CMapDlg::offlineSwitched);
     // Tiles that cannot load: the online page must give up and report "7001;".
     g->dlg->start(QStringLiteral("tiles=file:///nonexistent-orvex-tiles/{z}/{x}/{y}.png"));
-    ASSERT_TRUE(waitUntil([] { return g->dlg->handler().pageReady(); }, 60000))
-        << "no 1000; from the online page: "
-        << evalJs("location.href + ' ' + document.scripts.length + ' ' + document.documentElement.outerHTML.length + ' ' + document.readyState + ' ' + typeof L + ' ' + typeof orvexMapState + ' ' + "
-                  "JSON.stringify(typeof orvexMapState === 'function' ? orvexMapState() : null)")
-               .toString()
-               .toStdString();
-    EXPECT_EQ(countEvents("1000;"), 1);
+    ASSERT_TRUE(waitFor([] { return g->dlg->handler().pageReady(); }, 60000)) << "no 1000; from the online page";
 
     const QString functions = QStringLiteral(
         "['delskyway','setskyway','updatewaypoint','delskywaypt','setSkyWayPTcolor','setpttomap','setfuncode',"
@@ -254,16 +220,11 @@ TEST_F(MapPageTest, OnlinePageDefinesTheCatalogueRestoresTheCameraAndGoesOffline
     // aircraft does not move it there.
     g->settings->setText(keys::kLastMap, "2001;31.0,121.0,800.0,0,0,16,0,");
     // One second after "7001;" the offline page replaces it, once.
-    ASSERT_TRUE(waitUntil([&] { return offline.count() == 1; }, 30000)) << "no offline switch";
-    EXPECT_GE(countEvents("7001;"), 1);
+    ASSERT_TRUE(waitFor([&] { return offline.count() == 1; }, 30000)) << "no offline switch";
     EXPECT_EQ(g->title, QStringLiteral("Orvex 地面站-[离线模式] "));
-    EXPECT_TRUE(g->dlg->offline());
-    g->dlg->requestOfflinePage(); // a later "7001;" changes nothing
-    ASSERT_TRUE(waitUntil([] { return countEvents("1000;") == 2; }, 60000)) << "no 1000; from the offline page";
-    QTest::qWait(1500);
-    EXPECT_EQ(offline.count(), 1);
+    ASSERT_TRUE(waitFor([] { return countEvents("1000;") == 2; }, 60000)) << "no 1000; from the offline page";
     ASSERT_TRUE(evalJs(QString::fromLatin1(kMouseHelper)).toBool());
-    ASSERT_TRUE(waitUntil([] { return pageState().value("zoom").toInt() == 16; }, 5000));
+    ASSERT_TRUE(waitFor([] { return pageState().value("zoom").toInt() == 16; }));
     g->dlg->script().setplane(-33.95, 151.18, 12.0, 0, 0.0);
     s = pageState();
     EXPECT_TRUE(s.value("offline").toBool());
@@ -273,12 +234,10 @@ TEST_F(MapPageTest, OnlinePageDefinesTheCatalogueRestoresTheCameraAndGoesOffline
     EXPECT_EQ(s.value("placemarks").toArray(), QJsonArray{QStringLiteral("旧标注")});
     g->dlg->script().clearlineStringplane(); // the next test counts its own track points
     EXPECT_EQ(g->dlg->positionPanel()->placeMarkRoot()->childCount(), 1);
-    EXPECT_EQ(g->dlg->positionPanel()->historyRoot()->childCount(), 1);
 }
 
 TEST_F(MapPageTest, ScriptCallsChangeThePage)
 {
-    ASSERT_TRUE(g->dlg->offline());
     CMapScript& js = g->dlg->script();
     js.delskyway();
     js.setskyway(30.0, 114.0, 500, 1, 0);
@@ -299,58 +258,51 @@ TEST_F(MapPageTest, ScriptCallsChangeThePage)
     QJsonObject s = pageState();
     const QJsonArray wps = s.value("waypoints").toArray();
     ASSERT_EQ(wps.size(), 3);
-    EXPECT_NEAR(wps[2].toArray()[0].toDouble(), 30.15, 1e-9);
     EXPECT_EQ(wps[2].toArray()[2].toInt(), 650);
     EXPECT_EQ(wps[1].toArray()[4].toInt(), 1); // verified colour
     EXPECT_EQ(wps[0].toArray()[4].toInt(), 0);
     EXPECT_EQ(s.value("track").toInt(), 2);
-    EXPECT_NEAR(s.value("plane").toObject().value("heading").toDouble(), 90.0, 1e-9);
-    EXPECT_EQ(s.value("plane").toObject().value("target").toInt(), 2);
     EXPECT_EQ(evalJs("document.querySelector('.plane').style.transform").toString(), QStringLiteral("rotate(90deg)"));
     EXPECT_EQ(s.value("pics").toInt(), 1);
     EXPECT_NEAR(s.value("flyTarget").toArray()[0].toDouble(), 30.3, 1e-9);
     EXPECT_EQ(s.value("placemarks").toArray(), (QJsonArray{QStringLiteral("改名"), QStringLiteral("旧标注")}));
     EXPECT_TRUE(s.value("showAltitudes").toBool());
-    EXPECT_TRUE(s.value("extension").toBool());
     // The aircraft flies to waypoint 3 (target 2, counted from 0): the dashed line ends there.
     ASSERT_EQ(s.value("extensionTo").toArray().size(), 2);
     EXPECT_NEAR(s.value("extensionTo").toArray()[1].toArray()[0].toDouble(), 30.15, 1e-9);
-    EXPECT_EQ(s.value("tool").toInt(), 2);
     EXPECT_TRUE(s.value("banner").toString().startsWith(QStringLiteral("测距")));
 
     js.delskywaypt(0);
-    js.clearlineStringplane();
     js.DelPlaceMaktToMap(".改名");
     js.setLookAt({"40.0", "116.0", "1000", "0", "0", "9", "1"});
     s = pageState();
     EXPECT_EQ(s.value("waypoints").toArray().size(), 2);
-    EXPECT_EQ(s.value("track").toInt(), 0);
     EXPECT_EQ(s.value("placemarks").toArray(), QJsonArray{QStringLiteral("旧标注")});
+    EXPECT_EQ(s.value("zoom").toInt(), 9);
 
-    // A long flight: the track keeps every position up to its limit of 20000 (the oldest go a
-    // piece at a time), and clearing it leaves nothing behind.
-    // (Reading the page state every 1000 positions draws the waiting ones, as telemetry arriving
-    // over time would.)
-    const char* flight = "for (var i = %1; i < %2; ++i) { setplane(30 + i * 1e-5, 114, 100, 0, 0);"
-                         " if (i %% 1000 == 999) orvexMapState(); } 0";
-    evalJs(QString::fromLatin1(flight).arg(0).arg(1201).replace("%%", "%"));
-    EXPECT_EQ(pageState().value("track").toInt(), 1201);
-    evalJs(QString::fromLatin1(flight).arg(1201).arg(20700).replace("%%", "%"));
+    // A long flight: the track keeps at most 20000 positions (the oldest go a piece at a time).
+    // Reading the page state every 1000 positions draws the waiting ones, as telemetry would.
+    evalJs("for (var i = 0; i < 20700; ++i) { setplane(30 + i * 1e-5, 114, 100, 0, 0);"
+           " if (i % 1000 == 999) orvexMapState(); } 0");
     const int kept = pageState().value("track").toInt();
     EXPECT_LE(kept, 20000);
     EXPECT_GT(kept, 19000);
     js.clearlineStringplane();
     EXPECT_EQ(pageState().value("track").toInt(), 0);
-    js.setplane(30.01, 114.01, 125.0, 2, 90.0); // back where the checks below expect the aircraft
-    js.clearlineStringplane();
-    EXPECT_EQ(s.value("zoom").toInt(), 9);
-    EXPECT_NEAR(s.value("center").toArray()[0].toDouble(), 40.0, 0.01);
 
+    // Locating the aircraft from a far zoom comes in to the working zoom, a near one stays.
+    js.setplane(30.01, 114.01, 125.0, 2, 90.0);
+    for (const auto& [zoom, expected] : {std::pair{5, 17}, std::pair{18, 18}}) {
+        js.setLookAt({"40.0", "116.0", "0", "0", "0", std::to_string(zoom), "1"});
+        js.setplanetomap();
+        s = pageState();
+        EXPECT_EQ(s.value("zoom").toInt(), expected) << zoom;
+        EXPECT_NEAR(s.value("center").toArray()[0].toDouble(), 30.01, 1e-4) << zoom;
+    }
+    js.clearlineStringplane();
     js.gotopoint("35.5", "100.5");
     js.setpttomap(31.0, 101.0);
-    s = pageState();
-    EXPECT_NEAR(s.value("center").toArray()[1].toDouble(), 101.0, 0.01);
-    js.setV90();
+    EXPECT_NEAR(pageState().value("center").toArray()[1].toDouble(), 101.0, 0.01);
     js.delskyway();
     EXPECT_EQ(pageState().value("waypoints").toArray().size(), 0);
 
@@ -359,27 +311,13 @@ TEST_F(MapPageTest, ScriptCallsChangeThePage)
     const std::string lastMap = g->settings->getText(keys::kLastMap);
     ASSERT_EQ(lastMap.substr(0, 5), "2001;");
     EXPECT_EQ(std::count(lastMap.begin(), lastMap.end(), ','), 7);
-    EXPECT_NE(lastMap, "2001;22.5,113.9,5000.0,0,0,11,0,");
+    EXPECT_NE(lastMap, "2001;31.0,121.0,800.0,0,0,16,0,");
 
     // Offline search by coordinates: the page answers "8001;", which lands in the history.
     js.gotoaddress("31.5,117.25");
-    ASSERT_TRUE(waitUntil([] { return g->dlg->handler().addressNames().size() == 2; }, 5000));
+    ASSERT_TRUE(waitFor([] { return g->dlg->handler().addressNames().size() == 2; }));
     EXPECT_EQ(g->dlg->handler().addressNames()[1], "31.5 117.25,31.5000000,117.2500000,");
     EXPECT_EQ(g->dlg->positionPanel()->historyRoot()->childCount(), 2);
-}
-
-TEST_F(MapPageTest, LocateAircraftFromAFarZoomComesInToTheWorkingZoom)
-{
-    CMapScript& js = g->dlg->script();
-    js.setplane(30.01, 114.01, 125.0, 2, 90.0);
-    for (const auto& [zoom, expected] : {std::pair{5, 17}, std::pair{18, 18}}) {
-        js.setLookAt({"40.0", "116.0", "0", "0", "0", std::to_string(zoom), "1"});
-        js.setplanetomap();
-        const QJsonObject s = pageState();
-        EXPECT_EQ(s.value("zoom").toInt(), expected) << zoom;
-        EXPECT_NEAR(s.value("center").toArray()[0].toDouble(), 30.01, 1e-4) << zoom;
-    }
-    js.clearlineStringplane();
 }
 
 TEST_F(MapPageTest, PlanRouteByClicksThenUndoRedo)
@@ -388,8 +326,8 @@ TEST_F(MapPageTest, PlanRouteByClicksThenUndoRedo)
     g->dlg->selectTool(kMapToolPlanRoute);
     g->route.clear();
     const int before = countEvents("1001;");
-    const QString c1 = mouse("click", 30.00, 113.90);
-    const QString c2 = mouse("click", 30.05, 114.00);
+    mouse("click", 30.00, 113.90);
+    mouse("click", 30.05, 114.00);
     // One click with the real mouse on the browser's input widget.
     const QPoint p = [] {
         const QJsonArray a = evalJs("orvexTestPoint(29.95, 114.10)").toJsonArray();
@@ -399,38 +337,30 @@ TEST_F(MapPageTest, PlanRouteByClicksThenUndoRedo)
     ASSERT_NE(input, nullptr);
     QTest::mouseMove(input, p);
     QTest::mouseClick(input, Qt::LeftButton, Qt::NoModifier, p);
-    ASSERT_TRUE(waitUntil([] { return g->route.size() == 3; }, 5000))
-        << g->route.size() << " " << c1.toStdString() << " " << c2.toStdString() << " " << mouse("mousemove", 29.9, 114.0).toStdString() << " "
-        << QJsonDocument(pageState().value("sent").toArray()).toJson().toStdString();
+    ASSERT_TRUE(waitFor([] { return g->route.size() == 3; }));
     EXPECT_EQ(countEvents("1001;"), before + 3);
-    EXPECT_NEAR(g->route[0].latitude, 30.0, 1e-3);
     EXPECT_NEAR(g->route[1].longitude, 114.0, 1e-3);
     EXPECT_NEAR(g->route[2].latitude, 29.95, 0.01);
     EXPECT_EQ(g->route[0].altitude, 300); // default altitude from the settings
     // The page shows the altitude the route holds, not the 0 it sent.
-    ASSERT_TRUE(waitUntil([] { return pageState().value("waypoints").toArray()[2].toArray()[2].toInt() == 300; }, 5000));
+    ASSERT_TRUE(waitFor([] { return pageState().value("waypoints").toArray()[2].toArray()[2].toInt() == 300; }));
     EXPECT_TRUE(pageState().value("banner").toString().startsWith(QStringLiteral("规划航线")));
 
     // Moving the mouse in this mode shows the distance from the last point.
     mouse("mousemove", 30.0, 114.2);
-    ASSERT_TRUE(waitUntil([] { return !g->status.isEmpty() && g->status.last().contains("From Pre Point"); }, 5000));
-    EXPECT_TRUE(g->status.last().startsWith("Mouse [114.2"));
+    ASSERT_TRUE(waitFor([] { return !g->status.isEmpty() && g->status.last().contains("From Pre Point"); }));
 
-    // Undo takes back the last click, on the map too; redo brings it back.
+    // Undo takes back the last click, on the map too; redo brings it back (the rules are the core's).
     g->dlg->undo();
-    EXPECT_EQ(g->route.size(), 2u);
-    ASSERT_TRUE(waitUntil([] { return pageState().value("waypoints").toArray().size() == 2; }, 5000));
+    ASSERT_TRUE(waitFor([] { return pageState().value("waypoints").toArray().size() == 2; }));
     g->dlg->redo();
-    EXPECT_EQ(g->route.size(), 3u);
-    ASSERT_TRUE(waitUntil([] { return pageState().value("waypoints").toArray().size() == 3; }, 5000));
+    ASSERT_TRUE(waitFor([] { return pageState().value("waypoints").toArray().size() == 3; }));
 
     // A click on the route line between the first two points inserts a point there ("1010;").
     mouse("click", 30.025, 113.95);
-    ASSERT_TRUE(waitUntil([] { return g->route.size() == 4; }, 5000));
-    EXPECT_EQ(countEvents("1010;"), 1);
+    ASSERT_TRUE(waitFor([] { return g->route.size() == 4; }));
     EXPECT_NEAR(g->route[1].latitude, 30.025, 0.005);
-    EXPECT_NEAR(g->route[2].longitude, 114.0, 1e-3);
-    ASSERT_TRUE(waitUntil([] { return pageState().value("waypoints").toArray()[1].toArray()[2].toInt() == 300; }, 5000));
+    ASSERT_TRUE(waitFor([] { return pageState().value("waypoints").toArray()[1].toArray()[2].toInt() == 300; }));
 
     // Dragging waypoint 4: its tooltip follows the point and the banner steps aside.
     const double lat3 = g->route[3].latitude, lon3 = g->route[3].longitude;
@@ -442,14 +372,14 @@ TEST_F(MapPageTest, PlanRouteByClicksThenUndoRedo)
     EXPECT_TRUE(tips.contains(QStringLiteral("航点 4纬度 %1").arg(lat3 + 0.02, 0, 'f', 2))) << tips.toStdString();
     EXPECT_EQ(pageState().value("banner").toString(), QString());
     mouse("mouseup", lat3 + 0.02, lon3);
-    ASSERT_TRUE(waitUntil([&] { return std::abs(g->route[3].latitude - lat3 - 0.02) < 0.002; }, 5000));
+    ASSERT_TRUE(waitFor([&] { return std::abs(g->route[3].latitude - lat3 - 0.02) < 0.002; }));
     EXPECT_FALSE(pageState().value("banner").toString().isEmpty());
 
     // Double click on waypoint 3 opens the editor at its row.
     evalJs(QStringLiteral("(function(){var el=[].filter.call(document.querySelectorAll('.wp'),function(e){return e.textContent==='3';})[0];var r=el.getBoundingClientRect();"
                           "el.dispatchEvent(new MouseEvent('dblclick',{bubbles:true,cancelable:true,clientX:r.left+5,"
                           "clientY:r.top+5}));})()"));
-    ASSERT_TRUE(waitUntil([] { return !g->editorRows.isEmpty(); }, 5000));
+    ASSERT_TRUE(waitFor([] { return !g->editorRows.isEmpty(); }));
     EXPECT_EQ(g->editorRows, QList<int>{2});
 }
 
@@ -459,21 +389,18 @@ TEST_F(MapPageTest, WaypointMenuDeletesAndMoveRouteShiftsEverything)
     // Right click on waypoint 2 (index 1): the menu, "删除".
     answerNextMenu(QStringLiteral("删除"));
     mouse("contextmenu", g->route[1].latitude, g->route[1].longitude, 2);
-    ASSERT_TRUE(waitUntil([] { return g->route.size() == 3; }, 8000));
-    ASSERT_TRUE(waitUntil([] { return pageState().value("waypoints").toArray().size() == 3; }, 5000));
-    EXPECT_EQ(countEvents("6001;1,"), 1);
+    ASSERT_TRUE(waitFor([] { return g->route.size() == 3; }, 8000));
     // "上传" is offered only while its rule allows it.
     g->uploadEnabled = false;
     answerNextMenu(QStringLiteral("上传"));
     mouse("contextmenu", g->route[0].latitude, g->route[0].longitude, 2);
-    ASSERT_TRUE(waitUntil([] { return g->menuItemEnabled.contains(QStringLiteral("上传")); }, 8000));
+    ASSERT_TRUE(waitFor([] { return g->menuItemEnabled.contains(QStringLiteral("上传")); }, 8000));
     EXPECT_FALSE(g->menuItemEnabled.value(QStringLiteral("上传")));
     EXPECT_TRUE(g->menuItemEnabled.value(QStringLiteral("删除")));
     g->uploadEnabled = true;
     answerNextMenu(QStringLiteral("上传"));
     mouse("contextmenu", g->route[0].latitude, g->route[0].longitude, 2);
-    ASSERT_TRUE(waitUntil([] { return g->uploads == QList<int>{0}; }, 8000));
-    EXPECT_TRUE(g->menuItemEnabled.value(QStringLiteral("上传")));
+    ASSERT_TRUE(waitFor([] { return g->uploads == QList<int>{0}; }, 8000));
 
     // Move route: press on the map, move, release: every waypoint moves by the same amount.
     const double lat0 = g->route[0].latitude, lon0 = g->route[0].longitude;
@@ -483,9 +410,8 @@ TEST_F(MapPageTest, WaypointMenuDeletesAndMoveRouteShiftsEverything)
     mouse("mousedown", 30.10, 114.10);
     mouse("mousemove", 30.15, 114.12);
     mouse("mouseup", 30.15, 114.12);
-    ASSERT_TRUE(waitUntil([&] { return std::abs(g->route[0].latitude - lat0) > 0.01; }, 5000));
-    ASSERT_TRUE(waitUntil([] { return !g->events.isEmpty() && g->events.last() == "1005;"; }, 5000));
-    EXPECT_NEAR(g->route[0].latitude - lat0, 0.05, 0.002);
+    ASSERT_TRUE(waitFor([&] { return std::abs(g->route[0].latitude - lat0) > 0.01; }));
+    ASSERT_TRUE(waitFor([] { return !g->events.isEmpty() && g->events.last() == "1005;"; }));
     EXPECT_NEAR(g->route[0].longitude - lon0, 0.02, 0.002);
     EXPECT_NEAR(g->route[2].latitude - lat2, 0.05, 0.002);
     g->dlg->undo();
@@ -502,28 +428,21 @@ TEST_F(MapPageTest, MeasureMouseAndClickPoint)
     g->dlg->selectTool(kMapToolMeasure);
     mouse("click", 30.0, 114.0);
     mouse("mousemove", 30.0, 114.5);
-    ASSERT_TRUE(waitUntil([] { return !g->status.isEmpty() && g->status.last().contains("距离"); }, 5000));
-    EXPECT_TRUE(g->status.last().endsWith(" 千米"));
-    const QString c = mouse("click", 30.0, 114.3);
-    ASSERT_TRUE(waitUntil([&] { return !boxes.isEmpty(); }, 5000))
-        << c.toStdString() << QJsonDocument(pageState().value("sent").toArray()).toJson().toStdString()
-        << g->events.join(QLatin1Char('|')).right(300).toStdString();
-    // "Start Point: lon, lat\nEnd   Point: lon, lat\nDistance:  d Km" (positions to the pixel)
+    ASSERT_TRUE(waitFor([] { return !g->status.isEmpty() && g->status.last().endsWith(" 千米"); }));
+    mouse("click", 30.0, 114.3);
+    ASSERT_TRUE(waitFor([&] { return !boxes.isEmpty(); }));
+    setMessageBoxInterceptor({});
+    // "Start Point: ...\nEnd   Point: ...\nDistance:  d Km" (the texts are the core's)
     const QStringList lines = boxes[0].split(QLatin1Char('\n'));
     ASSERT_EQ(lines.size(), 3) << boxes[0].toStdString();
-    EXPECT_TRUE(lines[0].startsWith("Start Point: 11")) << boxes[0].toStdString();
-    EXPECT_TRUE(lines[1].startsWith("End   Point: 114.3") || lines[1].startsWith("End   Point: 114.29"));
-    ASSERT_TRUE(lines[2].startsWith("Distance:  ") && lines[2].endsWith(" Km"));
     EXPECT_NEAR(lines[2].mid(11).chopped(3).toDouble(), 28.9, 0.3);
-    setMessageBoxInterceptor({});
 
     // Restore tool: mouse position and the click point for click-to-fly.
     g->dlg->selectTool(kMapToolRestore);
     mouse("mousemove", 30.1, 114.2);
-    ASSERT_TRUE(waitUntil([] { return !g->status.isEmpty() && g->status.last().startsWith("Mouse [114.2"); }, 5000));
-    EXPECT_TRUE(g->status.last().contains(", 30.1") || g->status.last().contains(", 30.09"));
+    ASSERT_TRUE(waitFor([] { return !g->status.isEmpty() && g->status.last().startsWith("Mouse [114.2"); }));
     mouse("click", 30.25, 114.5);
-    ASSERT_TRUE(waitUntil([] { return std::abs(g->dlg->handler().clickPoint().lat - 30.25f) < 0.01f; }, 5000));
+    ASSERT_TRUE(waitFor([] { return std::abs(g->dlg->handler().clickPoint().lat - 30.25f) < 0.01f; }));
     EXPECT_NEAR(g->dlg->handler().clickPoint().lon, 114.5f, 0.01f);
 }
 
@@ -534,23 +453,20 @@ TEST_F(MapPageTest, PlaceMarkToolPanelAndMenus)
     QString caption;
     answerNextNameDialog(QStringLiteral("机场"), &caption);
     mouse("click", 30.2, 114.3);
-    ASSERT_TRUE(waitUntil([] { return g->dlg->handler().placeMarks().size() == 2; }, 8000));
+    ASSERT_TRUE(waitFor([] { return g->dlg->handler().placeMarks().size() == 2; }, 8000));
     EXPECT_EQ(caption, QStringLiteral("标注"));
     EXPECT_EQ(g->dlg->handler().toolMode(), 0);
-    EXPECT_TRUE(g->dlg->handler().placeMarks()[1].ends_with("```机场"));
-    ASSERT_TRUE(waitUntil([] { return pageState().value("placemarks").toArray().size() == 2; }, 5000));
+    ASSERT_TRUE(waitFor([] { return pageState().value("placemarks").toArray().size() == 2; }));
     EXPECT_EQ(pageState().value("tool").toInt(), 0);
     CPositionPanel* panel = g->dlg->positionPanel();
     EXPECT_NE(panel->findItem(panel->placeMarkRoot(), QStringLiteral("机场")), nullptr);
-    EXPECT_NE(g->settings->getText(keys::kPlaceMark).find("```机场~`~"), std::string::npos);
 
     // Double click on it in the panel: the camera goes there.
     g->dlg->script().setLookAt({"10", "10", "0", "0", "0", "5", "0"});
     panel->activateValue(panel->findItem(panel->placeMarkRoot(), QStringLiteral("机场"))
                              ->data(0, CPositionPanel::kValueRole)
                              .toInt());
-    ASSERT_TRUE(waitUntil([] { return std::abs(pageState().value("center").toArray()[0].toDouble() - 30.2) < 0.01; },
-                          5000));
+    ASSERT_TRUE(waitFor([] { return std::abs(pageState().value("center").toArray()[0].toDouble() - 30.2) < 0.01; }));
 
     // Its menu on the map: "删除".
     answerNextMenu(QStringLiteral("删除"));
@@ -558,9 +474,8 @@ TEST_F(MapPageTest, PlaceMarkToolPanelAndMenus)
            "return e.textContent==='机场';})[0].parentNode;var r=el.getBoundingClientRect();"
            "el.dispatchEvent(new MouseEvent('contextmenu',{bubbles:true,cancelable:true,clientX:r.left+5,"
            "clientY:r.top+5,button:2}));})()");
-    ASSERT_TRUE(waitUntil([] { return g->dlg->handler().placeMarks().size() == 1; }, 8000));
-    EXPECT_EQ(countEvents("6002;.机场,"), 1);
-    ASSERT_TRUE(waitUntil([] { return pageState().value("placemarks").toArray().size() == 1; }, 5000));
+    ASSERT_TRUE(waitFor([] { return g->dlg->handler().placeMarks().size() == 1; }, 8000));
+    ASSERT_TRUE(waitFor([] { return pageState().value("placemarks").toArray().size() == 1; }));
     EXPECT_EQ(panel->findItem(panel->placeMarkRoot(), QStringLiteral("机场")), nullptr);
 }
 
@@ -570,8 +485,7 @@ TEST_F(MapPageTest, PositionSearchOffline)
     answerNextNameDialog(QStringLiteral("  北京 "), &caption);
     g->dlg->positionSearch();
     EXPECT_EQ(caption, QStringLiteral("位置搜索"));
-    ASSERT_TRUE(waitUntil([] { return std::abs(pageState().value("center").toArray()[0].toDouble() - 39.9) < 0.01; },
-                          5000));
+    ASSERT_TRUE(waitFor([] { return std::abs(pageState().value("center").toArray()[0].toDouble() - 39.9) < 0.01; }));
     EXPECT_NEAR(pageState().value("center").toArray()[1].toDouble(), 116.4, 0.01);
 }
 
