@@ -256,7 +256,7 @@ void CMainFrame::onSpeedAction(int action)
 {
     if (action == QAbstractSlider::SliderNoAction)
         return;
-    const int ms = CGroundStation::replayIntervalForSpeed(m_speedSlider->sliderPosition());
+    const int ms = replayIntervalForSpeed(m_speedSlider->sliderPosition());
     m_station.setReplayIntervalMs(ms);
     emit replaySpeedChanged(ms);
 }

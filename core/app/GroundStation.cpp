@@ -14,9 +14,6 @@ namespace {
 constexpr std::size_t kPositionBytes = 16;
 constexpr double kInversePi = 0.31830988654751274;
 constexpr const char* kProgramTitle = "Orvex 无人机地面站";
-constexpr int kSpeedPositions = 32;
-constexpr int kSpeedMiddle = 16;
-constexpr int kProgressScale = 32768;
 
 // Sets a flag for the lifetime of a scope, restoring it even when the parser throws.
 class CFlagGuard {
@@ -80,7 +77,6 @@ CGroundStation::~CGroundStation() = default;
 void CGroundStation::loadStartupSettings()
 {
     rereadWayPointSettings();
-    m_namedPositions = parseNamedPositions(m_settings.getText(keys::kAddressName));
 }
 
 void CGroundStation::rereadWayPointSettings()
@@ -366,23 +362,6 @@ void CGroundStation::onDropped(const SDrop& drop)
 }
 
 // ------------------------------------------------------------------ replay speed
-
-int CGroundStation::replayIntervalForSpeed(int position)
-{
-    position = std::clamp(position, 0, kSpeedPositions);
-    double ms;
-    if (position <= kSpeedMiddle)
-        ms = 10.0 * std::pow(2.0, (kSpeedMiddle - position) * 0.5);
-    else
-        ms = 10.0 / std::pow(2.0, (position - kSpeedMiddle) * 0.5);
-    return static_cast<int>(ms);
-}
-
-long long CGroundStation::replayIndexForProgress(long long recordCount, int position)
-{
-    position = std::clamp(position, 0, kProgressScale - 1);
-    return recordCount * position / kProgressScale;
-}
 
 // ------------------------------------------------------------------ ticks
 

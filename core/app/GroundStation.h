@@ -115,7 +115,6 @@ struct SWindowPlacement {
 class CGroundStation : public IDownlinkSink {
 public:
     static constexpr int kMapToolTextEntry = 100;
-    static constexpr int kDefaultReplayIntervalMs = 100;
 
     explicit CGroundStation(const CAppPaths& paths);
     ~CGroundStation() override;
@@ -143,8 +142,6 @@ public:
     int fenPin() const { return m_fenPin; }
     float altitudeGps() const { return m_altitudeGps; }
     // Item data of entry i in the position tree: kNamedPositionItemBase + i.
-    void setNamedPositions(std::vector<CNamedPosition> list) { m_namedPositions = std::move(list); }
-    const std::vector<CNamedPosition>& namedPositions() const { return m_namedPositions; }
 
     // Options/Position -> how the window is placed; and the marker written on exit.
     static SWindowPlacement placementFromPosition(const std::optional<std::vector<std::uint8_t>>& bytes);
@@ -235,10 +232,7 @@ public:
     // ---------------------------------------------------------------- replay speed
     int replayIntervalMs() const { return m_replayIntervalMs; }
     void setReplayIntervalMs(int ms) { m_replayIntervalMs = ms; }
-    // Speed slider position (0..32) -> replay interval in ms.
-    static int replayIntervalForSpeed(int position);
-    // Progress slider position (0..32767) -> record index.
-    static long long replayIndexForProgress(long long recordCount, int position);
+    // The speed slider's replay interval is replayIntervalForSpeed() of flightlog/Replay.h.
 
     // ---------------------------------------------------------------- map interaction state
     int mapToolMode() const { return m_mapToolMode; }
@@ -406,7 +400,6 @@ private:
     SEndpoints m_endpoints;
     int m_fenPin = 1;
     float m_altitudeGps = 100.0f;
-    std::vector<CNamedPosition> m_namedPositions;
 
     // Sends through an attached link.
     struct SLinkOutput : IByteOutput {
@@ -439,7 +432,7 @@ private:
 
     bool m_routeSaved = true;
     std::function<bool()> m_routeHasPoints;
-    int m_replayIntervalMs = kDefaultReplayIntervalMs;
+    int m_replayIntervalMs = kReplayInitialIntervalMs;
     int m_mapToolMode = 0;
     int m_textEntryMarker = 0;
 

@@ -146,10 +146,4 @@ std::string CReplay::clockText() const
     return replayClockText(m_store.record(shown), m_store.record(m_firstShown), m_store.record(m_lastGood));
 }
 
-int CReplay::setSpeed(int sliderPosition)
-{
-    m_intervalMs = replayIntervalForSpeed(sliderPosition);
-    return m_intervalMs;
-}
-
 } // namespace orvex

@@ -66,16 +66,12 @@ class CReplay {
     // replayClockText() for the replay position; empty when no record is loaded.
     std::string clockText() const;
 
-    // Speed slider: returns the new interval. The caller restarts a running timer with it.
-    int setSpeed(int sliderPosition);
-    int intervalMs() const { return m_intervalMs; }
 
   private:
     CRecordStore& m_store;
     bool m_running = false;
     std::size_t m_firstShown = 0; // where the replay started
     std::size_t m_lastGood = 0;   // the last record that is not empty and passes the checksum
-    int m_intervalMs = kReplayInitialIntervalMs;
 };
 
 // Record passes the checks the record update applies: latitude -90..90 and longitude

@@ -62,16 +62,12 @@ TEST_F(GroundStationState, StartupSettingsTakeDefaultsWithoutKorvaIniAndReadStor
     station.loadStartupSettings();
     EXPECT_EQ(station.fenPin(), 1);
     EXPECT_FLOAT_EQ(station.altitudeGps(), 100.0f);
-    EXPECT_TRUE(station.namedPositions().empty());
 
     CTempDir::write(dir.file("Korva.ini"), "[WayPoint]\r\nFenPin=3\r\nAltitudeGPS=-25\r\n"
-                                           "[Options]\r\nAddressName=A,1,2,3~`~B,4,5,6~`~\r\n");
+                                           "[Options]\r\n");
     station.loadStartupSettings();
     EXPECT_EQ(station.fenPin(), 3);
     EXPECT_FLOAT_EQ(station.altitudeGps(), -25.0f);
-    ASSERT_EQ(station.namedPositions().size(), 2u);
-    EXPECT_EQ(station.namedPositions()[0].name, "A");
-    EXPECT_EQ(station.namedPositions()[1].entry, "B,4,5,6");
 }
 
 TEST(GroundStationPlacement, MissingMaximisedAndRectanglePositions)
@@ -262,13 +258,3 @@ TEST_F(GroundStationState, FurtherSinksSeeEveryEventAfterTheStation)
     EXPECT_EQ(ui.messages.size(), 2u);
 }
 
-TEST(GroundStationReplay, SpeedAndProgressSliderFormulas)
-{
-    // 10 ms x 2^((16 - position) / 2), truncated: 10 / sqrt(2) = 7.07, 10 x sqrt(2) = 14.14, 10 / 256.
-    for (const auto& [position, ms] : std::vector<std::pair<int, int>>{{0, 2560}, {16, 10}, {17, 7}, {15, 14}, {32, 0}})
-        EXPECT_EQ(CGroundStation::replayIntervalForSpeed(position), ms) << position;
-    // index = count x progress / 32768 in integers; large stores do not overflow the product.
-    for (const auto& [count, progress, index] : std::vector<std::tuple<long long, int, long long>>{
-             {1000, 0, 0}, {1000, 16384, 500}, {1000, 32767, 999}, {2'000'000'000LL, 32767, 1'999'938'964LL}})
-        EXPECT_EQ(CGroundStation::replayIndexForProgress(count, progress), index) << count << " " << progress;
-}
