@@ -13,9 +13,13 @@
 #include <fstream>
 #include <iostream>
 #include <sstream>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 using namespace orvex;
+
+extern char** environ;
 
 namespace {
 
@@ -119,6 +123,27 @@ std::string fieldNames()
     return names;
 }
 
+// Draws the SVG at `svgPath` into the PNG `pngPath` with rsvg-convert; false (told) when it cannot.
+bool rasterise(const std::string& svgPath, const std::string& pngPath)
+{
+    std::string program = "rsvg-convert", format = "--format=png", outOption = "--output=" + pngPath, in = svgPath;
+    char* argv[] = {program.data(), format.data(), outOption.data(), in.data(), nullptr};
+    pid_t pid = -1;
+    int status = 0;
+    if (::posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0) {
+        std::cerr << "orvex log: a PNG needs rsvg-convert (Debian package librsvg2-bin); write OUT.svg instead\n";
+        return false;
+    }
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::cerr << "orvex log: rsvg-convert could not draw " << pngPath << "\n";
+        std::remove(pngPath.c_str());
+        return false;
+    }
+    return true;
+}
+
 int runPlot(const std::vector<std::string>& args)
 {
     std::string list, file, output;
@@ -136,7 +161,7 @@ int runPlot(const std::vector<std::string>& args)
         }
     }
     if (file.empty() || list.empty() || output.empty())
-        return toolUsageError("log", "plot needs FILE, --fields a,b and -o OUT.svg");
+        return toolUsageError("log", "plot needs FILE, --fields a,b and -o OUT.svg|OUT.png");
     std::vector<const SPlotField*> fields;
     std::istringstream names(list);
     for (std::string n; std::getline(names, n, ',');) {
@@ -145,24 +170,24 @@ int runPlot(const std::vector<std::string>& args)
         fields.push_back(f);
     }
     const std::string ext = std::filesystem::path(output).extension().string();
-    if (ext == ".png") {
-        std::cerr << "orvex log: PNG is not written by this tool (it draws without a graphics library); "
-                     "write OUT.svg and convert it, or use the plot bar of orvex-gcs\n";
-        return 2;
-    }
-    if (ext != ".svg") return toolUsageError("log", "the output must end in .svg");
+    if (ext != ".svg" && ext != ".png") return toolUsageError("log", "the output must end in .svg or .png");
     CRecordStore store;
     std::uint64_t size = 0;
     if (!loadLog(file, store, &size)) return 1;
-    std::ofstream out(output, std::ios::binary);
+    // A PNG is the same picture drawn by rsvg-convert (Debian's librsvg2-bin) from the SVG.
+    const std::string svgPath = ext == ".png" ? output + ".svg.tmp" : output;
+    std::ofstream out(svgPath, std::ios::binary);
     out << plotSvg(store, fields, std::filesystem::path(file).filename().string());
     out.close();
     if (!out) {
-        std::cerr << "orvex log: cannot write " << output << "\n";
-        std::remove(output.c_str());
+        std::cerr << "orvex log: cannot write " << svgPath << "\n";
+        std::remove(svgPath.c_str());
         return 1;
     }
-    return 0;
+    if (ext == ".svg") return 0;
+    const bool drawn = rasterise(svgPath, output);
+    std::remove(svgPath.c_str());
+    return drawn ? 0 : 1;
 }
 
 int runLog(const std::vector<std::string>& args)
@@ -177,7 +202,7 @@ int runLog(const std::vector<std::string>& args)
 
 CToolCommandRegistration reg{"log",
                              "log info FILE | log export --format csv|kml|gpx [--utc-offset HOURS] FILE [-o OUT] | "
-                             "log plot FILE --fields a,b -o OUT.svg",
+                             "log plot FILE --fields a,b -o OUT.svg|OUT.png",
                              "summarise a flight log (.hj) as JSON, export it as CSV, KML or GPX, or plot its fields",
                              &runLog};
 

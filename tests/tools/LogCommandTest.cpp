@@ -273,8 +273,18 @@ TEST_F(LogCommand, PlotWritesOneSvgPanelPerField)
     }
     EXPECT_EQ(names, (std::vector<std::string>{"altitudeMetres", "satellites"}));
     EXPECT_NE(text.find(">49.9<"), std::string::npos) << "the highest altitude labels the axis";
-    const SOrvexRun png = run("log plot " + log + " --fields voltage -o " + shellQuote(dir / "p.png"));
-    EXPECT_EQ(png.status, 2);
-    EXPECT_NE(png.err.find("PNG"), std::string::npos);
+    // The same picture as a PNG: the signature, and the width and height of its header.
+    const SOrvexRun png = run("log plot " + log + " --fields altitudeMetres,satellites -o " + shellQuote(dir / "p.png"));
+    ASSERT_EQ(png.status, 0) << png.err;
+    const std::string image = readWholeFile(dir / "p.png");
+    ASSERT_GT(image.size(), 24u);
+    EXPECT_EQ(image.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+    const auto be32 = [&](std::size_t at) {
+        return (unsigned char)image[at] << 24 | (unsigned char)image[at + 1] << 16 | (unsigned char)image[at + 2] << 8 |
+               (unsigned char)image[at + 3];
+    };
+    EXPECT_EQ(be32(16), 1000u);
+    EXPECT_EQ(be32(20), 430u);
+    EXPECT_FALSE(fs::exists(dir / "p.png.svg.tmp"));
     EXPECT_EQ(run("log plot " + log + " --fields nosuch -o " + shellQuote(svg)).status, 2);
 }
