@@ -201,7 +201,6 @@ void COrvexApp::installCommandRules()
     auto noLink = [&s] { return !s.serialOpen() && !s.wifiActive(); };
     c.setEnabledRule(cmd::kOpenSerial, noLink);
     c.setEnabledRule(cmd::kOpenWifi, noLink);
-    c.setEnabledRule(cmd::kCloseLink, [&s] { return s.serialOpen() || s.wifiActive(); });
     c.setEnabledRule(cmd::kEditRoute, [&s] { return s.routeHasPoints(); });
     c.setEnabledRule(cmd::kUploadRoute, [&s] { return s.routeHasPoints(); });
     c.setEnabledRule(cmd::kMapWaypointUpload, [&s] { return s.serialOpen(); });
