@@ -1,16 +1,21 @@
 #!/usr/bin/env bash
-# The ground station's cost of live telemetry.
+# The ground station's cost of live telemetry, idle and replay, in one run.
 #
 # orvex-gcs runs under its own Xvfb with the map page shown, connected over WiFi (UDP on
-# 127.0.0.1) to "orvex sim --demo --rate 50" (the aircraft flies, so the map redraws). Once the
-# ground station is up and its page has settled, the simulator runs for DURATION seconds; the CPU
-# time (utime + stime from /proc/<pid>/stat) of orvex-gcs and of all its descendants (the
-# QtWebEngineProcess browser processes) is read just before and just after that run. Then the
-# ground station is stopped with SIGTERM (it writes the rest of its flight log) and the records in
-# the flight log are counted against the simulator's records_sent.
+# 127.0.0.1). Once the ground station is up and its page has settled, four figures are taken, each
+# the CPU time (utime + stime from /proc/<pid>/stat) of orvex-gcs and of all its descendants (the
+# QtWebEngineProcess browser processes) over the phase divided by its wall time:
+#   idle     connected, no telemetry, for IDLE seconds
+#   live     "orvex sim --demo --rate RATE" (the aircraft flies, so the map redraws) for DURATION s
+#   slow     the same at SLOW_RATE records a second for SLOW_DURATION s
+#   replay   a new orvex-gcs replays the recorded flight log REPEAT times over at the fastest speed
+#            (the speed slider is set with xdotool); records a second and CPU until it has ended
+# The resident memory of orvex-gcs and of its browser processes is read at the end of the live
+# phases. The ground station is then stopped with SIGTERM (it writes the rest of its flight log)
+# and the records in the flight log are counted against the simulator's records_sent.
 #
-#   bench/live-telemetry.sh   (ORVEX_BIN=build/bin DURATION=60 RATE=50 SETTLE=20
-#                              QT_QUICK_BACKEND=software)
+#   bench/live-telemetry.sh   (ORVEX_BIN=build/bin DURATION=60 RATE=50 SLOW_DURATION=30
+#                              SLOW_RATE=5 IDLE=30 REPEAT=20 SETTLE=20 QT_QUICK_BACKEND=software)
 #
 # Prints the figures; exit 0 when the run completed (whatever the figures), 1 when it could not
 # be run. Leaves nothing running and removes its temporary home unless KEEP=1.
@@ -20,6 +25,10 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 bin="${ORVEX_BIN:-$here/build/bin}"
 duration="${DURATION:-60}"
 rate="${RATE:-50}"
+slow_duration="${SLOW_DURATION:-30}"
+slow_rate="${SLOW_RATE:-5}"
+idle="${IDLE:-30}"
+repeat="${REPEAT:-20}"
 settle="${SETTLE:-20}"
 # As scripts/run-gcs runs it under Xvfb: Qt Quick's software renderer (no graphics card here).
 # QT_QUICK_BACKEND= (empty) measures the OpenGL path instead, drawn by llvmpipe on the CPU.
@@ -30,7 +39,9 @@ ticks="$(getconf CLK_TCK)"
 for f in orvex orvex-gcs; do
   [ -x "$bin/$f" ] || { echo "live-telemetry: $bin/$f is not built" >&2; exit 1; }
 done
-command -v Xvfb >/dev/null || { echo "live-telemetry: Xvfb is not installed" >&2; exit 1; }
+for tool in Xvfb xdotool; do
+  command -v "$tool" >/dev/null || { echo "live-telemetry: $tool is not installed" >&2; exit 1; }
+done
 if [ "$(id -u)" -eq 0 ]; then export QTWEBENGINE_DISABLE_SANDBOX=1; fi
 
 xvfb_pid="" gcs_pid="" sim_pid=""
@@ -89,10 +100,100 @@ with open(out, "w") as f:
 EOF
 }
 
+# The CPU figure of one phase: $1 label, $2 root pid, $3/$4 snapshot files, $5/$6 start and end
+# times; one line on stdout ("label seconds own web") kept in $work/figures.
+figure() {
+  python3 - "$@" "$ticks" >>"$work/figures" <<'EOF'
+import json, sys
+label, root, f0, f1, t0, t1, hz = sys.argv[1:8]
+c0, c1 = json.load(open(f0)), json.load(open(f1))
+hz = float(hz)
+def used(pid):
+    after = c1["procs"].get(pid)
+    if not after:
+        return 0.0
+    before = c0["procs"].get(pid)
+    return (after[2] - (before[2] if before else 0)) / hz
+children = {}
+for pid, (ppid, _, _) in c1["procs"].items():
+    children.setdefault(str(ppid), []).append(pid)
+web, stack = 0.0, list(children.get(root, []))
+while stack:
+    p = stack.pop()
+    web += used(p)
+    stack.extend(children.get(p, []))
+print(label, float(t1) - float(t0), used(root), web)
+EOF
+}
+
+# Resident memory (kB) of $1 and of all its descendants: "own web count".
+resident() {
+  python3 - "$1" <<'EOF'
+import os, sys
+root = sys.argv[1]
+def rss(pid):
+    try:
+        for line in open("/proc/%s/status" % pid):
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    except OSError:
+        pass
+    return 0
+children = {}
+for d in os.listdir("/proc"):
+    if d.isdigit():
+        try:
+            text = open("/proc/%s/stat" % d).read()
+        except OSError:
+            continue
+        children.setdefault(text[text.rindex(")") + 2:].split()[1], []).append(d)
+web, n, stack = 0, 0, list(children.get(root, []))
+while stack:
+    p = stack.pop()
+    web += rss(p); n += 1
+    stack.extend(children.get(p, []))
+print(rss(root), web, n)
+EOF
+}
+
+# CPU ticks of the main thread of $1 (the program's user-interface thread).
+main_ticks() {
+  local f
+  f="$(cat "/proc/$1/task/$1/stat" 2>/dev/null)" || { echo 0; return; }
+  f="${f##*) }"
+  set -- $f
+  echo $(( ${12} + ${13} ))
+}
+
+stop_gcs() {
+  kill -TERM "$gcs_pid"
+  for _ in $(seq 300); do kill -0 "$gcs_pid" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$gcs_pid" 2>/dev/null; then echo "live-telemetry: orvex-gcs did not end on SIGTERM" >&2; fi
+  wait "$gcs_pid" 2>/dev/null || true
+  gcs_pid=""
+}
+
+# One simulator run: $1 rate, $2 seconds, $3 label.
+sim_phase() {
+  snapshot "$gcs_pid" "$work/$3.0.json"
+  local t0 t1
+  t0="$(date +%s.%N)"
+  "$bin/orvex" sim --udp --demo --rate "$1" --listen "$sim_port" --gcs "127.0.0.1:$udp_port" \
+    --duration "$2" >"$work/$3.sim.out" 2>"$work/$3.sim.err" &
+  sim_pid=$!
+  wait "$sim_pid" || true
+  sim_pid=""
+  t1="$(date +%s.%N)"
+  snapshot "$gcs_pid" "$work/$3.1.json"
+  figure "$3" "$gcs_pid" "$work/$3.0.json" "$work/$3.1.json" "$t0" "$t1"
+  grep -o '"records_sent":[0-9]*' "$work/$3.sim.err" | tail -n1 | cut -d: -f2 >>"$work/sent"
+}
+
 udp_port="$(free_port udp)"
 sim_port="$(free_port udp)"
 http_port="$(free_port tcp)"
-mkdir -p "$work/home"
+mkdir -p "$work/home" "$work/replay-home"
+: >"$work/figures"; : >"$work/sent"
 
 # Xvfb picks a free display and tells it on fd 3.
 Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
@@ -104,7 +205,7 @@ display=":$(head -n1 "$work/display")"
 DISPLAY="$display" QT_QUICK_BACKEND="$quick_backend" "$bin/orvex-gcs" --home "$work/home" --no-splash --connect wifi:127.0.0.1 \
   --udp-port "$udp_port" --wifi-port "$sim_port" --http-port "$http_port" >"$work/gcs.log" 2>&1 &
 gcs_pid=$!
-gcs_pid_seen=$gcs_pid xvfb_pid_seen=$xvfb_pid
+gcs_pid_seen=$gcs_pid
 for _ in $(seq 600); do
   ss -Hunl "sport = :$udp_port" 2>/dev/null | grep -q . && break
   kill -0 "$gcs_pid" 2>/dev/null || { echo "live-telemetry: orvex-gcs ended at start" >&2; cat "$work/gcs.log" >&2; exit 1; }
@@ -114,27 +215,26 @@ ss -Hunl "sport = :$udp_port" | grep -q . || { echo "live-telemetry: orvex-gcs n
 echo "live-telemetry: ground station up (pid $gcs_pid, display $display); letting its map page settle for ${settle} s" >&2
 sleep "$settle"
 
-load_before="$(cut -d' ' -f1-3 /proc/loadavg)"
-snapshot "$gcs_pid" "$work/cpu0.json"
+load_live0="$(cut -d' ' -f1-3 /proc/loadavg)"
+snapshot "$gcs_pid" "$work/idle.0.json"
 t0="$(date +%s.%N)"
-"$bin/orvex" sim --udp --demo --rate "$rate" --listen "$sim_port" --gcs "127.0.0.1:$udp_port" \
-  --duration "$duration" >"$work/sim.out" 2>"$work/sim.err" &
-sim_pid=$!
-wait "$sim_pid" || true
-sim_pid=""
+sleep "$idle"
 t1="$(date +%s.%N)"
-snapshot "$gcs_pid" "$work/cpu1.json"
-load_after="$(cut -d' ' -f1-3 /proc/loadavg)"
+snapshot "$gcs_pid" "$work/idle.1.json"
+figure idle "$gcs_pid" "$work/idle.0.json" "$work/idle.1.json" "$t0" "$t1"
+echo "live-telemetry: idle measured; $rate Hz for $duration s" >&2
+sim_phase "$rate" "$duration" live
+cp "$work/live.1.json" "$work/cpu1.json"; cp "$work/live.0.json" "$work/cpu0.json"
+echo "live-telemetry: $slow_rate Hz for $slow_duration s" >&2
+sim_phase "$slow_rate" "$slow_duration" slow
+memory="$(resident "$gcs_pid")"
+load_live1="$(cut -d' ' -f1-3 /proc/loadavg)"
 
 # The ground station writes the rest of its flight log when it is told to end.
 sleep 1
-kill -TERM "$gcs_pid"
-for _ in $(seq 300); do kill -0 "$gcs_pid" 2>/dev/null || break; sleep 0.1; done
-if kill -0 "$gcs_pid" 2>/dev/null; then echo "live-telemetry: orvex-gcs did not end on SIGTERM" >&2; fi
-wait "$gcs_pid" 2>/dev/null || true
-gcs_pid=""
+stop_gcs
 
-sent="$(grep -o '"records_sent":[0-9]*' "$work/sim.err" | tail -n1 | cut -d: -f2)"
+sent="$(awk '{n += $1} END {print n + 0}' "$work/sent")"
 logged=0 bytes=0 files=0
 shopt -s nullglob
 for f in "$work/home/Hj/"*.hj; do
@@ -142,15 +242,82 @@ for f in "$work/home/Hj/"*.hj; do
   bytes=$((bytes + size)); logged=$((logged + size / 99)); files=$((files + 1))
 done
 
-python3 - "$t0" "$t1" "$ticks" "$gcs_pid_seen" "$xvfb_pid_seen" "$work/cpu0.json" "$work/cpu1.json" \
-  "${sent:-0}" "$logged" "$files" "$bytes" "$rate" "$load_before" "$load_after" "$quick_backend" <<'EOF'
+# Replay: the recorded flight, REPEAT times over, at the fastest speed.
+for _ in $(seq "$repeat"); do cat "$work/home/Hj/"*.hj; done >"$work/replay.hj"
+replay_records=$(( $(stat -c %s "$work/replay.hj") / 99 ))
+DISPLAY="$display" QT_QUICK_BACKEND="$quick_backend" "$bin/orvex-gcs" --home "$work/replay-home" --no-splash \
+  --replay "$work/replay.hj" --udp-port "$udp_port" --http-port "$http_port" >"$work/gcs-replay.log" 2>&1 &
+gcs_pid=$!
+replay_pid_seen=$gcs_pid
+window=""
+for _ in $(seq 300); do
+  window="$(DISPLAY="$display" xdotool search --all --pid "$gcs_pid" --name 'Orvex' 2>/dev/null | tail -n1 || true)"
+  [ -n "$window" ] && break
+  sleep 0.1
+done
+echo "live-telemetry: replaying $replay_records records; settling ${settle} s" >&2
+sleep "$settle"
+load_replay0="$(cut -d' ' -f1-3 /proc/loadavg)"
+# The speed slider sits near the right end of the playback bar (second row under the menus):
+# a click gives it the focus, End takes it to the fastest speed.
+width="$(DISPLAY="$display" xdotool getwindowgeometry --shell "$window" | sed -n 's/^WIDTH=//p')"
+snapshot "$gcs_pid" "$work/replay.0.json"
+t0="$(date +%s.%N)"
+DISPLAY="$display" xdotool windowfocus "$window" mousemove $(( ${width:-1280} - 147 )) 71 click 1 sleep 0.2 key End
+# Ended when the user-interface thread has used under a fifth of a second in a second.
+busy_seen=0 prev="$(main_ticks "$gcs_pid")" end_t="$t0"
+for _ in $(seq 600); do
+  sleep 1
+  now="$(main_ticks "$gcs_pid")"
+  if [ $((now - prev)) -ge $((ticks / 5)) ]; then busy_seen=1; end_t="$(date +%s.%N)"; elif [ "$busy_seen" = 1 ]; then break; fi
+  prev=$now
+done
+t1="$end_t"
+snapshot "$gcs_pid" "$work/replay.1.json"
+figure replay "$gcs_pid" "$work/replay.0.json" "$work/replay.1.json" "$t0" "$t1"
+load_replay1="$(cut -d' ' -f1-3 /proc/loadavg)"
+stop_gcs
+
+python3 - "$ticks" "$gcs_pid_seen" "$work/cpu0.json" "$work/cpu1.json" "$work/figures" \
+  "${sent:-0}" "$logged" "$files" "$bytes" "$rate" "$slow_rate" "$quick_backend" "$memory" \
+  "$load_live0" "$load_live1" "$load_replay0" "$load_replay1" "$replay_records" "$busy_seen" <<'EOF'
 import json, sys
 a = sys.argv[1:]
-t0, t1, hz = float(a[0]), float(a[1]), float(a[2])
-gcs, xvfb = a[3], a[4]
-c0, c1 = json.load(open(a[5])), json.load(open(a[6]))
-sent, logged, files, nbytes, rate = int(a[7]), int(a[8]), int(a[9]), int(a[10]), a[11]
-span = t1 - t0
+hz, gcs = float(a[0]), a[1]
+c0, c1 = json.load(open(a[2])), json.load(open(a[3]))
+fig = {}
+for line in open(a[4]):
+    label, span, own, web = line.split()
+    fig[label] = (float(span), float(own), float(web))
+sent, logged, files, nbytes = int(a[5]), int(a[6]), int(a[7]), int(a[8])
+rate, slow_rate, backend = a[9], a[10], a[11] or "(OpenGL)"
+mem_own, mem_web, mem_n = (int(v) for v in a[12].split())
+replay_records, busy_seen = int(a[17]), a[18] == "1"
+
+def line(name, label, goal=""):
+    span, own, web = fig[label]
+    pct = lambda v: 100 * v / span if span > 0 else 0
+    print("  %-22s %5.1f %% of one core together (orvex-gcs %5.1f %%, browser %5.1f %%) over %.1f s%s"
+          % (name, pct(own + web), pct(own), pct(web), span, goal))
+
+print("live telemetry against orvex-gcs (map page shown, QT_QUICK_BACKEND=%s)" % backend)
+print("  load average          %s before the live phases, %s after" % (a[13], a[14]))
+line("idle (connected)", "idle", "  (goal: under 1 %)")
+line("live %s Hz" % rate, "live", "  (goal: under 10 %)")
+line("live %s Hz" % slow_rate, "slow")
+print("  records sent          %d" % sent)
+print("  records logged        %d  (%d flight log file(s), %d bytes)" % (logged, files, nbytes))
+print("  records lost          %d" % (sent - logged))
+print("  resident memory       orvex-gcs %.0f MiB, browser %.0f MiB (%d processes; shared pages counted in each)"
+      % (mem_own / 1024, mem_web / 1024, mem_n))
+span, own, web = fig["replay"]
+if busy_seen and span > 0:
+    print("  replay fastest        %d records in %.1f s: %.0f records a second, %.1f %% of one core together "
+          "(orvex-gcs %.1f %%, browser %.1f %%)" % (replay_records, span, replay_records / span,
+                                                   100 * (own + web) / span, 100 * own / span, 100 * web / span))
+else:
+    print("  replay fastest        not measured (the speed change was not seen)")
+print("  load average          %s before the replay, %s after" % (a[15], a[16]))
 
 def used(kind, pid):
     after = c1[kind].get(pid)
@@ -158,7 +325,17 @@ def used(kind, pid):
         return 0.0
     before = c0[kind].get(pid)
     return (after[2] - (before[2] if before else 0)) / hz
-
+span = fig["live"][0]
+# Where the time goes at RATE: the busiest threads of orvex-gcs (the browser engine's own threads
+# run in it too; its main thread is the program's user-interface thread) and each browser process.
+names = {}
+for tid in c1["threads"]:
+    name = c1["threads"][tid][1]
+    names[name] = names.get(name, 0.0) + used("threads", tid)
+print("  orvex-gcs threads at %s Hz (CPU s):" % rate)
+for name, v in sorted(names.items(), key=lambda kv: -kv[1])[:8]:
+    if v > 0:
+        print("    %-24s %6.2f  %5.1f %%" % (name, v, 100 * v / span))
 children = {}
 for pid, (ppid, _, _) in c1["procs"].items():
     children.setdefault(str(ppid), []).append(pid)
@@ -167,30 +344,6 @@ while stack:
     p = stack.pop()
     browser.append(p)
     stack.extend(children.get(p, []))
-own = used("procs", gcs)
-web = sum(used("procs", p) for p in browser)
-x = used("procs", xvfb)
-pct = lambda v: 100 * v / span
-print("live telemetry: orvex sim --demo --rate %s for %.1f s against orvex-gcs (map page shown, "
-      "QT_QUICK_BACKEND=%s)" % (rate, span, a[14] or "(OpenGL)"))
-print("  load average        %s before, %s after" % (a[12], a[13]))
-print("  orvex-gcs           %6.2f CPU s  %5.1f %% of one core" % (own, pct(own)))
-print("  browser processes   %6.2f CPU s  %5.1f %% of one core  (%d processes)" % (web, pct(web), len(browser)))
-print("  together            %6.2f CPU s  %5.1f %% of one core  (goal: under 10 %%)" % (own + web, pct(own + web)))
-print("  Xvfb (not counted)  %6.2f CPU s  %5.1f %% of one core" % (x, pct(x)))
-print("  records sent        %d" % sent)
-print("  records logged      %d  (%d flight log file(s), %d bytes)" % (logged, files, nbytes))
-print("  records lost        %d" % (sent - logged))
-# Where the time goes: the busiest threads of orvex-gcs (the browser engine's own threads run in
-# it too; its main thread is the program's user-interface thread) and each browser process.
-names = {}
-for tid in c1["threads"]:
-    name = c1["threads"][tid][1]
-    names[name] = names.get(name, 0.0) + used("threads", tid)
-print("  orvex-gcs threads (CPU s):")
-for name, v in sorted(names.items(), key=lambda kv: -kv[1])[:8]:
-    if v > 0:
-        print("    %-24s %6.2f  %5.1f %%" % (name, v, pct(v)))
 for p in sorted(browser, key=lambda p: -used("procs", p)):
     print("  browser process %-7s %-16s %6.2f CPU s" % (p, c1["procs"][p][1], used("procs", p)))
 EOF

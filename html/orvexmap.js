@@ -292,21 +292,33 @@
   });
   var plane = null;
   var planeState = null;  // {lat, lng, alt, target, heading}
-  // The track is kept in pieces of at most kTrackPiecePoints points: adding a position redraws
-  // only the newest piece, so the cost of a position does not grow with the length of the flight.
-  // Each piece starts with the last point of the one before it, so the line stays unbroken.
-  var kTrackPiecePoints = 500;
+  // The track is kept in pieces of at most kTrackPiecePoints points: adding positions redraws
+  // only the newest piece (once for all the positions of one call), so the cost of an update does
+  // not grow with the length of the flight. Each piece starts with the last point of the one
+  // before it, so the line stays unbroken. A position equal to the one before adds nothing.
+  var kTrackPiecePoints = 200;
   var trackStyle = { color: '#8e24aa', weight: 2, opacity: 0.9, interactive: false };
   var trackPieces = [];
+  var trackLast = null;
   var track = {
-    add: function (p) {
+    add: function (points) {
       var last = trackPieces.length ? trackPieces[trackPieces.length - 1] : null;
-      if (!last || last.getLatLngs().length >= kTrackPiecePoints) {
-        var start = last ? [last.getLatLngs()[last.getLatLngs().length - 1]] : [];
-        last = L.polyline(start, trackStyle).addTo(planeLayer);
-        trackPieces.push(last);
-      }
-      last.addLatLng(p);
+      var pts = last ? last.getLatLngs() : null;
+      var changed = false;
+      points.forEach(function (p) {
+        if (trackLast && trackLast.lat === p.lat && trackLast.lng === p.lng) return;
+        if (!last || pts.length >= kTrackPiecePoints) {
+          if (changed) last.setLatLngs(pts);
+          last = L.polyline(trackLast ? [trackLast] : [], trackStyle).addTo(planeLayer);
+          trackPieces.push(last);
+          pts = last.getLatLngs();
+        }
+        pts.push(p);
+        trackLast = p;
+        changed = true;
+      });
+      if (!changed) return;
+      last.setLatLngs(pts);
       // Oldest points go a whole piece at a time once the track is longer than its limit.
       while (trackPieces.length > 1 && track.count() > kMaxTrackPoints)
         planeLayer.removeLayer(trackPieces.shift());
@@ -314,6 +326,7 @@
     clear: function () {
       trackPieces.forEach(function (piece) { planeLayer.removeLayer(piece); });
       trackPieces = [];
+      trackLast = null;
     },
     // Positions on the track (a piece's first point repeats the end of the piece before it).
     count: function () {
@@ -327,7 +340,10 @@
   var kMaxTrackPoints = 20000;
 
   function updateExtension() {
-    if (!extensionOn || !planeState || waypoints.length === 0) { extension.setLatLngs([]); return; }
+    if (!extensionOn || !planeState || waypoints.length === 0) {
+      if (extension.getLatLngs().length) extension.setLatLngs([]);
+      return;
+    }
     var t = planeState.target;  // counted from 0, as the aircraft reports it
     var idx = (t >= 0 && t < waypoints.length) ? t : 0;
     extension.setLatLngs([[planeState.lat, planeState.lng], [waypoints[idx].lat, waypoints[idx].lng]]);
@@ -500,20 +516,35 @@
 
   window.setfuncode = function (code) { setTool(Math.trunc(num(code))); };
 
-  window.setplane = function (lat, lon, alt, target, heading) {
+  // The aircraft at its newest position; `earlier` ("lat,lon;lat,lon;...", optional) holds the
+  // positions since the last call, oldest first, which go onto the track before it. Only what
+  // changed is touched: the marker moved, turned or relabelled, the newest track piece extended.
+  var planeTip = '';
+  window.setplane = function (lat, lon, alt, target, heading, earlier) {
     var p = L.latLng(num(lat), num(lon));
+    var was = planeState;
     planeState = { lat: p.lat, lng: p.lng, alt: num(alt), target: Math.trunc(num(target)), heading: num(heading) };
+    var moved = !was || was.lat !== p.lat || was.lng !== p.lng;
     if (!plane) {
       plane = L.marker(p, { icon: planeIcon, interactive: false, keyboard: false, zIndexOffset: 1000 }).addTo(planeLayer);
       plane.bindTooltip('', { permanent: true, direction: 'right', offset: [16, 0], className: 'planetip' });
-    } else {
+    } else if (moved) {
       plane.setLatLng(p);
     }
-    var el = plane.getElement() && plane.getElement().querySelector('svg');
-    if (el) el.style.transform = 'rotate(' + planeState.heading + 'deg)';
-    plane.setTooltipContent('高度 ' + planeState.alt.toFixed(0) + ' 米');
-    track.add(p);
-    updateExtension();
+    if (!was || was.heading !== planeState.heading) {
+      var el = plane.getElement() && plane.getElement().querySelector('svg');
+      if (el) el.style.transform = 'rotate(' + planeState.heading + 'deg)';
+    }
+    var tip = '高度 ' + planeState.alt.toFixed(0) + ' 米';
+    if (tip !== planeTip) { plane.setTooltipContent(tip); planeTip = tip; }
+    var points = [];
+    if (earlier) String(earlier).split(';').forEach(function (t) {
+      var f = t.split(',');
+      if (f.length === 2) points.push(L.latLng(num(f[0]), num(f[1])));
+    });
+    points.push(p);
+    track.add(points);
+    if (moved || !was || was.target !== planeState.target) updateExtension();
   };
 
   window.clearlineStringplane = function () { track.clear(); };

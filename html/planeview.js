@@ -1,9 +1,6 @@
 // Aircraft positions on this page.
-// - Telemetry can come 50 times a second, and every position drawn redraws the whole track and
-//   makes the browser compose a new frame. A position is drawn at once when the last one was drawn
-//   at least DRAW_PERIOD_MS ago; those coming sooner wait for the rest of that time and are then
-//   drawn together, in order (every one stays a track point), in one frame. Whatever reads or
-//   clears the aircraft's state draws the waiting positions first.
+// - The program calls setplane at display rate at most (about ten times a second), with the
+//   positions since its last call; each call is drawn as it comes.
 // - First start: when no stored view was restored, the first aircraft position centres the map on
 //   the aircraft at a close zoom, once. A view set before it arrives, by the program (restored
 //   camera, search, navigation) or by the operator (mouse, wheel, keys), is left alone, and after
@@ -17,7 +14,6 @@
   if (!map || typeof showPlane !== 'function' || typeof lookAt !== 'function') return;
   var FIRST_ZOOM = 17;
   var PLANE_SPAN_M = 2, SPECK_PX = 3;
-  var DRAW_PERIOD_MS = 100;
 
   var start = map.getCenter(), startZoom = map.getZoom();
   var settled = false;
@@ -38,26 +34,9 @@
     if (untouched()) map.setView([la, lo], FIRST_ZOOM, { animate: false });
   }
 
-  var pending = [], timer = 0, lastDraw = -1e9;
-  function draw(args) {
-    showPlane.apply(window, args);
-    firstView(args[0], args[1]);
-  }
-  function flush() {
-    if (timer) { clearTimeout(timer); timer = 0; }
-    if (pending.length === 0) return;
-    var waiting = pending;
-    pending = [];
-    lastDraw = performance.now();
-    waiting.forEach(draw);
-  }
-  window.setplane = function () {
-    var args = Array.prototype.slice.call(arguments);
-    var wait = lastDraw + DRAW_PERIOD_MS - performance.now();
-    if (wait <= 0 && pending.length === 0) { lastDraw = performance.now(); draw(args); return; }
-    pending.push(args);
-    if (pending.length > 5000) pending.shift(); // the page is held up: keep it bounded
-    if (!timer) timer = setTimeout(flush, Math.max(0, wait));
+  window.setplane = function (lat, lon) {
+    showPlane.apply(window, arguments);
+    firstView(lat, lon);
   };
   var centre = window.setplanetomap;
   if (typeof centre === 'function') window.setplanetomap = function () {
@@ -68,8 +47,4 @@
     if (z < FIRST_ZOOM && PLANE_SPAN_M / metresPerPixel < SPECK_PX) map.setView([p.lat, p.lng], FIRST_ZOOM, { animate: false });
     return result;
   };
-  ['setplanetomap', 'setV90', 'clearlineStringplane', 'setplanetrud3d', 'orvexMapState'].forEach(function (name) {
-    var f = window[name];
-    if (typeof f === 'function') window[name] = function () { flush(); return f.apply(window, arguments); };
-  });
 })();

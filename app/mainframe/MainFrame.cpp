@@ -12,6 +12,8 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include <utility>
+
 #include "route/SurveyPlan.h"
 #include "app/Commands.h"
 #include "app/MessageBox.h"
@@ -438,6 +440,8 @@ void CMainFrame::startTimers()
     m_flushTimer.start(kFlushTimerMs);
     m_uploadTimer.start(kUploadTimerMs);
     m_updateTimer.start(kUpdateRulesMs);
+    m_drawTimer.setSingleShot(true);
+    connect(&m_drawTimer, &QTimer::timeout, this, &CMainFrame::drawTelemetry);
 }
 
 void CMainFrame::showMessage(const std::string& text)
@@ -452,8 +456,26 @@ bool CMainFrame::askYesNo(const std::string& text, const std::string& caption, b
 
 void CMainFrame::telemetryNotify(std::span<const std::uint8_t> record, const SAircraftMarker& marker)
 {
-    emit telemetryUpdated(QByteArray(reinterpret_cast<const char*>(record.data()), static_cast<qsizetype>(record.size())),
-                          marker);
+    m_drawRecord = QByteArray(reinterpret_cast<const char*>(record.data()), static_cast<qsizetype>(record.size()));
+    m_drawMarker = marker;
+    m_drawTrack.append(marker);
+    if (m_drawTimer.isActive())
+        return;
+    const qint64 since = m_sinceDraw.isValid() ? m_sinceDraw.elapsed() : kDrawIntervalMs;
+    if (since >= kDrawIntervalMs)
+        drawTelemetry();
+    else
+        m_drawTimer.start(static_cast<int>(kDrawIntervalMs - since));
+}
+
+void CMainFrame::drawTelemetry()
+{
+    m_drawTimer.stop();
+    if (m_drawTrack.isEmpty())
+        return;
+    m_sinceDraw.start();
+    const QList<SAircraftMarker> track = std::exchange(m_drawTrack, {});
+    emit telemetryUpdated(m_drawRecord, m_drawMarker, track);
 }
 
 void CMainFrame::openDownlinkBox(const std::string& text, bool question, std::function<void(bool)> closed)

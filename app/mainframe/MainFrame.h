@@ -16,9 +16,13 @@
 //                            frame.setTargetWaypointBox(edit)
 //   - map script calls made by the core (getLookAt on close, setPic for a photo mark ...):
 //                            frame.setMapScriptCaller([&](fn, args) { mapDlg->callScript(fn, args); })
-//   - every record shown, live or replayed: connect to telemetryUpdated(record, marker).
-//     The record is the 99-byte telemetry record; the marker holds latitude, longitude, the
+//   - what is drawn of the telemetry, live or replayed: connect to telemetryUpdated(record, marker,
+//     track). The record is the 99-byte telemetry record; the marker holds latitude, longitude, the
 //     altitude with the AltitudeGPS correction, the target waypoint and the heading in degrees.
+//     Every record is applied by CGroundStation as it comes; drawing follows at display rate: a
+//     record drawn at most kDrawIntervalMs after the last draw goes at once, later ones within
+//     that time wait for its end and only the newest of them is drawn. `track` holds the markers
+//     of every record since the last draw, oldest first, the drawn one last.
 //   - replay: replaySpeedChanged(intervalMs) after the speed slider moved (CGroundStation holds the
 //     new interval already), replaySeekRequested(position 0..32767) after the progress slider moved;
 //     speedSlider()/progressSlider()/replayClock()/playbackBar() to enable, range, label and show them.
@@ -29,6 +33,8 @@
 // subsystems hook into those ticks on the CGroundStation side.
 
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QList>
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
@@ -56,6 +62,7 @@ public:
     static constexpr int kFlushTimerMs = 5000;     // timer 4
     static constexpr int kUploadTimerMs = 600;     // timer 5
     static constexpr int kHeartbeatTimerMs = 1000; // timer 8
+    static constexpr int kDrawIntervalMs = 100;    // telemetry drawn at most this often
     static constexpr int kSpeedMin = 0;
     static constexpr int kSpeedMax = 32;
     static constexpr int kSpeedStart = 16;
@@ -126,7 +133,13 @@ public:
     // Opened without blocking, so the telemetry goes on while the operator reads it.
     void openDownlinkBox(const std::string& text, bool question, std::function<void(bool)> closed) override;
     // Emitted as telemetryStaleChanged for the panels.
-    void showTelemetryStale(bool stale) override { emit telemetryStaleChanged(stale); }
+    void showTelemetryStale(bool stale) override
+    {
+        drawTelemetry();
+        emit telemetryStaleChanged(stale);
+    }
+    // Draws the records that wait for the display now (nothing when none waits).
+    void drawTelemetry();
     // Emitted as linkHealthChanged.
     void showLinkHealth(const std::string& outage, bool lost, const std::string& rate) override
     {
@@ -138,7 +151,8 @@ signals:
     void telemetryStaleChanged(bool stale);
     // The link panes (the link controller shows them).
     void linkHealthChanged(const QString& outage, bool lost, const QString& rate);
-    void telemetryUpdated(const QByteArray& record, const orvex::SAircraftMarker& marker);
+    void telemetryUpdated(const QByteArray& record, const orvex::SAircraftMarker& marker,
+                          const QList<orvex::SAircraftMarker>& track);
     void replaySpeedChanged(int intervalMs);
     void replaySeekRequested(int position);
     void undoRequested();
@@ -184,6 +198,12 @@ private:
     QTimer m_uploadTimer;    // 5
     QTimer m_heartbeatTimer; // 8
     QTimer m_updateTimer;    // command enable/check rules
+    // Telemetry waiting for the display: the newest record and the track since the last draw.
+    QTimer m_drawTimer;
+    QElapsedTimer m_sinceDraw;
+    QByteArray m_drawRecord;
+    SAircraftMarker m_drawMarker;
+    QList<SAircraftMarker> m_drawTrack;
 
     MapScriptCaller m_mapScriptCaller;
     std::function<void()> m_wifiStopHook;

@@ -54,10 +54,8 @@ CMapDlg* attachMap(CMainFrame& frame, CGroundStation& station, CCommandTable& co
         else
             map->callScript(fn, args);
     });
-    // The aircraft marker for every record shown, live or replayed.
-    QObject::connect(&frame, &CMainFrame::telemetryUpdated, map, [map](const QByteArray&, const SAircraftMarker& m) {
-        map->showAircraft(m.latitude, m.longitude, m.altitudeM, m.targetWaypoint, m.headingDeg);
-    });
+    // The aircraft marker for the record drawn, live or replayed; the track gets every position.
+    QObject::connect(&frame, &CMainFrame::telemetryUpdated, map, &CMapDlg::showTelemetry);
     QObject::connect(&frame, &CMainFrame::undoRequested, map, [map] { map->undo(); });
     QObject::connect(&frame, &CMainFrame::redoRequested, map, [map] { map->redo(); });
     // Every change of the route is one undo step: the route commands' changes ("删除航线", each

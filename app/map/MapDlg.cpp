@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <cstdio>
+
 #include "app/MessageBox.h"
 #include "map/HtmlCtrl.h"
 #include "map/PlaceMarkDlg.h"
@@ -139,9 +141,22 @@ void CMapDlg::restoreCamera()
     m_script.restoreLookAt(m_settings.getText(keys::kLastMap));
 }
 
-void CMapDlg::showAircraft(double lat, double lon, double altitude, int targetWaypoint, double headingDeg)
+void CMapDlg::showTelemetry(const QByteArray&, const SAircraftMarker& marker, const QList<SAircraftMarker>& track)
 {
-    m_script.setplane(lat, lon, altitude, targetWaypoint, headingDeg);
+    const auto num = [](const char* format, auto v) {
+        char text[64];
+        std::snprintf(text, sizeof text, format, v);
+        return std::string(text);
+    };
+    // setplane's sixth argument: the earlier positions, "lat,lon;lat,lon;...".
+    std::string earlier;
+    for (qsizetype i = 0; i + 1 < track.size(); ++i) {
+        if (!earlier.empty())
+            earlier += ';';
+        earlier += num("%f", track[i].latitude) + ',' + num("%f", track[i].longitude);
+    }
+    call("setplane", {num("%f", marker.latitude), num("%f", marker.longitude), num("%f", double(marker.altitudeM)),
+                      num("%d", marker.targetWaypoint), num("%f", marker.headingDeg), earlier});
 }
 
 void CMapDlg::saveCameraBeforeClose(int timeoutMs)

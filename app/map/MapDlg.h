@@ -7,6 +7,8 @@
 //
 // What it needs from the rest of the program comes through SMapDlgHooks (all optional).
 
+#include <QByteArray>
+#include <QList>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -15,6 +17,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/GroundStation.h"
 #include "map/MapEventHandler.h"
 
 namespace orvex {
@@ -64,8 +67,10 @@ public:
     void locateAircraft() { m_script.setplanetomap(); }
     // "位置搜索(&G)": the name dialog in search mode, then the search.
     void positionSearch();
-    // The aircraft marker for one telemetry record.
-    void showAircraft(double lat, double lon, double altitude, int targetWaypoint, double headingDeg);
+    // The aircraft marker for the newest record drawn (`marker`), every position of `track` (the
+    // records since the last draw, oldest first, `marker` last) added to the track: one script
+    // call. Connected to CMainFrame::telemetryUpdated.
+    void showTelemetry(const QByteArray& record, const SAircraftMarker& marker, const QList<SAircraftMarker>& track);
     // Asks the page for its camera ("2001;") and waits for the answer up to `timeoutMs`.
     void saveCameraBeforeClose(int timeoutMs = 1000);
     // Switches to the offline page now (once).

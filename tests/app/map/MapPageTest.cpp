@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -21,12 +22,20 @@
 
 #include <memory>
 
+#include "app/Commands.h"
+#include "app/GroundStation.h"
 #include "app/MessageBox.h"
 #include "app/Settings.h"
 #include "map/HtmlCtrl.h"
 #include "map/MapDlg.h"
 #include "map/PlaceMarkDlg.h"
 #include "map/PositionPanel.h"
+#include "mainframe/MainFrame.h"
+#include "panels/FlightDataPage.h"
+#include "panels/InstrumentCtrl.h"
+#include "panels/PanelAttach.h"
+#include "panels/ValueBox.h"
+#include "protocol/TelemetryRecord.h"
 #include "route/SkyWay.h"
 #include "support/QtWait.h"
 #include "support/TempDir.h"
@@ -281,9 +290,7 @@ TEST_F(MapPageTest, ScriptCallsChangeThePage)
     EXPECT_EQ(s.value("zoom").toInt(), 9);
 
     // A long flight: the track keeps at most 20000 positions (the oldest go a piece at a time).
-    // Reading the page state every 1000 positions draws the waiting ones, as telemetry would.
-    evalJs("for (var i = 0; i < 20700; ++i) { setplane(30 + i * 1e-5, 114, 100, 0, 0);"
-           " if (i % 1000 == 999) orvexMapState(); } 0");
+    evalJs("for (var i = 0; i < 20700; ++i) setplane(30 + i * 1e-5, 114, 100, 0, 0); 0");
     const int kept = pageState().value("track").toInt();
     EXPECT_LE(kept, 20000);
     EXPECT_GT(kept, 19000);
@@ -318,6 +325,40 @@ TEST_F(MapPageTest, ScriptCallsChangeThePage)
     ASSERT_TRUE(waitFor([] { return g->dlg->handler().addressNames().size() == 2; }));
     EXPECT_EQ(g->dlg->handler().addressNames()[1], "31.5 117.25,31.5000000,117.2500000,");
     EXPECT_EQ(g->dlg->positionPanel()->historyRoot()->childCount(), 2);
+}
+
+// Records faster than the display: each is applied, the panels, instruments and the aircraft
+// marker catch up with the last one, and the track gets every position.
+TEST_F(MapPageTest, TelemetryFasterThanTheDisplayDrawsTheLastRecordAndEveryPosition)
+{
+    CTempDir home{"orvex-map-draw"};
+    CGroundStation station{CAppPaths(home.path(), home.path())};
+    CCommandTable commands;
+    CMainFrame frame{station, commands};
+    const SPanelSet panels = attachPanels(frame, station);
+    QObject::connect(&frame, &CMainFrame::telemetryUpdated, g->dlg.get(), &CMapDlg::showTelemetry);
+    g->dlg->script().clearlineStringplane();
+    QSignalSpy drawn(&frame, &CMainFrame::telemetryUpdated);
+    constexpr int kRecords = 25;
+    QElapsedTimer fed;
+    fed.start();
+    for (int i = 1; i <= kRecords; ++i) {
+        CTelemetryRecord r;
+        r.setLatitude(31.0f + static_cast<float>(i) * 1e-3f);
+        r.setLongitude(121.0f);
+        r.bytes()[24] = static_cast<std::uint8_t>(i);      // satellites (box 1042)
+        r.bytes()[48] = static_cast<std::uint8_t>(i * 10); // altitude in 0.1 m
+        r.bytes()[75] = 2;
+        ASSERT_TRUE(station.recordUpdate(r));
+    }
+    if (fed.elapsed() < CMainFrame::kDrawIntervalMs)
+        EXPECT_EQ(drawn.count(), 1) << "the first record drawn at once, the others wait for the display";
+    ASSERT_TRUE(waitFor([&] { return panels.control->altitudeBox()->text() == QStringLiteral("25"); }));
+    EXPECT_EQ(panels.flightData->box(1042)->text(), QStringLiteral("25 "));
+    EXPECT_EQ(panels.control->altimeter()->angles().value, 25);
+    const QJsonObject s = pageState();
+    EXPECT_NEAR(s.value("plane").toObject().value("lat").toDouble(), 31.025, 1e-5);
+    EXPECT_EQ(s.value("track").toInt(), kRecords);
 }
 
 TEST_F(MapPageTest, PlanRouteByClicksThenUndoRedo)
