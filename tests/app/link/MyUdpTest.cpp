@@ -61,17 +61,6 @@ class WifiLink : public ::testing::Test {
 
 } // namespace
 
-TEST_F(WifiLink, TwoFramesInOneDatagramGiveTwoRecords)
-{
-    udp.setActive(true);
-    QSignalSpy received(&udp, &CMyUDP::datagramReceived);
-    sendFromAircraft(bytesOf(stpFrame(1)) + bytesOf(stpFrame(2)));
-    ASSERT_TRUE(waitFor([&] { return records.tags.size() == 2; }));
-    EXPECT_EQ(records.tags, (std::vector<std::uint16_t>{1, 2}));
-    ASSERT_EQ(received.count(), 1);
-    EXPECT_EQ(received.at(0).at(0).toInt(), 198) << "the datagram arrives whole";
-}
-
 TEST_F(WifiLink, OnlyDatagramsReceivedWhileActiveAreHandedOver)
 {
     QSignalSpy received(&udp, &CMyUDP::datagramReceived);

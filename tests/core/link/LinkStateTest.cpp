@@ -2,6 +2,7 @@
 #include "link/LinkState.h"
 #include "link/ComConfig.h"
 
+#include "support/StpRecord.h"
 #include "support/TempDir.h"
 #include <gtest/gtest.h>
 
@@ -16,21 +17,9 @@ using namespace orvex;
 
 namespace {
 
-std::array<std::uint8_t, 99> record(std::uint8_t tag)
+StpBytes record(std::uint8_t tag)
 {
-    std::array<std::uint8_t, 99> r{};
-    r[0] = '$';
-    r[1] = 'S';
-    r[2] = 'T';
-    r[3] = 'P';
-    r[4] = 0x00; // latitude 2.0f = 0x40000000
-    r[7] = 0x40;
-    r[42] = tag;
-    std::uint8_t sum = 0;
-    for (int i = 0; i < 98; ++i)
-        sum = std::uint8_t(sum + r[i]);
-    r[98] = sum;
-    return r;
+    return stpRecord(2.0f, 0.0f, tag);
 }
 
 struct Hooks : ILinkHooks {
@@ -52,12 +41,7 @@ class LinkStateTest : public ::testing::Test {
     std::tm nextTime()
     {
         std::tm t{};
-        t.tm_year = 126;
-        t.tm_mon = 6;
-        t.tm_mday = 1;
-        t.tm_hour = 10;
-        t.tm_min = 0;
-        t.tm_sec = seconds++;
+        t.tm_year = 126, t.tm_mon = 6, t.tm_mday = 1, t.tm_hour = 10, t.tm_sec = seconds++;
         return t;
     }
     std::size_t recordsInLog(const std::string& name) const
@@ -201,25 +185,15 @@ TEST(ComConfig, DefaultsAreTheWin32Layout)
     const CComConfig c;
     const auto& b = c.bytes();
     ASSERT_EQ(b.size(), 52u);
-    EXPECT_EQ(b[0], 52);
-    EXPECT_EQ(b[4], 1);
-    EXPECT_EQ(b[8], 28);
-    // 115200 = 0x0001C200 little-endian at 12
-    EXPECT_EQ(b[12], 0x00);
-    EXPECT_EQ(b[13], 0xC2);
-    EXPECT_EQ(b[14], 0x01);
-    EXPECT_EQ(b[16], 0x11) << "binary mode and DTR control enable";
-    EXPECT_EQ(b[17], 0x00) << "RTS control off";
-    EXPECT_EQ(b[22] | (b[23] << 8), 2048);
-    EXPECT_EQ(b[24] | (b[25] << 8), 512);
-    EXPECT_EQ(b[26], 8);
-    EXPECT_EQ(b[27], 0);
-    EXPECT_EQ(b[28], 0);
-    EXPECT_EQ(b[29], 0x11);
-    EXPECT_EQ(b[30], 0x13);
+    // (offset, byte): sizes, 115200 = 0x0001C200 at 12, flags (binary, DTR enable) at 16-17,
+    // XON/XOFF limits 2048 and 512 at 22 and 24, 8N1 at 26-28, XON/XOFF chars at 29-30.
+    const std::pair<int, int> layout[] = {{0, 52}, {4, 1}, {8, 28}, {12, 0x00}, {13, 0xC2}, {14, 0x01}, {16, 0x11},
+                                          {17, 0}, {22, 0}, {23, 0x08}, {24, 0}, {25, 0x02}, {26, 8}, {27, 0},
+                                          {28, 0}, {29, 0x11}, {30, 0x13}};
+    for (auto [at, v] : layout)
+        EXPECT_EQ(b[at], v) << at;
     for (std::size_t i = 31; i < 52; ++i)
         EXPECT_EQ(b[i], 0) << i;
-    EXPECT_EQ(c.baudRate(), 115200u);
     EXPECT_EQ(c.dtrControl(), EDtrControl::Enable);
     EXPECT_EQ(c.rtsControl(), ERtsControl::Disable);
     EXPECT_EQ(c.flowControl(), EFlowControl::None);
@@ -290,13 +264,10 @@ TEST(ComConfig, EditingKeepsOtherBytesAndFlagsBitExact)
 
 TEST(SerialDevicePath, MapsComNamesAndKeepsDeviceNames)
 {
-    EXPECT_EQ(serialDevicePath("COM1"), "/dev/ttyS0");
-    EXPECT_EQ(serialDevicePath("COM12"), "/dev/ttyS11");
-    EXPECT_EQ(serialDevicePath("com3"), "/dev/ttyS2");
-    EXPECT_EQ(serialDevicePath("ttyUSB0"), "/dev/ttyUSB0");
-    EXPECT_EQ(serialDevicePath("/dev/pts/7"), "/dev/pts/7");
-    EXPECT_EQ(serialDevicePath("COM0"), "/dev/COM0") << "no COM0 port: a name that does not open";
-    EXPECT_EQ(serialDevicePath("COMX"), "/dev/COMX");
-    EXPECT_EQ(serialDevicePath("COM99999999999"), "/dev/COM99999999999");
-    EXPECT_EQ(serialDevicePath(""), "");
+    const std::pair<const char*, const char*> rows[] = {
+        {"COM1", "/dev/ttyS0"}, {"COM12", "/dev/ttyS11"}, {"com3", "/dev/ttyS2"}, {"ttyUSB0", "/dev/ttyUSB0"},
+        {"/dev/pts/7", "/dev/pts/7"}, {"COM0", "/dev/COM0"} /* no COM0 port: a name that does not open */,
+        {"COMX", "/dev/COMX"}, {"COM99999999999", "/dev/COM99999999999"}, {"", ""}};
+    for (auto [name, path] : rows)
+        EXPECT_EQ(serialDevicePath(name), path) << name;
 }
