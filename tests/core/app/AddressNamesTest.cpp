@@ -4,22 +4,15 @@
 
 using namespace orvex;
 
-TEST(AddressNames, TwoEntriesEachFollowedByTheSeparator)
+TEST(AddressNames, EntriesEachFollowedByTheSeparatorAndTheRestIgnored)
 {
-    const auto positions = parseNamedPositions("A,1,2,3~`~B,4,5,6~`~");
+    const auto positions = parseNamedPositions("A,1,2,3~`~B,4,5,6~`~C,7,8,9");
     ASSERT_EQ(positions.size(), 2u);
     EXPECT_EQ(positions[0].name, "A");
     EXPECT_EQ(positions[0].entry, "A,1,2,3");
     EXPECT_EQ(positions[0].values, (std::vector<std::string>{"1", "2", "3"}));
     EXPECT_EQ(positions[1].name, "B");
     EXPECT_EQ(positions[1].entry, "B,4,5,6");
-}
-
-TEST(AddressNames, TextAfterTheLastSeparatorIsIgnored)
-{
-    const auto positions = parseNamedPositions("A,1,2,3~`~B,4,5,6");
-    ASSERT_EQ(positions.size(), 1u);
-    EXPECT_EQ(positions[0].name, "A");
 }
 
 TEST(AddressNames, ReadingStopsAtASeparatorInFirstPosition)

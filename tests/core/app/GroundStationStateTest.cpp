@@ -1,5 +1,5 @@
 // The shared ground-station state: start-up settings, window placement, the telemetry
-// notification, acknowledgements and the $SATEL question, the parse guard against re-entry from a
+// notification, the $SATEL question and the queue of downlink boxes, the parse guard against re-entry from a
 // message box, the heartbeat on the open links and the replay slider formulas.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 #include "support/StpRecord.h"
 #include "support/TempDir.h"
 #include "app/GroundStation.h"
+#include "protocol/Uplink.h"
 
 using namespace orvex;
 using ::testing::ElementsAre;
@@ -57,19 +58,6 @@ protected:
 
 } // namespace
 
-TEST_F(GroundStationState, StartupSettingsTakeDefaultsWithoutKorvaIniAndReadStoredValues)
-{
-    station.loadStartupSettings();
-    EXPECT_EQ(station.fenPin(), 1);
-    EXPECT_FLOAT_EQ(station.altitudeGps(), 100.0f);
-
-    CTempDir::write(dir.file("Korva.ini"), "[WayPoint]\r\nFenPin=3\r\nAltitudeGPS=-25\r\n"
-                                           "[Options]\r\n");
-    station.loadStartupSettings();
-    EXPECT_EQ(station.fenPin(), 3);
-    EXPECT_FLOAT_EQ(station.altitudeGps(), -25.0f);
-}
-
 TEST(GroundStationPlacement, MissingMaximisedAndRectanglePositions)
 {
     // Missing, or of the wrong length: normal. Sixteen 0xFF bytes (all four -1): maximised.
@@ -86,16 +74,17 @@ TEST(GroundStationPlacement, MissingMaximisedAndRectanglePositions)
 
 TEST_F(GroundStationState, TelemetryNotificationKeepsReceiverAndCountAndMovesTheMarker)
 {
-    station.loadStartupSettings(); // AltitudeGPS 100
+    CTempDir::write(dir.file("Korva.ini"), "[WayPoint]\r\nAltitudeGPS=-25\r\n");
+    station.loadStartupSettings();
     station.setSerialOpen(true);
-    // altitude -15 dm: -15 / 10 truncates to -1, plus 100 -> 99. Heading pi/2 rad -> 90 degrees.
+    // altitude -15 dm: -15 / 10 truncates to -1, plus AltitudeGPS -25 -> -26. Heading pi/2 rad -> 90 degrees.
     station.receiveBytes(EFraming::ByteStream, stpFrame(22.5f, 113.25f, -15, 1.5707963f, 1, 7, 4));
     station.receiveBytes(EFraming::ByteStream, ascii("$")); // nothing more needed: $STP acts when complete
     ASSERT_EQ(ui.markers.size(), 1u);
     const SAircraftMarker& m = ui.markers[0];
     EXPECT_FLOAT_EQ(static_cast<float>(m.latitude), 22.5f);
     EXPECT_FLOAT_EQ(static_cast<float>(m.longitude), 113.25f);
-    EXPECT_EQ(m.altitudeM, 99);
+    EXPECT_EQ(m.altitudeM, -26);
     EXPECT_EQ(m.targetWaypoint, 4);
     EXPECT_NEAR(m.headingDeg, 90.0, 1e-4);
     EXPECT_EQ(station.receiverOn(), 1);
@@ -107,37 +96,11 @@ TEST_F(GroundStationState, TelemetryNotificationKeepsReceiverAndCountAndMovesThe
 TEST_F(GroundStationState, OutOfRangeRecordReachesNoWindowAndKeepsTheCurrentRecord)
 {
     EXPECT_FLOAT_EQ(station.currentRecord().latitude(), 90.0f);
-    int stored = 0;
-    station.setStoreHook([&](const CTelemetryRecord&, EDownlinkLink) {
-        ++stored;
-        return true;
-    });
     station.receiveBytes(EFraming::ByteStream, stpFrame(91.0f, 10.0f, 0, 0, 1, 3, 0));
     station.receiveBytes(EFraming::ByteStream, ascii("$"));
-    EXPECT_EQ(stored, 1);
     EXPECT_TRUE(ui.markers.empty());
     EXPECT_EQ(station.receiverOn(), 0);
     EXPECT_FLOAT_EQ(station.currentRecord().latitude(), 90.0f);
-}
-
-TEST_F(GroundStationState, SatelYesSendsSahrsFiveTimesOnTheSerialLinkOnly)
-{
-    station.setSerialOpen(true);
-    station.setWifiActive(true);
-    ui.answer = true;
-    station.receiveBytes(EFraming::ByteStream, ascii("$SATEL$"));
-    ASSERT_EQ(ui.questions.size(), 1u);
-    EXPECT_EQ(ui.questions[0], "当前GPS已有效定位，可以进行姿态对准了，启动请按YES，稍后请按NO");
-    ASSERT_EQ(serial.sent.size(), 5u);
-    for (const Bytes& b : serial.sent)
-        EXPECT_EQ(b, ascii("$SAHRS"));
-    EXPECT_TRUE(wifi.sent.empty());
-
-    ui.answer = false;
-    serial.sent.clear();
-    station.receiveBytes(EFraming::ByteStream, ascii("SATEL$"));
-    EXPECT_EQ(ui.questions.size(), 2u);
-    EXPECT_TRUE(serial.sent.empty());
 }
 
 TEST_F(GroundStationState, PhotoMarkCallsSetPicWithTheTwoFloatsAndZero)
@@ -172,13 +135,14 @@ TEST_F(GroundStationState, DownlinkBoxesOpenOneByOneAfterTheParserWhileRecordsGo
     boxes.station = &station;
     station.setUi(&boxes);
     station.setSerialOpen(true);
-    Bytes bytes = ascii("$SATEL$DOCS1");
+    station.setWifiActive(true);
+    Bytes bytes = ascii("$SATEL$SATEL$DOCS1");
     const Bytes record = stpFrame(10.0f, 20.0f, 100, 0, 0, 0, 0);
     bytes.insert(bytes.end(), record.begin(), record.end());
     station.receiveBytes(EFraming::ByteStream, bytes);
     ASSERT_EQ(boxes.open.size(), 1u) << "one box at a time";
     EXPECT_EQ(boxes.open[0].first, "当前GPS已有效定位，可以进行姿态对准了，启动请按YES，稍后请按NO");
-    EXPECT_EQ(station.queuedBoxCount(), 1u);
+    EXPECT_EQ(station.queuedBoxCount(), 2u);
     // The record behind the two sentences was shown while the question waits, and so is the next.
     station.receiveBytes(EFraming::ByteStream, stpFrame(11.0f, 20.0f, 100, 0, 0, 0, 0));
     station.receiveBytes(EFraming::ByteStream, ascii("$"));
@@ -186,12 +150,15 @@ TEST_F(GroundStationState, DownlinkBoxesOpenOneByOneAfterTheParserWhileRecordsGo
     EXPECT_FLOAT_EQ(static_cast<float>(boxes.markers[1].latitude), 11.0f);
     EXPECT_TRUE(serial.sent.empty()) << "no $SAHRS before the answer";
 
-    boxes.open[0].second(true);
-    ASSERT_EQ(serial.sent.size(), 5u);
-    EXPECT_EQ(serial.sent[0], ascii("$SAHRS"));
+    boxes.open[0].second(true); // yes: five $SAHRS on the serial link only
+    EXPECT_EQ(serial.sent, std::vector<Bytes>(5, ascii("$SAHRS")));
+    EXPECT_TRUE(wifi.sent.empty());
     ASSERT_EQ(boxes.open.size(), 2u) << "the next box once the first is answered";
-    EXPECT_EQ(boxes.open[1].first, "GIMBALPAN Start Point captured successfully");
-    boxes.open[1].second(false);
+    boxes.open[1].second(false); // no: nothing sent
+    EXPECT_EQ(serial.sent.size(), 5u);
+    ASSERT_EQ(boxes.open.size(), 3u);
+    EXPECT_EQ(boxes.open[2].first, "GIMBALPAN Start Point captured successfully");
+    boxes.open[2].second(false);
     EXPECT_EQ(station.queuedBoxCount(), 0u);
 }
 
@@ -230,8 +197,7 @@ TEST_F(GroundStationState, HeartbeatGoesToEveryOpenLinkAndFollowsReceiverOn)
     station.receiveBytes(EFraming::ByteStream, ascii("$"));
     serial.sent.clear();
     station.heartbeatTick();
-    const Bytes expected{'$', 'I', 'W', 'F', 'I', 0x05, 0xDC, 0x05, 0xDC, 0x05, 0xDC, 0x06, 0x0E, 0x05, 0xDC,
-                         0x05, 0xDC, 0x05, 0xDC, 0x06, 0x0E, 0, 0, 0, 0, 0, 0, 0, 0x6E, '*'};
+    const Bytes expected = uplink::heartbeat(1); // its bytes: UplinkTest
     ASSERT_EQ(serial.sent.size(), 1u);
     ASSERT_EQ(wifi.sent.size(), 1u);
     EXPECT_EQ(serial.sent[0], expected);

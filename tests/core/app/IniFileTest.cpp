@@ -43,14 +43,6 @@ TEST(IniFile, DecodesOnlyInvalidUtf8AsGb18030)
     EXPECT_TRUE(CIniFile::isValidUtf8(mixed));
 }
 
-TEST(IniFile, MissingFileLoadsEmpty)
-{
-    CIniFile ini("/nonexistent-orvex/Korva.ini");
-    EXPECT_FALSE(ini.load());
-    EXPECT_TRUE(ini.lines().empty());
-    EXPECT_FALSE(ini.save());
-}
-
 TEST(IniFile, ByteOrderMarkIsKeptSoARewriteReadsBackTheSame)
 {
     // A second mark after the first one is the first line's own text: that line is no section

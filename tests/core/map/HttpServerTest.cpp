@@ -166,13 +166,11 @@ TEST_F(HttpServerTest, OversizedRequestsAreParsedFromTheirFirstThousandBytes)
 TEST_F(HttpServerTest, MissingFilesAndEveryWayOutOfTheRootGet404)
 {
     fs::create_directory(root / "dir.d");
-    for (const char* path :
-         {"/nosuch.htm", "/sub/nosuch.htm", "/dir.d" /* a directory is no file */, "/../secret.txt",
-          "/../../../../../../etc/passwd", "/%2e%2e/secret.txt", "/%2E%2E/secret.txt", "/.%2e/secret.txt", "/%2e./secret.txt", "/..%2fsecret.txt", "/%2e%2e%2fsecret.txt", "/..%5csecret.txt",
-          "/..\\secret.txt", "\\..\\secret.txt", "/sub/../../secret.txt", "/sub/%2e%2e/%2e%2e/secret.txt",
-          "/%252e%252e/secret.txt", "/etc/ld.so.conf", "//etc/ld.so.conf", "/%2fetc%2fld.so.conf", "/out.htm",
-          "/outdir/secret.txt", "/outdir/html/../secret.txt", "/..%00/secret.txt", "/secret.txt%00.htm",
-          "http://127.0.0.1/../secret.txt", "/../", "/%2e%2e/", "/evil.cgi", "/outdir/evil.cgi", "/../evil.cgi"})
+    // The encodings of ".." are safeRelativePath's (HttpServerParse); here what the server adds.
+    for (const char* path : {"/nosuch.htm", "/sub/nosuch.htm", "/dir.d" /* a directory is no file */, "/../secret.txt",
+                             "/%2e%2e/secret.txt", "/%252e%252e/secret.txt", "/etc/ld.so.conf", "//etc/ld.so.conf",
+                             "/out.htm", "/outdir/secret.txt", "/outdir/html/../secret.txt", "/secret.txt%00.htm",
+                             "http://127.0.0.1/../secret.txt", "/../", "/evil.cgi", "/outdir/evil.cgi", "/../evil.cgi"})
         expectNotFound(httpGet(port, path), path);
     EXPECT_FALSE(fs::exists(base / "ran-outside")) << "a program outside the root was run";
 

@@ -3,9 +3,7 @@
 #include "support/StpRecord.h"
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdint>
-#include <random>
 #include <utility>
 #include <vector>
 
@@ -53,13 +51,10 @@ TEST(FlightDataPage, EveryBoxRule)
         {"filter x: high 40", {{40, 0xFF}, {41, 0xFF}}, &T::ekfVelocityX, "-1 ", Plain},
         {"filter lateral: high 83 low 93, 84 not read", {{83, 1}, {84, 0xEE}, {93, 2}}, &T::ekfVelocityY, "258 ", Plain},
         {"filter vertical: high 79 low 89", {{79, 0x7F}, {89, 0xFF}}, &T::ekfVelocityD, "32767 ", Plain},
-        {"vibration 215: up-down 15", {{56, 215}}, &T::vibration, "上下15", Red},
-        {"vibration 211", {{56, 211}}, &T::vibration, "上下11", Red},
+        {"vibration 211: up-down 11", {{56, 211}}, &T::vibration, "上下11", Red},
         {"vibration 200", {{56, 200}}, &T::vibration, "上下0", Green},
-        {"vibration 255", {{56, 255}}, &T::vibration, "上下55", Red},
-        {"vibration 150: left-right", {{56, 150}}, &T::vibration, "左右50", Red},
-        {"vibration 110", {{56, 110}}, &T::vibration, "左右10", Green},
-        {"vibration 105", {{56, 105}}, &T::vibration, "左右5", Green},
+        {"vibration 199: left-right", {{56, 199}}, &T::vibration, "左右99", Red},
+        {"vibration 100", {{56, 100}}, &T::vibration, "左右0", Green},
         {"vibration 99: fore-aft", {{56, 99}}, &T::vibration, "前后99", Red},
         {"vibration 11", {{56, 11}}, &T::vibration, "前后11", Red},
         {"vibration 10: not above 10", {{56, 10}}, &T::vibration, "前后10", Green},
@@ -74,7 +69,6 @@ TEST(FlightDataPage, EveryBoxRule)
         {"manual rudder 102", {{80, 100}, {32, 102}}, &T::manualRudder, "右2", Plain},
         {"manual rudder 99", {{80, 100}, {32, 99}}, &T::manualRudder, "中位", Plain},
         {"actual rudder 101: no dead band", {{80, 100}, {36, 101}}, &T::actualRudder, "右1", Green},
-        {"actual rudder 99", {{80, 100}, {36, 99}}, &T::actualRudder, "左1", Green},
         {"actual rudder 100", {{80, 100}, {36, 100}}, &T::actualRudder, "中位", Green},
         {"actual rudder 2 off", {{80, 100}, {36, 98}}, &T::actualRudder, "左2", Green},
         {"actual rudder 3 off", {{80, 100}, {36, 97}}, &T::actualRudder, "左3", Red},
@@ -84,7 +78,6 @@ TEST(FlightDataPage, EveryBoxRule)
         {"actual elevator against 82", {{82, 128}, {38, 120}}, &T::actualElevator, "推8", Plain},
         {"throttle 192: 8 shows as 7", {{35, 192}}, &T::manualThrottle, "7", Red},
         {"actual throttle 192", {{39, 192}}, &T::actualThrottle, "7", Plain},
-        {"throttle 193: 7", {{35, 193}}, &T::manualThrottle, "7", Red},
         {"throttle 191: 9", {{35, 191}}, &T::manualThrottle, "9", Red},
         {"throttle 159: 41, first green", {{35, 159}}, &T::manualThrottle, "41", Green},
         {"throttle 160: 40", {{35, 160}}, &T::manualThrottle, "40", Red},
@@ -97,19 +90,13 @@ TEST(FlightDataPage, EveryBoxRule)
     }
 }
 
-TEST(FlightDataPage, PositionHasSevenDecimalsAndNonNumbersStillGiveTexts)
+TEST(FlightDataPage, PositionHasSevenDecimals)
 {
     StpBytes r = record({});
     putLeF32(&r[4], 30.5f);
     putLeF32(&r[8], -120.25f);
     EXPECT_EQ(flightDataTexts(view(r)).latitude.text, "30.5000000");
     EXPECT_EQ(flightDataTexts(view(r)).longitude.text, "-120.2500000");
-    putLeU32(&r[4], 0xFFFFFFFF); // NaN
-    putLeU32(&r[8], 0x7F800000); // +inf
-    putLeU32(&r[20], 0x7F7FFFFF); // the largest finite heading
-    EXPECT_NE(flightDataTexts(view(r)).latitude.text.find("nan"), std::string::npos);
-    EXPECT_EQ(flightDataTexts(view(r)).longitude.text, "inf");
-    EXPECT_FALSE(otherDataTexts(view(r)).heading.empty());
 }
 
 TEST(OtherDataPage, SerialNumberOnlyAboveTenThousand)
@@ -166,9 +153,7 @@ TEST(OtherDataPage, StaticAnglesTruncateTowardZero)
 TEST(AttitudeTexts, SignsWordsAndPrefix)
 {
     EXPECT_EQ(attitudeText(0, 0, true), "姿态 左 0,仰 0");
-    EXPECT_EQ(attitudeText(5, -3, true), "姿态 左 5,俯 3");
-    EXPECT_EQ(attitudeText(-5, 3, true), "姿态 右 5,仰 3");
-    EXPECT_EQ(attitudeText(-5, -3, false), "右 5,俯 3");
+    EXPECT_EQ(attitudeText(-1, -1, false), "右 1,俯 1"); // others: FlightControlPanel, OtherDataPage
     EXPECT_EQ(attitudeText(INT32_MIN, INT32_MIN, false), "右 2147483648,俯 2147483648");
 }
 
@@ -197,37 +182,4 @@ TEST(FlightControlPanel, TextsAndInstrumentValues)
     EXPECT_EQ(flightControlTexts(view(record({{74, 255}, {31, 0xFF}}))).targetWaypoint, "256/-1");
     putLeU32(&r[66], 0x80000000);
     EXPECT_EQ(flightControlTexts(view(r)).attitudeSecond, 2147483648.0);
-}
-
-TEST(PanelRules, EveryRandomRecordYieldsTextsForEveryBox)
-{
-    std::mt19937 rng(20261206);
-    std::uniform_int_distribution<int> byte(0, 255);
-    using T = CFlightDataTexts;
-    for (int round = 0; round < 5000; ++round) {
-        StpBytes r = record({});
-        for (std::size_t i = 4; i < r.size(); ++i)
-            r[i] = static_cast<std::uint8_t>(byte(rng));
-        const CFlightDataTexts d = flightDataTexts(view(r));
-        for (CPanelBox T::*box : {&T::takeoffDistance, &T::satellites, &T::gpsVelocityX, &T::gpsVelocityY,
-                                  &T::ekfVelocityX, &T::ekfVelocityY, &T::ekfVelocityD, &T::latitude, &T::longitude,
-                                  &T::sway, &T::vibration, &T::manualRudder, &T::manualAileron, &T::manualElevator,
-                                  &T::manualThrottle, &T::actualRudder, &T::actualAileron, &T::actualElevator,
-                                  &T::actualThrottle, &T::receiver})
-            ASSERT_FALSE((d.*box).text.empty()) << "round " << round;
-        const COtherDataTexts o = otherDataTexts(view(r));
-        for (const std::string* s : {&o.firmwareVersion, &o.heading, &o.attitude, &o.staticAngle, &o.current,
-                                     &o.consumedCapacity, &o.supplyVoltage})
-            ASSERT_FALSE(s->empty()) << "round " << round;
-        // The static angles are always within the circle, whatever the accelerations.
-        const SStaticAngles still = staticAngles(std::int16_t(byte(rng) << 8 | byte(rng)),
-                                                 std::int16_t(byte(rng) << 8 | byte(rng)),
-                                                 std::int16_t(byte(rng) << 8 | byte(rng)));
-        ASSERT_LE(std::abs(still.roll), 180);
-        ASSERT_LE(std::abs(still.pitch), 90);
-        const CFlightControlTexts c = flightControlTexts(view(r));
-        ASSERT_GE(c.flightModeIndex, -1);
-        ASSERT_LT(c.flightModeIndex, 12);
-        ASSERT_TRUE(std::isfinite(c.attitudeFirst) && std::isfinite(c.attitudeSecond));
-    }
 }

@@ -120,11 +120,9 @@ TEST_F(VoiceAnnouncerTest, AlertsOnTheirEdgesOnly)
     const Phrases off = {kBeep, ",Engine Off", ",Engine Off", ",Engine Off"};
     const std::vector<SEdge> edges = {
         {"satellites 8 -> 4", 1, {.satellites = 8}, {.satellites = 4}, {kBeep, ",GPS Satellites is 4"}, 1},
-        {"satellites 6 -> 0", 1, {.satellites = 6}, {.satellites = 0}, {kBeep, ",GPS Satellites is 0"}, 1},
         {"satellites 6 -> 5: 5 is not below 5", 1, {.satellites = 6}, {.satellites = 5}, {}, 0},
         {"satellites 5 -> 4: 5 is not above 5", 1, {.satellites = 5}, {.satellites = 4}, {}, 0},
         {"engine 180 rpm -> 0", 1, {.pulses = 3}, {.pulses = 0}, off, 1},
-        {"engine 60 rpm -> 0", 1, {.pulses = 1}, {.pulses = 0}, {}, 0},
         {"engine 100 rpm -> 0: not above 100", 3, {.pulses = 5}, {.pulses = 0}, {}, 0},
         {"engine 102 rpm at FenPin 7 -> 0", 7, {.pulses = 12}, {.pulses = 0}, off, 1},
         {"FenPin 0 counts as 1", 0, {.pulses = 2}, {.pulses = 0}, off, 1},
@@ -268,15 +266,9 @@ TEST_F(VoiceAnnouncerTest, NoEngineMeansNoSoundAndNoState)
     EXPECT_EQ(announcer.tickCounter(), 0);
 }
 
-TEST(VoiceSettingsTest, ReadFromTheSettingsFileWithDefaultsAndHandedToTheEngine)
+TEST(VoiceSettingsTest, ReadFromTheSettingsFileAndHandedToTheEngine)
 {
-    CTempDir dir("orvex-voice");
-    const SVoiceSettings d = loadVoiceSettings(CSettings(dir.file("Korva.ini")));
-    EXPECT_EQ(d.volume, 50);
-    EXPECT_EQ(d.high, 0);
-    EXPECT_EQ(d.fenPin, 1);
-    EXPECT_DOUBLE_EQ(d.lowVoltageV, kDefaultLowVoltageV);
-
+    CTempDir dir("orvex-voice"); // the defaults: SettingsFile.MissingFileGivesEveryDefault...
     CTempDir::write(dir.file("Korva.ini"),
                     "[Voice]\r\nSpeech=2\r\nFormat=35\r\nRate=-3\r\nVolume=90\r\nHigh=4\r\nZhuanSu=5\r\n"
                     "FeiKong=6\r\nRCState=1\r\nUmState=1\r\nZhuanSuState=1\r\nGpsStarState=1\r\n"
