@@ -37,28 +37,14 @@ CSkyWay parse(const std::string& tag, const std::string& text)
 
 } // namespace
 
-TEST(RouteFile, WritesSevenNumbersWithCrLf)
+// Seven numbers a line in file order, CRLF; narrow fields keep their low bits (2^32 + 100, 300 - 256,
+// 70000 - 65536).
+TEST(RouteFile, FieldsAreReadAndWrittenInFileOrder)
 {
-    CSkyWay route;
-    CWayPoint w;
-    w.longitude = 116.397128;
-    w.latitude = 39.916527;
-    route.append(w);
-    w.longitude = -0.5;
-    w.latitude = -33.25;
-    w.altitude = -7;
-    w.circleFlag = 255;
-    w.circleTime = 65535;
-    w.pointTag = 12;
-    route.append(w);
-    EXPECT_EQ(routeFileText(route), "116.397128 39.916527 500 100 100 100 0\r\n"
-                                    "-0.500000 -33.250000 -7 100 255 65535 12\r\n");
-}
-
-TEST(RouteFile, FieldsAreReadInFileOrderAndNarrowFieldsKeepTheirLowBits)
-{
-    // 2^32 + 100, 300 - 256, 70000 - 65536.
-    EXPECT_EQ(routeFileText(parse("skw", "1 2 4294967396 7 300 70000 -1\n")), "1.000000 2.000000 100 7 44 4464 -1\r\n");
+    EXPECT_EQ(routeFileText(parse("skw", "1 2 4294967396 7 300 70000 -1\n116.397128 39.916527 500 100 0 100 0 "
+                                         "-0.5 -33.25 -7 100 255 65535 12")),
+              "1.000000 2.000000 100 7 44 4464 -1\r\n116.397128 39.916527 500 100 0 100 0\r\n"
+              "-0.500000 -33.250000 -7 100 255 65535 12\r\n");
 }
 
 TEST(RouteFile, RecordsAreReadUntilTheFirstIncompleteOrBadOne)
