@@ -41,8 +41,15 @@ CMapDlg* attachMap(CMainFrame& frame, CGroundStation& station, CCommandTable& co
     map->setHooks(hooks);
     // The map's tiles come through the tile store in the home directory (before the page loads).
     const std::int64_t cacheMiB = std::max(1, station.settings().getInt(keys::kMapCacheMegabytes));
-    CTileService::install(map->browser()->page()->profile(), station.paths().homeDir() + "maps/",
-                          cacheMiB * 1024 * 1024);
+    CTileService* tiles = CTileService::install(map->browser()->page()->profile(),
+                                                station.paths().homeDir() + "maps/", cacheMiB * 1024 * 1024);
+    // A map file that cannot be read is named in the status bar; the map works without it.
+    if (tiles && !tiles->store().messages().empty()) {
+        std::string text;
+        for (const std::string& m : tiles->store().messages())
+            text += (text.empty() ? "" : "；") + m;
+        frame.showStatus(text);
+    }
 
     frame.setMapView(map);
     frame.setNavigationPanel(map->positionPanel());
