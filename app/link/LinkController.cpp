@@ -259,7 +259,10 @@ void CLinkController::onReconnectPoll()
 void CLinkController::showLinkPanes(const QString& outage, bool lost, const QString& rate)
 {
     m_outagePane->setText(outage);
-    m_outagePane->setStyleSheet(lost ? QStringLiteral("color: white; background: #c00000;") : QString());
+    // Set only when it changes: a new style sheet re-polishes and redraws the pane every second.
+    const QString sheet = lost ? QStringLiteral("color: white; background: #c00000;") : QString();
+    if (m_outagePane->styleSheet() != sheet)
+        m_outagePane->setStyleSheet(sheet);
     m_outagePane->setVisible(!outage.isEmpty());
     const QString waiting = QStringLiteral("等待串口重新连接（%1 秒）")
                                 .arg(qMax<qint64>(0, (m_reconnectLimitMs - m_reconnectSince.elapsed()) / 1000));
