@@ -117,16 +117,6 @@ uint8_t calibrationCode(ECalibrationCommand command)
     return 0;
 }
 
-bool isAirborne(const CTelemetryRecord& record)
-{
-    const int pulses[] = {record.motorPulses1(), record.motorPulses2(), record.motorPulses3(),
-                          record.motorPulses4(), record.motorPulses5(), record.motorPulses6()};
-    bool motorsRunning = false;
-    for (int p : pulses)
-        motorsRunning = motorsRunning || p > 0;
-    return motorsRunning && record.altitude() > kAirborneAltitudeDm;
-}
-
 bool confirmWhileAirborne(bool airborne, const YesNoQuestion& ask)
 {
     return !airborne || (ask && ask(kAirborneQuestion, false));

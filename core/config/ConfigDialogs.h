@@ -135,11 +135,6 @@ enum class ECalibrationCommand {
 std::string_view calibrationQuestion(ECalibrationCommand command);
 uint8_t calibrationCode(ECalibrationCommand command);
 
-// Whether the aircraft is flying by the current record: some motor pulses above 0 and the altitude
-// above kAirborneAltitudeDm (2 m). A record from the ground (motors stopped, or on the ground with
-// the motors idling) is not airborne; neither is the start-up record before any telemetry.
-inline constexpr int kAirborneAltitudeDm = 20;
-bool isAirborne(const CTelemetryRecord& record);
 // Asked before any calibration (the menu commands and the compass steps) while airborne, before
 // the command's own question; No is the default button.
 inline constexpr std::string_view kAirborneQuestion = "飞机正在飞行，确定要执行吗？";

@@ -1,10 +1,9 @@
 #include "flightlog/FlightSummary.h"
 
-#include "config/ConfigDialogs.h"
 #include "flightlog/RecordStore.h"
 #include "flightlog/Replay.h"
 #include "protocol/TelemetryRecord.h"
-#include "route/SkyWay.h"
+#include "util/Geo.h"
 #include "util/Format.h"
 
 #include <algorithm>

@@ -181,4 +181,14 @@ SStaticAngle staticAngle(int16_t accelA, int16_t accelB, int16_t accelC)
     return out;
 }
 
+bool isAirborne(const CTelemetryRecord& record)
+{
+    const int pulses[] = {record.motorPulses1(), record.motorPulses2(), record.motorPulses3(),
+                          record.motorPulses4(), record.motorPulses5(), record.motorPulses6()};
+    bool motorsRunning = false;
+    for (int p : pulses)
+        motorsRunning = motorsRunning || p > 0;
+    return motorsRunning && record.altitude() > kAirborneAltitudeDm;
+}
+
 } // namespace orvex

@@ -160,4 +160,10 @@ inline SStaticAngle staticAngle(const CTelemetryRecord& r)
     return staticAngle(r.accelA(), r.accelB(), r.accelC());
 }
 
+// Whether the aircraft is flying by a record: some motor pulses above 0 and the altitude above
+// kAirborneAltitudeDm (2 m). A record from the ground (motors stopped, or on the ground with the
+// motors idling) is not airborne; neither is the start-up record before any telemetry.
+inline constexpr int kAirborneAltitudeDm = 20;
+bool isAirborne(const CTelemetryRecord& record);
+
 } // namespace orvex

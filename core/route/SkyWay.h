@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "route/WayPoint.h"
+#include "util/Geo.h"
 
 namespace orvex {
 
@@ -60,9 +61,5 @@ private:
     std::vector<CWayPoint> m_points;
     std::string m_formatTag;
 };
-
-// Great-circle distance in km between two points given in degrees, single precision in,
-// double precision computed: haversine with k = 3.1415926 / 180 and radius 6378.137 km.
-double routeDistanceKm(float lat1, float lon1, float lat2, float lon2);
 
 } // namespace orvex
