@@ -332,16 +332,13 @@ public:
     // ================================================================ route and upload
     // The current route with its commands, the upload step (run by uploadTick() with the reported
     // storedWaypointCount) and the "$SETD" echo check (a downlink sink added at construction).
-    // Its messages go to showMessage(), its map calls to callMapScript(), its saved flag here.
+    // Its messages go to showMessage(), its map calls through map(), its saved flag here.
     // routeHasPoints() answers from this route unless a query was set.
     CRouteController& routeController() { return *m_routeController; }
     CSkyWay& route() { return m_routeController->route(); }
     // "验证航线(&R)" with no live link open: the windows open the serial port through this; it
     // returns whether the port is open afterwards. An open WiFi or serial link is used as it is.
     void setSerialLinkOpener(std::function<bool()> opener) { m_serialLinkOpener = std::move(opener); }
-
-    // ================================================================ voice
-    // (voice engineer: the announcer goes here)
 
     // ================================================================ configuration dialogs
     // The three reply-driven dialogs: "$PAR", "$PUR" and the compass frames reach them only while
