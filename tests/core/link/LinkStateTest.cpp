@@ -202,19 +202,12 @@ TEST(ComConfig, DefaultsAreTheWin32Layout)
 
 TEST(ComConfig, SavedRecordOverwritesAtMost52Bytes)
 {
-    // A record saved on Windows: 9600 baud, 7 data bits, even parity, two stop bits,
-    // CTS output flow, RTS handshake.
+    // A record saved on Windows: 9600 = 0x2580 at 12; flags binary, CTS flow, DTR enable at 16, RTS handshake (bits 12-13 = 2)
+    // at 17; 7 data bits, even parity, two stop bits at 26-28.
     std::vector<std::uint8_t> saved(52, 0);
-    saved[0] = 52;
-    saved[4] = 1;
-    saved[8] = 28;
-    saved[12] = 0x80; // 9600 = 0x2580
-    saved[13] = 0x25;
-    saved[16] = 0x01 | 0x04 | 0x10; // binary, CTS flow, DTR enable
-    saved[17] = 0x20;               // RTS handshake (bits 12-13 = 2)
-    saved[26] = 7;
-    saved[27] = 2;
-    saved[28] = 2;
+    for (auto [at, v] : {std::pair{0, 52}, {4, 1}, {8, 28}, {12, 0x80}, {13, 0x25}, {16, 0x15}, {17, 0x20}, {26, 7},
+                         {27, 2}, {28, 2}})
+        saved[at] = std::uint8_t(v);
     saved.push_back(0x99); // byte 53 is never taken
     const CComConfig c = CComConfig::fromSaved(saved);
     EXPECT_EQ(c.baudRate(), 9600u);

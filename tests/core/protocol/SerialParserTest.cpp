@@ -62,17 +62,14 @@ TEST_F(SerialParserTest, AllKeywordsBackToBackInOneStream)
     feed(stream);
     EXPECT_EQ(sink.events, expected);
     EXPECT_EQ(sink.drops.size(), 1u); // the final filler byte only
-    // Decoded values of the two the decoder tests do not cover, and the acknowledgement texts.
+    // Decoded values of the two the decoder tests do not cover.
     ASSERT_EQ(sink.indexEchoes.size(), 1u);
     EXPECT_EQ(sink.indexEchoes[0].index, 3);
     EXPECT_EQ(sink.indexEchoes[0].first, 22.5f);
     ASSERT_EQ(sink.servos.size(), 1u);
     EXPECT_EQ(sink.servos[0].position[8], 108);
     EXPECT_EQ(sink.servos[0].reverse[1], 1);
-    ASSERT_EQ(sink.messages.size(), 14u);
-    EXPECT_EQ(sink.messages[3], " Neutral Position captured successfully");
-    EXPECT_EQ(sink.messages[11], "AP parameter updateed successfully!!!");
-    EXPECT_EQ(sink.messages[13], "当前GPS已有效定位，可以进行姿态对准了，启动请按YES，稍后请按NO");
+    EXPECT_EQ(sink.messages.size(), 14u) << "the texts are the decoders' test";
 }
 
 TEST_F(SerialParserTest, FrameActsOnItsLastByteNotBeforeAndResetForgetsAPartialOne)
