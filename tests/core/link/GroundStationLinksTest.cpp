@@ -96,6 +96,8 @@ TEST_F(StationLinks, SerialRecordsAreStoredWithTrackAnglesAndWrittenOnClose)
     EXPECT_EQ(ui.shown, (std::vector<std::uint16_t>{0, 1, 4}));
     station->flushTick();
     EXPECT_EQ(logRecords(), 4u) << "timer 4";
+    station->receiveBytes(EFraming::Datagrams, stp(22.0f, 113.05f, 9));
+    EXPECT_EQ(store.count(), 4u) << "datagrams count only while the WiFi link is on";
     station->receiveBytes(EFraming::ByteStream, stp(22.0f, 113.05f, 5));
 
     station->closeLink();
