@@ -286,7 +286,10 @@
     className: 'planeicon',
     html: '<svg class="plane" width="36" height="36" viewBox="-18 -18 36 36">' +
           '<path d="M0,-16 L3,-5 L15,2 L15,5 L3,1 L2,11 L6,14 L6,16 L0,14 L-6,16 L-6,14 L-2,11 ' +
-          'L-3,1 L-15,5 L-15,2 L-3,-5 Z" fill="#1565c0" stroke="#ffffff" stroke-width="1.5"/></svg>',
+          'L-3,1 L-15,5 L-15,2 L-3,-5 Z" fill="#1565c0" stroke="#ffffff" stroke-width="1.5"/></svg>' +
+          // The altitude label is part of the marker: it moves with it (a tooltip would measure
+          // itself, a layout, on every move).
+          '<div class="planetip"></div>',
     iconSize: [36, 36],
     iconAnchor: [18, 18]
   });
@@ -296,7 +299,7 @@
   // only the newest piece (once for all the positions of one call), so the cost of an update does
   // not grow with the length of the flight. Each piece starts with the last point of the one
   // before it, so the line stays unbroken. A position equal to the one before adds nothing.
-  var kTrackPiecePoints = 200;
+  var kTrackPiecePoints = 50;
   var trackStyle = { color: '#8e24aa', weight: 2, opacity: 0.9, interactive: false };
   var trackPieces = [];
   var trackLast = null;
@@ -527,7 +530,6 @@
     var moved = !was || was.lat !== p.lat || was.lng !== p.lng;
     if (!plane) {
       plane = L.marker(p, { icon: planeIcon, interactive: false, keyboard: false, zIndexOffset: 1000 }).addTo(planeLayer);
-      plane.bindTooltip('', { permanent: true, direction: 'right', offset: [16, 0], className: 'planetip' });
     } else if (moved) {
       plane.setLatLng(p);
     }
@@ -536,7 +538,11 @@
       if (el) el.style.transform = 'rotate(' + planeState.heading + 'deg)';
     }
     var tip = '高度 ' + planeState.alt.toFixed(0) + ' 米';
-    if (tip !== planeTip) { plane.setTooltipContent(tip); planeTip = tip; }
+    if (tip !== planeTip) {
+      var label = plane.getElement() && plane.getElement().querySelector('.planetip');
+      if (label) label.textContent = tip;
+      planeTip = tip;
+    }
     var points = [];
     if (earlier) String(earlier).split(';').forEach(function (t) {
       var f = t.split(',');
