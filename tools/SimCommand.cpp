@@ -330,17 +330,14 @@ bool resolveGcs(const SOptions& o, CLinks& links)
     return true;
 }
 
-int runSim(const std::vector<std::string>& args)
+// The UDP socket and the serial line the options ask for; false (told) when one cannot be had.
+bool openLinks(const SOptions& o, CLinks& links)
 {
-    SOptions o;
-    if (auto error = parseOptions(args, o)) return toolUsageError(kName, *error);
-
-    CLinks links(o.faults);
     if (o.udp) {
         if (!resolveGcs(o, links)) {
             std::fprintf(stderr, "orvex sim: cannot resolve the ground station address %s\n",
                          o.gcsHost.c_str());
-            return 1;
+            return false;
         }
         links.udpFd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
         sockaddr_in local{};
@@ -350,7 +347,7 @@ int runSim(const std::vector<std::string>& args)
         if (links.udpFd < 0 || ::bind(links.udpFd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
             std::fprintf(stderr, "orvex sim: cannot listen on UDP port %u: %s\n", o.listenPort,
                          std::strerror(errno));
-            return 1;
+            return false;
         }
         socklen_t len = sizeof local;
         ::getsockname(links.udpFd, reinterpret_cast<sockaddr*>(&local), &len);
@@ -359,26 +356,25 @@ int runSim(const std::vector<std::string>& args)
     }
     if (o.serial) {
         if (o.serialDevice.empty()) {
-            if (!openPseudoTerminal(links, o.serialLink)) return 1;
+            if (!openPseudoTerminal(links, o.serialLink)) return false;
         } else {
             links.serialFd = ::open(o.serialDevice.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
             if (links.serialFd < 0) {
                 std::fprintf(stderr, "orvex sim: cannot open %s: %s\n", o.serialDevice.c_str(),
                              std::strerror(errno));
-                return 1;
+                return false;
             }
             if (::isatty(links.serialFd)) makeRaw(links.serialFd);
             std::printf("serial port: %s\n", o.serialDevice.c_str());
         }
         setNonBlocking(links.serialFd);
     }
-    if (o.sim.demo)
-        std::printf("demonstration flight: take-off in %lld s, then a %zu-waypoint loop of %.0f m radius "
-                    "around home, repeated\n",
-                    static_cast<long long>(CSimAircraft::kDemoTakeoffDelayMs / 1000), CSimAircraft::kDemoWaypointCount,
-                    CSimAircraft::kDemoRadiusM);
-    std::fflush(stdout);
+    return true;
+}
 
+// SIGINT and SIGTERM end the run, SIGUSR1 drops the serial line; a closed peer is no signal.
+void installSignalHandlers()
+{
     struct sigaction sa {};
     sa.sa_handler = onStopSignal;
     sigemptyset(&sa.sa_mask);
@@ -390,6 +386,88 @@ int runSim(const std::vector<std::string>& args)
     sigemptyset(&drop.sa_mask);
     ::sigaction(SIGUSR1, &drop, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+}
+
+// The aircraft's clock from the wall clock, local time and UTC.
+void setTimeOfDay(CSimAircraft& aircraft)
+{
+    std::time_t wall = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&wall, &local);
+    aircraft.setTimeOfDay(static_cast<uint8_t>(local.tm_hour), static_cast<uint8_t>(local.tm_min),
+                          static_cast<uint8_t>(local.tm_sec));
+    std::tm utc{};
+    ::gmtime_r(&wall, &utc);
+    aircraft.setUtcTimeOfDay(static_cast<uint8_t>(utc.tm_hour), static_cast<uint8_t>(utc.tm_min),
+                             static_cast<uint8_t>(utc.tm_sec));
+}
+
+// What the serial line is ready for: bytes in go to the parser, queued bytes out; a line that
+// went away is told once and the run carries on without it.
+void serviceSerial(CLinks& links, short re, CUplinkParser& parser, bool& lossReported)
+{
+    if (re & POLLIN) {
+        uint8_t chunk[1024];
+        const ssize_t got = ::read(links.serialFd, chunk, sizeof chunk);
+        if (got > 0)
+            parser.feed(std::span<const uint8_t>(chunk, static_cast<std::size_t>(got)));
+        else if (got == 0 || (errno != EAGAIN && errno != EINTR))
+            links.serialInputOk = false;
+    } else if (re & (POLLHUP | POLLERR)) {
+        links.serialInputOk = false; // the device went away: keep talking on the other link
+    }
+    if (re & POLLOUT) links.flushSerial();
+    if (!links.serialInputOk && (re & (POLLHUP | POLLERR)) && !(re & POLLOUT))
+        links.serialQueue.clear(); // nothing can leave any more: no waking up for it
+    if ((!links.serialInputOk || !links.serialOutputOk) && !lossReported) {
+        lossReported = true;
+        std::fprintf(stderr, "orvex sim: the serial line closed; carrying on without it\n");
+    }
+}
+
+// One JSON line on standard error: what was sent, lost and received.
+void printSummary(const CSimAircraft& aircraft, const CLinks& links, std::size_t framesRejectedBytes)
+{
+    const SSimCounters& c = aircraft.counters();
+    CJsonObject summary;
+    summary.integer("records_sent", static_cast<long long>(links.recordsSerial + links.recordsUdp))
+        .integer("records_serial", static_cast<long long>(links.recordsSerial))
+        .integer("records_udp", static_cast<long long>(links.recordsUdp))
+        .integer("sentences", static_cast<long long>(c.sentencesSent))
+        .integer("sentences_lost", static_cast<long long>(links.faults().sentencesLost()))
+        .integer("sentences_silenced", static_cast<long long>(links.faults().sentencesSilenced()))
+        .integer("bytes_corrupted", static_cast<long long>(links.faults().bytesCorrupted()))
+        .integer("sentences_split", static_cast<long long>(links.faults().sentencesSplit()))
+        .integer("serial_overflow", static_cast<long long>(links.serialOverflow))
+        .integer("serial_unsent_bytes", static_cast<long long>(links.serialQueue.size()))
+        .integer("udp_send_errors", static_cast<long long>(links.udpSendErrors))
+        .integer("frames_received", static_cast<long long>(c.framesReceived))
+        .integer("frames_rejected_bytes",
+                 static_cast<long long>(framesRejectedBytes))
+        .integer("heartbeats", static_cast<long long>(aircraft.heartbeat().beats()))
+        .integer("stored_waypoints", aircraft.storedWaypointCount())
+        .integer("photos", static_cast<long long>(c.photosTaken))
+        .str("stopped_by", g_stopSignal == SIGINT    ? "SIGINT"
+                           : g_stopSignal == SIGTERM ? "SIGTERM"
+                                                     : "duration");
+    std::fprintf(stderr, "%s\n", summary.text().c_str());
+}
+
+int runSim(const std::vector<std::string>& args)
+{
+    SOptions o;
+    if (auto error = parseOptions(args, o)) return toolUsageError(kName, *error);
+
+    CLinks links(o.faults);
+    if (!openLinks(o, links)) return 1;
+    if (o.sim.demo)
+        std::printf("demonstration flight: take-off in %lld s, then a %zu-waypoint loop of %.0f m radius "
+                    "around home, repeated\n",
+                    static_cast<long long>(CSimAircraft::kDemoTakeoffDelayMs / 1000), CSimAircraft::kDemoWaypointCount,
+                    CSimAircraft::kDemoRadiusM);
+    std::fflush(stdout);
+
+    installSignalHandlers();
 
     CSimAircraft aircraft(o.sim, links);
     aircraft.setLinkActive(ESimLink::Udp, o.udp);
@@ -419,15 +497,7 @@ int runSim(const std::vector<std::string>& args)
             serialLossReported = false;
             if (!openPseudoTerminal(links, o.serialLink)) break;
         }
-        std::time_t wall = std::time(nullptr);
-        std::tm local{};
-        ::localtime_r(&wall, &local);
-        aircraft.setTimeOfDay(static_cast<uint8_t>(local.tm_hour), static_cast<uint8_t>(local.tm_min),
-                              static_cast<uint8_t>(local.tm_sec));
-        std::tm utc{};
-        ::gmtime_r(&wall, &utc);
-        aircraft.setUtcTimeOfDay(static_cast<uint8_t>(utc.tm_hour), static_cast<uint8_t>(utc.tm_min),
-                                 static_cast<uint8_t>(utc.tm_sec));
+        setTimeOfDay(aircraft);
         aircraft.advance(now);
 
         pollfd fds[2];
@@ -460,26 +530,7 @@ int runSim(const std::vector<std::string>& args)
                 udpParser.feed(std::span<const uint8_t>(datagram, static_cast<std::size_t>(got)));
             }
         }
-        if (serialIndex >= 0) {
-            const short re = fds[serialIndex].revents;
-            if (re & POLLIN) {
-                uint8_t chunk[1024];
-                const ssize_t got = ::read(links.serialFd, chunk, sizeof chunk);
-                if (got > 0)
-                    serialParser.feed(std::span<const uint8_t>(chunk, static_cast<std::size_t>(got)));
-                else if (got == 0 || (errno != EAGAIN && errno != EINTR))
-                    links.serialInputOk = false;
-            } else if (re & (POLLHUP | POLLERR)) {
-                links.serialInputOk = false; // the device went away: keep talking on the other link
-            }
-            if (re & POLLOUT) links.flushSerial();
-            if (!links.serialInputOk && (re & (POLLHUP | POLLERR)) && !(re & POLLOUT))
-                links.serialQueue.clear(); // nothing can leave any more: no waking up for it
-            if ((!links.serialInputOk || !links.serialOutputOk) && !serialLossReported) {
-                serialLossReported = true;
-                std::fprintf(stderr, "orvex sim: the serial line closed; carrying on without it\n");
-            }
-        }
+        if (serialIndex >= 0) serviceSerial(links, fds[serialIndex].revents, serialParser, serialLossReported);
     }
 
     // What is still queued for the serial line gets a short while to leave.
@@ -489,29 +540,7 @@ int runSim(const std::vector<std::string>& args)
         if (::poll(&p, 1, 50) > 0) links.flushSerial();
     }
 
-    const SSimCounters& c = aircraft.counters();
-    CJsonObject summary;
-    summary.integer("records_sent", static_cast<long long>(links.recordsSerial + links.recordsUdp))
-        .integer("records_serial", static_cast<long long>(links.recordsSerial))
-        .integer("records_udp", static_cast<long long>(links.recordsUdp))
-        .integer("sentences", static_cast<long long>(c.sentencesSent))
-        .integer("sentences_lost", static_cast<long long>(links.faults().sentencesLost()))
-        .integer("sentences_silenced", static_cast<long long>(links.faults().sentencesSilenced()))
-        .integer("bytes_corrupted", static_cast<long long>(links.faults().bytesCorrupted()))
-        .integer("sentences_split", static_cast<long long>(links.faults().sentencesSplit()))
-        .integer("serial_overflow", static_cast<long long>(links.serialOverflow))
-        .integer("serial_unsent_bytes", static_cast<long long>(links.serialQueue.size()))
-        .integer("udp_send_errors", static_cast<long long>(links.udpSendErrors))
-        .integer("frames_received", static_cast<long long>(c.framesReceived))
-        .integer("frames_rejected_bytes",
-                 static_cast<long long>(udpParser.bytesDropped() + serialParser.bytesDropped()))
-        .integer("heartbeats", static_cast<long long>(aircraft.heartbeat().beats()))
-        .integer("stored_waypoints", aircraft.storedWaypointCount())
-        .integer("photos", static_cast<long long>(c.photosTaken))
-        .str("stopped_by", g_stopSignal == SIGINT    ? "SIGINT"
-                           : g_stopSignal == SIGTERM ? "SIGTERM"
-                                                     : "duration");
-    std::fprintf(stderr, "%s\n", summary.text().c_str());
+    printSummary(aircraft, links, udpParser.bytesDropped() + serialParser.bytesDropped());
     if (links.udpFd >= 0) ::close(links.udpFd);
     if (links.serialFd >= 0) ::close(links.serialFd);
     if (links.ptySlave >= 0) ::close(links.ptySlave);
