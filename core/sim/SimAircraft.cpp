@@ -450,43 +450,9 @@ void CSimAircraft::step(double dt)
         hold(dt);
         climbTo(m_targetAlt, kClimbRateMps, dt);
         break;
-    case kSimRoute: {
-        if (m_target >= m_storedCount || !m_waypoints[m_target].present) {
-            beginHover();
-            break;
-        }
-        const SSimWaypoint& w = m_waypoints[m_target];
-        if (!std::isfinite(w.latitude) || !std::isfinite(w.longitude) || std::fabs(w.latitude) > 89 ||
-            std::fabs(w.longitude) > 180) {
-            // A waypoint that is nowhere on earth is passed over, as the last one ends the route.
-            if (m_target + 1 >= m_storedCount && !m_config.demo)
-                beginHover();
-            else
-                nextWaypoint();
-            break;
-        }
-        climbTo(std::clamp<double>(w.altitudeMetres, 0, kMaxAltitudeM), kClimbRateMps, dt);
-        if (m_loiterLeft > 0) {
-            hold(dt);
-            m_heading = wrapAngle(m_heading + 0.3 * dt);
-            m_loiterLeft -= dt;
-            if (m_loiterLeft <= 0) nextWaypoint();
-            break;
-        }
-        if (flyTo(w.latitude, w.longitude, dt)) {
-            m_holdLat = m_lat;
-            m_holdLon = m_lon;
-            arriveAtWaypoint();
-            if (m_loiterLeft <= 0) nextWaypoint();
-            if (m_target >= m_storedCount) {
-                m_target = static_cast<uint8_t>(m_storedCount - 1);
-                m_targetAlt = m_alt;
-                m_photoSpacingM = 0;
-                beginHover();
-            }
-        }
+    case kSimRoute:
+        flyRoute(dt);
         break;
-    }
     case kSimReturnHome:
         climbTo(m_targetAlt, kClimbRateMps, dt);
         if (flyTo(m_homeLat, m_homeLon, dt)) {
@@ -517,7 +483,52 @@ void CSimAircraft::step(double dt)
         break;
     }
 
-    // Power: motors and current follow the work done.
+    updatePower(dt);
+}
+
+// On a route: towards the target waypoint at its altitude, loitering where it asks, then the next;
+// past the last stored waypoint the aircraft hovers.
+void CSimAircraft::flyRoute(double dt)
+{
+    if (m_target >= m_storedCount || !m_waypoints[m_target].present) {
+        beginHover();
+        return;
+    }
+    const SSimWaypoint& w = m_waypoints[m_target];
+    if (!std::isfinite(w.latitude) || !std::isfinite(w.longitude) || std::fabs(w.latitude) > 89 ||
+        std::fabs(w.longitude) > 180) {
+        // A waypoint that is nowhere on earth is passed over, as the last one ends the route.
+        if (m_target + 1 >= m_storedCount && !m_config.demo)
+            beginHover();
+        else
+            nextWaypoint();
+        return;
+    }
+    climbTo(std::clamp<double>(w.altitudeMetres, 0, kMaxAltitudeM), kClimbRateMps, dt);
+    if (m_loiterLeft > 0) {
+        hold(dt);
+        m_heading = wrapAngle(m_heading + 0.3 * dt);
+        m_loiterLeft -= dt;
+        if (m_loiterLeft <= 0) nextWaypoint();
+        return;
+    }
+    if (flyTo(w.latitude, w.longitude, dt)) {
+        m_holdLat = m_lat;
+        m_holdLon = m_lon;
+        arriveAtWaypoint();
+        if (m_loiterLeft <= 0) nextWaypoint();
+        if (m_target >= m_storedCount) {
+            m_target = static_cast<uint8_t>(m_storedCount - 1);
+            m_targetAlt = m_alt;
+            m_photoSpacingM = 0;
+            beginHover();
+        }
+    }
+}
+
+// Motors and current follow the work done; the consumed capacity adds up.
+void CSimAircraft::updatePower(double dt)
+{
     if (m_engineOn) {
         const double load = 110 + 12 * m_climb + 2 * m_speed;
         std::uniform_int_distribution<int> jitter(-3, 3);

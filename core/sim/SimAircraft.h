@@ -154,6 +154,8 @@ class CSimAircraft {
 
   private:
     void step(double dt);
+    void flyRoute(double dt);
+    void updatePower(double dt);
     // Flies toward a point; true on arrival (horizontally within kArrivalRadiusM).
     bool flyTo(double lat, double lon, double dt);
     void hold(double dt);
