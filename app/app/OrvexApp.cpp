@@ -148,7 +148,6 @@ bool COrvexApp::start()
     installCommandRules();
 
     // ---- phase 2.
-    m_station->setWifiActive(false);
     m_keyboardFilter = std::make_unique<CKeyboardFilter>(*m_station, *m_commands);
     qApp->installEventFilter(m_keyboardFilter.get());
     m_terminationWatcher = std::make_unique<CTerminationWatcher>();

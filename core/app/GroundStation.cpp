@@ -244,10 +244,8 @@ void CGroundStation::onTelemetryRecord(const CTelemetryRecord& record, EDownlink
     storeTelemetryRecord(record);
     if (m_linkWatch.recordReceived(m_clock->nowMs()) == ELinkChange::Restored)
         linkChanged(false);
-    const bool update = !m_storeHook || m_storeHook(record, link);
     forEachSink([&](IDownlinkSink& s) { s.onTelemetryRecord(record, link); });
-    if (update)
-        recordUpdate(record);
+    recordUpdate(record);
 }
 
 void CGroundStation::onNmeaLine(const SNmeaLine& line)
@@ -374,15 +372,11 @@ void CGroundStation::voiceTick()
 void CGroundStation::flushTick()
 {
     m_linkState.flush(); // timer 4: the new records of a live link to the flight log
-    if (m_flushTick)
-        m_flushTick();
 }
 
 void CGroundStation::uploadTick()
 {
     m_routeController->uploadTick(m_storedWaypointCount);
-    if (m_uploadTick)
-        m_uploadTick();
 }
 
 void CGroundStation::linkWatchTick()

@@ -32,7 +32,8 @@
 //   heartbeatTick()  timer 8, every 1000 ms: the heartbeat frame on every open link
 //   linkWatchTick()  the link controller's timer, every 200 ms: the live link's watch (lost /
 //                    restored, the link panes), on the station's clock (setClock)
-// A subsystem hooks into a tick with setVoiceTickHook / setFlushTickHook / setUploadTickHook.
+// flushTick() writes the live link's new records to the flight log, uploadTick() runs the route
+// upload step; the voice announcer hooks into voiceTick() with setVoiceTickHook.
 
 #include <array>
 #include <cstdint>
@@ -159,11 +160,10 @@ public:
     const SEndpoints& endpoints() const { return m_endpoints; }
 
     // ---------------------------------------------------------------- links
-    // The link flags live in the uplink router: serial port open, WiFi link active.
+    // The link flags, kept by the link steps below from the link state: serial port open, WiFi
+    // link active.
     bool serialOpen() const { return m_uplink.serialOpen(); }
-    void setSerialOpen(bool open) { m_uplink.setSerialOpen(open); }
     bool wifiActive() const { return m_uplink.wifiActive(); }
-    void setWifiActive(bool active) { m_uplink.setWifiActive(active); }
     bool anyLinkOpen() const { return serialOpen() || wifiActive(); }
     // The transports' byte outputs (nullptr detaches; bytes are then dropped).
     void attachSerialOutput(IByteOutput* output) { m_serialOut.target = output; }
@@ -210,20 +210,12 @@ public:
     int storedWaypointCount() const { return m_storedWaypointCount; }
     using RecordHook = std::function<void(const CTelemetryRecord&)>;
     void addRecordHook(RecordHook hook) { m_recordHooks.push_back(std::move(hook)); }
-    // Run for every "$STP" before the record update (the record store appends it there); when it
-    // returns false the record update does not run.
-    using StoreHook = std::function<bool(const CTelemetryRecord&, EDownlinkLink)>;
-    void setStoreHook(StoreHook hook) { m_storeHook = std::move(hook); }
 
     // ---------------------------------------------------------------- dialogs and route flags
     bool routeSaved() const { return m_routeSaved; }
     void setRouteSaved(bool saved) { m_routeSaved = saved; }
-    // Whether the current route has points (for the enable rules); set by the route subsystem.
-    void setRouteHasPointsQuery(std::function<bool()> query) { m_routeHasPoints = std::move(query); }
-    bool routeHasPoints() const
-    {
-        return m_routeHasPoints ? m_routeHasPoints() : (m_routeController && !m_routeController->route().empty());
-    }
+    // Whether the current route has points (for the enable rules).
+    bool routeHasPoints() const { return m_routeController && !m_routeController->route().empty(); }
     // Dialog open flags: the configuration dialogs show their downlink sentences only when open.
     bool parameterDialogOpen = false;
     bool customParameterDialogOpen = false;
@@ -251,8 +243,6 @@ public:
     void heartbeatTick();
     using TickHook = std::function<void()>;
     void setVoiceTickHook(TickHook hook) { m_voiceTick = std::move(hook); }
-    void setFlushTickHook(TickHook hook) { m_flushTick = std::move(hook); }
-    void setUploadTickHook(TickHook hook) { m_uploadTick = std::move(hook); }
 
     // ---------------------------------------------------------------- IDownlinkSink
     void onTelemetryRecord(const CTelemetryRecord& record, EDownlinkLink link) override;
@@ -333,7 +323,7 @@ public:
     // The current route with its commands, the upload step (run by uploadTick() with the reported
     // storedWaypointCount) and the "$SETD" echo check (a downlink sink added at construction).
     // Its messages go to showMessage(), its map calls through map(), its saved flag here.
-    // routeHasPoints() answers from this route unless a query was set.
+    // routeHasPoints() answers from this route.
     CRouteController& routeController() { return *m_routeController; }
     CSkyWay& route() { return m_routeController->route(); }
     // "验证航线(&R)" with no live link open: the windows open the serial port through this; it
@@ -425,17 +415,13 @@ private:
     int m_receiverOn = 0;
     int m_storedWaypointCount = 0;
     std::vector<RecordHook> m_recordHooks;
-    StoreHook m_storeHook;
 
     bool m_routeSaved = true;
-    std::function<bool()> m_routeHasPoints;
     int m_replayIntervalMs = kReplayInitialIntervalMs;
     int m_mapToolMode = 0;
     int m_textEntryMarker = 0;
 
     TickHook m_voiceTick;
-    TickHook m_flushTick;
-    TickHook m_uploadTick;
 
     // Links: the map part of the link hooks is done here, the rest by the windows.
     struct SLinkHooks : ILinkHooks {

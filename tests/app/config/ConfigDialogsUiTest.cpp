@@ -35,7 +35,7 @@ protected:
     {
         attachConfiguration(m_frame, m_station, m_commands);
         m_station.attachSerialOutput(&m_serial);
-        m_station.setSerialOpen(true);
+        m_station.openSerialLink([] { return true; });
         setMessageBoxInterceptor([this](const SMessageBoxCall& call) {
             m_boxes.push_back(call);
             return m_answer;
@@ -202,7 +202,7 @@ TEST_F(ConfigUi, CompassStatusCountsAndPlotFollowTheDownlink)
     EXPECT_EQ(dlg.statusEdit()->text(), QStringLiteral("XY=1  ZY=1"));
     ASSERT_EQ(dlg.plot()->zyPoints().size(), 1u);
     EXPECT_FLOAT_EQ(dlg.plot()->zyPoints()[0].first, 8.0f);
-    m_station.setWifiActive(true);
+    m_station.activateWifiLink();
     m_station.receiveBytes(EFraming::Datagrams, mgFrame("$MG1", {0, 0, 0, 1, 2}));
     EXPECT_FLOAT_EQ(dlg.plot()->calibrationValues()[4], 2.0f);
 

@@ -37,7 +37,7 @@ class PanelButtons : public ::testing::Test {
     void SetUp() override
     {
         m_station.attachSerialOutput(&m_serial);
-        m_station.setSerialOpen(true);
+        m_station.openSerialLink([] { return true; });
     }
     void TearDown() override { setMessageBoxInterceptor({}); }
     // Answers every box with `yes` and records what was asked.

@@ -63,13 +63,13 @@ TEST_F(RouteAttachTest, TimerFiveSendsTheWaypointsOneATick)
     CGroundStation& s = app->station();
     fillRoute(s.route(), 2);
     s.attachSerialOutput(&serial);
-    s.setSerialOpen(true);
+    s.openSerialLink([] { return true; });
     ASSERT_TRUE(app->commands().execute(cmd::kUploadRoute));
     auto waypointFrames = [&] {
         return std::count_if(serial.sent.begin(), serial.sent.end(), [](const auto& f) { return f.size() == 30; });
     };
     EXPECT_TRUE(waitFor([&] { return waypointFrames() == 2; }));
-    s.setSerialOpen(false);
+    s.closeLink();
     s.attachSerialOutput(nullptr);
 }
 

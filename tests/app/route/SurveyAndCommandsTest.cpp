@@ -183,7 +183,7 @@ TEST_F(RouteCommandsTest, WaypointMenuEditAndUpload)
     // The single-waypoint upload asks first, No by default; No sends nothing, Yes sends it thrice.
     SSentBytes serial;
     station.attachSerialOutput(&serial);
-    station.setSerialOpen(true);
+    station.openSerialLink([] { return true; });
     std::vector<SMessageBoxCall> asked;
     bool answer = false;
     setMessageBoxInterceptor([&](const SMessageBoxCall& c) {

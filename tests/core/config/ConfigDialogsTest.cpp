@@ -91,7 +91,7 @@ TEST_F(ConfigRouting, PointsAndValuesCountWhileOpenAndABadSumAddsNone)
     EXPECT_EQ(c.zyPoints()[0].second, 7.0f);
 
     // Calibration values over UDP: a bad sum or a closed dialog keeps the last good ones.
-    m_station.setWifiActive(true);
+    m_station.activateWifiLink();
     const auto udp = [&](const Bytes& b) { m_station.receiveBytes(EFraming::Datagrams, b); };
     udp(mgFrame("$MG1", {1.5f, -2.0f, 3.0f, 0.5f, 2.0f}));
     udp(mgFrame("$MG1", {9, 9, 9, 9, 9}, false));
