@@ -149,10 +149,16 @@ void CInstrumentCtrl::attach(int bitmapId)
 
 void CInstrumentCtrl::setValues(float first, float second)
 {
+    const SInstrumentAngles angles = instrumentAngles(m_kind, first, second);
+    // Unchanged values draw nothing (telemetry repeats them many times a second).
+    const bool same = first == m_first && second == m_second && angles.scale == m_angles.scale &&
+                      angles.value == m_angles.value && angles.angle1 == m_angles.angle1 &&
+                      angles.angle2 == m_angles.angle2;
     m_first = first;
     m_second = second;
-    m_angles = instrumentAngles(m_kind, first, second);
-    update();
+    m_angles = angles;
+    if (!same)
+        update();
 }
 
 void CInstrumentCtrl::setCalibrationValues(const CalibrationValues& values)
