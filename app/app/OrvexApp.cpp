@@ -66,7 +66,6 @@ void waitForMapPage(CMainFrame& frame)
                  map->handler().pageReady() ? "ready" : "did not report ready");
 }
 
-
 } // namespace
 
 COrvexApp::COrvexApp(SCommandLine commandLine, QObject* parent)
@@ -104,8 +103,8 @@ int COrvexApp::run(int argc, char** argv)
         std::fprintf(stderr, "orvex-gcs: unknown option %s ignored\n", option.c_str());
     QApplication qapp(argc, argv);
     // Qt takes the user's locale for everything; numbers in files and map calls keep the point.
-    loadQtTranslations();
     std::setlocale(LC_NUMERIC, "C");
+    loadQtTranslations();
     QApplication::setApplicationName(QStringLiteral("orvex-gcs"));
     QGuiApplication::setDesktopFileName(QStringLiteral("orvex-gcs"));
     COrvexApp app(cl);
@@ -115,6 +114,7 @@ int COrvexApp::run(int argc, char** argv)
     app.shutdown();
     return rc;
 }
+
 bool COrvexApp::loadQtTranslations()
 {
     // The interface is Chinese whatever the machine's locale: Qt's own buttons and dialogs too.
@@ -125,7 +125,6 @@ bool COrvexApp::loadQtTranslations()
     }
     return QCoreApplication::installTranslator(translator);
 }
-
 
 bool COrvexApp::start()
 {
