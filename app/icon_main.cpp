@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "mainframe/Artwork.h"
+#include "app/mainframe/Artwork.h"
 
 int main(int argc, char** argv)
 {

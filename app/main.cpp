@@ -1,6 +1,6 @@
-// orvex-gcs: the Orvex ground station. COrvexApp (app/app/OrvexApp.h) does the work.
-#include "app/OrvexApp.h"
-#include "app/PreApplication.h"
+// orvex-gcs: the Orvex ground station. COrvexApp (app/shell/OrvexApp.h) does the work.
+#include "app/shell/OrvexApp.h"
+#include "app/shell/PreApplication.h"
 
 int main(int argc, char** argv)
 {

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "map/HttpServer.h"
+#include "net/HttpServer.h"
 
 using namespace orvex;
 

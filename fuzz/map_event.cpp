@@ -7,7 +7,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "map/MapEventHandler.h"
 
 namespace {

@@ -1,9 +1,9 @@
 // Feeds arbitrary bytes to the settings file reader: the INI parser with its text decoding,
 // the profile integer reading, the binary value decoding and the entry-list parsing.
 
-#include "app/AddressNames.h"
-#include "app/IniFile.h"
-#include "app/Settings.h"
+#include "base/AddressNames.h"
+#include "base/IniFile.h"
+#include "base/Settings.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -8,8 +8,8 @@
 // the home directory (--home DIR, else the program's directory).
 #include "ToolCommand.h"
 
-#include "app/AppPaths.h"
-#include "app/Settings.h"
+#include "base/AppPaths.h"
+#include "base/Settings.h"
 #include "route/RouteFile.h"
 #include "route/SurveyGenerator.h"
 #include "route/SurveyPlan.h"

@@ -14,7 +14,7 @@
 #include <unistd.h>
 
 #include "ToolCommand.h"
-#include "map/HttpServer.h"
+#include "net/HttpServer.h"
 
 namespace {
 

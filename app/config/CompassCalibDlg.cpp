@@ -1,4 +1,4 @@
-#include "config/CompassCalibDlg.h"
+#include "app/config/CompassCalibDlg.h"
 
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -6,9 +6,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "app/GroundStation.h"
-#include "app/MessageBox.h"
-#include "panels/InstrumentCtrl.h"
+#include "station/GroundStation.h"
+#include "app/shell/MessageBox.h"
+#include "app/panels/InstrumentCtrl.h"
 
 namespace orvex {
 

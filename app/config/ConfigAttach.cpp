@@ -1,14 +1,14 @@
-#include "config/ConfigAttach.h"
+#include "app/config/ConfigAttach.h"
 
 #include <QPointer>
 
-#include "app/Commands.h"
-#include "app/GroundStation.h"
-#include "app/MessageBox.h"
-#include "config/CompassCalibDlg.h"
-#include "config/CustomParamDlg.h"
-#include "config/ParamSetDlg.h"
-#include "mainframe/MainFrame.h"
+#include "app/shell/Commands.h"
+#include "station/GroundStation.h"
+#include "app/shell/MessageBox.h"
+#include "app/config/CompassCalibDlg.h"
+#include "app/config/CustomParamDlg.h"
+#include "app/config/ParamSetDlg.h"
+#include "app/mainframe/MainFrame.h"
 
 namespace orvex {
 

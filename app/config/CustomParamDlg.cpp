@@ -1,4 +1,4 @@
-#include "config/CustomParamDlg.h"
+#include "app/config/CustomParamDlg.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/GroundStation.h"
-#include "app/MessageBox.h"
+#include "station/GroundStation.h"
+#include "app/shell/MessageBox.h"
 
 namespace orvex {
 

@@ -1,4 +1,4 @@
-#include "config/ParamSetDlg.h"
+#include "app/config/ParamSetDlg.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -10,8 +10,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "app/GroundStation.h"
-#include "app/MessageBox.h"
+#include "station/GroundStation.h"
+#include "app/shell/MessageBox.h"
 
 namespace orvex {
 

@@ -1,4 +1,4 @@
-#include "link/LinkController.h"
+#include "app/link/LinkController.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -12,14 +12,14 @@
 #include <QSlider>
 #include <QToolBar>
 
-#include "app/Commands.h"
-#include "app/DialogFolders.h"
-#include "app/GroundStation.h"
-#include "app/MessageBox.h"
+#include "app/shell/Commands.h"
+#include "base/DialogFolders.h"
+#include "station/GroundStation.h"
+#include "app/shell/MessageBox.h"
 #include "link/ComConfig.h"
-#include "link/LinkStatsDlg.h"
+#include "app/link/LinkStatsDlg.h"
 #include "link/LinkWatch.h"
-#include "mainframe/MainFrame.h"
+#include "app/mainframe/MainFrame.h"
 
 namespace orvex {
 

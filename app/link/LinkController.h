@@ -20,8 +20,8 @@
 #include <string>
 
 #include "link/LinkState.h"
-#include "link/MyUDP.h"
-#include "link/SerialTransport.h"
+#include "app/link/MyUDP.h"
+#include "app/link/SerialTransport.h"
 
 namespace orvex {
 

@@ -1,4 +1,4 @@
-#include "link/LinkStatsDlg.h"
+#include "app/link/LinkStatsDlg.h"
 
 #include <QDialogButtonBox>
 #include <QHeaderView>

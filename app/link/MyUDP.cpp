@@ -1,4 +1,4 @@
-#include "link/MyUDP.h"
+#include "app/link/MyUDP.h"
 
 #include <QMetaObject>
 

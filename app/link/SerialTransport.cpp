@@ -1,4 +1,4 @@
-#include "link/SerialTransport.h"
+#include "app/link/SerialTransport.h"
 
 #include "link/ComConfig.h"
 

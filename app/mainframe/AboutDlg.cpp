@@ -1,4 +1,4 @@
-#include "mainframe/AboutDlg.h"
+#include "app/mainframe/AboutDlg.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "OrvexVersion.h"
-#include "mainframe/Artwork.h"
+#include "app/mainframe/Artwork.h"
 
 namespace orvex {
 

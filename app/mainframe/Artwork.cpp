@@ -1,11 +1,11 @@
-#include "mainframe/Artwork.h"
+#include "app/mainframe/Artwork.h"
 
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
 
-#include "app/Commands.h"
+#include "app/shell/Commands.h"
 
 namespace orvex {
 

@@ -1,4 +1,4 @@
-#include "mainframe/MainFrame.h"
+#include "app/mainframe/MainFrame.h"
 
 #include <QCloseEvent>
 #include <QDockWidget>
@@ -15,11 +15,11 @@
 #include <utility>
 
 #include "route/SurveyPlan.h"
-#include "app/Commands.h"
-#include "app/MessageBox.h"
-#include "mainframe/Artwork.h"
-#include "mainframe/ProgressSlider.h"
-#include "plots/PlotBar.h"
+#include "app/shell/Commands.h"
+#include "app/shell/MessageBox.h"
+#include "app/mainframe/Artwork.h"
+#include "app/mainframe/ProgressSlider.h"
+#include "app/plots/PlotBar.h"
 
 namespace orvex {
 

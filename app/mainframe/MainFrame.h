@@ -6,7 +6,7 @@
 // the flight data bar at the bottom (hidden; tabs "飞行数据" and "其他数据"), the navigation bar at
 // the left (hidden) and the status bar ("就绪", "大写", "数字", "滚动").
 //
-// HOW OTHER SUBSYSTEMS ATTACH (do it in COrvexApp::attachSubsystems(), app/app/OrvexApp.cpp):
+// HOW OTHER SUBSYSTEMS ATTACH (do it in COrvexApp::attachSubsystems(), app/shell/OrvexApp.cpp):
 //   - the map dialog:        frame.setMapView(mapDlg)              (central widget; owned by the frame)
 //   - the flight control panel: frame.setInstrumentPanel(panel)    (instrument bar, right)
 //   - the flight data pages: frame.setFlightDataPage(0, page101)    ("飞行数据")
@@ -28,7 +28,7 @@
 //     speedSlider()/progressSlider()/replayClock()/playbackBar() to enable, range, label and show them.
 //   - undo/redo of route edits (Ctrl+Z / Ctrl+Y anywhere): connect to undoRequested()/redoRequested().
 //   - close sequence step 5 (stop the WiFi transport and wait for its thread): setWifiStopHook(fn).
-//   - commands: CCommandTable (app/app/Commands.h); the menus and the toolbar show its actions.
+//   - commands: CCommandTable (app/shell/Commands.h); the menus and the toolbar show its actions.
 // The timers 3, 4, 5 and 8 call CGroundStation::voiceTick/flushTick/uploadTick/heartbeatTick;
 // subsystems hook into those ticks on the CGroundStation side.
 
@@ -43,7 +43,7 @@
 #include <string>
 #include <vector>
 
-#include "app/GroundStation.h"
+#include "station/GroundStation.h"
 
 class QDockWidget;
 class QLabel;

@@ -1,4 +1,4 @@
-#include "mainframe/ProgressSlider.h"
+#include "app/mainframe/ProgressSlider.h"
 
 #include <QPainter>
 #include <QStyleOptionSlider>

@@ -1,4 +1,4 @@
-#include "mainframe/Screenshots.h"
+#include "app/mainframe/Screenshots.h"
 
 #include <QApplication>
 #include <QDir>
@@ -9,15 +9,15 @@
 #include <QThread>
 #include <QToolBar>
 
-#include "app/GroundStation.h"
-#include "mainframe/AboutDlg.h"
-#include "mainframe/Artwork.h"
-#include "mainframe/MainFrame.h"
-#include "mainframe/Splash.h"
+#include "station/GroundStation.h"
+#include "app/mainframe/AboutDlg.h"
+#include "app/mainframe/Artwork.h"
+#include "app/mainframe/MainFrame.h"
+#include "app/mainframe/Splash.h"
 #include "flightlog/PlotFields.h"
-#include "plots/PlotBar.h"
-#include "options/Options.h"
-#include "route/SurveyDlg.h"
+#include "app/plots/PlotBar.h"
+#include "app/options/Options.h"
+#include "app/route/SurveyDlg.h"
 
 #include <QGroupBox>
 #include <QPushButton>

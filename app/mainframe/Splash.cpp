@@ -1,10 +1,10 @@
-#include "mainframe/Splash.h"
+#include "app/mainframe/Splash.h"
 
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
 
-#include "mainframe/Artwork.h"
+#include "app/mainframe/Artwork.h"
 
 namespace orvex {
 

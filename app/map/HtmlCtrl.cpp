@@ -1,4 +1,4 @@
-#include "map/HtmlCtrl.h"
+#include "app/map/HtmlCtrl.h"
 
 #include <QUrl>
 #include <QWebEngineProfile>

@@ -1,19 +1,19 @@
-#include "map/MapAttach.h"
+#include "app/map/MapAttach.h"
 
 #include <algorithm>
 
 #include <QLabel>
 #include <QString>
 
-#include "app/Commands.h"
-#include "app/GroundStation.h"
-#include "mainframe/MainFrame.h"
-#include "map/HtmlCtrl.h"
-#include "map/MapDlg.h"
-#include "map/PositionPanel.h"
-#include "map/TileDownload.h"
-#include "map/TileService.h"
-#include "route/RouteCommands.h"
+#include "app/shell/Commands.h"
+#include "station/GroundStation.h"
+#include "app/mainframe/MainFrame.h"
+#include "app/map/HtmlCtrl.h"
+#include "app/map/MapDlg.h"
+#include "app/map/PositionPanel.h"
+#include "app/map/TileDownload.h"
+#include "app/map/TileService.h"
+#include "app/route/RouteCommands.h"
 
 namespace orvex {
 

@@ -1,4 +1,4 @@
-#include "map/MapDlg.h"
+#include "app/map/MapDlg.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,11 +14,11 @@
 
 #include <cstdio>
 
-#include "app/MessageBox.h"
-#include "map/HtmlCtrl.h"
-#include "map/PlaceMarkDlg.h"
-#include "map/PositionPanel.h"
-#include "map/TileService.h"
+#include "app/shell/MessageBox.h"
+#include "app/map/HtmlCtrl.h"
+#include "app/map/PlaceMarkDlg.h"
+#include "app/map/PositionPanel.h"
+#include "app/map/TileService.h"
 
 namespace orvex {
 

@@ -17,7 +17,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/GroundStation.h"
+#include "station/GroundStation.h"
 #include "map/MapEventHandler.h"
 
 namespace orvex {

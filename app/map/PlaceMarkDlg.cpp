@@ -1,4 +1,4 @@
-#include "map/PlaceMarkDlg.h"
+#include "app/map/PlaceMarkDlg.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "map/PositionPanel.h"
+#include "app/map/PositionPanel.h"
 
 #include <QMenu>
 #include <QTreeWidget>

@@ -1,4 +1,4 @@
-#include "map/TileDownload.h"
+#include "app/map/TileDownload.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -16,11 +16,11 @@
 #include <QTimer>
 #include <QWebEngineProfile>
 
-#include "app/MessageBox.h"
-#include "map/HtmlCtrl.h"
-#include "map/MapDlg.h"
-#include "map/PositionPanel.h"
-#include "map/TileService.h"
+#include "app/shell/MessageBox.h"
+#include "app/map/HtmlCtrl.h"
+#include "app/map/MapDlg.h"
+#include "app/map/PositionPanel.h"
+#include "app/map/TileService.h"
 
 namespace orvex {
 

@@ -1,4 +1,4 @@
-#include "map/TileService.h"
+#include "app/map/TileService.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

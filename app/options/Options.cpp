@@ -1,4 +1,4 @@
-#include "options/Options.h"
+#include "app/options/Options.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -13,10 +13,10 @@
 
 #include <charconv>
 
-#include "app/GroundStation.h"
-#include "app/MessageBox.h"
+#include "station/GroundStation.h"
+#include "app/shell/MessageBox.h"
 #include "link/ComConfig.h"
-#include "options/PortConfigDlg.h"
+#include "app/options/PortConfigDlg.h"
 
 namespace orvex {
 

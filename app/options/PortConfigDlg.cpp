@@ -1,4 +1,4 @@
-#include "options/PortConfigDlg.h"
+#include "app/options/PortConfigDlg.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/MessageBox.h"
+#include "app/shell/MessageBox.h"
 #include "options/PortChoice.h"
 
 namespace orvex {

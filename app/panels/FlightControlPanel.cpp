@@ -1,4 +1,4 @@
-#include "panels/FlightControlPanel.h"
+#include "app/panels/FlightControlPanel.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -10,12 +10,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/GroundStation.h"
-#include "app/MessageBox.h"
+#include "station/GroundStation.h"
+#include "app/shell/MessageBox.h"
 #include "map/MapScript.h"
-#include "panels/InstrumentCtrl.h"
+#include "app/panels/InstrumentCtrl.h"
 #include "panels/PanelTexts.h"
-#include "panels/ValueBox.h"
+#include "app/panels/ValueBox.h"
 #include "protocol/Uplink.h"
 
 #include <algorithm>

@@ -4,7 +4,7 @@
 // the altitude, the gimbal lock radius, and carries the operator's flight command buttons.
 //
 // The buttons' behaviour lives in CFlightCommands (core/panels/FlightCommands.h): questions go
-// through askYesNo() of app/app/MessageBox.h, frames leave through the ground station's
+// through askYesNo() of app/shell/MessageBox.h, frames leave through the ground station's
 // "send on both links". The fly-to buttons take the point last picked on the map from the click
 // point source and mark it on the map with setclickpttomap (through the ground station's window
 // interface unless another marker is set).

@@ -1,11 +1,11 @@
-#include "panels/FlightDataPage.h"
+#include "app/panels/FlightDataPage.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 
 #include "panels/PanelTexts.h"
-#include "panels/ValueBox.h"
+#include "app/panels/ValueBox.h"
 
 namespace orvex {
 

@@ -1,4 +1,4 @@
-#include "panels/InstrumentCtrl.h"
+#include "app/panels/InstrumentCtrl.h"
 
 #include <QImage>
 #include <QPaintEvent>

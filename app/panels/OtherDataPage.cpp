@@ -1,10 +1,10 @@
-#include "panels/OtherDataPage.h"
+#include "app/panels/OtherDataPage.h"
 
 #include <QGridLayout>
 #include <QVBoxLayout>
 
 #include "panels/PanelTexts.h"
-#include "panels/ValueBox.h"
+#include "app/panels/ValueBox.h"
 
 namespace orvex {
 

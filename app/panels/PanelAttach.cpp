@@ -1,4 +1,4 @@
-#include "panels/PanelAttach.h"
+#include "app/panels/PanelAttach.h"
 
 #include <QByteArray>
 #include <QLineEdit>
@@ -7,10 +7,10 @@
 
 #include <memory>
 
-#include "app/GroundStation.h"
-#include "mainframe/MainFrame.h"
-#include "panels/FlightDataPage.h"
-#include "panels/OtherDataPage.h"
+#include "station/GroundStation.h"
+#include "app/mainframe/MainFrame.h"
+#include "app/panels/FlightDataPage.h"
+#include "app/panels/OtherDataPage.h"
 #include "panels/PanelTexts.h"
 
 namespace orvex {

@@ -12,7 +12,7 @@
 
 #include <QObject>
 
-#include "panels/FlightControlPanel.h"
+#include "app/panels/FlightControlPanel.h"
 
 namespace orvex {
 

@@ -1,4 +1,4 @@
-#include "panels/ValueBox.h"
+#include "app/panels/ValueBox.h"
 
 #include <QFontMetrics>
 #include <QGridLayout>

@@ -1,4 +1,4 @@
-#include "plots/PlotBar.h"
+#include "app/plots/PlotBar.h"
 
 #include "flightlog/FlightSummary.h"
 #include "flightlog/PlotFields.h"

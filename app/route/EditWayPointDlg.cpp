@@ -1,4 +1,4 @@
-#include "route/EditWayPointDlg.h"
+#include "app/route/EditWayPointDlg.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -8,8 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "route/FieldCheck.h"
-#include "route/NumericKeyFilter.h"
+#include "app/route/FieldCheck.h"
+#include "app/route/NumericKeyFilter.h"
 #include "route/RouteEditing.h"
 
 namespace orvex {

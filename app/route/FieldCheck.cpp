@@ -1,10 +1,10 @@
-#include "route/FieldCheck.h"
+#include "app/route/FieldCheck.h"
 
 #include <QLineEdit>
 
 #include <cmath>
 
-#include "app/MessageBox.h"
+#include "app/shell/MessageBox.h"
 
 namespace orvex {
 

@@ -1,4 +1,4 @@
-#include "route/NumericKeyFilter.h"
+#include "app/route/NumericKeyFilter.h"
 
 #include <QEvent>
 #include <QKeyEvent>

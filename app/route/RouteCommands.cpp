@@ -1,17 +1,17 @@
-#include "route/RouteCommands.h"
+#include "app/route/RouteCommands.h"
 
 #include <QDialog>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 
-#include "app/Commands.h"
-#include "app/DialogFolders.h"
-#include "app/GroundStation.h"
-#include "app/MessageBox.h"
-#include "mainframe/MainFrame.h"
-#include "route/EditWayPointDlg.h"
-#include "route/SkyWayEditDlg.h"
+#include "app/shell/Commands.h"
+#include "base/DialogFolders.h"
+#include "station/GroundStation.h"
+#include "app/shell/MessageBox.h"
+#include "app/mainframe/MainFrame.h"
+#include "app/route/EditWayPointDlg.h"
+#include "app/route/SkyWayEditDlg.h"
 
 namespace orvex {
 

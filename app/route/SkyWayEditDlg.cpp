@@ -1,4 +1,4 @@
-#include "route/SkyWayEditDlg.h"
+#include "app/route/SkyWayEditDlg.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,11 +16,11 @@
 
 #include <cmath>
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "route/SurveyPlan.h"
-#include "route/FieldCheck.h"
-#include "route/NumericKeyFilter.h"
-#include "route/SurveyDlg.h"
+#include "app/route/FieldCheck.h"
+#include "app/route/NumericKeyFilter.h"
+#include "app/route/SurveyDlg.h"
 #include "route/SurveyGenerator.h"
 
 namespace orvex {

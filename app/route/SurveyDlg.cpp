@@ -1,4 +1,4 @@
-#include "route/SurveyDlg.h"
+#include "app/route/SurveyDlg.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,9 +17,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "app/MessageBox.h"
-#include "app/Settings.h"
-#include "util/Format.h"
+#include "app/shell/MessageBox.h"
+#include "base/Settings.h"
+#include "base/Format.h"
 
 #include <cmath>
 

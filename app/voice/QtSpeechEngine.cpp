@@ -1,4 +1,4 @@
-#include "voice/QtSpeechEngine.h"
+#include "app/voice/QtSpeechEngine.h"
 
 #include <QAudioSink>
 #include <QLocale>

@@ -1,7 +1,7 @@
-#include "voice/VoiceService.h"
+#include "app/voice/VoiceService.h"
 
-#include "app/GroundStation.h"
-#include "voice/VoiceHookup.h"
+#include "station/GroundStation.h"
+#include "station/VoiceHookup.h"
 
 CVoiceService::CVoiceService(orvex::CGroundStation& station, QObject* parent)
     : QObject(parent), m_engine(this), m_announcer(&m_engine)

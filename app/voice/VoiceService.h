@@ -5,7 +5,7 @@
 
 #include <QObject>
 
-#include "voice/QtSpeechEngine.h"
+#include "app/voice/QtSpeechEngine.h"
 #include "voice/VoiceAnnouncer.h"
 
 namespace orvex {

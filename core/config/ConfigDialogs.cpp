@@ -1,6 +1,6 @@
 #include "config/ConfigDialogs.h"
 
-#include "util/Format.h"
+#include "base/Format.h"
 
 namespace orvex {
 

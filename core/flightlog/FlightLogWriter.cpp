@@ -1,7 +1,7 @@
 #include "flightlog/FlightLogWriter.h"
 
 #include "flightlog/RecordStore.h"
-#include "util/Format.h"
+#include "base/Format.h"
 
 #include <cerrno>
 #include <fcntl.h>

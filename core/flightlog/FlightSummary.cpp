@@ -3,8 +3,8 @@
 #include "flightlog/RecordStore.h"
 #include "flightlog/Replay.h"
 #include "protocol/TelemetryRecord.h"
-#include "util/Geo.h"
-#include "util/Format.h"
+#include "base/Geo.h"
+#include "base/Format.h"
 
 #include <algorithm>
 #include <cstring>

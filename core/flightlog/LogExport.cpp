@@ -5,7 +5,7 @@
 #include "flightlog/Replay.h"
 #include "protocol/ByteFields.h"
 #include "protocol/TelemetryRecord.h"
-#include "util/Format.h"
+#include "base/Format.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,7 +1,7 @@
 #include "flightlog/PlotFields.h"
 
 #include "protocol/TelemetryRecord.h"
-#include "util/Format.h"
+#include "base/Format.h"
 
 #include <cmath>
 

@@ -4,7 +4,7 @@
 #include "flightlog/PlotFields.h"
 #include "flightlog/RecordStore.h"
 #include "protocol/TelemetryRecord.h"
-#include "util/Format.h"
+#include "base/Format.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #include "flightlog/Replay.h"
 
 #include "flightlog/RecordStore.h"
-#include "util/Format.h"
+#include "base/Format.h"
 
 #include <algorithm>
 #include <bit>

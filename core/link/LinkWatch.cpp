@@ -1,6 +1,6 @@
 #include "link/LinkWatch.h"
 
-#include "util/Format.h"
+#include "base/Format.h"
 
 namespace orvex {
 

@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 
 namespace orvex {
 

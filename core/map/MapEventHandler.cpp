@@ -1,7 +1,7 @@
 #include "map/MapEventHandler.h"
 
-#include "app/AddressNames.h"
-#include "util/Format.h"
+#include "base/AddressNames.h"
+#include "base/Format.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -12,8 +12,8 @@
 
 #include "map/MapEvent.h"
 #include "map/MapScript.h"
-#include "app/Settings.h"
-#include "map/RouteHistory.h"
+#include "base/Settings.h"
+#include "route/RouteHistory.h"
 #include "route/SkyWay.h"
 
 

@@ -2,7 +2,7 @@
 
 #include "map/MapEvent.h"
 #include "route/SkyWay.h"
-#include "util/Format.h"
+#include "base/Format.h"
 
 namespace orvex {
 

@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 
 struct sqlite3;
 

@@ -1,6 +1,6 @@
 #include "options/WayPointOptionValues.h"
 
-#include "util/Format.h"
+#include "base/Format.h"
 
 namespace orvex {
 

@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 
 namespace orvex {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "util/Format.h"
+#include "base/Format.h"
 
 namespace orvex {
 

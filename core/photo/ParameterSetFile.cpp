@@ -1,6 +1,6 @@
 #include "photo/ParameterSetFile.h"
 
-#include "util/Format.h"
+#include "base/Format.h"
 
 #include <cerrno>
 #include <cstdio>

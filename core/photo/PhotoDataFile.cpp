@@ -1,6 +1,6 @@
 #include "photo/PhotoDataFile.h"
 
-#include "util/Format.h"
+#include "base/Format.h"
 
 #include <cerrno>
 #include <cstring>

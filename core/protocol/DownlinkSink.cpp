@@ -1,6 +1,6 @@
 #include "protocol/DownlinkSink.h"
 
-#include "util/Format.h"
+#include "base/Format.h"
 
 namespace orvex {
 

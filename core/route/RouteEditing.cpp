@@ -1,6 +1,6 @@
 #include "route/RouteEditing.h"
 
-#include "util/Format.h"
+#include "base/Format.h"
 
 namespace orvex {
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <locale.h>
 
-#include "app/IniFile.h"
+#include "base/IniFile.h"
 
 namespace orvex {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <utility>
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 
 namespace orvex {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "route/WayPoint.h"
-#include "util/Geo.h"
+#include "base/Geo.h"
 
 namespace orvex {
 

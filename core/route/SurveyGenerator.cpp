@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "util/Format.h"
+#include "base/Format.h"
 
 namespace orvex {
 

@@ -24,7 +24,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "route/SkyWay.h"
 
 namespace orvex {

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "util/Format.h"
+#include "base/Format.h"
 #include "voice/Tone.h"
 
 namespace orvex {

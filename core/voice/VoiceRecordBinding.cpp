@@ -1,5 +1,5 @@
 // The announcer's reading of the telemetry record and of the settings file.
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "protocol/TelemetryRecord.h"
 #include "voice/VoiceAnnouncer.h"
 

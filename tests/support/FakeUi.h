@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/GroundStation.h"
+#include "station/GroundStation.h"
 
 namespace orvex {
 

@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
-#include "app/PreApplication.h"
+#include "app/shell/PreApplication.h"
 
 int main(int argc, char** argv)
 {

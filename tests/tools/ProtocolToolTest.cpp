@@ -1,7 +1,7 @@
 // `orvex decode` and `orvex frame`, run as a subprocess on hand-built bytes.
 #include "core/protocol/ProtocolTestSupport.h"
 #include "support/OrvexRun.h"
-#include "util/Format.h"
+#include "base/Format.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

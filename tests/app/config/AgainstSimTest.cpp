@@ -7,10 +7,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/GroundStation.h"
-#include "app/MessageBox.h"
-#include "config/CustomParamDlg.h"
-#include "config/ParamSetDlg.h"
+#include "station/GroundStation.h"
+#include "app/shell/MessageBox.h"
+#include "app/config/CustomParamDlg.h"
+#include "app/config/ParamSetDlg.h"
 #include "sim/SimLink.h"
 #include "support/QtWait.h"
 #include "support/TempDir.h"

@@ -1,10 +1,10 @@
 // The link commands as the operator runs them in the real main window: serial through a
 // pseudo-terminal pair, WiFi on 127.0.0.1, replay with the playback bar.
-#include "link/LinkController.h"
-#include "app/Commands.h"
-#include "app/GroundStation.h"
-#include "app/MessageBox.h"
-#include "mainframe/MainFrame.h"
+#include "app/link/LinkController.h"
+#include "app/shell/Commands.h"
+#include "station/GroundStation.h"
+#include "app/shell/MessageBox.h"
+#include "app/mainframe/MainFrame.h"
 
 #include <QCoreApplication>
 #include <QNetworkDatagram>

@@ -1,5 +1,5 @@
 // The WiFi link on 127.0.0.1 with free ports.
-#include "link/MyUDP.h"
+#include "app/link/MyUDP.h"
 #include "protocol/UdpSentenceStep.h"
 
 #include <QCoreApplication>

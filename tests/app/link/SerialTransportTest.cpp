@@ -1,6 +1,6 @@
 // The serial link through a real pseudo-terminal pair: the far side (master) plays the radio
 // modem, the transport opens the slave device as the operator's COM port.
-#include "link/SerialTransport.h"
+#include "app/link/SerialTransport.h"
 #include "link/ComConfig.h"
 #include "protocol/SerialParser.h"
 

@@ -28,16 +28,16 @@
 #include <functional>
 #include <set>
 
-#include "app/Commands.h"
-#include "app/KeyboardFilter.h"
-#include "app/LockKeys.h"
-#include "app/MessageBox.h"
-#include "app/OrvexApp.h"
-#include "link/LinkController.h"
-#include "mainframe/AboutDlg.h"
-#include "mainframe/MainFrame.h"
-#include "mainframe/ProgressSlider.h"
-#include "mainframe/Splash.h"
+#include "app/shell/Commands.h"
+#include "app/shell/KeyboardFilter.h"
+#include "app/shell/LockKeys.h"
+#include "app/shell/MessageBox.h"
+#include "app/shell/OrvexApp.h"
+#include "app/link/LinkController.h"
+#include "app/mainframe/AboutDlg.h"
+#include "app/mainframe/MainFrame.h"
+#include "app/mainframe/ProgressSlider.h"
+#include "app/mainframe/Splash.h"
 
 using namespace orvex;
 using ::testing::ElementsAre;

@@ -1,11 +1,11 @@
 // The plot bar in a real main window over a replayed log: the cursor follows the replay position
 // and a click in a plot seeks the replay there.
-#include "app/Commands.h"
-#include "app/GroundStation.h"
+#include "app/shell/Commands.h"
+#include "station/GroundStation.h"
 #include "flightlog/PlotFields.h"
-#include "link/LinkController.h"
-#include "mainframe/MainFrame.h"
-#include "plots/PlotBar.h"
+#include "app/link/LinkController.h"
+#include "app/mainframe/MainFrame.h"
+#include "app/plots/PlotBar.h"
 
 #include <QAction>
 #include <QApplication>

@@ -19,7 +19,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "app/CommandLine.h"
+#include "app/shell/CommandLine.h"
 
 extern char** environ;
 

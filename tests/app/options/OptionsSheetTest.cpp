@@ -11,11 +11,11 @@
 #include <QTabWidget>
 #include <QTest>
 
-#include "app/GroundStation.h"
-#include "app/MessageBox.h"
+#include "station/GroundStation.h"
+#include "app/shell/MessageBox.h"
 #include "link/ComConfig.h"
-#include "options/Options.h"
-#include "options/PortConfigDlg.h"
+#include "app/options/Options.h"
+#include "app/options/PortConfigDlg.h"
 #include "support/TempDir.h"
 
 using namespace orvex;

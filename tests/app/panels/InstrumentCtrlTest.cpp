@@ -3,7 +3,7 @@
 
 #include <QImage>
 
-#include "panels/InstrumentCtrl.h"
+#include "app/panels/InstrumentCtrl.h"
 
 using namespace orvex;
 

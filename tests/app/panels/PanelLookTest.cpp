@@ -11,14 +11,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/Commands.h"
-#include "app/GroundStation.h"
-#include "mainframe/MainFrame.h"
-#include "panels/FlightControlPanel.h"
-#include "panels/FlightDataPage.h"
-#include "panels/OtherDataPage.h"
-#include "panels/PanelAttach.h"
-#include "panels/ValueBox.h"
+#include "app/shell/Commands.h"
+#include "station/GroundStation.h"
+#include "app/mainframe/MainFrame.h"
+#include "app/panels/FlightControlPanel.h"
+#include "app/panels/FlightDataPage.h"
+#include "app/panels/OtherDataPage.h"
+#include "app/panels/PanelAttach.h"
+#include "app/panels/ValueBox.h"
 #include "protocol/ByteFields.h"
 #include "protocol/TelemetryRecord.h"
 

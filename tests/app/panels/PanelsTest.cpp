@@ -11,13 +11,13 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "app/GroundStation.h"
-#include "app/MessageBox.h"
-#include "panels/FlightControlPanel.h"
-#include "panels/FlightDataPage.h"
-#include "panels/InstrumentCtrl.h"
-#include "panels/OtherDataPage.h"
-#include "panels/ValueBox.h"
+#include "station/GroundStation.h"
+#include "app/shell/MessageBox.h"
+#include "app/panels/FlightControlPanel.h"
+#include "app/panels/FlightDataPage.h"
+#include "app/panels/InstrumentCtrl.h"
+#include "app/panels/OtherDataPage.h"
+#include "app/panels/ValueBox.h"
 #include "protocol/Uplink.h"
 #include "support/FakeUi.h"
 #include "support/StpRecord.h"

@@ -8,11 +8,11 @@
 
 #include "RouteTestSupport.h"
 #include "support/QtWait.h"
-#include "app/Commands.h"
-#include "app/OrvexApp.h"
-#include "mainframe/MainFrame.h"
-#include "route/RouteCommands.h"
-#include "route/SkyWayEditDlg.h"
+#include "app/shell/Commands.h"
+#include "app/shell/OrvexApp.h"
+#include "app/mainframe/MainFrame.h"
+#include "app/route/RouteCommands.h"
+#include "app/route/SkyWayEditDlg.h"
 
 using namespace orvex;
 using namespace orvex::routetest;

@@ -14,10 +14,10 @@
 #include <QTreeWidget>
 
 #include "RouteTestSupport.h"
-#include "route/EditWayPointDlg.h"
-#include "route/NumericKeyFilter.h"
-#include "route/RouteCommands.h"
-#include "route/SkyWayEditDlg.h"
+#include "app/route/EditWayPointDlg.h"
+#include "app/route/NumericKeyFilter.h"
+#include "app/route/RouteCommands.h"
+#include "app/route/SkyWayEditDlg.h"
 
 using namespace orvex;
 using namespace orvex::routetest;

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/GroundStation.h"
-#include "app/MessageBox.h"
+#include "station/GroundStation.h"
+#include "app/shell/MessageBox.h"
 #include "route/SkyWay.h"
 #include "support/FakeUi.h"
 #include "support/TempDir.h"

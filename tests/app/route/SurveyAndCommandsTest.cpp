@@ -15,9 +15,9 @@
 #include <QTreeWidget>
 
 #include "RouteTestSupport.h"
-#include "route/RouteCommands.h"
-#include "route/SkyWayEditDlg.h"
-#include "route/SurveyDlg.h"
+#include "app/route/RouteCommands.h"
+#include "app/route/SkyWayEditDlg.h"
+#include "app/route/SurveyDlg.h"
 
 using namespace orvex;
 using namespace orvex::routetest;

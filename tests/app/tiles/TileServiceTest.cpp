@@ -9,12 +9,12 @@
 #include <QTemporaryDir>
 #include <QWebEngineProfile>
 
-#include "app/Settings.h"
-#include "map/HtmlCtrl.h"
-#include "map/MapDlg.h"
-#include "map/PositionPanel.h"
-#include "map/TileDownload.h"
-#include "map/TileService.h"
+#include "base/Settings.h"
+#include "app/map/HtmlCtrl.h"
+#include "app/map/MapDlg.h"
+#include "app/map/PositionPanel.h"
+#include "app/map/TileDownload.h"
+#include "app/map/TileService.h"
 #include "route/SkyWay.h"
 #include "support/QtWait.h"
 #include "support/TempDir.h"

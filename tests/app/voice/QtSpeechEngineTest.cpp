@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "voice/QtSpeechEngine.h"
+#include "app/voice/QtSpeechEngine.h"
 
 namespace {
 

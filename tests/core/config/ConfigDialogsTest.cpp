@@ -8,7 +8,7 @@
 #include "support/FakeUi.h"
 #include "support/TempDir.h"
 
-#include "app/GroundStation.h"
+#include "station/GroundStation.h"
 #include "config/ConfigDialogs.h"
 
 using namespace orvex;

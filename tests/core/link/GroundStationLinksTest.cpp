@@ -1,7 +1,7 @@
 // The road of a telemetry record through the shared state: received bytes -> parser -> record
 // store with its track angle -> record update; timer 4 and the close steps write the flight log;
 // a replay feeds the same record update; the photo and parameter reports reach their files.
-#include "app/GroundStation.h"
+#include "station/GroundStation.h"
 
 #include "core/protocol/ProtocolTestSupport.h"
 #include "support/TempDir.h"

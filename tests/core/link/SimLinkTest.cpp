@@ -1,10 +1,10 @@
 // The station against the simulated aircraft in-process, on both framings: records flow in through
 // the one receive entry and the uplink reaches the aircraft; the aircraft going silent and coming
 // back is seen (panes, grey marker) and heard. All on the manual clock.
-#include "app/GroundStation.h"
+#include "station/GroundStation.h"
 #include "sim/SimLink.h"
 #include "voice/VoiceAnnouncer.h"
-#include "voice/VoiceHookup.h"
+#include "station/VoiceHookup.h"
 
 #include "support/TempDir.h"
 #include <gtest/gtest.h>

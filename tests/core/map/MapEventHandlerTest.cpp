@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "map/MapEventHandler.h"
 #include "route/SkyWay.h"
 #include "support/TempDir.h"

@@ -1,7 +1,7 @@
 #include "support/TempDir.h"
 #include <gtest/gtest.h>
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "route/RouteFile.h"
 
 #include <clocale>

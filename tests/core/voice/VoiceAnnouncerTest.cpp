@@ -10,11 +10,11 @@
 #include <utility>
 #include <vector>
 
-#include "app/GroundStation.h"
-#include "app/Settings.h"
+#include "station/GroundStation.h"
+#include "base/Settings.h"
 #include "protocol/TelemetryRecord.h"
 #include "voice/VoiceAnnouncer.h"
-#include "voice/VoiceHookup.h"
+#include "station/VoiceHookup.h"
 
 using namespace orvex;
 
