@@ -106,7 +106,7 @@ CSurveyDlg::CSurveyDlg(const CSkyWay& route, const CWayPointDefaults& defaults, 
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(m_list, 1);
     layout->addLayout(right);
-    resize(760, 560);
+    resize(780, 660);
     replan();
 }
 
@@ -253,8 +253,8 @@ void CSurveyDlg::replan(bool fromResolution)
     m_replanning = true;
     const bool cameraMode = m_cameraGroup->isChecked();
     const SCamera camera = currentCamera();
-    if (cameraMode && camera.valid()) {
-        if (fromResolution)
+    if (camera.valid()) {
+        if (cameraMode && fromResolution)
             m_altitudeBox->setValue(int(std::floor(altitudeForResolution(camera, m_resolution->value()))));
         else
             m_resolution->setValue(groundResolutionCm(camera, m_altitudeBox->value()));
