@@ -249,7 +249,7 @@ int CSurveyDlg::patternAltitude() const
 
 void CSurveyDlg::replan(bool fromResolution)
 {
-    if (m_replanning) return;
+    if (m_replanning || !m_altitudeBox || !m_resolution || !m_statsLabel) return; // still being built
     m_replanning = true;
     const bool cameraMode = m_cameraGroup->isChecked();
     const SCamera camera = currentCamera();
