@@ -26,7 +26,7 @@ struct CAnsweringUi : orvex::IMapUi {
             return std::nullopt;
         return initial + "x";
     }
-    void openRouteEditor() override {}
+    void openRouteEditor(int) override {}
     orvex::EWaypointMenuChoice waypointMenu(int, int) override
     {
         return static_cast<orvex::EWaypointMenuChoice>(++n % 4);

@@ -346,11 +346,13 @@ std::string httpRedirectLocation(const CHttpRequest& request, const std::string&
         dir.pop_back();
     std::size_t start = dir.find_first_not_of("/\\");
     dir = start == std::string::npos ? std::string() : "/" + dir.substr(start);
+    // A control character (a NUL above all) never goes into a header line: such a path redirects
+    // to the root's page.
+    if (std::any_of(dir.begin(), dir.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }))
+        dir.clear();
     if (serverAddress.empty())
-        return strprintf("%s/%s", dir.c_str(), defaultPage.c_str());
-    if (dir.empty())
-        return strprintf("http://%s/%s", serverAddress.c_str(), defaultPage.c_str());
-    return strprintf("http://%s%s/%s", serverAddress.c_str(), dir.c_str(), defaultPage.c_str());
+        return dir + "/" + defaultPage;
+    return "http://" + serverAddress + dir + "/" + defaultPage;
 }
 
 std::string cgiBodyFromOutput(std::string_view output)

@@ -111,11 +111,13 @@ TEST(HttpServerParse, DateHeadersAndErrorPage)
 TEST(HttpServerParse, RedirectLocationFormsNeverUseTheHostHeader)
 {
     struct SCase {
-        const char* request;
+        std::string request;
         const char* server;
         const char* location;
     };
+    using namespace std::string_literals;
     const SCase cases[] = {
+        {"GET /\0evil.example/ HTTP/1.1\r\n\r\n"s, "", "/lanterna.html"}, // not "//lanterna.html"
         {"GET / HTTP/1.1\r\nHost: evil.example\r\n\r\n", "10.0.0.2:8001", "http://10.0.0.2:8001/lanterna.html"},
         {"GET /maps/ HTTP/1.1\r\nHost: evil.example\r\n\r\n", "10.0.0.2:8001", "http://10.0.0.2:8001/maps/lanterna.html"},
         {"GET / HTTP/1.1\r\nHost: evil.example\r\n\r\n", "", "/lanterna.html"},
