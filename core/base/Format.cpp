@@ -30,4 +30,26 @@ std::string strprintf(const char* format, ...)
     return out;
 }
 
+bool readWholeFile(const std::string& path, std::size_t maxBytes, std::string& out)
+{
+    out.clear();
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return false;
+    char buffer[65536];
+    size_t n;
+    bool ok = true;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+        out.append(buffer, n);
+        if (out.size() > maxBytes) {
+            ok = false;
+            break;
+        }
+    }
+    if (std::ferror(f))
+        ok = false;
+    std::fclose(f);
+    return ok;
+}
+
 } // namespace orvex

@@ -1,5 +1,7 @@
 #include "base/IniFile.h"
 
+#include "base/Format.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -178,25 +180,9 @@ bool CIniFile::load()
 {
     m_lines.clear();
     m_crlf = true;
-    FILE* f = std::fopen(m_path.c_str(), "rb");
-    if (!f)
-        return false;
     std::string bytes;
-    char buffer[8192];
-    size_t n;
-    bool ok = true;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
-        bytes.append(buffer, n);
-        if (bytes.size() > kMaxFileBytes) {
-            ok = false; // not a settings file: read as unreadable
-            break;
-        }
-    }
-    if (std::ferror(f))
-        ok = false;
-    std::fclose(f);
-    if (!ok)
-        return false;
+    if (!readWholeFile(m_path, kMaxFileBytes, bytes))
+        return false; // missing, unreadable, or too large to be a settings file
     parse(bytes);
     return true;
 }

@@ -1,5 +1,7 @@
 #include "route/RouteFile.h"
 
+#include "base/Format.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -152,24 +154,8 @@ size_t parseRouteText(std::string_view text, CSkyWay& route, const CWayPointDefa
 
 bool readRouteFile(const std::string& path, CSkyWay& route, const CWayPointDefaults& defaults)
 {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
     std::string text;
-    char buffer[65536];
-    size_t n;
-    bool ok = true;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
-        text.append(buffer, n);
-        if (text.size() > kMaxRouteFileBytes) {
-            ok = false;
-            break;
-        }
-    }
-    if (std::ferror(f))
-        ok = false;
-    std::fclose(f);
-    if (!ok)
+    if (!readWholeFile(path, kMaxRouteFileBytes, text))
         return false;
     parseRouteText(text, route, defaults);
     return true;
