@@ -1,6 +1,7 @@
 // The link commands as the operator runs them in the real main window: serial through a
 // pseudo-terminal pair, WiFi on 127.0.0.1, replay with the playback bar.
 #include "app/link/LinkController.h"
+#include "link/Clock.h"
 #include "app/shell/Commands.h"
 #include "station/GroundStation.h"
 #include "app/shell/MessageBox.h"
@@ -8,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QNetworkDatagram>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QUdpSocket>
@@ -197,4 +199,32 @@ TEST_F(LinkCommands, ReplayDrivesThePlaybackBar)
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_NE(boxes[0].find("none.hj"), std::string::npos);
     EXPECT_FALSE(links->replayTimer().isActive());
+}
+
+// The link panes in the status bar follow the station's link watch: red while the link is lost,
+// then how long the outage was.
+TEST_F(LinkCommands, LinkPanesShowALostLinkAndItsReturn)
+{
+    CManualClock clock(1'000'000);
+    station->setClock(clock);
+    ASSERT_TRUE(commands->execute(cmd::kOpenWifi));
+    const auto record = [&](std::uint16_t tag) {
+        auto f = stp(tag);
+        station->receiveBytes(EFraming::Datagrams, f);
+        station->linkWatchTick();
+    };
+    auto* outage = frame->findChild<QLabel*>(QStringLiteral("linkOutagePane"));
+    auto* rate = frame->findChild<QLabel*>(QStringLiteral("linkRatePane"));
+    ASSERT_TRUE(outage && rate);
+    record(1);
+    EXPECT_TRUE(outage->isHidden());
+    EXPECT_TRUE(rate->text().startsWith(QStringLiteral("记录"))) << rate->text().toStdString();
+    clock.advance(3'500); // past Settings/LinkLostSeconds (3)
+    station->linkWatchTick();
+    EXPECT_FALSE(outage->isHidden());
+    EXPECT_TRUE(outage->text().startsWith(QStringLiteral("数据链路中断"))) << outage->text().toStdString();
+    EXPECT_TRUE(outage->styleSheet().contains(QStringLiteral("#c00000"))) << "red while lost";
+    record(2);
+    EXPECT_TRUE(outage->text().startsWith(QStringLiteral("数据链路已恢复"))) << outage->text().toStdString();
+    EXPECT_TRUE(outage->styleSheet().isEmpty()) << "no longer red";
 }
