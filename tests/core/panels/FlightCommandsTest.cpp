@@ -66,20 +66,7 @@ TEST(FlightCommandButtons, EveryCodeButtonAsksItsQuestionAndSendsItsCode)
     EXPECT_EQ(flightCommandButton(4242), nullptr);
 }
 
-TEST(FlightCommandButtons, AnsweringNoSendsNothing)
-{
-    FakeHost host;
-    host.answerYes = false;
-    CFlightCommands commands(host);
-    EXPECT_EQ(commands.press(kButtonReturnHome), EFlightCommandResult::Declined);
-    EXPECT_EQ(commands.press(kButtonChangeAltitude, "120"), EFlightCommandResult::Declined);
-    EXPECT_EQ(commands.press(1038), EFlightCommandResult::Declined);
-    EXPECT_EQ(host.questions, (std::vector<std::string>{"返航回家?", "改变高度为 120 米?", "关接收机?"}));
-    EXPECT_FALSE(host.anyDefaultYes);
-    EXPECT_TRUE(host.sent.empty());
-}
-
-TEST(FlightCommandButtons, AltitudeAsTypedMetresTimesTenAndTargetUpToTheStoredCount)
+TEST(FlightCommandButtons, AltitudeAsTypedMetresTimesTenTargetUpToTheStoredCountAndNoSendsNothing)
 {
     FakeHost host;
     host.stored = 7;
@@ -90,6 +77,15 @@ TEST(FlightCommandButtons, AltitudeAsTypedMetresTimesTenAndTargetUpToTheStoredCo
     EXPECT_EQ(host.sent, (std::vector<Bytes>{uplink::altitude(120), uplink::altitude(6553), uplink::targetWaypoint(7)}));
     EXPECT_EQ(host.questions, (std::vector<std::string>{"改变高度为 120 米?", "改变高度为 6553 米?"}))
         << "no question for the target";
+
+    host = FakeHost{};
+    host.answerYes = false;
+    EXPECT_EQ(commands.press(kButtonReturnHome), EFlightCommandResult::Declined);
+    EXPECT_EQ(commands.press(kButtonChangeAltitude, "120"), EFlightCommandResult::Declined);
+    EXPECT_EQ(commands.press(1038), EFlightCommandResult::Declined);
+    EXPECT_EQ(host.questions, (std::vector<std::string>{"返航回家?", "改变高度为 120 米?", "关接收机?"}));
+    EXPECT_FALSE(host.anyDefaultYes);
+    EXPECT_TRUE(host.sent.empty());
 }
 
 TEST(FlightCommandButtons, AltitudeOrTargetOutOfRangeIsRefusedWithoutAQuestion)
@@ -117,21 +113,7 @@ TEST(FlightCommandButtons, AltitudeOrTargetOutOfRangeIsRefusedWithoutAQuestion)
     }
 }
 
-TEST(FlightCommandButtons, ClickToFlyAndGimbalLockCarryThePointTwiceAndMarkIt)
-{
-    FakeHost host;
-    host.point = SFlyToPoint{22.5f, 113.25f, 80.0f};
-    CFlightCommands commands(host);
-    EXPECT_EQ(commands.press(kButtonClickToFly), EFlightCommandResult::Sent);
-    EXPECT_EQ(commands.press(kButtonGimbalLockPoint), EFlightCommandResult::Sent);
-
-    EXPECT_EQ(host.sent, (std::vector<Bytes>{uplink::clickToFly(22.5f, 113.25f), uplink::gimbalLockPoint(22.5f, 113.25f)}));
-    EXPECT_TRUE(host.questions.empty());
-    ASSERT_EQ(host.marks.size(), 2u);
-    EXPECT_EQ(host.marks[0].altitude, 80.0f);
-}
-
-TEST(FlightCommandButtons, NoPickedPointSendsNothingAndTheMapsInitialZeroPointIsNone)
+TEST(FlightCommandButtons, ClickToFlyAndGimbalLockCarryThePickedPointTwiceAndMarkIt)
 {
     FakeHost host;
     CFlightCommands commands(host);
@@ -139,6 +121,16 @@ TEST(FlightCommandButtons, NoPickedPointSendsNothingAndTheMapsInitialZeroPointIs
     EXPECT_EQ(commands.press(kButtonGimbalLockPoint), EFlightCommandResult::NoClickPoint);
     EXPECT_TRUE(host.sent.empty());
     EXPECT_TRUE(host.marks.empty());
+
+    host.point = SFlyToPoint{22.5f, 113.25f, 80.0f};
+    EXPECT_EQ(commands.press(kButtonClickToFly), EFlightCommandResult::Sent);
+    EXPECT_EQ(commands.press(kButtonGimbalLockPoint), EFlightCommandResult::Sent);
+    EXPECT_EQ(host.sent, (std::vector<Bytes>{uplink::clickToFly(22.5f, 113.25f), uplink::gimbalLockPoint(22.5f, 113.25f)}));
+    EXPECT_TRUE(host.questions.empty());
+    ASSERT_EQ(host.marks.size(), 2u);
+    EXPECT_EQ(host.marks[0].altitude, 80.0f);
+
+    // The map's initial point (0, 0) is no pick.
     EXPECT_FALSE(pickedPoint(0, 0, 120).has_value());
     EXPECT_TRUE(pickedPoint(0, 113.5f, 0).has_value());
     EXPECT_EQ(pickedPoint(22.25f, 0, 9)->altitude, 9.0f);

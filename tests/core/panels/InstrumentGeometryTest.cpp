@@ -24,12 +24,8 @@ TEST(InstrumentAngles, AltimeterTurnsOncePerFiveHundred)
     // 125 points right, 375 left.
     EXPECT_EQ(dialPoint(60, 60, 125 * kAltimeterScale, 25), (SDialPoint{85, 59}));
     EXPECT_EQ(dialPoint(60, 60, 375 * kAltimeterScale, 25), (SDialPoint{35, 60}));
-}
-
-TEST(InstrumentAngles, NonFinitePointsFallBackToTheCentre)
-{
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_EQ(dialPoint(10, 20, nan, 5), (SDialPoint{10, 20}));
+    // Non-finite ends fall back to the centre.
+    EXPECT_EQ(dialPoint(10, 20, std::numeric_limits<double>::quiet_NaN(), 5), (SDialPoint{10, 20}));
     EXPECT_EQ(dialPoint(10, 20, 1, std::numeric_limits<double>::infinity()), (SDialPoint{10, 20}));
 }
 
@@ -65,13 +61,21 @@ TEST(AttitudeGeometry, PitchMovesTheHorizonByItsSine)
         EXPECT_NEAR(h.chordB.y, h.chordA.y, 1e-9) << pitch;
         EXPECT_NEAR(h.chordB.x - h.chordA.x, 2 * 45 * std::cos(pitch * M_PI / 180), 1e-3) << pitch;
     }
+    // Beyond the vertical one pie stays; NaN pitch and infinite roll draw level.
+    const auto horizon = [&](float pitch, float roll) {
+        return horizonGeometry(instrumentAngles(EInstrumentKind::Attitude, pitch, roll), f);
+    };
+    EXPECT_DOUBLE_EQ(horizon(120, 0).skySweepDegrees, 360);
+    EXPECT_DOUBLE_EQ(horizon(-1e9f, 0).skySweepDegrees, 0);
+    const SHorizon nan = horizon(std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity());
+    EXPECT_DOUBLE_EQ(nan.skySweepDegrees, 180);
+    EXPECT_DOUBLE_EQ(nan.rollRadians, 0);
 }
 
 TEST(AttitudeGeometry, LeftWingDownTurnsTheSkyClockwise)
 {
     const SDialFrame f = dialFrame(130, 130);
-    // Roll 30 left: the panel passes -roll as the second value; pitch stays in degrees, roll in radians.
-    EXPECT_DOUBLE_EQ(instrumentAngles(EInstrumentKind::Attitude, 12, 0).angle1, -12);
+    // Roll 30 left: the panel passes -roll as the second value, in degrees; the horizon turns in radians.
     const SHorizon h = horizonGeometry(instrumentAngles(EInstrumentKind::Attitude, 0, -30), f);
     EXPECT_NEAR(h.rollRadians, 30 * 0.017453292222222222, 1e-12);
     // The chord's left end goes up, its right end down.
@@ -83,21 +87,6 @@ TEST(AttitudeGeometry, LeftWingDownTurnsTheSkyClockwise)
     const SLineF p = bankPointer(h, f);
     EXPECT_GT(p.to.x, 65);
     EXPECT_LT(p.to.y, 65);
-}
-
-TEST(AttitudeGeometry, PitchBeyondTheVerticalKeepsOnePie)
-{
-    const SDialFrame f = dialFrame(130, 130);
-    EXPECT_DOUBLE_EQ(horizonGeometry(instrumentAngles(EInstrumentKind::Attitude, 120, 0), f).skySweepDegrees,
-                     360);
-    EXPECT_DOUBLE_EQ(
-        horizonGeometry(instrumentAngles(EInstrumentKind::Attitude, -1e9f, 0), f).skySweepDegrees, 0);
-    const SHorizon nan =
-        horizonGeometry(instrumentAngles(EInstrumentKind::Attitude, std::numeric_limits<float>::quiet_NaN(),
-                                         std::numeric_limits<float>::infinity()),
-                        f);
-    EXPECT_DOUBLE_EQ(nan.skySweepDegrees, 180);
-    EXPECT_DOUBLE_EQ(nan.rollRadians, 0);
 }
 
 TEST(AttitudeGeometry, LadderAndBankScale)
