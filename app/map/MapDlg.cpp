@@ -12,7 +12,6 @@
 #include <QTimer>
 #include <QUrl>
 
-#include <cstdio>
 
 #include "app/shell/MessageBox.h"
 #include "app/map/HtmlCtrl.h"
@@ -143,20 +142,12 @@ void CMapDlg::restoreCamera()
 
 void CMapDlg::showTelemetry(const QByteArray&, const SAircraftMarker& marker, const QList<SAircraftMarker>& track)
 {
-    const auto num = [](const char* format, auto v) {
-        char text[64];
-        std::snprintf(text, sizeof text, format, v);
-        return std::string(text);
-    };
-    // setplane's sixth argument: the earlier positions, "lat,lon;lat,lon;...".
-    std::string earlier;
-    for (qsizetype i = 0; i + 1 < track.size(); ++i) {
-        if (!earlier.empty())
-            earlier += ';';
-        earlier += num("%f", track[i].latitude) + ',' + num("%f", track[i].longitude);
-    }
-    call("setplane", {num("%f", marker.latitude), num("%f", marker.longitude), num("%f", double(marker.altitudeM)),
-                      num("%d", marker.targetWaypoint), num("%f", marker.headingDeg), earlier});
+    // The track's last position is the marker itself.
+    std::vector<SMapPoint> earlier;
+    for (qsizetype i = 0; i + 1 < track.size(); ++i)
+        earlier.push_back({track[i].latitude, track[i].longitude});
+    m_script.setplane(marker.latitude, marker.longitude, double(marker.altitudeM), marker.targetWaypoint,
+                      marker.headingDeg, earlier);
 }
 
 void CMapDlg::saveCameraBeforeClose(int timeoutMs)

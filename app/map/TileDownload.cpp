@@ -160,7 +160,7 @@ QJsonArray pageArray(CMapDlg& map, const QString& script)
 // "画矩形": the page takes one rectangle from the mouse; the dialog comes back with it.
 void pickRectangle(CMapDlg& map, CTileService& service, int zoom)
 {
-    map.callScript("orvexPickBox", {});
+    map.script().orvexPickBox();
     auto* poll = new QTimer(&map);
     auto* waited = new QElapsedTimer;
     waited->start();

@@ -68,6 +68,18 @@ void CMapScript::setplane(double lat, double lon, double altitude, int targetWay
     call("setplane", {real(lat), real(lon), real(altitude), integer(targetWaypoint), real(headingDeg)});
 }
 
+void CMapScript::setplane(double lat, double lon, double altitude, int targetWaypoint, double headingDeg,
+                          const std::vector<SMapPoint>& earlier)
+{
+    std::string track;
+    for (const SMapPoint& point : earlier) {
+        if (!track.empty())
+            track += ';';
+        track += real(point.lat) + ',' + real(point.lon);
+    }
+    call("setplane", {real(lat), real(lon), real(altitude), integer(targetWaypoint), real(headingDeg), track});
+}
+
 void CMapScript::clearlineStringplane()
 {
     call("clearlineStringplane");
@@ -136,6 +148,11 @@ void CMapScript::EditPlaceMaktToMap(const std::string& name, const std::string& 
 void CMapScript::setPlaneStale(bool stale)
 {
     call("setPlaneStale", {stale ? "1" : "0"});
+}
+
+void CMapScript::orvexPickBox()
+{
+    call("orvexPickBox");
 }
 
 void CMapScript::setPic(double first, double second)

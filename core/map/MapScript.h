@@ -11,6 +11,12 @@ namespace orvex {
 
 class CSkyWay;
 
+// A position of the aircraft's track on the map.
+struct SMapPoint {
+    double lat = 0.0;
+    double lon = 0.0;
+};
+
 class IMapScript {
 public:
     virtual ~IMapScript() = default;
@@ -30,6 +36,10 @@ public:
     void setpttomap(double lat, double lon);
     void setfuncode(int toolCode);
     void setplane(double lat, double lon, double altitude, int targetWaypoint, double headingDeg);
+    // The same with the aircraft's earlier positions, oldest first, as a sixth argument
+    // "lat,lon;lat,lon;..." (empty when there are none): the page draws the track from them.
+    void setplane(double lat, double lon, double altitude, int targetWaypoint, double headingDeg,
+                  const std::vector<SMapPoint>& earlier);
     void clearlineStringplane();
     void setplanetomap();
     void setplanetrud();
@@ -46,6 +56,8 @@ public:
     void setPic(double first, double second);
     // The aircraft marker greyed (link lost or closed) or live again.
     void setPlaneStale(bool stale);
+    // "画矩形": the page takes one rectangle from the mouse and keeps it in window.orvexPickedBox.
+    void orvexPickBox();
 
     // delskyway, then setskyway for every waypoint in order (n + 1 calls).
     void redrawRoute(const CSkyWay& route);
