@@ -137,12 +137,10 @@ TEST(CalibrationCommands, AskTheirQuestionAndWhileAirborneAskFirstWithNoAsDefaul
     CUplinkRouter uplink(serial, wifi);
     uplink.setSerialOpen(true);
     std::vector<std::pair<std::string, bool>> asked;
-    std::vector<bool> answers; // taken from the back
+    bool answer = true;
     const YesNoQuestion ask = [&](std::string_view q, bool defaultYes) {
         asked.emplace_back(std::string(q), defaultYes);
-        const bool a = answers.back();
-        answers.pop_back();
-        return a;
+        return answer;
     };
     const struct {
         ECalibrationCommand command;
@@ -154,7 +152,6 @@ TEST(CalibrationCommands, AskTheirQuestionAndWhileAirborneAskFirstWithNoAsDefaul
     for (const auto& c : table) {
         asked.clear();
         serial.sent.clear();
-        answers = {true};
         EXPECT_TRUE(runCalibrationCommand(c.command, ask, uplink));
         EXPECT_EQ(asked.empty() ? "" : asked[0].first, c.question);
         EXPECT_EQ(serial.sent, std::vector<Bytes>{uplink::commandCode(c.code)});
@@ -162,11 +159,11 @@ TEST(CalibrationCommands, AskTheirQuestionAndWhileAirborneAskFirstWithNoAsDefaul
 
     asked.clear();
     serial.sent.clear();
-    answers = {true, false};
+    answer = false;
     EXPECT_FALSE(runCalibrationCommand(ECalibrationCommand::CaptureNeutral, ask, uplink, true));
     EXPECT_THAT(asked, ElementsAre(std::pair<std::string, bool>{"飞机正在飞行，确定要执行吗？", false}));
     EXPECT_TRUE(serial.sent.empty()) << "No to the airborne question sends nothing";
-    answers = {true, true};
+    answer = true;
     EXPECT_TRUE(runCalibrationCommand(ECalibrationCommand::CaptureNeutral, ask, uplink, true));
     EXPECT_EQ(asked.back().first, "捕获中位?");
     EXPECT_EQ(serial.sent.size(), 1u);

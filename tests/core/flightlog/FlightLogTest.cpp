@@ -15,23 +15,19 @@ using namespace orvex;
 
 namespace {
 
-// A record tagged `tag` in bytes 42-43 so that it can be recognised in a file.
-StpBytes stp(float lat, float lon, std::uint16_t tag, bool goodSum = true)
+// A record as file bytes; a bad sum is the good one inverted.
+std::string asText(StpBytes r, bool goodSum = true)
 {
-    StpBytes r = stpRecord(lat, lon, tag);
     sealStp(r, goodSum);
-    return r;
+    return std::string(r.begin(), r.end());
 }
 
-std::string asText(const StpBytes& r) { return std::string(r.begin(), r.end()); }
-
-std::uint16_t tagOf(const std::uint8_t* r) { return std::uint16_t(r[42] | (r[43] << 8)); }
-
+// The tags (bytes 42-43) of the whole records in a file.
 std::vector<std::uint16_t> tagsIn(const std::string& file)
 {
     std::vector<std::uint16_t> tags;
     for (std::size_t at = 0; at + 99 <= file.size(); at += 99)
-        tags.push_back(tagOf(reinterpret_cast<const std::uint8_t*>(file.data() + at)));
+        tags.push_back(std::uint16_t(std::uint8_t(file[at + 42]) | std::uint8_t(file[at + 43]) << 8));
     return tags;
 }
 
@@ -63,7 +59,7 @@ class FlightLog : public ::testing::Test {
 TEST(RecordChecks, ChecksumAndEmptyFollowTheRecordLayout)
 {
     // The sum covers bytes 0..97: the first and the last summed byte count, the sum byte is 98.
-    StpBytes good = stp(22.5f, 113.25f, 1);
+    StpBytes good = stpRecord(22.5f, 113.25f, 1);
     good[97] = 0x30;
     sealStp(good);
     EXPECT_TRUE(recordChecksumOk(good.data()));
@@ -74,9 +70,9 @@ TEST(RecordChecks, ChecksumAndEmptyFollowTheRecordLayout)
     }
 
     // Empty: latitude, longitude, positionAux (12) and the uninterpreted float at 16 all zero.
-    EXPECT_TRUE(recordIsEmpty(stp(0.0f, 0.0f, 7).data()));
+    EXPECT_TRUE(recordIsEmpty(stpRecord(0.0f, 0.0f, 7).data()));
     for (std::size_t at : {4, 8, 12, 16}) {
-        StpBytes r = stp(0.0f, 0.0f, 7);
+        StpBytes r = stpRecord(0.0f, 0.0f, 7);
         putLeF32(&r[at], -3.0f);
         EXPECT_FALSE(recordIsEmpty(r.data())) << at;
     }
@@ -85,10 +81,10 @@ TEST(RecordChecks, ChecksumAndEmptyFollowTheRecordLayout)
 TEST(RecordStore, AppendsAtFixedPlacesAcrossRegionsAndKeepsTrackAngles)
 {
     CRecordStore store;
-    EXPECT_FALSE(store.append(stp(1, 1, 0).data())) << "no store held";
+    EXPECT_FALSE(store.append(stpRecord(1, 1, 0).data())) << "no store held";
     ASSERT_TRUE(store.create());
     const std::size_t total = kRecordsPerRegion + 1000;
-    StpBytes r = stp(10, 20, 0);
+    StpBytes r = stpRecord(10, 20, 0);
     for (std::size_t i = 0; i < total; ++i) {
         r[42] = std::uint8_t(i);
         r[43] = std::uint8_t(i >> 8);
@@ -127,7 +123,7 @@ TEST_F(FlightLog, FlushCatchesUpAfterAnUnwritableDirectoryAndWritesEachRecordOnc
     writer.setDirectory(hj.string());
     writer.startLog(at(2026, 12, 31, 23, 59, 59));
     for (std::uint16_t i = 0; i < 3; ++i)
-        store.append(stp(1, 2, i).data());
+        store.append(stpRecord(1, 2, i).data());
     const auto failed = writer.flush(store);
     EXPECT_FALSE(failed.ok);
     EXPECT_EQ(failed.recordsWritten, 0u);
@@ -137,7 +133,7 @@ TEST_F(FlightLog, FlushCatchesUpAfterAnUnwritableDirectoryAndWritesEachRecordOnc
     EXPECT_TRUE(later.ok);
     EXPECT_EQ(later.recordsWritten, 3u);
     for (std::uint16_t i = 3; i < 5; ++i)
-        store.append(stp(1, 2, i).data());
+        store.append(stpRecord(1, 2, i).data());
     EXPECT_EQ(writer.flush(store).recordsWritten, 2u);
     EXPECT_EQ(writer.flush(store).recordsWritten, 0u) << "nothing is written twice";
     const std::string bytes = CTempDir::read((hj / "20261231235959.hj").string());
@@ -153,7 +149,7 @@ TEST_F(FlightLog, FlushRewritesAPartialRecordAndKeepsALogReopenedUnderTheSameNam
     ASSERT_TRUE(first.create());
     writer.startLog(at(2026, 2, 2, 2, 2, 2));
     for (std::uint16_t i = 0; i < 3; ++i)
-        first.append(stp(1, 2, i).data());
+        first.append(stpRecord(1, 2, i).data());
     // The file holds record 0 and 40 bytes of record 1, as a full disk would leave it.
     file(writer.fileName(), std::string(reinterpret_cast<const char*>(first.record(0)), 99 + 40));
     EXPECT_EQ(writer.flush(first).recordsWritten, 2u);
@@ -164,7 +160,7 @@ TEST_F(FlightLog, FlushRewritesAPartialRecordAndKeepsALogReopenedUnderTheSameNam
     ASSERT_TRUE(second.create());
     writer.startLog(at(2026, 2, 2, 2, 2, 2));
     for (std::uint16_t i = 10; i < 15; ++i)
-        second.append(stp(1, 2, i).data());
+        second.append(stpRecord(1, 2, i).data());
     EXPECT_EQ(writer.flush(second).recordsWritten, 5u);
     const std::string bytes = CTempDir::read((dir / writer.fileName()).string());
     EXPECT_EQ(bytes.size(), 8u * 99);
@@ -197,9 +193,9 @@ TEST_F(FlightLog, ReplayCountsWholeRecordsIgnoresTheTailAndStartsAfterLeadingEmp
 {
     std::string bytes;
     for (std::uint16_t i = 0; i < 3; ++i)
-        bytes += asText(stp(0.0f, 0.0f, i));
+        bytes += asText(stpRecord(0.0f, 0.0f, i));
     for (std::uint16_t i = 3; i < 10; ++i)
-        bytes += asText(stp(22.0f, 113.0f, i, i != 5));
+        bytes += asText(stpRecord(22.0f, 113.0f, i), i != 5);
     for (const std::string& name : {file("a.hj", bytes), file("b.hj", bytes + std::string(10, '\xEE'))}) {
         SCOPED_TRACE(name);
         CRecordStore store;
@@ -235,7 +231,7 @@ TEST_F(FlightLog, ReplayOfEmptyShortMissingAndAllEmptyFiles)
     }
     CRecordStore store;
     CReplay replay(store);
-    const auto empties = replay.load(file("empties.hj", asText(stp(0, 0, 0)) + asText(stp(0, 0, 1)) + asText(stp(0, 0, 2))));
+    const auto empties = replay.load(file("empties.hj", asText(stpRecord(0, 0, 0)) + asText(stpRecord(0, 0, 1)) + asText(stpRecord(0, 0, 2))));
     EXPECT_EQ(empties.startPosition, 3u);
     EXPECT_EQ(empties.currentRecord, std::optional<std::size_t>(2));
     EXPECT_FALSE(replay.tick().show.has_value());
@@ -256,7 +252,7 @@ TEST_F(FlightLog, SeekIsLinearAndFindsTheLastGoodRecordBeforeThePosition)
     const std::size_t n = 1000;
     std::string bytes;
     for (std::size_t i = 0; i < n; ++i) // 499 has a bad sum and 498 an impossible latitude
-        bytes += asText(stp(i == 498 ? 95.0f : 22.0f, 113.0f, std::uint16_t(i), i != 499));
+        bytes += asText(stpRecord(i == 498 ? 95.0f : 22.0f, 113.0f, std::uint16_t(i)), i != 499);
     CRecordStore store;
     CReplay replay(store);
     ASSERT_TRUE(replay.load(file("big.hj", bytes)).ok);
@@ -276,10 +272,10 @@ TEST_F(FlightLog, SeekIsLinearAndFindsTheLastGoodRecordBeforeThePosition)
 TEST_F(FlightLog, ReplayClockShowsTheTimeOfDayAndElapsedOverTotal)
 {
     // A record whose clock (bytes 28-30) reads the given second of the day.
-    auto timed = [](int second, bool goodSum = true) {
+    auto timed = [](int second) {
         StpBytes r = stpRecord(22.0f, 113.0f);
         r[28] = std::uint8_t(second / 3600), r[29] = std::uint8_t(second / 60 % 60), r[30] = std::uint8_t(second % 60);
-        sealStp(r, goodSum);
+        sealStp(r);
         return r;
     };
     struct SClock { int shown, first, last; const char* text; };
@@ -290,9 +286,9 @@ TEST_F(FlightLog, ReplayClockShowsTheTimeOfDayAndElapsedOverTotal)
         EXPECT_EQ(replayClockText(timed(c.shown).data(), timed(c.first).data(), timed(c.last).data()), c.text);
 
     // Loaded: from the first record shown (after an empty one) to the last with a good sum.
-    std::string bytes = asText(stp(0.0f, 0.0f, 0));
+    std::string bytes = asText(stpRecord(0.0f, 0.0f, 0));
     for (int i = 0; i < 6; ++i)
-        bytes += asText(timed(43200 + 2 * i, i != 5));
+        bytes += asText(timed(43200 + 2 * i), i != 5);
     CRecordStore store;
     CReplay replay(store);
     ASSERT_TRUE(replay.load(file("c.hj", bytes)).ok);
