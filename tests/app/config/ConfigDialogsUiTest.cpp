@@ -1,7 +1,6 @@
 // The configuration dialogs wired to the core's rules: the frames their buttons send, the send
-// guard, the range refusal and the No-default question, the menu's calibration commands and open
-// flags, the compass dialog's status, counts and plot. The readbacks filling the dialogs are seen
-// against the simulated aircraft (AgainstSimTest).
+// guard, the range refusal and the No-default question, the readbacks filling the open dialogs, the
+// menu's calibration commands and open flags, the compass dialog's status, counts and plot.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -20,6 +19,7 @@
 #include "core/config/ConfigFrames.h"
 #include "app/mainframe/MainFrame.h"
 #include "app/panels/InstrumentCtrl.h"
+#include "protocol/DownlinkBuilders.h"
 #include "support/FakeUi.h"
 #include "support/QtWait.h"
 #include "support/TempDir.h"
@@ -132,6 +132,28 @@ TEST_F(ConfigUi, CustomMixingDialog)
     EXPECT_FALSE(m_boxes[1].defaultYes);
     ASSERT_EQ(sent().size(), 5u);
     EXPECT_EQ(sent()[1][8 + 4], 236);
+}
+
+// Every control of the parameter dialog is filled: the filled form writes the frame's bytes back.
+TEST_F(ConfigUi, ReadbacksFillTheOpenDialogs)
+{
+    m_station.parameterDialogOpen = true;
+    m_station.customParameterDialogOpen = true;
+    CParamSetDlg params(m_station);
+    CCustomParamDlg mixing(m_station);
+    receive(parFrame({{4, 5}, {6, 6}, {7, 1}, {9, 20}, {12, 4}, {22, 15}, {24, 12}, {25, 17}, {26, 11}, {28, 18},
+                      {33, 2}, {34, 10}, {38, 3}, {17, 243}, {23, 128}, {5, 0x36}, {42, 0x22}, {43, 0x97}, {32, 175},
+                      {27, 141}}));
+    EXPECT_EQ(parameterWriteBytes(params.form()),
+              (std::array<uint8_t, 20>{1, 2, 3, 4, 5, 6, 0x36, 0x22, 141, 10, 11, 12, 243, 128, 15, 175, 17, 18, 0x97, 20}));
+    EXPECT_EQ(params.edit(EParamEdit::Declination)->text(), QStringLiteral("-15.0"));
+
+    std::array<uint8_t, 32> pur{};
+    pur[0] = 236;
+    pur[31] = 100;
+    receive(downlink::customParameters(pur));
+    EXPECT_EQ(mixing.cell(0, 0)->text(), QStringLiteral("-20"));
+    EXPECT_EQ(mixing.cell(3, 7)->text(), QStringLiteral("100"));
 }
 
 TEST_F(ConfigUi, CalibrationCommandsSendAndAskFirstWhileAirborne)

@@ -39,7 +39,7 @@ protected:
         app.reset();
     }
 
-    TempHome home;
+    CTempDir home{"orvex-route-ui"};
     std::unique_ptr<COrvexApp> app;
 };
 

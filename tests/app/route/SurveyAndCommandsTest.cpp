@@ -24,13 +24,8 @@ using namespace orvex::routetest;
 
 namespace {
 
-class SurveyDialogTest : public ::testing::Test {
+class SurveyDialogTest : public ::testing::Test, public StationFixture {
 protected:
-    SurveyDialogTest() : station(CAppPaths(home.path())) { station.setUi(&ui); }
-
-    TempHome home;
-    RecordingUi ui;
-    CGroundStation station;
     BoxRecorder boxes;
 };
 
@@ -68,40 +63,9 @@ void fillSurveyRoute(CSkyWay& route)
     route.append(point(116.50, 39.95, 440));     // a waypoint after the area
 }
 
+// A cancelled survey leaves the route and the editor open; a generated one is spliced in where the
+// corners stood (the splice itself is the core's), at the typed altitude, and closes the editor.
 TEST_F(SurveyDialogTest, EditorSplicesThePatternWhereTheCornersStoodAndCloses)
-{
-    fillSurveyRoute(station.route());
-    CSkyWayEditDlg editor(station.route(), station.settings(), {});
-    editor.altitudeEdit()->setText(QStringLiteral("321"));
-    QTest::keyClick(editor.altitudeEdit(), Qt::Key_Right); // a key release reads the fields
-    const CWayPoint before = station.route()[0];
-    const CWayPoint after = station.route()[5];
-    bool shown = false;
-    editor.setSurveyRunner([&](CSurveyDlg& survey) {
-        shown = true;
-        survey.selectRow(1);
-        survey.cornerButton(kSurveyLongSide1)->click();
-        survey.extendEdit()->setText(QStringLiteral("50"));
-        survey.generateButton()->click();
-        return survey.result();
-    });
-    editor.button(QStringLiteral("自动生成"))->click();
-    ASSERT_TRUE(shown);
-    EXPECT_TRUE(editor.generated());
-    EXPECT_EQ(editor.result(), QDialog::Accepted);
-
-    // The pattern (its geometry is the core's) replaces the corners, at the typed altitude.
-    const CSkyWay& r = station.route();
-    ASSERT_EQ(r.size(), 1 + (1 + 8 * 2 + 1) + 1u);
-    EXPECT_TRUE(editor.statsLabel()->text().startsWith(QStringLiteral("航线：20 个航点，")));
-    EXPECT_EQ(r[0].longitude, before.longitude);
-    EXPECT_EQ(r[0].circleFlag, 1); // the first waypoint circles with no time limit
-    EXPECT_EQ(r[r.size() - 1].longitude, after.longitude);
-    for (size_t i = 1; i + 1 < r.size(); ++i)
-        EXPECT_EQ(r[i].altitude, 321) << i;
-}
-
-TEST_F(SurveyDialogTest, CancelledSurveyLeavesTheRouteAndTheEditorOpen)
 {
     fillSurveyRoute(station.route());
     CSkyWayEditDlg editor(station.route(), station.settings(), {});
@@ -114,33 +78,47 @@ TEST_F(SurveyDialogTest, CancelledSurveyLeavesTheRouteAndTheEditorOpen)
     EXPECT_EQ(station.route(), before);
     EXPECT_FALSE(editor.generated());
     EXPECT_EQ(editor.result(), 0);
+
+    editor.altitudeEdit()->setText(QStringLiteral("321"));
+    QTest::keyClick(editor.altitudeEdit(), Qt::Key_Right); // a key release reads the fields
+    editor.setSurveyRunner([](CSurveyDlg& survey) {
+        survey.selectRow(1);
+        survey.cornerButton(kSurveyLongSide1)->click();
+        survey.extendEdit()->setText(QStringLiteral("50"));
+        survey.generateButton()->click();
+        return survey.result();
+    });
+    editor.button(QStringLiteral("自动生成"))->click();
+    EXPECT_TRUE(editor.generated());
+    EXPECT_EQ(editor.result(), QDialog::Accepted);
+    const CSkyWay& r = station.route();
+    ASSERT_EQ(r.size(), 1 + (1 + 8 * 2 + 1) + 1u);
+    EXPECT_TRUE(editor.statsLabel()->text().startsWith(QStringLiteral("航线：20 个航点，")));
+    EXPECT_EQ(r[0].longitude, before[0].longitude);
+    EXPECT_EQ(r[r.size() - 1].longitude, before[5].longitude);
+    for (size_t i = 1; i + 1 < r.size(); ++i)
+        EXPECT_EQ(r[i].altitude, 321) << i;
 }
 
 // ------------------------------------------------------------------ commands
 
-class RouteCommandsTest : public ::testing::Test {
+class RouteCommandsTest : public ::testing::Test, public StationFixture {
 protected:
-    RouteCommandsTest() : station(CAppPaths(home.path())), commands(station, nullptr) { station.setUi(&ui); }
-
-    TempHome home;
-    RecordingUi ui;
-    CGroundStation station;
-    CRouteCommands commands;
+    CRouteCommands commands{station, nullptr};
 };
 
 TEST_F(RouteCommandsTest, LoadAndSaveThroughTheFileDialogs)
 {
     fillRoute(station.route(), 4);
     const std::string text = "10.500000 20.250000 0 1 1 4464 0\r\n11.500000 21.250000 300 2 0 5 0\r\n";
-    home.write("old.skw", text);
+    write("old.skw", text);
     commands.setLoadChooser([&](QWidget*) { return std::optional(QString::fromStdString(home.file("old.skw"))); });
     EXPECT_TRUE(commands.loadRoute());
     ASSERT_EQ(station.route().size(), 2u);
-    EXPECT_EQ(ui.last("setpttomap"), (std::vector<std::string>{"20.250000", "10.500000"}));
     commands.setSaveChooser([&](QWidget*) { return std::optional(QString::fromStdString(home.file("new.skw"))); });
     station.setRouteSaved(false);
     EXPECT_TRUE(commands.saveRoute());
-    EXPECT_EQ(home.read("new.skw"), text);
+    EXPECT_EQ(CTempDir::read(home.file("new.skw")), text);
     EXPECT_TRUE(station.routeSaved());
 }
 
