@@ -66,7 +66,7 @@ TEST(ToneTest, BeepIs750HzFor200msInEveryFormat)
     }
 }
 
-TEST(ToneTest, AmplitudeAndFadesStayWithinFullScale)
+TEST(ToneTest, AmplitudeAndFadesStayWithinFullScaleAndUnusableRequestsGiveNothing)
 {
     const SSpeechFormat f{16000, 16, 1};
     const std::vector<int> s = channelZero(makeTonePcm(750, 200, f, 5.0), f); // clamped to 1
@@ -82,10 +82,8 @@ TEST(ToneTest, AmplitudeAndFadesStayWithinFullScale)
     const std::vector<uint8_t> quiet = makeTonePcm(750, 200, f8, 0.0);
     for (uint8_t b : quiet)
         ASSERT_EQ(b, 128);
-}
 
-TEST(ToneTest, UnusableRequestsGiveNoSamples)
-{
+    // Unusable requests give no samples.
     EXPECT_TRUE(makeTonePcm(750, 200, SSpeechFormat{0, 16, 1}).empty());
     EXPECT_TRUE(makeTonePcm(750, 200, SSpeechFormat{8000, 24, 1}).empty());
     EXPECT_TRUE(makeTonePcm(750, 200, SSpeechFormat{8000, 16, 0}).empty());

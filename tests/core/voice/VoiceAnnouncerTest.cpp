@@ -127,10 +127,8 @@ TEST_F(VoiceAnnouncerTest, AlertsOnTheirEdgesOnly)
         {"engine 102 rpm at FenPin 7 -> 0", 7, {.pulses = 12}, {.pulses = 0}, off, 1},
         {"FenPin 0 counts as 1", 0, {.pulses = 2}, {.pulses = 0}, off, 1},
         {"receiver 1 -> 11", 1, {}, {.receiverOn = 11}, {kBeep, ",Parachute Able", ",Parachute Able"}, 1},
-        {"receiver 1 -> 0", 1, {}, {.receiverOn = 0}, {kBeep, ",RC Able"}, 1},
         {"receiver 1 -> 7", 1, {}, {.receiverOn = 7}, {kBeep, ",RC Able", kBeep, ",Parachute Able", ",Parachute Able"}, 2},
-        {"receiver 0 -> 1", 1, {.receiverOn = 0}, {.receiverOn = 1}, {kBeep, ",RC Disable"}, 1},
-        {"receiver 11 -> 1", 1, {.receiverOn = 11}, {}, {kBeep, ",Parachute Disable", ",Parachute Disable"}, 1},
+        {"receiver 7 -> 1", 1, {.receiverOn = 7}, {}, {kBeep, ",RC Disable", kBeep, ",Parachute Disable", ",Parachute Disable"}, 2},
         {"receiver 11 -> 0", 1, {.receiverOn = 11}, {.receiverOn = 0},
          {kBeep, ",RC Able", kBeep, ",Parachute Disable", ",Parachute Disable"}, 2},
     };
@@ -266,39 +264,34 @@ TEST_F(VoiceAnnouncerTest, NoEngineMeansNoSoundAndNoState)
     EXPECT_EQ(announcer.tickCounter(), 0);
 }
 
-TEST(VoiceSettingsTest, ReadFromTheSettingsFileAndHandedToTheEngine)
+TEST(VoiceSettingsTest, ReadFromTheSettingsFileAndAFenPinOfZeroNeverReachesTheDivision)
 {
     CTempDir dir("orvex-voice"); // the defaults: SettingsFile.MissingFileGivesEveryDefault...
     CTempDir::write(dir.file("Korva.ini"),
-                    "[Voice]\r\nSpeech=2\r\nFormat=35\r\nRate=-3\r\nVolume=90\r\nHigh=4\r\nZhuanSu=5\r\n"
-                    "FeiKong=6\r\nRCState=1\r\nUmState=1\r\nZhuanSuState=1\r\nGpsStarState=1\r\n"
-                    "HighState=1\r\nLowVolt=4.75\r\n[WayPoint]\r\nFenPin=0\r\n");
+                    "[Voice]\r\nRate=-3\r\nHigh=4\r\nZhuanSu=5\r\nFeiKong=6\r\nRCState=1\r\nUmState=1\r\n"
+                    "ZhuanSuState=1\r\nGpsStarState=1\r\nHighState=1\r\nLowVolt=4.75\r\n[WayPoint]\r\nFenPin=0\r\n");
     const SVoiceSettings s = loadVoiceSettings(CSettings(dir.file("Korva.ini")));
-    EXPECT_EQ(std::vector<int>({s.speech, s.format, s.rate, s.volume, s.high, s.zhuanSu, s.feiKong, s.rcState,
-                                s.umState, s.zhuanSuState, s.gpsStarState, s.highState}),
-              std::vector<int>({2, 35, -3, 90, 4, 5, 6, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(std::vector<int>({s.rate, s.high, s.zhuanSu, s.feiKong, s.rcState, s.umState, s.zhuanSuState,
+                                s.gpsStarState, s.highState, s.fenPin}),
+              std::vector<int>({-3, 4, 5, 6, 1, 1, 1, 1, 1, 1}));
     EXPECT_DOUBLE_EQ(s.lowVoltageV, 4.75);
-    EXPECT_EQ(s.fenPin, 1) << "a FenPin of 0 must never reach the division";
-
-    CRecordingEngine engine;
-    CVoiceAnnouncer(&engine).initialise(s);
-    ASSERT_EQ(engine.configs.size(), 1u);
-    const SSpeechConfig& c = engine.configs[0];
-    EXPECT_EQ(std::vector<int>({c.voiceIndex, c.format, c.rate, c.volume}), std::vector<int>({2, 35, -3, 90}));
 }
 
-// On the station: serial bytes in, the station's FenPin, records failing validation not heard,
-// the station's voice tick driving the intervals.
+// On the station: its settings reach the engine, serial bytes in, the station's FenPin, records
+// failing validation not heard, the station's voice tick driving the intervals.
 TEST(VoiceStation, RecordsAndTicksReachTheAnnouncerWithTheStationsSettings)
 {
     CTempDir dir("orvex-voice-station");
-    CTempDir::write(dir.file("Korva.ini"),
-                    "[Voice]\r\nGpsStarState=1\r\nZhuanSuState=1\r\nHigh=1\r\n[WayPoint]\r\nFenPin=2\r\n");
+    CTempDir::write(dir.file("Korva.ini"), "[Voice]\r\nSpeech=2\r\nFormat=35\r\nRate=-3\r\nVolume=90\r\n"
+                                           "GpsStarState=1\r\nZhuanSuState=1\r\nHigh=1\r\n[WayPoint]\r\nFenPin=2\r\n");
     CGroundStation station(CAppPaths(dir.path(), dir.path()));
     station.loadStartupSettings();
     CRecordingEngine engine;
     CVoiceAnnouncer announcer(&engine);
     attachVoiceAnnouncer(station, announcer);
+    ASSERT_EQ(engine.configs.size(), 1u);
+    const SSpeechConfig& c = engine.configs[0];
+    EXPECT_EQ(std::vector<int>({c.voiceIndex, c.format, c.rate, c.volume}), std::vector<int>({2, 35, -3, 90}));
     const auto receive = [&](const SValues& v, float latitude = 22.5f) {
         station.receiveBytes(EFraming::ByteStream, stp(v, latitude));
         station.receiveBytes(EFraming::ByteStream, std::vector<std::uint8_t>{'$'});
