@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "protocol/DownlinkSink.h"
@@ -101,6 +102,52 @@ inline Bytes stpFrame(float latitude, float longitude, std::initializer_list<std
     return Bytes(f.begin(), f.end());
 }
 
+struct SSample {
+    std::string event;
+    Bytes frame;
+};
+
+// One frame for every keyword the serial receiver knows, in its table order (the UDP receiver
+// knows a subset; "$MG1" is on UDP only). The GPS lines are long enough to be dispatched.
+inline std::vector<SSample> sampleFrames()
+{
+    std::vector<SSample> s;
+    Bytes b;
+    b = ascii("$GPGGA,123519.00,4807.0380,N,01131.0000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n");
+    s.push_back({"$GPGGA", b});
+    b = ascii("$GPRMC,235959.00,A,2232.1200,N,11356.4000,E,0.0,0.0,010124,,,A*00\r\n");
+    s.push_back({"$GPRMC", b});
+    b = ascii("$PAI"); le16(b, 3); f32(b, 22.5f); f32(b, 113.25f); s.push_back({"$PAI", withSum(b)});
+    b = ascii("$PAED"); zeros(b, 2); f32(b, 1.5f); f32(b, -2.0f); s.push_back({"$PAED", withSum(b)});
+    b = ascii("$PASUM"); le16(b, 12); le16(b, 12); s.push_back({"$PASUM", b});
+    s.push_back({"$STP", stpFrame(22.5f, 113.5f)});
+    b = ascii("$PAR"); for (int i = 0; i < 40; ++i) u8(b, i + 1); s.push_back({"$PAR", withSum(b)});
+    b = ascii("$MG2"); f32(b, 1.0f); f32(b, 2.0f); u8(b, sumOf(b, 4)); s.push_back({"$MG2", b});
+    b = ascii("$MG3"); f32(b, 3.0f); f32(b, 4.0f); u8(b, sumOf(b, 4)); s.push_back({"$MG3", b});
+    b = ascii("$PUR"); for (int i = 0; i < 32; ++i) u8(b, 250 + i); u8(b, 0x77); s.push_back({"$PUR", b});
+    b = ascii("$P2T"); for (int i = 0; i < 78; ++i) u8(b, i); s.push_back({"$P2T", withSum(b)});
+    b = ascii("$POR"); zeros(b, 40); s.push_back({"$POR", withSum(b)});
+    b = ascii("$SETD"); u8(b, 2); f32(b, 22.5f); f32(b, 113.5f); le32(b, 120); le32(b, 1); zeros(b, 2);
+    u8(b, 1); u8(b, 0x01); u8(b, 0x2C); zeros(b, 3); s.push_back({"$SETD", withSum(b)});
+    b = ascii("$DJSJ"); for (int i = 0; i < 9; ++i) { u8(b, 100 + i); u8(b, i & 1); } s.push_back({"$DJSJ", withSum(b)});
+    for (const char* ack : {"$DOYMM", "$DOYMA", "$DOYMS", "$DOCAP", "$DOCUT", "$DOCNC", "$DOCAG", "$DOCKA", "$DOCS1",
+                            "$DOCS2", "$DOCS3", "$T2POK", "$STSAT"})
+        s.push_back({ack, ascii(ack)});
+    s.push_back({"$SATEL?", ascii("$SATEL")});
+    b = ascii("$DIN"); zeros(b, 9); s.push_back({"$DIN", withSum(b)});
+    b = ascii("$QUZA"); le16(b, 7); f32(b, 113.5f); f32(b, 22.25f); zeros(b, 20); s.push_back({"$QUZA", b});
+    b = ascii("$MG1"); for (float v : {1.0f, 2.0f, 3.0f, 4.0f, 5.0f}) f32(b, v); u8(b, sumOf(b, 4)); s.push_back({"$MG1", b});
+    return s;
+}
+
+inline Bytes sampleFrame(std::string_view event)
+{
+    for (auto& s : sampleFrames())
+        if (s.event == event)
+            return s.frame;
+    return {};
+}
+
 // Records every event as one line of text, in order, and keeps the typed values.
 class CRecordingSink : public IDownlinkSink {
 public:
@@ -112,11 +159,7 @@ public:
     std::vector<SParameterValues> parameters;
     std::vector<SCompassPoint> compassPoints;
     std::vector<SCompassCalibration> calibrations;
-    std::vector<SCustomParameters> customs;
     std::vector<SWaypointEcho> echoes;
-    std::vector<SParameterSnapshot> snapshots;
-    std::vector<SPhotoReport> photos;
-    std::vector<SPhotoMark> marks;
     std::vector<SWaypointIndexEcho> indexEchoes;
     std::vector<SRouteSummary> summaries;
     std::vector<SServoChannels> servos;
@@ -130,11 +173,11 @@ public:
     void onParameterValues(const SParameterValues& v, EDownlinkLink) override { events.push_back("$PAR"); parameters.push_back(v); }
     void onCompassPoint(const SCompassPoint& p, EDownlinkLink) override { events.push_back(p.plane == ECompassPlane::XY ? "$MG2" : "$MG3"); compassPoints.push_back(p); }
     void onCompassCalibration(const SCompassCalibration& c) override { events.push_back("$MG1"); calibrations.push_back(c); }
-    void onCustomParameters(const SCustomParameters& c, EDownlinkLink) override { events.push_back("$PUR"); customs.push_back(c); }
+    void onCustomParameters(const SCustomParameters&, EDownlinkLink) override { events.push_back("$PUR"); }
     void onWaypointEcho(const SWaypointEcho& e, EDownlinkLink) override { events.push_back("$SETD"); echoes.push_back(e); }
-    void onParameterSnapshot(const SParameterSnapshot& s) override { events.push_back("$P2T"); snapshots.push_back(s); }
-    void onPhotoReport(const SPhotoReport& r) override { events.push_back("$QUZA"); photos.push_back(r); }
-    void onPhotoMark(const SPhotoMark& m) override { events.push_back("$PAED"); marks.push_back(m); }
+    void onParameterSnapshot(const SParameterSnapshot&) override { events.push_back("$P2T"); }
+    void onPhotoReport(const SPhotoReport&) override { events.push_back("$QUZA"); }
+    void onPhotoMark(const SPhotoMark&) override { events.push_back("$PAED"); }
     void onWaypointIndexEcho(const SWaypointIndexEcho& e) override { events.push_back("$PAI"); indexEchoes.push_back(e); }
     void onRouteSummary(const SRouteSummary& s) override { events.push_back("$PASUM"); summaries.push_back(s); }
     void onServoChannels(const SServoChannels& s) override { events.push_back("$DJSJ"); servos.push_back(s); }

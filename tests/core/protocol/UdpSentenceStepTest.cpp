@@ -19,45 +19,16 @@ struct UdpSentenceStepTest : ::testing::Test {
     }
 };
 
-Bytes setdFrame(uint8_t number)
-{
-    Bytes b = ascii("$SETD");
-    u8(b, number);
-    f32(b, 22.5f);
-    f32(b, 113.5f);
-    le32(b, 100);
-    le32(b, 0);
-    zeros(b, 2);
-    u8(b, 0);
-    u8(b, 0);
-    u8(b, 10);
-    zeros(b, 3);
-    return withSum(b);
-}
-
 TEST_F(UdpSentenceStepTest, EveryUdpKeywordIsDecoded)
 {
-    Bytes par = ascii("$PAR");
-    zeros(par, 40);
-    u8(par, 0x99); // not checked on this link
-    Bytes mg2 = ascii("$MG2");
-    f32(mg2, 1.0f);
-    f32(mg2, 2.0f);
-    u8(mg2, sumOf(mg2, 4));
-    Bytes mg3 = ascii("$MG3");
-    f32(mg3, 3.0f);
-    f32(mg3, 4.0f);
-    u8(mg3, 0); // wrong inner sum: still handed on, marked
-    Bytes mg1 = ascii("$MG1");
-    for (float v : {1.0f, 2.0f, 3.0f, 4.0f, 5.0f})
-        f32(mg1, v);
-    u8(mg1, sumOf(mg1, 4));
-    Bytes pur = ascii("$PUR");
-    for (int i = 0; i < 33; ++i)
-        u8(pur, 0x81);
+    // "$PAR" has no sum on this link; "$MG3" with a wrong inner sum is handed on, marked.
+    Bytes par = sampleFrame("$PAR");
+    par.back() ^= 0xFF;
+    Bytes mg3 = sampleFrame("$MG3");
+    mg3.back() ^= 0xFF;
     // Noise, a GPS line and $T2POK (not known on this link) go without an event.
-    datagram(cat({ascii("xx$GPGGA,123519.00,4807.0380,N,01131.0000,E\r\n"), ascii("$T2POK"), stpFrame(1.0f, 2.0f),
-                  setdFrame(4), ascii("$DOCAP"), par, mg2, mg3, mg1, pur}));
+    datagram(cat({ascii("xx"), sampleFrame("$GPGGA"), sampleFrame("$T2POK"), sampleFrame("$STP"), sampleFrame("$SETD"),
+                  sampleFrame("$DOCAP"), par, sampleFrame("$MG2"), mg3, sampleFrame("$MG1"), sampleFrame("$PUR")}));
     EXPECT_EQ(sink.events,
               (std::vector<std::string>{"$STP", "$SETD", "$DOCAP", "$PAR", "$MG2", "$MG3", "$MG1", "$PUR"}));
     EXPECT_EQ(sink.messages, std::vector<std::string>{" 中位捕获成功"});
@@ -96,7 +67,7 @@ TEST_F(UdpSentenceStepTest, StepReturnsOneForAFrameOrANoiseByteAndZeroWhenWaitin
     EXPECT_EQ(udp.step(true), 0); // "T2POK" is noise, dropped up to the empty end
     EXPECT_EQ(udp.size(), 0u);
     EXPECT_TRUE(sink.events.empty());
-    udp.append(setdFrame(1));
+    udp.append(sampleFrame("$SETD"));
     EXPECT_EQ(udp.step(true), 1);
     EXPECT_EQ(udp.step(true), 0);
     EXPECT_EQ(sink.events, std::vector<std::string>{"$SETD"});
@@ -106,7 +77,7 @@ TEST_F(UdpSentenceStepTest, BadSumFrameIsConsumedWhole)
 {
     Bytes bad = stpFrame(1.0f, 2.0f);
     bad[98] ^= 0x55;
-    Bytes badSetd = setdFrame(2);
+    Bytes badSetd = sampleFrame("$SETD");
     badSetd[30] ^= 1;
     datagram(cat({bad, badSetd, stpFrame(3.0f, 4.0f)}));
     ASSERT_EQ(sink.records.size(), 1u);

@@ -1,10 +1,12 @@
-// The aircraft's reading of the ground station's frames, from byte vectors laid out by hand.
+// The aircraft's reading of the ground station's frames: good ones from the builders, broken ones
+// laid out by hand.
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 #include "core/protocol/ProtocolTestSupport.h"
-#include "protocol/Uplink.h" // commandCode for the frame after noise
+#include "protocol/Uplink.h"
 #include "protocol/UplinkParser.h"
 
 using namespace orvex;
@@ -32,41 +34,32 @@ struct CCollect {
 
 TEST(UplinkParser, EveryLayoutGivesItsKindAndFields)
 {
-    // Waypoint 3 at 22.5, 113.25, 300 m, circle time 0x0102 high byte first, flag 1, photo mode 2;
-    // its sum covers bytes 5..22: 53+03+B4+41+80+E2+42+2C+01+01+02+01+02 = 0x322.
-    const Bytes waypoint = frame30("$WIFIS", "03 00 00 B4 41 00 80 E2 42 2C 01 00 00 01 02 01 02 22");
-    // Parameter write 200..219 with its three sums over 7..13, 14..20, 21..26.
-    Bytes ss = ascii("$WIFIss");
+    // The frames come from the ground station's builders, whose bytes UplinkTest pins.
+    std::array<uint8_t, 20> values{};
     for (int k = 0; k < 20; ++k)
-        u8(ss, 200 + k);
-    ss << Bytes{sumOf(ss, 7, 14), sumOf(ss, 14, 21), sumOf(ss, 21, 27)};
-    // Heartbeat: sticks 1500 x3, 1550, twice, sum of 5..27 at 28, '*' at 29.
-    Bytes hb = frame30("$IWFI", "05 DC 05 DC 05 DC 06 0E 05 DC 05 DC 05 DC 06 0E");
-    hb[28] = sumOf(hb, 5, 28);
-    hb[29] = '*';
-    const Bytes custom = frame30("$WIFI", "8A 8A 8A EC ED EE EF F0 F1 F2 F3 EC ED EE EF F0 F1 F2 F3");
+        values[k] = uint8_t(200 + k);
+    const std::array<uint8_t, 8> data{0xEC, 0xED, 0xEE, 0xEF, 0xF0, 0xF1, 0xF2, 0xF3};
     const struct {
         Bytes bytes;
         EUplinkKind kind;
         int code;
     } cases[] = {
-        {frame30("$WIFI", "57 57 57"), EUplinkKind::CommandCode, 87},
-        {frame30("$WIFIjj", "B0 04 B0 04 B0 04"), EUplinkKind::Altitude, 0},
-        {hb, EUplinkKind::Heartbeat, 0},
-        {waypoint, EUplinkKind::Waypoint, 0},
-        {ss, EUplinkKind::ParameterWrite, 0},
-        {frame30("$WIFIT", "14 14 14 54"), EUplinkKind::WaypointCount, 20},
-        {frame30("$WIFIRRR"), EUplinkKind::ReadbackRequest, 0},
-        {frame30("$WIFIhhh"), EUplinkKind::ParameterRequest, 0},
-        {frame30("$HFMR"), EUplinkKind::DefaultParameterReset, 0},
-        {frame30("$WIFIgg", "04 04"), EUplinkKind::TargetWaypoint, 4},
-        {frame30("$WIFIii", "09 58 09 58 09 58"), EUplinkKind::CompassStep, 88},
-        {custom, EUplinkKind::CommandCodeWithData, 138},
-        {ascii("$SAHRS"), EUplinkKind::AttitudeAlignment, 0},
-        // Click-to-fly and gimbal lock: the letter, A and B twice, the letter again at 22.
-        {frame30("$WIFIQ", "00 00 B4 41 00 80 E2 42 00 00 B4 41 00 80 E2 42 51"), EUplinkKind::ClickToFly, 0},
-        {frame30("$WIFI\\", "00 00 80 BF 00 00 00 40 00 00 80 BF 00 00 00 40 5C"), EUplinkKind::GimbalLockPoint, 0},
-        {Bytes(30, 0), EUplinkKind::IdleHeartbeat, 0},
+        {uplink::commandCode(kCommandReturnHome), EUplinkKind::CommandCode, 87},
+        {uplink::altitude(120), EUplinkKind::Altitude, 0},
+        {uplink::heartbeat(1), EUplinkKind::Heartbeat, 0},
+        {uplink::waypoint(3, 22.5f, 113.25f, 300, 0x0102, 1, 2), EUplinkKind::Waypoint, 0},
+        {uplink::parameterWrite(values), EUplinkKind::ParameterWrite, 0},
+        {uplink::waypointCount(20), EUplinkKind::WaypointCount, 20},
+        {uplink::readbackRequest(), EUplinkKind::ReadbackRequest, 0},
+        {uplink::parameterRequest(), EUplinkKind::ParameterRequest, 0},
+        {uplink::defaultParameterReset(), EUplinkKind::DefaultParameterReset, 0},
+        {uplink::targetWaypoint(4), EUplinkKind::TargetWaypoint, 4},
+        {uplink::compassStep(kCompassVertical), EUplinkKind::CompassStep, 88},
+        {uplink::commandCodeWithData(0x8A, data), EUplinkKind::CommandCodeWithData, 138},
+        {uplink::attitudeAlignment(), EUplinkKind::AttitudeAlignment, 0},
+        {uplink::clickToFly(22.5f, 113.25f), EUplinkKind::ClickToFly, 0},
+        {uplink::gimbalLockPoint(-1.0f, 2.0f), EUplinkKind::GimbalLockPoint, 0},
+        {uplink::heartbeat(0), EUplinkKind::IdleHeartbeat, 0},
     };
     CCollect c;
     for (const auto& k : cases)
@@ -81,29 +74,20 @@ TEST(UplinkParser, EveryLayoutGivesItsKindAndFields)
         }
     }
     EXPECT_EQ(c.frames[1].altitudeDecimetres, 1200);
-    EXPECT_EQ(c.frames[2].sticks[0], 1500);
-    EXPECT_EQ(c.frames[2].sticks[3], 1550);
+    EXPECT_EQ(c.frames[2].sticks, (std::array<uint16_t, 4>{1500, 1500, 1500, 1550}));
     const SUplinkFrame& w = c.frames[3];
-    EXPECT_EQ(w.number, 3);
-    EXPECT_EQ(w.latitude, 22.5f);
-    EXPECT_EQ(w.longitude, 113.25f);
-    EXPECT_EQ(w.altitudeMetres, 300);
-    EXPECT_EQ(w.circleTime, 258);
-    EXPECT_EQ(w.circleFlag, 1);
-    EXPECT_EQ(w.photoMode, 2);
-    EXPECT_EQ(c.frames[4].values[0], 200);
-    EXPECT_EQ(c.frames[4].values[19], 219);
-    EXPECT_EQ(c.frames[11].data[0], 0xEC);
-    EXPECT_EQ(c.frames[11].data[7], 0xF3);
-    EXPECT_EQ(c.frames[13].a, 22.5f);
-    EXPECT_EQ(c.frames[13].b, 113.25f);
-    EXPECT_EQ(c.frames[14].a, -1.0f);
-    EXPECT_EQ(c.frames[14].b, 2.0f);
+    EXPECT_EQ(std::tie(w.number, w.latitude, w.longitude, w.altitudeMetres, w.circleTime, w.circleFlag, w.photoMode),
+              std::make_tuple(3, 22.5f, 113.25f, 300, 258, 1, 2));
+    EXPECT_EQ(c.frames[4].values, values);
+    EXPECT_EQ(c.frames[11].data, data);
+    EXPECT_EQ(std::tie(c.frames[13].a, c.frames[13].b), std::make_tuple(22.5f, 113.25f));
+    EXPECT_EQ(std::tie(c.frames[14].a, c.frames[14].b), std::make_tuple(-1.0f, 2.0f));
 }
 
 TEST(UplinkParser, BrokenSumsAndRedundancyAreRefusedAndTheNextFrameIsFound)
 {
-    Bytes badWaypoint = frame30("$WIFIS", "03 00 00 B4 41 00 80 E2 42 2C 01 00 00 01 02 01 02 23");
+    Bytes badWaypoint = uplink::waypoint(3, 22.5f, 113.25f, 300, 0x0102, 1, 2);
+    badWaypoint[23] ^= 1;
     Bytes hb = frame30("$IWFI", "05");
     hb[29] = '*';
     const Bytes bad[] = {
