@@ -4,7 +4,7 @@
 
 using namespace orvex;
 
-TEST(AddressNames, EntriesEachFollowedByTheSeparatorAndTheRestIgnored)
+TEST(AddressNames, EntriesEachFollowedByTheSeparatorTheRestIgnoredAndAnEmptyEntryEndsTheList)
 {
     const auto positions = parseNamedPositions("A,1,2,3~`~B,4,5,6~`~C,7,8,9");
     ASSERT_EQ(positions.size(), 2u);
@@ -13,10 +13,7 @@ TEST(AddressNames, EntriesEachFollowedByTheSeparatorAndTheRestIgnored)
     EXPECT_EQ(positions[0].values, (std::vector<std::string>{"1", "2", "3"}));
     EXPECT_EQ(positions[1].name, "B");
     EXPECT_EQ(positions[1].entry, "B,4,5,6");
-}
-
-TEST(AddressNames, ReadingStopsAtASeparatorInFirstPosition)
-{
+    // Reading stops at a separator in first position.
     EXPECT_TRUE(parseEntryList("~`~A~`~").empty());
     EXPECT_EQ(parseEntryList("A~`~~`~B~`~"), (std::vector<std::string>{"A"}));
     EXPECT_TRUE(parseEntryList("").empty());

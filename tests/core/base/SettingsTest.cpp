@@ -11,7 +11,7 @@
 
 using namespace orvex;
 
-TEST(SettingsBinary, EncodesLowNibbleFirstWithCapitalLettersAndRefusesAnythingElse)
+TEST(SettingsBinary, EncodesLowNibbleFirstWithCapitalLettersRefusesAnythingElseAndRoundTrips)
 {
     const uint8_t bytes[] = {0x3C, 0x00, 0xFF, 0x10};
     EXPECT_EQ(CSettings::encodeBinary(bytes), "MDAAPPAB");
@@ -19,11 +19,8 @@ TEST(SettingsBinary, EncodesLowNibbleFirstWithCapitalLettersAndRefusesAnythingEl
     // Odd length, a letter past "A" + 15, lower case, a blank, nothing: missing.
     for (const char* bad : {"MDA", "MDAQ", "mdAA", "MD A", ""})
         EXPECT_FALSE(CSettings::decodeBinary(bad)) << bad;
-}
 
-TEST(SettingsBinary, RoundTripsThroughTheFileAndMissingFallsBack)
-{
-    CTempDir dir;
+    CTempDir dir; // through the file; a missing or broken value is none
     CSettings settings(dir.file("Korva.ini"));
     EXPECT_FALSE(settings.getBinary(keys::kPosition));
     std::vector<uint8_t> rect(16, 0xFF);
@@ -43,7 +40,7 @@ TEST(SettingsInt, ReadsLikeTheProfileIntegerFunction)
         EXPECT_EQ(CSettings::parseProfileInt(text, 7), value) << '"' << text << '"';
 }
 
-TEST(SettingsFile, MissingFileGivesEveryDefaultAndIsCreatedAtFirstWrite)
+TEST(SettingsFile, MissingFileGivesEveryDefaultIsCreatedAtFirstWriteAndValuesKeepToTheirLine)
 {
     CTempDir dir;
     CSettings settings(dir.file("Korva.ini"));
@@ -58,6 +55,11 @@ TEST(SettingsFile, MissingFileGivesEveryDefaultAndIsCreatedAtFirstWrite)
     EXPECT_EQ(CTempDir::read(settings.path()), "[WayPoint]\r\nSpeed=-3\r\n");
     EXPECT_EQ(settings.getInt(keys::kSpeed), -3);
     EXPECT_EQ(settings.getInt(keys::kAltitude), 500);
+
+    // Values cannot break the line structure.
+    ASSERT_TRUE(settings.setText(keys::kLastMap, "a\r\n[Settings]\nCOMPORT=evil"));
+    EXPECT_EQ(settings.getText(keys::kComPort), "COM1");
+    EXPECT_EQ(settings.getText(keys::kLastMap), "a  [Settings] COMPORT=evil");
 }
 
 TEST(SettingsFile, EveryKeyHasItsOwnSlotAndAnIntegerDefaultWhereItIsAnInteger)
@@ -102,7 +104,6 @@ TEST(SettingsFile, LookupIgnoresCaseAndKeepsOtherLinesOnRewrite)
     EXPECT_EQ(settings.getInt(keys::kSpeed), 77);
 }
 
-
 TEST(SettingsFile, ReadsLfAndGb18030FilesKeepsTheirLineEndsAndRewritesAsUtf8)
 {
     CTempDir dir;
@@ -114,15 +115,6 @@ TEST(SettingsFile, ReadsLfAndGb18030FilesKeepsTheirLineEndsAndRewritesAsUtf8)
     EXPECT_EQ(settings.getText(keys::kAddressName), "北京,1,2,3~`~");
     ASSERT_TRUE(settings.setText(keys::kLastMap, "地图"));
     EXPECT_EQ(CTempDir::read(path), "[Voice]\nVolume=80\n[Options]\nAddressName=北京,1,2,3~`~\nLastMap=地图\n");
-}
-
-TEST(SettingsFile, ValuesCannotBreakTheLineStructure)
-{
-    CTempDir dir;
-    CSettings settings(dir.file("Korva.ini"));
-    ASSERT_TRUE(settings.setText(keys::kLastMap, "a\r\n[Settings]\nCOMPORT=evil"));
-    EXPECT_EQ(settings.getText(keys::kComPort), "COM1");
-    EXPECT_EQ(settings.getText(keys::kLastMap), "a  [Settings] COMPORT=evil");
 }
 
 TEST(SettingsFile, FailedWriteLeavesTheOldFileIntactAndNoTemporaryBehind)
