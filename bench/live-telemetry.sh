@@ -68,115 +68,13 @@ print(s.getsockname()[1])
 EOF
 }
 
-# Snapshot of the CPU ticks of every process (pid, ppid, name, utime + stime) and of every thread
-# of the process $1, as JSON in the file $2.
-snapshot() {
-  python3 - "$1" "$2" <<'EOF'
-import json, os, sys
-root, out = int(sys.argv[1]), sys.argv[2]
-def stat(path):
-    try:
-        with open(path) as f:
-            text = f.read()
-    except OSError:
-        return None
-    name = text[text.index("(") + 1:text.rindex(")")]
-    fields = text[text.rindex(")") + 2:].split()
-    # fields[0] is the state (field 3): ppid is field 4, utime 14, stime 15
-    return int(fields[1]), name, int(fields[11]) + int(fields[12])
-procs, threads = {}, {}
-for d in os.listdir("/proc"):
-    if d.isdigit():
-        s = stat("/proc/%s/stat" % d)
-        if s:
-            procs[d] = s
-task = "/proc/%d/task" % root
-for d in (os.listdir(task) if os.path.isdir(task) else []):
-    s = stat("%s/%s/stat" % (task, d))
-    if s:
-        threads[d] = s
-with open(out, "w") as f:
-    json.dump({"procs": procs, "threads": threads}, f)
-EOF
-}
-
-# The CPU figure of one phase: $1 label, $2 root pid, $3/$4 snapshot files, $5/$6 start and end
-# times; one line on stdout ("label seconds own web") kept in $work/figures.
-figure() {
-  python3 - "$@" "$ticks" >>"$work/figures" <<'EOF'
-import json, sys
-label, root, f0, f1, t0, t1, hz = sys.argv[1:8]
-c0, c1 = json.load(open(f0)), json.load(open(f1))
-hz = float(hz)
-def used(pid):
-    after = c1["procs"].get(pid)
-    if not after:
-        return 0.0
-    before = c0["procs"].get(pid)
-    return (after[2] - (before[2] if before else 0)) / hz
-children = {}
-for pid, (ppid, _, _) in c1["procs"].items():
-    children.setdefault(str(ppid), []).append(pid)
-web, stack = 0.0, list(children.get(root, []))
-while stack:
-    p = stack.pop()
-    web += used(p)
-    stack.extend(children.get(p, []))
-print(label, float(t1) - float(t0), used(root), web)
-EOF
-}
-
-# Resident memory (kB) of $1 and of all its descendants: "own web count".
-resident() {
-  python3 - "$1" <<'EOF'
-import os, sys
-root = sys.argv[1]
-def rss(pid):
-    try:
-        for line in open("/proc/%s/status" % pid):
-            if line.startswith("VmRSS:"):
-                return int(line.split()[1])
-    except OSError:
-        pass
-    return 0
-children = {}
-for d in os.listdir("/proc"):
-    if d.isdigit():
-        try:
-            text = open("/proc/%s/stat" % d).read()
-        except OSError:
-            continue
-        children.setdefault(text[text.rindex(")") + 2:].split()[1], []).append(d)
-web, n, stack = 0, 0, list(children.get(root, []))
-while stack:
-    p = stack.pop()
-    web += rss(p); n += 1
-    stack.extend(children.get(p, []))
-print(rss(root), web, n)
-EOF
-}
-
-# CPU ticks of all the descendants of $1 (the browser processes).
-browser_ticks() {
-  python3 - "$1" <<'EOF'
-import os, sys
-procs = {}
-for d in os.listdir("/proc"):
-    if d.isdigit():
-        try:
-            text = open("/proc/%s/stat" % d).read()
-        except OSError:
-            continue
-        f = text[text.rindex(")") + 2:].split()
-        procs[d] = (f[1], int(f[11]) + int(f[12]))
-total, stack = 0, [p for p, (pp, _) in procs.items() if pp == sys.argv[1]]
-while stack:
-    p = stack.pop()
-    total += procs[p][1]
-    stack.extend(c for c, (pp, _) in procs.items() if pp == p)
-print(total)
-EOF
-}
+# The process figures, read from /proc by bench/proctree.py (one walk of the process tree):
+# snapshot PID FILE, figure LABEL PID F0 F1 T0 T1 (a line kept in $work/figures),
+# resident PID ("own web count" kB), browser_ticks PID (CPU ticks of its descendants).
+snapshot() { python3 "$here/bench/proctree.py" snapshot "$@"; }
+figure() { python3 "$here/bench/proctree.py" figure "$@" "$ticks" >>"$work/figures"; }
+resident() { python3 "$here/bench/proctree.py" resident "$@"; }
+browser_ticks() { python3 "$here/bench/proctree.py" browser-ticks "$@"; }
 
 stop_gcs() {
   kill -TERM "$gcs_pid"
@@ -334,6 +232,10 @@ if ended and span > 0:
     print("  replay fastest        %d records in %.1f s: %.0f records a second, %.1f %% of one core together "
           "(orvex-gcs %.1f %%, browser %.1f %%)" % (left, span, left / span,
                                                    100 * (own + web) / span, 100 * own / span, 100 * web / span))
+elif ended:
+    # Idle at the first poll: the replay ended within two seconds, its own span unknown.
+    print("  replay fastest        %d records ended within the first 2 s poll: over %.0f records a second"
+          % (left, left / 2))
 else:
     print("  replay fastest        not ended after %.0f s (%d records left): under %.0f records a second, "
           "%.1f %% of one core together" % (span, left, left / max(span, 1), 100 * (own + web) / max(span, 1)))
