@@ -1,23 +1,27 @@
 // The link commands as the operator runs them in the real main window: serial through a
-// pseudo-terminal pair, WiFi on 127.0.0.1, replay with the playback bar.
+// pseudo-terminal pair, WiFi on 127.0.0.1, replay with the playback bar and the plot bar.
 #include "app/link/LinkController.h"
 #include "link/Clock.h"
 #include "app/shell/Commands.h"
 #include "station/GroundStation.h"
 #include "app/shell/MessageBox.h"
 #include "app/mainframe/MainFrame.h"
+#include "app/plots/PlotBar.h"
 
 #include <QCoreApplication>
 #include <QNetworkDatagram>
 #include <QLabel>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QTest>
 #include <QUdpSocket>
 #include "support/QtWait.h"
 #include "support/StpRecord.h"
 #include "support/TempDir.h"
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <pty.h>
@@ -174,26 +178,63 @@ TEST_F(LinkCommands, WifiLinkReceivesSendsAndWritesItsLogOnClose)
     EXPECT_EQ(station->linkState().store().record(0)[42], 5) << "the first frame of the new session arrives sound";
 }
 
-TEST_F(LinkCommands, ReplayDrivesThePlaybackBar)
+// The playback bar and the plot bar over a replayed log: the speed slider sets the running timer,
+// the progress slider and a click in a plot seek the replay, the clock and the plot cursor follow.
+TEST_F(LinkCommands, ReplayDrivesThePlaybackBarAndThePlotBar)
 {
     const fs::path log = home / "flight.hj";
-    {
+    { // 600 records a second apart from 10:00:00; the altitude in decimetres is the index
         std::ofstream out(log, std::ios::binary);
-        for (std::uint16_t t = 0; t < 10; ++t)
-            out.write(reinterpret_cast<const char*>(stp(t).data()), 99);
+        for (int i = 0; i < 600; ++i) {
+            StpBytes r = stp(0);
+            r[28] = 10, r[29] = std::uint8_t(i / 60), r[30] = std::uint8_t(i % 60);
+            putLeU16(&r[48], i);
+            sealStp(r);
+            out.write(reinterpret_cast<const char*>(r.data()), 99);
+        }
     }
     ASSERT_TRUE(links->openReplayFile(QString::fromStdString(log.string())));
     EXPECT_TRUE(frame->playbackBarVisible());
     EXPECT_TRUE(frame->progressSlider()->isEnabled());
     EXPECT_EQ(links->replayTimer().interval(), 100);
+    EXPECT_EQ(frame->replayClock()->text(), QStringLiteral("10:00:00  00:00 / 09:59"));
 
-    frame->speedSlider()->setSliderPosition(32);
-    frame->speedSlider()->triggerAction(QAbstractSlider::SliderMove);
+    frame->speedSlider()->setSliderPosition(32); // as dragged: the slider reports the move itself
     EXPECT_EQ(links->replayTimer().interval(), 0) << "the running timer takes the new speed";
-    links->replayTimer().stop();
-    frame->progressSlider()->setSliderPosition(16384);
-    frame->progressSlider()->triggerAction(QAbstractSlider::SliderMove);
-    EXPECT_EQ(station->linkState().store().displayIndex(), 5u);
+    EXPECT_EQ(station->replayIntervalMs(), 0);
+    links->replayTimer().stop(); // the test moves the replay itself
+    QSignalSpy seeks(frame.get(), &CMainFrame::replaySeekRequested);
+    frame->progressSlider()->setSliderPosition(16384); // record 300
+    EXPECT_EQ(station->linkState().store().displayIndex(), 300u);
+    EXPECT_EQ(frame->replayClock()->text(), QStringLiteral("10:05:00  05:00 / 09:59"));
+    frame->progressSlider()->setValue(100);
+    EXPECT_EQ(seeks.count(), 1) << "the replay moving the slider itself asks for no seek";
+
+    frame->show();
+    CPlotBar* bar = frame->plotBar();
+    EXPECT_TRUE(bar->isHidden()) << "hidden until the operator shows it";
+    bar->showAction()->trigger();
+    ASSERT_TRUE(bar->isVisible());
+    QCoreApplication::processEvents();
+    bar->refresh();
+    ASSERT_EQ(bar->cursorIndex(), std::optional<std::size_t>(300));
+    EXPECT_DOUBLE_EQ(bar->windowStart(), 150.0) << "a five-minute window centred on the replay position";
+    // A click three quarters across the plots lands on the record at that time.
+    QWidget* view = bar->view();
+    const int left = 64, width = view->width() - 64 - 8;
+    const int x = left + width * 3 / 4;
+    const std::size_t expected = std::size_t(std::lround(150.0 + double(x - left) / width * 300.0));
+    QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(x, view->height() / 3));
+    EXPECT_EQ(station->linkState().store().displayIndex(), expected);
+    bar->refresh();
+    EXPECT_EQ(bar->cursorIndex(), std::optional<std::size_t>(expected));
+    EXPECT_FLOAT_EQ(bar->valueAt(0, expected), float(expected) / 10) << "plot 1 shows the altitude";
+    bar->updateSummaryAction();
+    ASSERT_TRUE(bar->summaryAction()->isEnabled());
+    bar->summaryAction()->trigger();
+    auto* summary = frame->findChild<QMessageBox*>(QStringLiteral("flightSummaryDialog"));
+    ASSERT_NE(summary, nullptr);
+    EXPECT_TRUE(summary->text().contains(QStringLiteral("最大高度: 59.9 m"))) << summary->text().toStdString();
 
     EXPECT_FALSE(links->openReplayFile(QString::fromStdString((home / "none.hj").string())));
     ASSERT_EQ(boxes.size(), 1u);
