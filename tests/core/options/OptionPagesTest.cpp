@@ -14,7 +14,7 @@ const std::vector<SSerialPortEntry> kPorts{{"COM1", "/dev/ttyS0"}, {"COM3", "/de
 
 } // namespace
 
-TEST(PortChoice, ListedInReverseWithTheStoredOneSelectedElseTheBottomEntry)
+TEST(PortChoice, ListedInReverseWithTheStoredOneSelectedElseTheBottomEntryOrAsTyped)
 {
     CPortChoice c(kPorts, "COM3");
     ASSERT_EQ(c.entries().size(), 3u);
@@ -29,11 +29,8 @@ TEST(PortChoice, ListedInReverseWithTheStoredOneSelectedElseTheBottomEntry)
     CPortChoice none({}, "COM1");
     EXPECT_EQ(none.selectedIndex(), -1);
     EXPECT_EQ(none.selectedPort(), "");
-}
 
-TEST(PortChoice, ATypedDevicePathIsStoredAsTypedAndComesBack)
-{
-    CPortChoice c(kPorts, "COM3");
+    // A typed device path is stored as typed and comes back.
     c.type(" /dev/serial/by-id/usb-radio ");
     EXPECT_EQ(c.selectedPort(), "/dev/serial/by-id/usb-radio");
     c.type("COM5"); // a listed name selects its entry

@@ -100,5 +100,4 @@ TEST_F(PhotoFiles, ParameterSnapshotReplacesTheFile)
     EXPECT_EQ(text.substr(0, 3), "77 ");
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 8) << "replaced, not appended";
     EXPECT_FALSE(fs::exists(dir / "ParameterSet.txt.tmp"));
-    // The messages on success and failure: StationLinks.ParameterAndPhotoReportsWriteTheirFiles.
 }
