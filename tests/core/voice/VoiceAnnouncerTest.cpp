@@ -67,10 +67,7 @@ StpBytes stp(const SValues& v, float latitude = 22.5f)
 
 SVoiceSettings allAlerts(int fenPin = 1)
 {
-    SVoiceSettings s;
-    s.rcState = s.umState = s.zhuanSuState = s.gpsStarState = s.highState = 1;
-    s.fenPin = fenPin;
-    return s;
+    return {.rcState = 1, .umState = 1, .zhuanSuState = 1, .gpsStarState = 1, .highState = 1, .fenPin = fenPin};
 }
 
 class VoiceAnnouncerTest : public ::testing::Test {
@@ -173,9 +170,7 @@ TEST_F(VoiceAnnouncerTest, SwitchedOffAlertsAreSilentButTheStateIsStillFollowed)
     values.receiverOn = 0;
     EXPECT_EQ(apply(), Phrases{});
     EXPECT_EQ(announcer.tickCounter(), 0);
-    SVoiceSettings s;
-    s.rcState = 1;
-    announcer.initialise(s);
+    announcer.initialise({.rcState = 1});
     EXPECT_EQ(apply(), Phrases{}) << "the change to remote control 1 was already taken in";
     values.receiverOn = 1;
     EXPECT_EQ(apply(), (Phrases{kBeep, ",RC Disable"}));
@@ -192,7 +187,6 @@ TEST_F(VoiceAnnouncerTest, AltitudeEveryTenSecondsAndAnAlertDelaysItByFive)
         s.high = 2;
         announcer = CVoiceAnnouncer(&engine);
         start(s);
-        values.satellites = 10;
         std::vector<int> spokenAt;
         for (const auto& [t, p] : run(1, 30, [&](int t) { values.satellites = t == alertAt ? 3 : 10; }))
             if (p == ", Altitude is 1234")
@@ -203,13 +197,7 @@ TEST_F(VoiceAnnouncerTest, AltitudeEveryTenSecondsAndAnAlertDelaysItByFive)
 
 TEST_F(VoiceAnnouncerTest, IntervalPhrases)
 {
-    SVoiceSettings s;
-    s.high = 1;
-    s.zhuanSu = 1;
-    s.feiKong = 2;
-    s.fenPin = 2;
-    s.lowVoltageV = 4.5;
-    start(s);
+    start({.high = 1, .zhuanSu = 1, .feiKong = 2, .lowVoltageV = 4.5, .fenPin = 2});
     values.altitude = -12;
     values.pulses = 40; // 2400 pulses a minute, 2 per revolution
     values.supplyRaw = 900; // 4.39 V
@@ -222,11 +210,9 @@ TEST_F(VoiceAnnouncerTest, IntervalPhrases)
     EXPECT_NEAR(announcer.autopilotVoltage(), 922 * 5.0 / 1024, 1e-9);
 }
 
-TEST_F(VoiceAnnouncerTest, IntervalsStopWithoutRecordsAndResumeWhereTheyStopped)
+TEST_F(VoiceAnnouncerTest, IntervalsStopWithoutRecordsResumeWhereTheyStoppedAndTheCounterWrapsAfterAThousand)
 {
-    SVoiceSettings s;
-    s.high = 1;
-    start(s);
+    start({.high = 1});
     values.altitude = 500;
     run(1, 4);
     // Records stop after second 4: the flag lasts until the counter is a multiple of 3.
@@ -239,12 +225,7 @@ TEST_F(VoiceAnnouncerTest, IntervalsStopWithoutRecordsAndResumeWhereTheyStopped)
     EXPECT_EQ(engine.take(), Phrases{});
     values.altitude = 600;
     EXPECT_EQ(run(7, 10), (Heard{{10, ", Altitude is 600"}}));
-}
-
-TEST_F(VoiceAnnouncerTest, CounterWrapsAfterAThousand)
-{
-    start(SVoiceSettings{});
-    run(1, 1000);
+    run(11, 1000);
     EXPECT_EQ(announcer.tickCounter(), 1000);
     run(1001, 1002);
     EXPECT_EQ(announcer.tickCounter(), 1);
