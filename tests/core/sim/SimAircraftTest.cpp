@@ -131,7 +131,7 @@ TEST(SimAircraft, TakesOffHoversNearHomeAndClimbsToANewAltitude)
     EXPECT_EQ(f.last().altitude(), 500);
 }
 
-TEST(SimAircraft, StoresEchoesCountsAndReadsBackTheRoute)
+TEST(SimAircraft, EchoesAWaypointAndCountsTheRouteOnlyWhenTold)
 {
     CFlight f;
     f.up(uplink::waypoint(1, 22.615f, 113.844f, 40, 0, 1, 2));
@@ -145,10 +145,6 @@ TEST(SimAircraft, StoresEchoesCountsAndReadsBackTheRoute)
     f.up(uplink::waypointCount(2));
     f.run(300);
     EXPECT_EQ(f.last().storedWaypointCount(), 2);
-    f.sent.clear();
-    f.up(uplink::readbackRequest()); // the read-back marking the route is seen end to end over UDP
-    f.up(uplink::waypoint(0, 1, 2, 3, 0, 0, 0)); // number 0 is no waypoint
-    EXPECT_EQ(f.with("$SETD").size(), 2u);
 }
 
 TEST(SimAircraft, FliesTheRoutePhotographingTheLanesThenReturnsHomeAndLands)
@@ -240,43 +236,69 @@ TEST(SimAircraft, TargetChangeCloseRouteClickToFlyReceiverAndEngineOff)
     EXPECT_EQ(f.sim.mode(), kSimLanded);
 }
 
+// Every request is answered on the link it came by, and only there.
+TEST(SimAircraft, RequestsAreAnsweredOnTheAskingLinkOnly)
+{
+    const std::array<uint8_t, 20> values{};
+    const struct {
+        Bytes request;
+        std::string reply;
+        std::size_t count;
+    } cases[] = {
+        {uplink::waypoint(3, 22.6f, 113.8f, 30, 0, 100, 100), "$SETD", 1},
+        {uplink::waypoint(0, 22.6f, 113.8f, 30, 0, 100, 100), "$SETD", 0}, // number 0 is no waypoint
+        {uplink::readbackRequest(), "$SETD", 2},                             // the two stored ones
+        {uplink::parameterRequest(), "$PAR", 1},
+        {uplink::parameterWrite(values), "$T2POK", 1},
+        {uplink::commandCode(kCommandCustomRequest), "$PUR", 1},
+        {uplink::commandCode(kCommandCaptureNeutral), "$DOCAP", 1},
+        {uplink::commandCode(kCommandCaptureRoll), "$DOYMA", 1},
+        {uplink::commandCode(kCommandCapturePitch), "$DOYMM", 1},
+        {uplink::attitudeAlignment(), "$STSAT", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reply);
+        CFlight f({}, true, true);
+        f.storeRoute({{22.61, 113.84}, {22.62, 113.84}}, 30);
+        f.sent.clear();
+        f.up(c.request, ESimLink::Udp);
+        EXPECT_EQ(f.with(c.reply, ESimLink::Udp).size(), c.count);
+        EXPECT_TRUE(f.with(c.reply).empty());
+    }
+}
+
 // The parameter positions are checked against the dialog's reading of "$PAR" in the app's
 // against-the-simulator test; here writes land, reset restores and the mixing column is kept.
 TEST(SimAircraft, ParametersAndMixingTableWrittenAndRestored)
 {
-    CFlight f({}, true, true);
+    CFlight f;
     const auto parameters = [&f] {
-        f.sent.clear();
-        f.up(uplink::parameterRequest(), ESimLink::Udp);
-        const auto par = f.with("$PAR", ESimLink::Udp);
-        return par.size() == 1 ? par[0] : Bytes(45);
+        f.up(uplink::parameterRequest());
+        const Bytes par = f.with("$PAR").back();
+        return Bytes(par.begin() + 4, par.end() - 1);
     };
     const auto defaults = CSimAircraft::defaultParameters();
-    EXPECT_TRUE(std::equal(defaults.begin(), defaults.end(), parameters().begin() + 4));
-    EXPECT_TRUE(f.with("$PAR").empty()); // answered on the asking link only
-    uint8_t values[20];
-    for (int k = 0; k < 20; ++k)
+    std::array<uint8_t, 20> values;
+    Bytes written(defaults.begin(), defaults.end());
+    for (int k = 0; k < 20; ++k) {
         values[k] = uint8_t(100 + k);
-    f.up(uplink::parameterWrite(std::span<const uint8_t, 20>(values)), ESimLink::Udp);
-    EXPECT_EQ(f.with("$T2POK", ESimLink::Udp).size(), 1u);
-    const Bytes par = parameters();
-    for (int k = 0; k < 20; ++k)
-        EXPECT_EQ(par[CSimAircraft::parameterWritePositions()[k]], 100 + k) << "k=" << k;
+        written[CSimAircraft::parameterWritePositions()[k] - 4] = uint8_t(100 + k);
+    }
+    f.up(uplink::parameterWrite(values));
+    EXPECT_EQ(parameters(), written);
     f.up(uplink::defaultParameterReset());
-    EXPECT_TRUE(std::equal(defaults.begin(), defaults.end(), parameters().begin() + 4));
+    EXPECT_EQ(parameters(), Bytes(defaults.begin(), defaults.end()));
 
-    const uint8_t column[8] = {236, 1, 2, 3, 4, 5, 6, 128};
-    f.up(uplink::commandCodeWithData(kCommandCustomColumn3, std::span<const uint8_t, 8>(column)));
-    f.sent.clear();
-    f.up(uplink::commandCode(kCommandCustomRequest), ESimLink::Udp);
-    const auto pur = f.with("$PUR", ESimLink::Udp);
-    ASSERT_EQ(pur.size(), 1u);
-    EXPECT_TRUE(std::equal(column, column + 8, pur[0].begin() + 20)); // third column at 20-27
-    EXPECT_EQ(pur[0][4], 100);                                        // M1 throttle kept
-    EXPECT_EQ(pur[0][28], 156);                                       // M2 yaw -100 kept
+    const std::array<uint8_t, 8> column = {236, 1, 2, 3, 4, 5, 6, 128};
+    f.up(uplink::commandCodeWithData(kCommandCustomColumn3, column));
+    f.up(uplink::commandCode(kCommandCustomRequest));
+    const Bytes pur = f.with("$PUR").at(0);
+    EXPECT_TRUE(std::equal(column.begin(), column.end(), pur.begin() + 20)); // third column at 20-27
+    EXPECT_EQ(pur[4], 100);                                                  // M1 throttle kept
+    EXPECT_EQ(pur[28], 156);                                                 // M2 yaw -100 kept
 }
 
-TEST(SimAircraft, CompassCalibrationAndAcknowledgementsAnswerOnTheAskingLink)
+TEST(SimAircraft, CompassCalibrationStreamsAndAlignmentAnswersOncePerBurst)
 {
     CFlight f({}, true, true);
     f.up(uplink::compassStep(kCompassHorizontal), ESimLink::Udp);
@@ -296,12 +318,10 @@ TEST(SimAircraft, CompassCalibrationAndAcknowledgementsAnswerOnTheAskingLink)
     EXPECT_EQ(f.with("$MG3", ESimLink::Udp).size(), mg3); // streaming stopped
     EXPECT_EQ(f.sim.compassState(), 0);
 
-    f.up(uplink::commandCode(kCommandCaptureNeutral), ESimLink::Udp);
-    EXPECT_EQ(f.with("$DOCAP", ESimLink::Udp).size(), 1u);
-    EXPECT_TRUE(f.with("$DOCAP").empty());
+    // Attitude alignment: the station sends a burst; one acknowledgement per burst.
     for (int i = 0; i < uplink::kAttitudeAlignmentRepeats; ++i)
         f.up(uplink::attitudeAlignment());
-    EXPECT_EQ(f.with("$STSAT").size(), 1u); // one per burst
+    EXPECT_EQ(f.with("$STSAT").size(), 1u);
     f.run(3000);
     f.up(uplink::attitudeAlignment());
     EXPECT_EQ(f.with("$STSAT").size(), 2u);
@@ -373,10 +393,6 @@ TEST(SimAircraft, DemoFliesTheLoopAroundHomeOverAndOverUnlessAlreadyFlown)
     flown.up(uplink::commandCode(kCommandAutoTakeoff), ESimLink::Udp);
     flown.run(CSimAircraft::kDemoTakeoffDelayMs + 15000);
     EXPECT_EQ(flown.sim.mode(), kSimHover); // not sent off on the loop
-    CFlight plain; // without the demo nothing takes off by itself and no route is stored
-    plain.run(20000);
-    EXPECT_EQ(plain.sim.mode(), kSimLanded);
-    EXPECT_EQ(plain.sim.storedWaypointCount(), 0);
 }
 
 TEST(FaultInjector, LossCorruptionSplitSilenceAndSeed)
