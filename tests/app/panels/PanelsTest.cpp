@@ -124,21 +124,17 @@ TEST_F(PanelButtons, TypedAltitudeAndTargetGoOutAndTheTargetIsBoundByTheRecord)
     answer(true);
     m_panel.altitudeInput()->setText(QStringLiteral("120"));
     m_panel.button(kButtonChangeAltitude)->click();
-    ASSERT_EQ(sent().size(), 1u);
-    EXPECT_EQ(sent()[0], uplink::altitude(120));
-
-    // The flight controller holds 6 waypoints: 7 is refused, 6 goes out.
+    // The record says the flight controller holds 6 waypoints: 7 is refused, 6 goes out.
     StpBytes r = baseRecord();
     r[31] = 6;
     ASSERT_TRUE(m_station.recordUpdate(*CTelemetryRecord::fromBytes(r)));
-    m_panel.targetInput()->setText(QStringLiteral("7"));
-    m_panel.button(kButtonChangeTarget)->click();
+    for (const char* target : {"7", "6"}) {
+        m_panel.targetInput()->setText(QString::fromLatin1(target));
+        m_panel.button(kButtonChangeTarget)->click();
+    }
     ASSERT_EQ(m_boxes.size(), 2u);
     EXPECT_EQ(m_boxes[1].text, QStringLiteral("目标航点 7 超出飞控中的航点数 6"));
-    m_panel.targetInput()->setText(QStringLiteral("6"));
-    m_panel.button(kButtonChangeTarget)->click();
-    ASSERT_EQ(sent().size(), 2u);
-    EXPECT_EQ(sent()[1], uplink::targetWaypoint(6));
+    EXPECT_EQ(sent(), (std::vector<Bytes>{uplink::altitude(120), uplink::targetWaypoint(6)}));
 }
 
 TEST_F(PanelButtons, ClickToFlyMarksThePickedPointOnTheMap)
@@ -146,8 +142,7 @@ TEST_F(PanelButtons, ClickToFlyMarksThePickedPointOnTheMap)
     answer(true);
     SFakeUi ui;
     m_station.setUi(&ui);
-    m_panel.button(kButtonClickToFly)->click();
-    EXPECT_EQ(m_boxes.size(), 1u) << "no point picked yet";
+    m_panel.button(kButtonClickToFly)->click(); // no point picked yet: nothing goes out
     m_panel.setClickPointSource([] { return std::optional<SFlyToPoint>(SFlyToPoint{1.5f, 2.25f, 3}); });
     m_panel.button(kButtonClickToFly)->click();
     m_station.setUi(nullptr);
