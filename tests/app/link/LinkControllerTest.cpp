@@ -159,7 +159,9 @@ TEST_F(LinkCommands, WifiLinkReceivesSendsAndWritesItsLogOnClose)
 
     station->heartbeatTick();
     ASSERT_TRUE(waitFor([&] { return aircraft.hasPendingDatagrams(); }));
-    EXPECT_EQ(aircraft.receiveDatagram().data().size(), 30);
+    const QNetworkDatagram heartbeat = aircraft.receiveDatagram();
+    EXPECT_EQ(heartbeat.data().size(), 30);
+    EXPECT_EQ(heartbeat.senderPort(), port) << "sent from the receiving socket: the module answers there";
 
     // Half a frame is left over when the link closes; the next session starts clean.
     QSignalSpy datagrams(&links->udp(), &CMyUDP::datagramReceived);

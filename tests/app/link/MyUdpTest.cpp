@@ -3,7 +3,6 @@
 #include "protocol/UdpSentenceStep.h"
 
 #include <QCoreApplication>
-#include <QNetworkDatagram>
 #include <QSignalSpy>
 #include <QUdpSocket>
 #include "support/QtWait.h"
@@ -11,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstring>
 #include <thread>
 
 using namespace orvex;
@@ -104,19 +102,6 @@ TEST_F(WifiLink, DatagramsKeepComingInOrderWhileTheUserInterfaceIsBusy)
     EXPECT_EQ(records.tags, expected);
     sendFromAircraft(bytesOf(stpFrame(41)));
     ASSERT_TRUE(waitFor([&] { return records.tags.size() == 41; }));
-}
-
-TEST_F(WifiLink, SendIsOneDatagramToTheModule)
-{
-    std::array<std::uint8_t, 30> frame{};
-    std::memcpy(frame.data(), "$WIFI", 5);
-    frame[29] = 0x5A;
-    udp.send(frame);
-    ASSERT_TRUE(waitFor([&] { return aircraft.hasPendingDatagrams(); }));
-    const QNetworkDatagram d = aircraft.receiveDatagram();
-    ASSERT_EQ(d.data().size(), 30);
-    EXPECT_EQ(std::memcmp(d.data().constData(), frame.data(), 30), 0);
-    EXPECT_EQ(d.senderPort(), udp.localPort());
 }
 
 TEST_F(WifiLink, StopReleasesThePortAtOnce)

@@ -132,17 +132,6 @@ TEST_F(SerialLink, SendsWhileAWriteIsInFlightGoOutTogether)
     EXPECT_TRUE(std::equal(big.begin(), big.end(), all.begin() + 6));
 }
 
-TEST_F(SerialLink, PortThatDoesNotExistFailsToOpenAndSendsAreDropped)
-{
-    EXPECT_FALSE(transport.open("/dev/orvex-no-such-port", {}));
-    EXPECT_FALSE(transport.isOpen());
-    EXPECT_FALSE(transport.lastError().isEmpty());
-    QSignalSpy writes(&transport, &CSerialTransport::writeIssued);
-    const std::uint8_t six[6] = {1, 2, 3, 4, 5, 6};
-    transport.send(six);
-    EXPECT_EQ(writes.count(), 0);
-}
-
 TEST_F(SerialLink, AModalBoxInsideTheParserDoesNotReenterItAndLosesNothing)
 {
     SStoreSink sink;

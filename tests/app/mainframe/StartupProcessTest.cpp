@@ -40,13 +40,14 @@ int freePort(int type)
     return ntohs(addr.sin_port);
 }
 
-// Starts orvex-gcs with `args` and the environment settings given ("NAME=value"; they come first,
-// so they win over the inherited ones); its standard error goes to `errPath` when one is given.
-pid_t spawnGcs(const std::vector<std::string>& args, std::vector<std::string> env, const std::string& errPath = {})
+// Starts `program` (orvex-gcs or orvex) with `args` and the environment settings given ("NAME=value";
+// they come first, so they win over the inherited ones); the descriptor `fd` goes to `path` when one is given.
+pid_t spawn(const std::string& program, const std::vector<std::string>& args, std::vector<std::string> env,
+            const std::string& path = {}, int fd = 2)
 {
     for (char** e = environ; *e; ++e)
         env.push_back(*e);
-    const std::string bin = std::string(ORVEX_BIN_DIR) + "/orvex-gcs";
+    const std::string bin = std::string(ORVEX_BIN_DIR) + "/" + program;
     std::vector<char*> argv{const_cast<char*>(bin.c_str())}, envp;
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
@@ -55,8 +56,8 @@ pid_t spawnGcs(const std::vector<std::string>& args, std::vector<std::string> en
     argv.push_back(nullptr), envp.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     ::posix_spawn_file_actions_init(&actions);
-    if (!errPath.empty())
-        ::posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (!path.empty())
+        ::posix_spawn_file_actions_addopen(&actions, fd, path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = -1;
     const int rc = ::posix_spawn(&pid, bin.c_str(), &actions, nullptr, argv.data(), envp.data());
     ::posix_spawn_file_actions_destroy(&actions);
@@ -122,7 +123,7 @@ TEST(StartupProcess, RegServerEndsWithoutAWindowOrAnySettingsFile)
 {
     TempHome home;
     // No display and a platform that cannot start: reaching the window would fail.
-    const pid_t pid = spawnGcs({"--home", home.path(), "/RegServer"}, {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM=xcb"});
+    const pid_t pid = spawn("orvex-gcs", {"--home", home.path(), "/RegServer"}, {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM=xcb"});
     ASSERT_GT(pid, 0);
     EXPECT_EQ(waitExit(pid, std::chrono::seconds(10)), 0);
     EXPECT_FALSE(std::filesystem::exists(home.path() + "Korva.ini"));
@@ -135,7 +136,7 @@ TEST(StartupProcess, TermAndIntCloseLikeTheCloseSequenceEvenDuringTheSplash)
     for (const auto& [sig, splash] : {std::pair{SIGINT, "--no-splash"}, std::pair{SIGTERM, "--frobnicate"}}) {
         TempHome home;
         const std::string err = home.path() + "stderr.txt";
-        const pid_t pid = spawnGcs({"--home", home.path(), splash, "--frobnicate", "--udp-port",
+        const pid_t pid = spawn("orvex-gcs", {"--home", home.path(), splash, "--frobnicate", "--udp-port",
                                     std::to_string(freePort(SOCK_DGRAM)), "--http-port", std::to_string(freePort(SOCK_STREAM))},
                                    {"QT_QPA_PLATFORM=offscreen", "QTWEBENGINE_DISABLE_SANDBOX=1"}, err);
         ASSERT_GT(pid, 0);
@@ -179,27 +180,17 @@ TEST(StartupProcess, WifiStartedAgainstASendingAircraftReceivesEveryTime)
         TempHome home;
         const std::string gcsPort = std::to_string(freePort(SOCK_DGRAM));
         const std::string simPort = std::to_string(freePort(SOCK_DGRAM));
-        const std::string orvex = std::string(ORVEX_BIN_DIR) + "/orvex";
-        std::vector<std::string> simArgs{orvex, "sim", "--udp", "--rate", "20", "--listen", simPort,
-                                         "--gcs", "127.0.0.1:" + gcsPort};
-        std::vector<char*> argv;
-        for (std::string& a : simArgs)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t quiet;
-        posix_spawn_file_actions_init(&quiet);
-        posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
         struct SSim {
-            pid_t pid = -1;
+            pid_t pid;
             ~SSim()
             {
                 if (pid > 0) ::kill(pid, SIGKILL), ::waitpid(pid, nullptr, 0);
             }
-        } sim;
-        ASSERT_EQ(::posix_spawn(&sim.pid, orvex.c_str(), &quiet, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&quiet);
+        } sim{spawn("orvex", {"sim", "--udp", "--rate", "20", "--listen", simPort, "--gcs", "127.0.0.1:" + gcsPort},
+                    {}, "/dev/null", 1)};
+        ASSERT_GT(sim.pid, 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(500)); // the aircraft is sending first
-        const pid_t gcs = spawnGcs({"--home", home.path(), "--no-splash", "--connect", "wifi:127.0.0.1", "--udp-port",
+        const pid_t gcs = spawn("orvex-gcs", {"--home", home.path(), "--no-splash", "--connect", "wifi:127.0.0.1", "--udp-port",
                                     gcsPort, "--wifi-port", simPort, "--http-port", std::to_string(freePort(SOCK_STREAM))},
                                    {"QT_QPA_PLATFORM=offscreen", "QTWEBENGINE_DISABLE_SANDBOX=1"});
         ASSERT_GT(gcs, 0);
