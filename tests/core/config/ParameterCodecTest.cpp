@@ -61,47 +61,44 @@ TEST(MaxSpeed, CodesBothWaysAndTheCustomSpeedHeldToOneByte)
 
 namespace {
 
-// A form whose every control has a value of its own, so a byte taken from the wrong control shows.
-SParamSetForm distinctForm()
+// A "$PAR" readback whose every field has a value of its own, so a byte taken from the wrong place
+// shows, and the form it fills.
+SParamSetForm filledForm()
 {
+    const SParameterValues v = parValues({
+        {4, 5}, {6, 6}, {7, 1}, {9, 20}, {12, 4}, {22, 15}, {24, 12}, {25, 17}, {26, 11}, {28, 18}, {33, 2},
+        {34, 10}, {38, 3},
+        {17, 243}, {23, 128},   // signed: -13; 128 stays 128
+        {5, 0x36},              // cells 6, start protection 1, stick enable 1
+        {42, 0x22},             // control type 2, overload 2
+        {43, 0x97},             // remote 3, voltage 1, ESC 1, servo rate 2
+        {32, 175},              // custom 7.0
+        {27, 141},              // -15.0
+    });
     SParamSetForm f;
-    using E = EParamEdit;
-    const std::pair<EParamEdit, const char*> edits[] = {
-        {E::RollI, "1"},         {E::SwayCompensation, "2"}, {E::RollGain, "3"},        {E::ThrottleP, "4"},
-        {E::YawP, "5"},          {E::YawI, "6"},             {E::CellCount, "6"},       {E::ControlType, "2"},
-        {E::Declination, "-5.5"}, {E::AircraftType, "10"},   {E::PitchI, "11"},         {E::PitchGain, "12"},
-        {E::GimbalRollGain, "-13"}, {E::GimbalPitchGain, "14"}, {E::VerticalStability, "15"}, {E::AttitudeGain, "17"},
-        {E::ThrottleI, "18"},    {E::MaxVerticalSpeed, "20"}};
-    for (auto [edit, text] : edits)
-        f.edit(edit) = text;
-    using C = EParamCombo;
-    const std::pair<EParamCombo, int> combos[] = {{C::MaxSpeed, kMaxSpeedCustomItem}, {C::StickEnable, 1}, {C::StartProtection, 1},
-                                                  {C::Overload, 2}, {C::RemoteMode, 3}, {C::VoltageAlarm, 1},
-                                                  {C::ServoRate, 2}, {C::EscType, 1}};
-    for (auto [combo, item] : combos)
-        f.combo(combo) = item;
-    f.customSpeed = "7.0";
+    applyParameterValues(v, f);
     return f;
 }
 
 } // namespace
 
-TEST(ParameterWrite, TwentyBytesFollowTheFieldTableAndTheFrameCarriesTheirSums)
+TEST(ParameterReadbackAndWrite, EveryControlIsFilledAndTheWriteGivesEveryByteBackWithItsSums)
 {
-    const uplink::Frame f = parameterWriteFrame(distinctForm());
-    ASSERT_EQ(f.size(), 30u);
-    EXPECT_EQ(std::string(f.begin(), f.begin() + 7), "$WIFIss");
-    EXPECT_THAT(std::vector<uint8_t>(f.begin() + 7, f.begin() + 27),
-                ElementsAre(1, 2, 3, 4, 5, 6,
-                            6 + 16 + 32, // cells, start protection bit 4, stick enable bit 5
-                            2 + 2 * 16,  // control type, overload in bits 4-5
-                            201,         // -5.5 degrees
-                            10, 11, 12, 243, 14, 15,
-                            175,                         // 7.0 m/s
-                            17, 18, 3 + 4 + 16 + 2 * 64, // remote, voltage bit 2, ESC bit 4, servo rate bits 6-7
-                            20));
-    // 1+2+3+4+5+6+54 = 75; 34+201+10+11+12+243+14 = 525 -> 13; 15+175+17+18+151+20 = 396 -> 140
-    EXPECT_THAT(std::vector<uint8_t>(f.begin() + 27, f.end()), ElementsAre(75, 13, 140));
+    const SParamSetForm f = filledForm();
+    EXPECT_EQ(f.edit(EParamEdit::GimbalRollGain), "-13");
+    EXPECT_EQ(f.edit(EParamEdit::Declination), "-15.0");
+    EXPECT_EQ(f.combo(EParamCombo::Overload), 2);
+    EXPECT_TRUE(f.customSpeedShown());
+    EXPECT_EQ(f.customSpeed, "7.0");
+    // Each field read from its own frame byte and written to its own data byte: the write of the
+    // filled form gives every byte back, in the order of the field table.
+    const uplink::Frame frame = parameterWriteFrame(f);
+    ASSERT_EQ(frame.size(), 30u);
+    EXPECT_EQ(std::string(frame.begin(), frame.begin() + 7), "$WIFIss");
+    EXPECT_THAT(std::vector<uint8_t>(frame.begin() + 7, frame.begin() + 27),
+                ElementsAre(1, 2, 3, 4, 5, 6, 0x36, 0x22, 141, 10, 11, 12, 243, 128, 15, 175, 17, 18, 0x97, 20));
+    // 1+2+3+4+5+6+54 = 75; 34+141+10+11+12+243+128 = 579 -> 67; 15+175+17+18+151+20 = 396 -> 140
+    EXPECT_THAT(std::vector<uint8_t>(frame.begin() + 27, frame.end()), ElementsAre(75, 67, 140));
 }
 
 TEST(ParameterChecks, AFieldBeyondItsByteOrNotANumberIsRefusedNamingTheRange)
@@ -124,11 +121,11 @@ TEST(ParameterChecks, AFieldBeyondItsByteOrNotANumberIsRefusedNamingTheRange)
         {E::Declination, "26.1", declination}, {E::Declination, "5,5", declination},
     };
     for (const auto& c : cases) {
-        SParamSetForm f = distinctForm();
+        SParamSetForm f = filledForm();
         f.edit(c.edit) = c.text;
         EXPECT_EQ(checkParamForm(f).value_or(""), c.refusal) << c.text;
     }
-    SParamSetForm f = distinctForm();
+    SParamSetForm f = filledForm();
     f.customSpeed = "10.2";
     EXPECT_EQ(checkParamForm(f), std::nullopt);
     f.customSpeed = "10.3"; // 257 units of 0.04 m/s
@@ -152,34 +149,10 @@ TEST(ParameterChecks, MixingCellsCarryASignedPercentAndFilledMeansEveryEditHolds
     EXPECT_FALSE(mixingTextsFilled(t));
 
     EXPECT_FALSE(paramFormFilled(SParamSetForm{}));
-    SParamSetForm f = distinctForm();
+    SParamSetForm f = filledForm();
     EXPECT_TRUE(paramFormFilled(f));
     f.customSpeed = " "; // shown and blank
     EXPECT_FALSE(paramFormFilled(f));
-}
-
-TEST(ParameterReadback, EveryControlIsFilledAndWritesTheSameBytesBack)
-{
-    const SParameterValues v = parValues({
-        {4, 5}, {6, 6}, {7, 1}, {9, 20}, {12, 4}, {22, 15}, {24, 12}, {25, 17}, {26, 11}, {28, 18}, {33, 2},
-        {34, 10}, {38, 3},
-        {17, 243}, {23, 128},   // signed: -13; 128 stays 128
-        {5, 0x36},              // cells 6, start protection 1, stick enable 1
-        {42, 0x22},             // control type 2, overload 2
-        {43, 0x97},             // remote 3, voltage 1, ESC 1, servo rate 2
-        {32, 175},              // custom 7.0
-        {27, 141},              // -15.0
-    });
-    SParamSetForm f;
-    applyParameterValues(v, f);
-    EXPECT_EQ(f.edit(EParamEdit::GimbalRollGain), "-13");
-    EXPECT_EQ(f.edit(EParamEdit::Declination), "-15.0");
-    EXPECT_EQ(f.combo(EParamCombo::Overload), 2);
-    EXPECT_TRUE(f.customSpeedShown());
-    EXPECT_EQ(f.customSpeed, "7.0");
-    // Each field read from its own frame byte: the write of the filled form gives every byte back.
-    EXPECT_THAT(parameterWriteBytes(f),
-                ElementsAre(1, 2, 3, 4, 5, 6, 0x36, 0x22, 141, 10, 11, 12, 243, 128, 15, 175, 17, 18, 0x97, 20));
 }
 
 TEST(ParameterReadback, OverloadAboveItsItemsKeepsTheSelectionAndFixedSpeedHidesCustom)
