@@ -34,11 +34,6 @@ inline Bytes hex(std::string_view text)
     return out;
 }
 
-inline Bytes& operator<<(Bytes& b, std::string_view text)
-{
-    b.insert(b.end(), text.begin(), text.end());
-    return b;
-}
 inline Bytes& operator<<(Bytes& b, const Bytes& more)
 {
     b.insert(b.end(), more.begin(), more.end());
@@ -51,9 +46,7 @@ inline Bytes& u8(Bytes& b, unsigned v)
 }
 inline Bytes& le16(Bytes& b, unsigned v)
 {
-    b.push_back(static_cast<uint8_t>(v & 0xFF));
-    b.push_back(static_cast<uint8_t>((v >> 8) & 0xFF));
-    return b;
+    return u8(u8(b, v & 0xFF), (v >> 8) & 0xFF);
 }
 inline Bytes& le32(Bytes& b, uint32_t v)
 {
@@ -80,9 +73,7 @@ inline uint8_t sumOf(const Bytes& b, std::size_t from = 0, std::size_t to = std:
 // Appends the 8-bit sum of every byte so far.
 inline Bytes& withSum(Bytes& b)
 {
-    const uint8_t s = sumOf(b);
-    b.push_back(s);
-    return b;
+    return u8(b, sumOf(b));
 }
 inline Bytes cat(std::initializer_list<Bytes> parts)
 {
