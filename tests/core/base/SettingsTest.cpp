@@ -117,7 +117,7 @@ TEST(SettingsFile, ReadsLfAndGb18030FilesKeepsTheirLineEndsAndRewritesAsUtf8)
     EXPECT_EQ(CTempDir::read(path), "[Voice]\nVolume=80\n[Options]\nAddressName=北京,1,2,3~`~\nLastMap=地图\n");
 }
 
-TEST(SettingsFile, FailedWriteLeavesTheOldFileIntactAndNoTemporaryBehind)
+TEST(SettingsFile, FailedWritesLeaveTheOldFileIntactNoTemporaryBehindAndReportFailure)
 {
     CTempDir dir;
     const std::string path = dir.file("Korva.ini");
@@ -143,20 +143,18 @@ TEST(SettingsFile, FailedWriteLeavesTheOldFileIntactAndNoTemporaryBehind)
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path()))
         ++files;
     EXPECT_EQ(files, 1u);
-}
 
-TEST(SettingsFile, UnwritableOrUnreadablePlacesReportFailureAndReplaceNothing)
-{
+    // Unwritable or unreadable places: failure, and nothing replaced.
     CSettings nowhere("/proc/orvex-no-such-dir/Korva.ini");
     EXPECT_FALSE(nowhere.setInt(keys::kAltitude, 1));
     EXPECT_EQ(nowhere.getInt(keys::kAltitude), 500);
 
-    CTempDir dir; // a directory where the file should be: it exists but cannot be read as a file
-    std::filesystem::create_directory(dir.file("Korva.ini"));
-    CSettings settings(dir.file("Korva.ini"));
-    EXPECT_EQ(settings.getInt(keys::kAltitude), 500);
-    EXPECT_FALSE(settings.setInt(keys::kAltitude, 1));
-    EXPECT_TRUE(std::filesystem::is_directory(dir.file("Korva.ini")));
+    // A directory where the file should be: it exists but cannot be read as a file.
+    std::filesystem::create_directory(dir.file("sub.ini"));
+    CSettings directory(dir.file("sub.ini"));
+    EXPECT_EQ(directory.getInt(keys::kAltitude), 500);
+    EXPECT_FALSE(directory.setInt(keys::kAltitude, 1));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("sub.ini")));
 
     CTempDir::write(dir.file("x.ini"), "[Voice]\nLowVolt=volts\n");
     EXPECT_DOUBLE_EQ(CSettings(dir.file("x.ini")).getReal(keys::kLowVoltage), 4.5) << "garbage reads as the default";
