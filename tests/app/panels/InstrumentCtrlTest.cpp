@@ -64,6 +64,7 @@ TEST(InstrumentCtrl, AltimeterNeedlesPointWhereTheValuesSay)
         };
         EXPECT_TRUE(red(cx + 40)) << value;
         EXPECT_FALSE(red(cx - 40)) << value;
+        EXPECT_TRUE(near(img.pixelColor(cx, cy), QColor(29, 28, 27))) << "the hub covers the centre";
     }
 }
 

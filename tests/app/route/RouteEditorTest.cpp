@@ -98,7 +98,8 @@ TEST_F(RouteEditorTest, ButtonsAndFieldsChangeTheRouteAndEachAcceptedChangeIsOne
     EXPECT_EQ(station.route().size(), 3u);
 }
 
-TEST_F(RouteEditorTest, LoadRefillsTheListFromRowOne)
+// "加载" refills the list from row one; "上传" starts the upload and shows the first waypoint circling.
+TEST_F(RouteEditorTest, LoadAndUploadButtonsReachTheCommands)
 {
     fillRoute(station.route(), 5);
     write("three.skw", "1.5 2.5 100 0 0 0 7\r\n3.5 4.5 200 1 1 30 8\r\n5.5 6.5 300 2 0 0 9\r\n");
@@ -106,6 +107,7 @@ TEST_F(RouteEditorTest, LoadRefillsTheListFromRowOne)
     commands.setLoadChooser([&](QWidget*) { return std::optional<QString>(QString::fromStdString(home.file("three.skw"))); });
     CSkyWayEditDlg::SActions actions;
     actions.load = [&] { return commands.loadRoute(); };
+    actions.upload = [&] { commands.uploadRoute(); };
     auto dlg = editor(actions);
     dlg->selectRow(1);
     dlg->button(QStringLiteral("删除"))->click();
@@ -114,6 +116,11 @@ TEST_F(RouteEditorTest, LoadRefillsTheListFromRowOne)
     EXPECT_EQ(column(*dlg, 3), (QStringList{"100", "200", "300"}));
     EXPECT_EQ(dlg->selectedRow(), 0);
     EXPECT_EQ(dlg->longitudeEdit()->text(), QStringLiteral("1.500000"));
+
+    station.route()[0].circleFlag = 0; // changed behind the editor's back
+    dlg->button(QStringLiteral("上传"))->click();
+    EXPECT_TRUE(station.routeController().upload().active());
+    EXPECT_EQ(dlg->list()->topLevelItem(0)->text(5), QStringLiteral("盘旋"));
 }
 
 TEST(NumericKeyRule, OnlyCharactersThatMakeANonNumberAreSwallowed)
@@ -183,19 +190,6 @@ TEST_F(RouteEditorTest, FieldsShowWhatTheRouteHoldsAndOutOfRangeIsRefused)
     dlg->button(QStringLiteral("确定"))->click();
     EXPECT_EQ(dlg->result(), QDialog::Accepted);
     EXPECT_EQ(station.route()[1].altitude, 300);
-}
-
-TEST_F(RouteEditorTest, UploadButtonStartsTheUploadAndShowsTheFirstWaypointCircling)
-{
-    fillRoute(station.route(), 3);
-    CRouteCommands commands(station, nullptr);
-    CSkyWayEditDlg::SActions actions;
-    actions.upload = [&] { commands.uploadRoute(); };
-    auto dlg = editor(actions);
-    station.route()[0].circleFlag = 0; // changed behind the editor's back
-    dlg->button(QStringLiteral("上传"))->click();
-    EXPECT_TRUE(station.routeController().upload().active());
-    EXPECT_EQ(dlg->list()->topLevelItem(0)->text(5), QStringLiteral("盘旋"));
 }
 
 TEST_F(RouteEditorTest, EditWaypointDialogStoresOnOkOnly)
