@@ -244,13 +244,14 @@ TEST_F(MapEventHandlerTest, UndoAndRedoRedrawTheRoute)
     CMapEventHandler& h = start();
     h.undo(); // nothing to undo: no redraw
     EXPECT_EQ(page.take(), "");
-    h.handle("1001;1,1,100,0,;");
+    h.handle("1001;1,1,100,7,;");
     h.handle("1001;2,2,200,0,;");
+    h.handle("1001;3,3,300,0,;");
     h.undo();
     EXPECT_TRUE(h.history().edited());
-    EXPECT_EQ(page.take(), "delskyway() setskyway(1.000000,1.000000,100,0,0)");
+    EXPECT_EQ(page.take(), "delskyway() setskyway(1.000000,1.000000,100,7,0) setskyway(2.000000,2.000000,200,0,1)");
     h.redo();
-    EXPECT_EQ(page.calls.size(), 3u);
+    EXPECT_EQ(page.calls.size(), 4u);
     h.handle("1001;3,3,100,0,;");
     EXPECT_FALSE(h.history().edited());
 }

@@ -9,7 +9,6 @@
 
 #include "map/MapEvent.h"
 #include "map/MapScript.h"
-#include "route/SkyWay.h"
 
 using namespace orvex;
 
@@ -76,25 +75,6 @@ TEST(MapScriptCatalogue, ArgumentFormats)
                               {"gotopoint", {"30.1,", "x"}},
                               {"EditPlaceMaktToMap", {".旧名", "新名"}},
                               {"getLookAt", {}}}));
-}
-
-TEST(MapScriptCatalogue, RouteRedrawIsOneCallPerWaypointPlusOne)
-{
-    CRecordingScript host;
-    CMapScript s(host);
-    CSkyWay route;
-    CWayPoint a;
-    a.latitude = 1.5;
-    a.longitude = 2.5;
-    a.altitude = 300;
-    a.pointTag = 7;
-    route.append(a);
-    a.latitude = -3;
-    route.append(a);
-    s.redrawRoute(route);
-    EXPECT_EQ(host.calls, (decltype(host.calls){{"delskyway", {}},
-                                                {"setskyway", {"1.500000", "2.500000", "300", "7", "0"}},
-                                                {"setskyway", {"-3.000000", "2.500000", "300", "7", "1"}}}));
 }
 
 TEST(MapScriptCatalogue, LookAtOnlyFromA2001Text)
