@@ -33,6 +33,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <numeric>
 #include <pty.h>
 #include <termios.h>
 #include <thread>
@@ -246,8 +247,7 @@ TEST_F(SerialLink, AModalBoxInsideTheParserDoesNotReenterItAndLosesNothing)
     ASSERT_TRUE(waitFor([&] { return sink.tags.size() >= 30; })) << sink.tags.size();
     EXPECT_EQ(maxDepth, 1);
     std::vector<std::uint16_t> expected(30);
-    for (std::uint16_t t = 0; t < 30; ++t)
-        expected[t] = t;
+    std::iota(expected.begin(), expected.end(), 0);
     EXPECT_EQ(sink.tags, expected);
 }
 
@@ -289,8 +289,7 @@ TEST_F(WifiLink, DatagramsKeepComingInOrderWhileTheUserInterfaceIsBusy)
     });
     ASSERT_TRUE(waitFor([&] { return records.tags.size() == 40; }));
     std::vector<std::uint16_t> expected(40);
-    for (std::uint16_t i = 0; i < 40; ++i)
-        expected[i] = std::uint16_t(i + 1);
+    std::iota(expected.begin(), expected.end(), 1);
     EXPECT_EQ(records.tags, expected);
     sendFromAircraft(bytesOf(stp(41)));
     ASSERT_TRUE(waitFor([&] { return records.tags.size() == 41; }));

@@ -27,8 +27,6 @@ using namespace orvex;
 
 namespace {
 
-using TempHome = CTempDir;
-
 int freePort(int type)
 {
     const int fd = ::socket(AF_INET, type, 0);
@@ -121,7 +119,7 @@ TEST(CommandLine, ActionsValuesAndDefaultsOfTheOptions)
 
 TEST(StartupProcess, RegServerEndsWithoutAWindowOrAnySettingsFile)
 {
-    TempHome home;
+    CTempDir home;
     // No display and a platform that cannot start: reaching the window would fail.
     const pid_t pid = spawn("orvex-gcs", {"--home", home.path(), "/RegServer"}, {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM=xcb"});
     ASSERT_GT(pid, 0);
@@ -134,7 +132,7 @@ TEST(StartupProcess, RegServerEndsWithoutAWindowOrAnySettingsFile)
 TEST(StartupProcess, TermAndIntCloseLikeTheCloseSequenceEvenDuringTheSplash)
 {
     for (const auto& [sig, splash] : {std::pair{SIGINT, "--no-splash"}, std::pair{SIGTERM, "--frobnicate"}}) {
-        TempHome home;
+        CTempDir home;
         const std::string err = home.path() + "stderr.txt";
         const pid_t pid = spawn("orvex-gcs", {"--home", home.path(), splash, "--frobnicate", "--udp-port",
                                     std::to_string(freePort(SOCK_DGRAM)), "--http-port", std::to_string(freePort(SOCK_STREAM))},
@@ -157,27 +155,15 @@ TEST(StartupProcess, TermAndIntCloseLikeTheCloseSequenceEvenDuringTheSplash)
 // bound early, filled up while nothing read it).
 TEST(StartupProcess, WifiStartedAgainstASendingAircraftReceivesEveryTime)
 {
-    struct SBusyLoad { // two processes that keep both cores busy while the program starts
-        std::vector<pid_t> pids;
-        SBusyLoad()
-        {
-            for (int i = 0; i < 2; ++i)
-                if (const pid_t pid = ::fork(); pid == 0)
-                    for (volatile unsigned long n = 0;; n = n + 1) {
-                    }
-                else
-                    pids.push_back(pid);
-        }
-        ~SBusyLoad()
-        {
-            for (const pid_t pid : pids) {
-                ::kill(pid, SIGKILL);
-                ::waitpid(pid, nullptr, 0);
+    // Two threads that keep both cores busy while the program starts; they stop when they go.
+    std::vector<std::jthread> load;
+    for (int i = 0; i < 2; ++i)
+        load.emplace_back([](std::stop_token stop) {
+            while (!stop.stop_requested()) {
             }
-        }
-    } load;
+        });
     for (int start = 0; start < 3; ++start) {
-        TempHome home;
+        CTempDir home;
         const std::string gcsPort = std::to_string(freePort(SOCK_DGRAM));
         const std::string simPort = std::to_string(freePort(SOCK_DGRAM));
         struct SSim {
