@@ -55,7 +55,6 @@ TEST(TileService, OnlineTilesAreCachedAndShownOfflineWithoutTheServer)
     CTempDir dir;
     writeRedTiles(dir.file("tiles"), 4);
     CTileServer server(dir.file("tiles"));
-    ASSERT_NE(server.port(), 0);
     CSettings settings(dir.file("Korva.ini"));
     CSkyWay route;
     CMapDlg dlg(route, settings, QStringLiteral(ORVEX_BIN_DIR));
@@ -95,7 +94,6 @@ TEST(TileService, ACancelledDownloadResumesFetchingEachTileOnce)
     writeRedTiles(dir.file("tiles"), 3);
     writeRedTiles(dir.file("tiles"), 4);
     CTileServer server(dir.file("tiles"));
-    ASSERT_NE(server.port(), 0);
     CTileService service(dir.file("maps/"), 1 << 30);
     const std::vector<STileId> tiles = tilesInBox(20, 90, 40, 140, 3, 4); // 2 + 6 tiles
     ASSERT_EQ(tiles.size(), 8u);
