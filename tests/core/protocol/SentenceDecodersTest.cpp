@@ -4,11 +4,13 @@
 #include <tuple>
 
 #include "ProtocolTestSupport.h"
+#include "protocol/DownlinkBuilders.h"
 #include "protocol/SentenceDecoders.h"
 
 using namespace orvex;
 using namespace orvex::test;
 
+// Each layout is written out by hand once; the aircraft side's builder must give the same bytes.
 namespace {
 
 SNmeaLine line(std::string_view text)
@@ -86,11 +88,13 @@ TEST(SentenceDecoders, CustomParametersAreSignedExceptThat128Stays128)
     Bytes b = ascii("$PUR");
     for (unsigned v : {0u, 1u, 127u, 128u, 129u, 200u, 255u})
         u8(b, v);
-    zeros(b, 37 - b.size());
+    zeros(b, 36 - b.size());
+    withSum(b); // the aircraft sends one; this link does not check it
     const auto p = decode::customParameters(b);
     ASSERT_TRUE(p);
     EXPECT_EQ(std::vector<int>(p->values.begin(), p->values.begin() + 7), (std::vector<int>{0, 1, 127, 128, -127, -56, -1}));
     EXPECT_EQ(p->raw[6], 255);
+    EXPECT_EQ(downlink::customParameters(p->raw), b);
     EXPECT_FALSE(decode::customParameters(Bytes(b.begin(), b.end() - 1)));
 }
 
@@ -102,7 +106,7 @@ TEST(SentenceDecoders, WaypointEchoFields)
     f32(b, 113.75f);
     le32(b, static_cast<uint32_t>(-20));
     le32(b, 2);
-    u8(b, 0xAA); u8(b, 0xBB); // not compared
+    zeros(b, 2); // spare
     u8(b, 1);                 // circle flag
     u8(b, 0x12); u8(b, 0x34); // circle time high, low
     zeros(b, 3);
@@ -111,6 +115,7 @@ TEST(SentenceDecoders, WaypointEchoFields)
     ASSERT_TRUE(e);
     EXPECT_EQ(std::tie(e->number, e->latitude, e->longitude, e->altitude, e->photoMode, e->circleFlag, e->circleTime),
               std::make_tuple(3, 22.5f, 113.75f, -20, 2, 1, 0x1234));
+    EXPECT_EQ(downlink::waypointEcho(*e), b);
 }
 
 TEST(SentenceDecoders, CompassPointsAndCalibrationCheckTheirInnerSums)
@@ -122,6 +127,7 @@ TEST(SentenceDecoders, CompassPointsAndCalibrationCheckTheirInnerSums)
     auto p = decode::compassPoint(mg3);
     ASSERT_TRUE(p);
     EXPECT_EQ(std::tie(p->plane, p->first, p->second, p->sumOk), std::make_tuple(ECompassPlane::ZY, 0.5f, -0.25f, true));
+    EXPECT_EQ(downlink::compassPoint(ECompassPlane::ZY, 0.5f, -0.25f), mg3);
     mg3[12] = 0x7C;
     EXPECT_FALSE(decode::compassPoint(mg3)->sumOk);
     // The sum covers the values only, not the head: a sum over the whole frame is wrong.
@@ -136,6 +142,7 @@ TEST(SentenceDecoders, CompassPointsAndCalibrationCheckTheirInnerSums)
     ASSERT_TRUE(c);
     EXPECT_TRUE(c->sumOk);
     EXPECT_EQ(c->values[4], 5.0f);
+    EXPECT_EQ(downlink::compassCalibration(c->values), mg1);
     mg1[24] ^= 1;
     EXPECT_FALSE(decode::compassCalibration(mg1)->sumOk);
 }
@@ -145,10 +152,12 @@ TEST(SentenceDecoders, ParameterValuesCarryTheCompassState)
     Bytes b = ascii("$PAR");
     zeros(b, 40);
     b[13] = 'W';
+    b[43] = 200;
     withSum(b);
     const auto v = decode::parameterValues(b);
     ASSERT_TRUE(v);
     EXPECT_EQ(v->compassCalibrationState(), 'W');
+    EXPECT_EQ(downlink::parameterValues(v->values), b);
     EXPECT_EQ(compassCalibrationStateText('W'), "水平校准模式");
     EXPECT_EQ(compassCalibrationStateText('X'), "垂直校准模式");
     EXPECT_EQ(compassCalibrationStateText(0), "保存成功");
@@ -168,9 +177,11 @@ TEST(SentenceDecoders, PhotoReportLinesAreRightAlignedColumns)
          "65535    0.000000   0.000000 2147483647 0.0 0.0 -90.0   0.0\n"},
     };
     for (const auto& [body, text] : cases) {
-        const auto r = decode::photoReport(cat({ascii("$QUZA"), hex(body)}));
+        const Bytes frame = cat({ascii("$QUZA"), hex(body)});
+        const auto r = decode::photoReport(frame);
         ASSERT_TRUE(r);
         EXPECT_EQ(photoDataLine(*r), text);
+        EXPECT_EQ(downlink::photoReport(*r), frame);
     }
 }
 
@@ -210,6 +221,7 @@ TEST(Acknowledgements, TextsPerLink)
               "Parachute open  position captured successfully");
     EXPECT_EQ(acknowledgementMessage(EAcknowledgement::DOYMM, EDownlinkLink::Serial), "小斯采集俯仰成功！");
     EXPECT_EQ(acknowledgementKeyword(EAcknowledgement::STSAT), "$STSAT");
+    EXPECT_EQ(downlink::acknowledgement(EAcknowledgement::T2POK), ascii("$T2POK"));
     EXPECT_EQ(acknowledgementMessage(EAcknowledgement::STSAT, EDownlinkLink::Serial),
               "姿态对准已经启动，请保持飞机加速度不动，并保持到姿态角显示出来为止，整个过程大约10秒");
 }
