@@ -330,8 +330,6 @@ TEST_F(MapPageTest, PlanRouteByClicksThenUndoRedo)
     ASSERT_TRUE(waitFor([] { return g->route.size() == 3; }));
     EXPECT_NEAR(g->route[1].longitude, 114.0, 1e-3);
     EXPECT_NEAR(g->route[2].latitude, 29.95, 0.01);
-    // The page shows the altitude the route holds, not the 0 it sent.
-    ASSERT_TRUE(waitFor([] { return pageState().value("waypoints").toArray()[2].toArray()[2].toInt() == 300; }));
     EXPECT_TRUE(pageState().value("banner").toString().startsWith(QStringLiteral("规划航线")));
 
     // Moving the mouse in this mode shows the distance from the last point.
@@ -348,7 +346,6 @@ TEST_F(MapPageTest, PlanRouteByClicksThenUndoRedo)
     mouse("click", 30.025, 113.95);
     ASSERT_TRUE(waitFor([] { return g->route.size() == 4; }));
     EXPECT_NEAR(g->route[1].latitude, 30.025, 0.005);
-    ASSERT_TRUE(waitFor([] { return pageState().value("waypoints").toArray()[1].toArray()[2].toInt() == 300; }));
 
     // Dragging waypoint 4: its tooltip follows the point and the banner steps aside.
     const double lat3 = g->route[3].latitude, lon3 = g->route[3].longitude;
@@ -440,8 +437,6 @@ TEST_F(MapPageTest, PlaceMarkToolPanelAndMenus)
     mouse("click", 30.2, 114.3);
     ASSERT_TRUE(waitFor([] { return g->dlg->handler().placeMarks().size() == 2; }, 8000));
     EXPECT_EQ(caption, QStringLiteral("标注"));
-    ASSERT_TRUE(waitFor([] { return pageState().value("placemarks").toArray().size() == 2; }));
-    EXPECT_EQ(pageState().value("tool").toInt(), 0);
     CPositionPanel* panel = g->dlg->positionPanel();
     EXPECT_NE(panel->findItem(panel->placeMarkRoot(), QStringLiteral("机场")), nullptr);
 
@@ -459,7 +454,6 @@ TEST_F(MapPageTest, PlaceMarkToolPanelAndMenus)
            "el.dispatchEvent(new MouseEvent('contextmenu',{bubbles:true,cancelable:true,clientX:r.left+5,"
            "clientY:r.top+5,button:2}));})()");
     ASSERT_TRUE(waitFor([] { return g->dlg->handler().placeMarks().size() == 1; }, 8000));
-    ASSERT_TRUE(waitFor([] { return pageState().value("placemarks").toArray().size() == 1; }));
     EXPECT_EQ(panel->findItem(panel->placeMarkRoot(), QStringLiteral("机场")), nullptr);
 }
 
