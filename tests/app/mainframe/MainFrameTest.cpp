@@ -355,12 +355,8 @@ TEST_F(MainFrameTest, FileDialogsKeepToTheirFoldersAndALiveLinkMakesReplayAndClo
 TEST_F(MainFrameTest, PlacementFromStoredPositionAndExitWithASavedRouteAsksNothing)
 {
     BoxRecorder boxes;
-    // left 20, top 30, right 780, bottom 700: two letters per byte, low nibble first.
-    std::string pos;
-    for (int v : {20, 30, 780, 700})
-        for (int i = 0; i < 4; ++i)
-            pos += char('A' + ((v >> (8 * i)) & 0xF)), pos += char('A' + ((v >> (8 * i + 4)) & 0xF));
-    CTempDir::write(ini(), "[Options]\r\nPosition=" + pos + "\r\n");
+    // left 20, top 30, right 780, bottom 700 as four i32, low byte first; two letters per byte, low nibble first.
+    CTempDir::write(ini(), "[Options]\r\nPosition=EBAAAAAAOBAAAAAAMADAAAAAMLCAAAAA\r\n");
     startApp();
     EXPECT_EQ(frame->geometry(), QRect(20, 30, 760, 670));
     app->commands().execute(cmd::kExit);
