@@ -127,7 +127,11 @@ inline std::vector<SSample> sampleFrames()
     s.push_back({"$SATEL?", ascii("$SATEL")});
     b = ascii("$DIN"); zeros(b, 9); s.push_back({"$DIN", withSum(b)});
     b = ascii("$QUZA"); le16(b, 7); f32(b, 113.5f); f32(b, 22.25f); zeros(b, 20); s.push_back({"$QUZA", b});
-    b = ascii("$MG1"); for (float v : {1.0f, 2.0f, 3.0f, 4.0f, 5.0f}) f32(b, v); u8(b, sumOf(b, 4)); s.push_back({"$MG1", b});
+    b = ascii("$MG1");
+    for (float v : {1.0f, 2.0f, 3.0f, 4.0f, 5.0f})
+        f32(b, v);
+    u8(b, sumOf(b, 4));
+    s.push_back({"$MG1", b});
     return s;
 }
 

@@ -4,7 +4,7 @@
 
 #include <cmath>
 #include <cstring>
-#include <map>
+#include <numeric>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -398,8 +398,7 @@ TEST(SimAircraft, DemoFliesTheLoopAroundHomeOverAndOverUnlessAlreadyFlown)
 TEST(FaultInjector, LossCorruptionSplitSilenceAndSeed)
 {
     Bytes s(99);
-    for (std::size_t i = 0; i < s.size(); ++i)
-        s[i] = uint8_t(i);
+    std::iota(s.begin(), s.end(), uint8_t{0});
     EXPECT_EQ(CFaultInjector(SFaultConfig{}).apply(s, 0), std::vector<Bytes>{s});
     // Loss 10 %, corruption 5 % of the bytes, both counted; the same seed repeats them, another not.
     CFaultInjector faults(SFaultConfig{0.1, 0.05, false, -1, 42}), again(SFaultConfig{0.1, 0.05, false, -1, 42}),
