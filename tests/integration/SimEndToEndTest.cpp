@@ -10,7 +10,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
-#include <functional>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -35,14 +34,14 @@ long long summaryInt(const std::string& text, const std::string& key)
 struct SGroundSink : IDownlinkSink {
     long long records = 0;
     int storedWaypointCount = -1;
-    std::function<void(const SWaypointEcho&)> echo;
+    CRouteUpload* upload = nullptr;
     void onTelemetryRecord(const CTelemetryRecord& r, EDownlinkLink) override
     {
         ++records;
         if (r.isValidForUpdate())
             storedWaypointCount = r.storedWaypointCount();
     }
-    void onWaypointEcho(const SWaypointEcho& e, EDownlinkLink) override { echo(e); }
+    void onWaypointEcho(const SWaypointEcho& e, EDownlinkLink) override { upload->onEcho(e); }
 };
 
 // The WiFi end on 127.0.0.1 (a free port); the simulator's port is learnt from its first datagram.
@@ -106,7 +105,7 @@ TEST(SimEndToEnd, RecordsArriveAndARouteIsUploadedOverUdp)
         route.append(w);
     }
     CRouteUpload upload(route, [&](std::span<const uint8_t> f) { ground.send(f); }, [](int, int) {});
-    sink.echo = [&](const SWaypointEcho& e) { upload.onEcho(e); };
+    sink.upload = &upload;
 
     const std::string err = dir.file("stderr.txt");
     const pid_t sim = ::fork();

@@ -85,17 +85,15 @@ class SerialLink : public ::testing::Test {
             n -= std::size_t(w);
         }
     }
-    std::vector<std::uint8_t> farSideRead(std::size_t want, int ms = 5000)
+    std::vector<std::uint8_t> farSideRead(std::size_t want)
     {
         std::vector<std::uint8_t> got;
-        waitFor(
-            [&] {
-                std::uint8_t buf[512];
-                const ssize_t r = ::read(master, buf, sizeof buf);
-                if (r > 0) got.insert(got.end(), buf, buf + r);
-                return got.size() >= want;
-            },
-            ms);
+        waitFor([&] {
+            std::uint8_t buf[512];
+            const ssize_t r = ::read(master, buf, sizeof buf);
+            if (r > 0) got.insert(got.end(), buf, buf + r);
+            return got.size() >= want;
+        });
         return got;
     }
 
@@ -444,8 +442,7 @@ TEST_F(LinkCommands, ReplayDrivesThePlaybackBarAndThePlotBar)
     EXPECT_EQ(bar->cursorIndex(), std::optional<std::size_t>(expected));
     EXPECT_FLOAT_EQ(bar->valueAt(0, expected), float(expected) / 10) << "plot 1 shows the altitude";
     bar->updateSummaryAction();
-    ASSERT_TRUE(bar->summaryAction()->isEnabled());
-    bar->summaryAction()->trigger();
+    bar->summaryAction()->trigger(); // a disabled action shows nothing
     auto* summary = frame.findChild<QMessageBox*>(QStringLiteral("flightSummaryDialog"));
     ASSERT_NE(summary, nullptr);
     EXPECT_TRUE(summary->text().contains(QStringLiteral("最大高度: 59.9 m"))) << summary->text().toStdString();

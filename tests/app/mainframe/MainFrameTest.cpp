@@ -33,7 +33,6 @@
 #include "app/shell/LockKeys.h"
 #include "app/shell/MessageBox.h"
 #include "app/shell/OrvexApp.h"
-#include "app/link/LinkController.h"
 #include "app/mainframe/AboutDlg.h"
 #include "app/mainframe/MainFrame.h"
 #include "app/mainframe/ProgressSlider.h"
