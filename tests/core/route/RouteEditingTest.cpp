@@ -2,6 +2,8 @@
 
 #include "route/RouteEditing.h"
 
+#include <tuple>
+
 using namespace orvex;
 
 namespace {
@@ -20,25 +22,26 @@ CSkyWay fivePoints()
     return route;
 }
 
+// Altitude, circle flag and circle time of a waypoint.
+std::tuple<int, int, int> act(const CWayPoint& w)
+{
+    return {w.altitude, w.circleFlag, w.circleTime};
+}
+
 } // namespace
 
 TEST(RouteEditing, MovingTheSecondWaypointUpHandsOverTheCircling)
 {
     CSkyWay route = fivePoints();
     EXPECT_EQ(moveWaypointUp(route, 1), 0u);
-    EXPECT_EQ(route[0].altitude, 200);
-    EXPECT_EQ(route[0].circleFlag, 1);
-    EXPECT_EQ(route[0].circleTime, 0);
-    EXPECT_EQ(route[1].altitude, 100);
-    EXPECT_EQ(route[1].circleFlag, 0);
-    EXPECT_EQ(route[1].circleTime, 0);
+    EXPECT_EQ(act(route[0]), std::make_tuple(200, 1, 0));
+    EXPECT_EQ(act(route[1]), std::make_tuple(100, 0, 0));
     EXPECT_EQ(moveWaypointDown(route, 0), 1u); // the first moves down: same rule
-    EXPECT_EQ(route[0].altitude, 100);
-    EXPECT_EQ(route[0].circleFlag, 1);
+    EXPECT_EQ(act(route[0]), std::make_tuple(100, 1, 0));
 
     // Moves away from the first place leave circling alone.
     EXPECT_EQ(moveWaypointDown(route, 2), 3u);
-    EXPECT_EQ(route[3].circleTime, 30);
+    EXPECT_EQ(act(route[3]), std::make_tuple(300, 0, 30));
     EXPECT_EQ(moveWaypointUp(route, 0), 0u);
     EXPECT_EQ(moveWaypointDown(route, 4), 4u);
     EXPECT_EQ(moveWaypointDown(route, 9), 9u);
@@ -80,24 +83,18 @@ TEST(RouteEditing, FieldsRoundTripAndEditDialogMapsItem5To100)
 {
     CWayPoint w;
     CWayPointFields f;
-    f.longitude = 1.5;
-    f.latitude = -2.5;
     f.altitude = 65536; // beyond the field's bound: the waypoint still keeps it whole (int32)
     f.photoItem = 4;
     f.circleItem = 1;
     f.circleTime = 65536; // wraps in the 16-bit field
     f.repeatTime = 257;
     f.storeInto(w);
-    EXPECT_EQ(w.altitude, 65536);
+    EXPECT_EQ(act(w), std::make_tuple(65536, 1, 0));
     EXPECT_EQ(w.photoMode, 4);
-    EXPECT_EQ(w.circleFlag, 1);
-    EXPECT_EQ(w.circleTime, 0);
     EXPECT_EQ(w.repeatTime, 1);
     EXPECT_EQ(CWayPointFields::of(w).photoItem, 4);
 
     applyEditWayPoint(w, 90, 5, 0, 12);
     EXPECT_EQ(w.photoMode, 100);
-    EXPECT_EQ(w.altitude, 90);
-    EXPECT_EQ(w.circleFlag, 0);
-    EXPECT_EQ(w.circleTime, 12);
+    EXPECT_EQ(act(w), std::make_tuple(90, 0, 12));
 }

@@ -34,15 +34,8 @@ struct CUploadRig {
     SWaypointEcho echoOf(size_t index) const
     {
         const CWayPoint& w = route[index];
-        SWaypointEcho e;
-        e.number = static_cast<uint8_t>(index + 1);
-        e.latitude = static_cast<float>(w.latitude);
-        e.longitude = static_cast<float>(w.longitude);
-        e.altitude = w.altitude;
-        e.photoMode = w.photoMode;
-        e.circleFlag = w.circleFlag;
-        e.circleTime = w.circleTime;
-        return e;
+        return {static_cast<uint8_t>(index + 1), static_cast<float>(w.latitude), static_cast<float>(w.longitude),
+                w.altitude, w.photoMode, w.circleFlag, w.circleTime};
     }
     Bytes takeOne()
     {

@@ -115,28 +115,20 @@ TEST(SurveyPattern, DueNorthShortSideOf0_0022DegreesGivesTwoPairs)
     CSkyWay route = rectangle(0.0022);
     CSurveyInput in = allFour(route);
     in.extendM = 50;
-    in.spacingM = 100;
     const CSurveyPattern p = generateSurveyPattern(in, CWayPointDefaults{}, 150);
     ASSERT_TRUE(p.ok) << p.message;
     EXPECT_EQ(p.pairs, 2);
-    ASSERT_EQ(p.points.size(), 1u + 8u * 2u + 1u);
-    const float step = static_cast<float>(100 * 9.091e-6);
-    // Lane 1 (odd) runs B -> P2 -> P1 -> A one step north of lane 0.
-    EXPECT_FLOAT_EQ(static_cast<float>(p.points[6].latitude), 39.0f + step);
+    const size_t n = p.points.size();
+    ASSERT_EQ(n, 1u + 8u * 2u + 1u);
+    // Lane 1 (odd) runs B -> P2 -> P1 -> A; lane k lies k x 100 m north of lane 0.
     EXPECT_FLOAT_EQ(static_cast<float>(p.points[6].longitude), 116.01f);
+    EXPECT_NEAR(p.points[14].latitude, 39.0 + 3 * 100 * 9.091e-6, 4e-6); // P2 of lane 3
     // The extension is 50 m along the lane: in longitude degrees, 50 m / cos(latitude).
     const double extLon = 50 * 9.091e-6 / std::cos(39.0 * 0.017453292222222222);
     EXPECT_NEAR(p.points[1].longitude, 116.0 - extLon, 1e-5); // A of lane 0 (float: ulp 7.6e-6)
     EXPECT_NEAR(p.points[4].longitude, 116.01 + extLon, 1e-5); // B of lane 0
     EXPECT_NEAR(p.points[1].latitude, 39.0, 1e-6);
-}
 
-TEST(SurveyPattern, PhotoModesAltitudeAndEntryExitPoints)
-{
-    CSkyWay route = rectangle(0.0022);
-    const CSurveyPattern p = generateSurveyPattern(allFour(route), CWayPointDefaults{}, 150);
-    ASSERT_TRUE(p.ok);
-    const size_t n = p.points.size();
     for (size_t i = 0; i < n; ++i) {
         const CWayPoint& w = p.points[i];
         const size_t lanePos = (i - 1) % 8; // 0-3 even lane A P1 P2 B, 4-7 odd lane B P2 P1 A
@@ -147,6 +139,7 @@ TEST(SurveyPattern, PhotoModesAltitudeAndEntryExitPoints)
         EXPECT_EQ(w.photoMode, expected) << "point " << i;
         EXPECT_EQ(std::tie(w.altitude, w.circleFlag, w.circleTime), std::make_tuple(150, 0, 100)) << "point " << i;
     }
+    // Entry 0.005 degrees south-west of P1, exit at P4.
     EXPECT_FLOAT_EQ(static_cast<float>(p.points.front().latitude), static_cast<float>(39.0 - 0.005));
     EXPECT_FLOAT_EQ(static_cast<float>(p.points.front().longitude), static_cast<float>(116.0 - 0.005));
     EXPECT_FLOAT_EQ(static_cast<float>(p.points.back().latitude), static_cast<float>(39.0022));

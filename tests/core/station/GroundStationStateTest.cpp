@@ -1,30 +1,23 @@
 // The shared ground-station state: start-up settings, window placement, the telemetry
 // notification, the $SATEL question and the queue of downlink boxes, the parse guard against re-entry from a
-// message box, the heartbeat on the open links and the replay slider formulas.
+// message box, the heartbeat on the open links.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "core/protocol/ProtocolTestSupport.h"
 #include "support/FakeUi.h"
-#include "support/StpRecord.h"
 #include "support/TempDir.h"
 #include "station/GroundStation.h"
 #include "protocol/Uplink.h"
 
 using namespace orvex;
+using namespace orvex::test;
 using ::testing::ElementsAre;
 
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes ascii(const char* s)
-{
-    return Bytes(s, s + std::strlen(s));
-}
 
 // "$STP" with heading f32 at 20, storedWaypointCount at 31, altitude i16 at 48, receiverOn at 53,
 // targetWaypoint at 74.
@@ -77,6 +70,14 @@ TEST_F(GroundStationState, TelemetryNotificationKeepsReceiverAndCountAndMovesThe
     CTempDir::write(dir.file("Korva.ini"), "[WayPoint]\r\nAltitudeGPS=-25\r\n");
     station.loadStartupSettings();
     station.openSerialLink([] { return true; });
+    // A record out of range reaches no window and leaves the current record.
+    EXPECT_FLOAT_EQ(station.currentRecord().latitude(), 90.0f);
+    station.receiveBytes(EFraming::ByteStream, stpFrame(91.0f, 10.0f, 0, 0, 1, 3, 0));
+    station.receiveBytes(EFraming::ByteStream, ascii("$"));
+    EXPECT_TRUE(ui.markers.empty());
+    EXPECT_EQ(station.receiverOn(), 0);
+    EXPECT_FLOAT_EQ(station.currentRecord().latitude(), 90.0f);
+
     // altitude -15 dm: -15 / 10 truncates to -1, plus AltitudeGPS -25 -> -26. Heading pi/2 rad -> 90 degrees.
     station.receiveBytes(EFraming::ByteStream, stpFrame(22.5f, 113.25f, -15, 1.5707963f, 1, 7, 4));
     station.receiveBytes(EFraming::ByteStream, ascii("$")); // nothing more needed: $STP acts when complete
@@ -93,27 +94,14 @@ TEST_F(GroundStationState, TelemetryNotificationKeepsReceiverAndCountAndMovesThe
     EXPECT_FLOAT_EQ(station.currentRecord().latitude(), 22.5f);
 }
 
-TEST_F(GroundStationState, OutOfRangeRecordReachesNoWindowAndKeepsTheCurrentRecord)
-{
-    EXPECT_FLOAT_EQ(station.currentRecord().latitude(), 90.0f);
-    station.receiveBytes(EFraming::ByteStream, stpFrame(91.0f, 10.0f, 0, 0, 1, 3, 0));
-    station.receiveBytes(EFraming::ByteStream, ascii("$"));
-    EXPECT_TRUE(ui.markers.empty());
-    EXPECT_EQ(station.receiverOn(), 0);
-    EXPECT_FLOAT_EQ(station.currentRecord().latitude(), 90.0f);
-}
-
 TEST_F(GroundStationState, PhotoMarkCallsSetPicWithTheTwoFloatsAndZero)
 {
     // "$PAED": head 0-4, bytes 5-6 not read, f32 at 7 and 11, sum at 15.
-    Bytes f(16, 0);
-    std::memcpy(f.data(), "$PAED", 5);
-    putLeF32(&f[7], 22.5f);
-    putLeF32(&f[11], 113.0f);
-    unsigned sum = 0;
-    for (int i = 0; i < 15; ++i)
-        sum += f[i];
-    f[15] = static_cast<std::uint8_t>(sum);
+    Bytes f = ascii("$PAED");
+    zeros(f, 2);
+    f32(f, 22.5f);
+    f32(f, 113.0f);
+    withSum(f);
     station.receiveBytes(EFraming::ByteStream, f);
     ASSERT_EQ(ui.scripts.size(), 1u);
     EXPECT_EQ(ui.scripts[0].first, "setPic");
