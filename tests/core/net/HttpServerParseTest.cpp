@@ -93,6 +93,18 @@ TEST(HttpServerParse, SafeRelativePathsAreDecodedOnceAndStayInsideTheRoot)
         EXPECT_FALSE(safeRelativePath(escaping)) << escaping;
 }
 
+TEST(HttpServerParse, ContentTypeByExtension)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"html", kHttpHtmlType}, {"htm", kHttpHtmlType}, {"css", "text/css"}, {"js", "text/javascript"},
+        {"json", "application/json"}, {"png", "image/png"}, {"jpg", "image/jpeg"}, {"jpeg", "image/jpeg"},
+        {"svg", "image/svg+xml"}, {"ico", "image/x-icon"}, {"txt", "text/plain; charset=utf-8"},
+        {"gz", "application/octet-stream"}, {"", "application/octet-stream"},
+    };
+    for (const auto& [extension, type] : cases)
+        EXPECT_EQ(httpContentType(extension), type) << extension;
+}
+
 TEST(HttpServerParse, DateHeadersAndErrorPage)
 {
     EXPECT_EQ(httpDate(0), "Thu, 01 Jan 1970 00:00:00 GMT");
@@ -106,6 +118,7 @@ TEST(HttpServerParse, DateHeadersAndErrorPage)
     EXPECT_EQ(httpErrorPage(404, "未找到", "细节"),
               "<Html>\n<Head><Title>HTTP 404 (未找到)</Title>\n</Head>\n<Body>\n<h1>未找到</h1>\n"
               "<h2>错误详细描述：细节</h2>\n</Body>\n</Html>");
+    EXPECT_STREQ(MySocketException(MySocketException::kReceiveTimeout).what(), "错误：Socket Recieve timeout!");
 }
 
 TEST(HttpServerParse, RedirectLocationFormsNeverUseTheHostHeader)
@@ -147,9 +160,4 @@ TEST(HttpServerParse, CgiOutputBodyAndContentType)
         EXPECT_EQ(cgiBodyFromOutput(c.output), c.body) << c.output.substr(0, 40);
         EXPECT_EQ(cgiContentType(c.output), c.type) << c.output.substr(0, 40);
     }
-}
-
-TEST(HttpServerParse, SocketErrorTextWithoutNumber)
-{
-    EXPECT_STREQ(MySocketException(MySocketException::kReceiveTimeout).what(), "错误：Socket Recieve timeout!");
 }

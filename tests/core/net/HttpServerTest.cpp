@@ -1,7 +1,6 @@
 // The HTTP server on a free loopback port, driven by a real client written on plain sockets: the
-// file system side (the root, links, CGI programs), the connection limit, time-outs and stopping.
-// What a browser sees in the answers (content types, the redirect, the error pages' charset) is
-// tested against `orvex serve` in tests/tools.
+// answers, the file system side (the root, links, CGI programs), the connection limit, time-outs
+// and stopping.
 
 #include "support/HttpClient.h"
 #include "support/TempDir.h"
@@ -108,6 +107,7 @@ protected:
         EXPECT_EQ(r.body, httpErrorPage(404, "未找到", "您要查看的网页可能已被删除、名称已被更改，或者暂时不可用。"))
             << what;
         EXPECT_EQ(r.header("Content-Length"), std::to_string(r.body.size())) << what;
+        EXPECT_EQ(r.header("Content-Type"), kHttpHtmlType) << what; // error pages say their charset
         EXPECT_EQ(r.raw.find(kSecret), std::string::npos) << what;
     }
 
@@ -119,10 +119,11 @@ protected:
     long threadsBefore = 0;
 };
 
-TEST_F(HttpServerTest, ServesWholeFilesWithDateAndLength)
+TEST_F(HttpServerTest, ServesWholeFilesWithTypeDateAndLength)
 {
-    SHttpResponse r = httpGet(port, "/earth.htm");
+    SHttpResponse r = httpGet(port, "/earth.htm?x=1");
     EXPECT_EQ(r.body, kEarth);
+    EXPECT_EQ(r.header("Content-Type"), kHttpHtmlType);
     std::tm tm{};
     ASSERT_NE(::strptime(r.header("Date").c_str(), "%a, %d %b %Y %H:%M:%S GMT", &tm), nullptr) << r.raw;
     EXPECT_LE(std::llabs((long long)(::timegm(&tm) - std::time(nullptr))), 60);
@@ -131,6 +132,16 @@ TEST_F(HttpServerTest, ServesWholeFilesWithDateAndLength)
     EXPECT_EQ(httpGet(port, "/sub/../earth.htm").body, kEarth); // ".." that stays inside is fine
     EXPECT_EQ(httpGet(port, "/inside.htm").body, kEarth);       // a link that stays inside too
     EXPECT_EQ(httpGet(port, "/big.bin").body.size(), std::size_t(8 << 20));
+}
+
+TEST_F(HttpServerTest, DirectoriesRedirectToTheDefaultPageOnThisServerWhateverTheHostSays)
+{
+    const std::string self = "http://127.0.0.1:" + std::to_string(port);
+    for (const char* dir : {"/", "/sub/"}) {
+        SHttpResponse r = httpGet(port, dir, "evil.example");
+        EXPECT_EQ(r.statusLine, "HTTP/1.1 302 Redirect Page") << dir;
+        EXPECT_EQ(r.header("Location"), self + dir + "lanterna.html") << dir;
+    }
 }
 
 TEST_F(HttpServerTest, UnreadableFileGets500)
@@ -194,6 +205,8 @@ TEST_F(HttpServerTest, CgiGetsLengthQueryBodyAndItsDirectoryAndNamesItsType)
     SHttpResponse oneLine = httpGet(port, "/oneline.exe");
     EXPECT_EQ(oneLine.statusLine, "HTTP/1.1 200 OK");
     EXPECT_EQ(oneLine.body, "");
+    writeFile(root / "noexec.cgi", "#!/bin/sh\necho x\n"); // cannot be started
+    EXPECT_EQ(httpGet(port, "/noexec.cgi").statusLine, "HTTP/1.1 500 内部错误");
 }
 
 TEST_F(HttpServerTest, HungCgiIsKilledAndReaped)
