@@ -12,13 +12,6 @@ using namespace orvex::test;
 
 namespace {
 
-CTelemetryRecord recordFrom(const Bytes& frame)
-{
-    auto r = CTelemetryRecord::fromBytes(frame);
-    EXPECT_TRUE(r.has_value());
-    return r.value_or(CTelemetryRecord{});
-}
-
 struct SField {
     const char* name;
     double accessor, expected;
@@ -44,7 +37,9 @@ TEST(TelemetryRecord, FieldsAtTheirPositions)
         "29 09");                                            // 96 firmware 2345
     ASSERT_EQ(b.size(), 98u);
     withSum(b);
-    const CTelemetryRecord r = recordFrom(b);
+    const auto parsed = CTelemetryRecord::fromBytes(b);
+    ASSERT_TRUE(parsed);
+    const CTelemetryRecord& r = *parsed;
     EXPECT_EQ(r.bytes()[98], b[98]);
     // Each accessor and the field table entry of the same name (read by the decoder and log
     // export) give the value written at the field's place.
@@ -114,7 +109,7 @@ TEST(TelemetryRecord, UpdateValidationRejectsOutOfRangeAndNaN)
         {0.0f, nan, false},    {std::numeric_limits<float>::infinity(), 0.0f, false},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(recordFrom(stpFrame(c.lat, c.lon)).isValidForUpdate(), c.valid) << c.lat << " " << c.lon;
+        EXPECT_EQ(CTelemetryRecord(stpRecord(c.lat, c.lon)).isValidForUpdate(), c.valid) << c.lat << " " << c.lon;
 }
 
 TEST(TelemetryRecord, TrackAngleDirectionsAndNoMovement)
