@@ -162,4 +162,8 @@ TEST_F(OptionsSheetTest, OutOfRangeValueNamesTheRangeKeepsTheSheetOpenAndShowsTh
     EXPECT_FALSE(page->hiddenGroup()->isHidden()) << "a field without its own control is shown to be corrected";
     EXPECT_EQ(sheet.focusWidget(), page->field(EWayPointField::DelayTime));
     EXPECT_FALSE(station.settings().getInt(keys::kDelayTime) == 256);
+
+    page->field(EWayPointField::DelayTime)->setText(QStringLiteral("abc"));
+    sheet.accept();
+    EXPECT_EQ(boxes.back(), QStringLiteral("请输入一个整数。"));
 }
