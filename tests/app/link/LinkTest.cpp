@@ -50,7 +50,6 @@ StpBytes stp(std::uint16_t tag)
     return stpRecord(22.5f, 113.25f + tag * 0.001f, tag);
 }
 
-// Writes down the tag of every record.
 struct STags : IDownlinkSink {
     std::vector<std::uint16_t> tags;
     std::function<void()> onRecord;
@@ -190,12 +189,9 @@ TEST_F(SerialLink, SendsWhileAWriteIsInFlightGoOutTogether)
         transport.send(six);
         expected.insert(expected.end(), six, six + 6);
     }
-    const auto got = farSideRead(30);
-    EXPECT_EQ(got, expected);
+    EXPECT_EQ(farSideRead(30), expected);
     ASSERT_TRUE(waitFor([&] { return transport.queuedBytes() == 0 && writes.count() >= 2; }));
-    ASSERT_EQ(writes.count(), 2);
-    EXPECT_EQ(writes.at(0).at(0).toLongLong(), 6);
-    EXPECT_EQ(writes.at(1).at(0).toLongLong(), 24);
+    EXPECT_EQ(QList<QVariantList>(writes), (QList<QVariantList>{{6}, {24}})) << "the first write, then the rest together";
 
     // Far more than 4096 bytes queued behind a write in flight: nothing is lost.
     std::vector<std::uint8_t> big(20000);
@@ -297,8 +293,6 @@ TEST_F(WifiLink, StopReleasesThePortAtOnce)
     EXPECT_FALSE(links.udp().isRunning());
     QUdpSocket other;
     EXPECT_TRUE(other.bind(QHostAddress::AnyIPv4, port)) << "the port is free right after stop";
-    const std::array<std::uint8_t, 6> six{1, 2, 3, 4, 5, 6};
-    links.udp().send(six); // nowhere to go: ignored
     CMyUDP second;
     EXPECT_FALSE(second.start(port, QHostAddress::LocalHost, 1)) << "a taken port is reported";
 }
@@ -365,7 +359,6 @@ TEST_F(LinkCommands, WifiLinkReceivesSendsAndWritesItsLogOnClose)
 {
     const quint16 port = startWifi();
     ASSERT_TRUE(commands.execute(cmd::kOpenWifi));
-    EXPECT_TRUE(station.wifiActive());
     sendFromAircraft(bytesOf(stp(2)) + bytesOf(stp(3)));
     ASSERT_TRUE(waitFor([&] { return station.linkState().store().count() == 2; }));
 

@@ -130,7 +130,6 @@ TEST_F(MainFrameTest, AFreshStartShowsItsTitlePanesToolbarMenusBarsAndDownlinkBo
     EXPECT_THAT(byMenu[QStringLiteral("飞控设置(&S)")], ElementsAre(32871, 32872, 32873, 32874, 32875, 32876));
     EXPECT_TRUE(c.action(73)->text().startsWith(QStringLiteral("打开串口(&R)")));
 
-    // Instrument, flight data, navigation bar, toolbar, status bar, playback bar.
     const std::pair<int, QWidget*> bars[] = {{32847, frame->instrumentBar()}, {32780, frame->flightDataBar()},
                                              {32854, frame->navigationBar()}, {59392, frame->toolBar()},
                                              {59393, frame->statusBar()},     {0xE805, frame->playbackBar()}};
