@@ -161,12 +161,17 @@ TEST(ParameterReadback, OverloadAboveItsItemsKeepsTheSelectionAndFixedSpeedHides
     f.combo(EParamCombo::Overload) = 1;
     f.combo(EParamCombo::MaxSpeed) = kMaxSpeedCustomItem;
     f.customSpeed = "9.9";
-    applyParameterValues(parValues({{42, 0x35}, {32, 120}, {27, 55}}), f);
+    // Radio byte: remote 2, voltage 3, ESC 2, servo rate 1 (each two-bit field has its high bit set
+    // here or in the filled form).
+    applyParameterValues(parValues({{42, 0x35}, {32, 120}, {23, 200}, {43, 0x6E}}), f);
     EXPECT_EQ(f.combo(EParamCombo::Overload), 1) << "high nibble 3 leaves the selection";
     EXPECT_EQ(f.edit(EParamEdit::ControlType), "5");
     EXPECT_EQ(f.combo(EParamCombo::MaxSpeed), 1);
     EXPECT_FALSE(f.customSpeedShown());
-    EXPECT_EQ(f.edit(EParamEdit::Declination), "5.5");
+    EXPECT_EQ(f.edit(EParamEdit::GimbalPitchGain), "-56");
+    EXPECT_EQ(std::vector<int>({f.combo(EParamCombo::RemoteMode), f.combo(EParamCombo::VoltageAlarm),
+                                f.combo(EParamCombo::EscType), f.combo(EParamCombo::ServoRate)}),
+              std::vector<int>({2, 3, 2, 1}));
     applyParameterValues(parValues({{42, 0x05}}), f);
     EXPECT_EQ(f.combo(EParamCombo::Overload), 0);
 }
