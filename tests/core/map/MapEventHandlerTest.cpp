@@ -39,33 +39,34 @@ struct CRecordingScript : IMapScript {
     }
 };
 
-// The user: answers of the name dialog and the menus as set, everything shown written down.
+// The user: answers of the name dialog and the menus as set. What is shown or asked goes into
+// the page's journal, in order with the page calls: status(text), message(text), ask(initial),
+// editor(row), edit(i), upload(i), offline().
 struct CScriptedUi : IMapUi {
-    std::vector<std::string> status, messages, nameInitials;
+    explicit CScriptedUi(CRecordingScript& journal) : journal(journal) {}
+    CRecordingScript& journal;
     std::deque<std::optional<std::string>> names;
     EWaypointMenuChoice waypointChoice = EWaypointMenuChoice::None;
     EPlaceMarkMenuChoice placeMarkChoice = EPlaceMarkMenuChoice::None;
     bool editOk = false;
-    std::vector<int> editorRows, uploads;
-    int offlineRequests = 0;
     std::function<void()> duringMenu = [] {}, duringEdit = [] {}; // changes while the menu or dialog is open
 
-    void setStatusText(const std::string& t) override { status.push_back(t); }
-    void showMessage(const std::string& t) override { messages.push_back(t); }
+    void setStatusText(const std::string& t) override { journal.call("status", {t}); }
+    void showMessage(const std::string& t) override { journal.call("message", {t}); }
     std::optional<std::string> askName(EMapNameDialog, const std::string& initial) override
     {
-        nameInitials.push_back(initial);
+        journal.call("ask", {initial});
         auto a = names.empty() ? std::nullopt : names.front();
         if (!names.empty())
             names.pop_front();
         return a;
     }
-    void openRouteEditor(int row) override { editorRows.push_back(row); }
+    void openRouteEditor(int row) override { journal.call("editor", {std::to_string(row)}); }
     EWaypointMenuChoice waypointMenu(int, int) override { duringMenu(); return waypointChoice; }
     EPlaceMarkMenuChoice placeMarkMenu(int, int) override { return placeMarkChoice; }
-    bool editWaypoint(int) override { duringEdit(); return editOk; }
-    void uploadWaypoint(int index) override { uploads.push_back(index); }
-    void requestOfflinePage() override { ++offlineRequests; }
+    bool editWaypoint(int i) override { duringEdit(); journal.call("edit", {std::to_string(i)}); return editOk; }
+    void uploadWaypoint(int index) override { journal.call("upload", {std::to_string(index)}); }
+    void requestOfflinePage() override { journal.call("offline", {}); }
     void placeMarksChanged() override {}
     void historyChanged() override {}
 };
@@ -86,7 +87,7 @@ protected:
     std::string iniPath = home.file("Korva.ini");
     CSkyWay route;
     CRecordingScript page;
-    CScriptedUi ui;
+    CScriptedUi ui{page};
     std::optional<CSettings> m_settings;
     std::optional<CMapEventHandler> m_handler;
 };
@@ -226,7 +227,7 @@ TEST_F(MapEventHandlerTest, EveryChangeIsOneUndoStepAndANewEditClearsRedo)
         CSettings settings(iniPath);
         CSkyWay route("skw");
         CRecordingScript page;
-        CScriptedUi ui;
+        CScriptedUi ui{page};
         CMapEventHandler h(route, page, settings, ui);
         std::string steps = c.steps;
         for (size_t pos = 0; pos < steps.size();) {
@@ -256,68 +257,68 @@ TEST_F(MapEventHandlerTest, UndoAndRedoRedrawTheRoute)
     EXPECT_FALSE(h.history().edited());
 }
 
-TEST_F(MapEventHandlerTest, MouseMeasureAndPlanTexts)
+TEST_F(MapEventHandlerTest, EventKindsOnARouteOfThreePoints)
 {
-    CMapEventHandler& h = start();
-    h.handle("5005;0,1,0,"); // no route: no plan text
-    EXPECT_TRUE(ui.status.empty());
-    route.append(at(0, 0));
-    route.append(at(0, 1));
-    const char* events[] = {"5001;30.5,114.25,12,", "5002;0,1,0,0,0,0,", "5003;0,0,0,0,1,0,", "5005;0,2,0,"};
-    for (const char* e : events)
-        h.handle(e);
-    EXPECT_EQ(ui.status, (std::vector<std::string>{
-                             "Mouse [114.25000, 30.50000, 12.00000]",
-                             "Mouse [1.00000, 0.00000, 0.00000]距离 111.319 千米",
-                             "Mouse [0.00000, 0.00000, 0.00000]Distance 111.319 Km",
-                             "Mouse [2.00000, 0.00000, 0.00000] From Pre Point 111.319 Km ,Path Length 222.639Km"}));
-    EXPECT_EQ(ui.messages, std::vector<std::string>{
-                               "Start Point: 0.00000, 0.00000\nEnd   Point: 1.00000, 0.00000\nDistance:  111.319 Km"});
+    using enum EWaypointMenuChoice;
+    const struct {
+        const char* event;
+        const char* journal;
+        EWaypointMenuChoice menu = None;
+        const char* route = "0,0/500 0,1/500 0,2/500";
+    } cases[] = {
+        {"5001;30.5,114.25,12,", "status(Mouse [114.25000, 30.50000, 12.00000])"},
+        {"5002;0,1,0,0,0,0,", "status(Mouse [1.00000, 0.00000, 0.00000]距离 111.319 千米)"},
+        {"5003;0,0,0,0,1,0,", "status(Mouse [0.00000, 0.00000, 0.00000]Distance 111.319 Km) "
+                              "message(Start Point: 0.00000, 0.00000\nEnd   Point: 1.00000, 0.00000\nDistance:  111.319 Km)"},
+        {"5005;0,3,0,", "status(Mouse [3.00000, 0.00000, 0.00000] From Pre Point 111.319 Km ,Path Length 333.958Km)"},
+        {"7001;", "offline()"},
+        {"8002;某地,", "status(未找到：某地)"}, // the page found nothing for a search
+        // The double-clicked waypoint's row; none or one outside the route gives row #01.
+        {"1003;2,", "editor(2)"},
+        {"1003;", "editor(0)"},
+        {"1003;3,", "editor(0)"},
+        {"1003;-1,", "editor(0)"},
+        {"6001;2,100,50,", "upload(2)", Upload},
+        {"6001;3,100,50,", "", Upload}, // outside the route: no menu, nothing
+        {"6001;1,0,0,", "edit(1) updatewaypoint(0.000000,1.000000,500,0,1)", Edit},
+        {"6001;0,0,0,", "delskywaypt(0)", Delete, "0,1/500 0,2/500"},
+        {"9999;whatever", ""},
+        {"10", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.event);
+        CSettings settings(iniPath);
+        CSkyWay route;
+        for (int lon = 0; lon < 3; ++lon)
+            route.append(at(0, lon));
+        CRecordingScript journal;
+        CScriptedUi user{journal};
+        user.waypointChoice = c.menu;
+        user.editOk = true;
+        CMapEventHandler h(route, journal, settings, user);
+        h.handle(c.event);
+        EXPECT_EQ(journal.take(), c.journal);
+        EXPECT_EQ(describe(route), c.route);
+    }
 }
 
-TEST_F(MapEventHandlerTest, ClickPointCameraOfflineAndEditorRow)
+TEST_F(MapEventHandlerTest, ClickPointCameraAndStaleMenu)
 {
     CMapEventHandler& h = start();
-    h.handle("1003;"); // no route: no editor
+    h.handle("1003;"); // no route: no editor and no plan text
+    h.handle("5005;0,1,0,");
     h.handle("5006;22.25,113.5,88,");
     const SMapClickPoint& p = h.clickPoint();
     EXPECT_EQ(std::tuple(p.lat, p.lon, p.alt), std::tuple(22.25f, 113.5f, 88.0f));
     h.handle("2001;30.1,114.2,5000.0,0,0,12,0,");
     EXPECT_EQ(settings().getText(keys::kLastMap), "2001;30.1,114.2,5000.0,0,0,12,0,");
-    h.handle("7001;");
-    EXPECT_EQ(ui.offlineRequests, 1);
-    for (const char* e : {"9999;whatever", "10", ""}) // nothing
-        h.handle(e);
     h.activateDefaultView(); // "默认" returns to the stored camera
     EXPECT_EQ(page.take(), "setLookAt(30.1,114.2,5000.0,0,0,12,0)");
-    // The double-clicked waypoint's row; none or one outside the route gives row #01.
-    for (int i = 1; i <= 3; ++i)
-        route.append(at(i, i));
-    for (const char* e : {"1003;2,", "1003;", "1003;3,", "1003;-1,"})
-        h.handle(e);
-    EXPECT_EQ(ui.editorRows, (std::vector<int>{2, 0, 0, 0}));
-}
-
-TEST_F(MapEventHandlerTest, WaypointMenu)
-{
-    for (int i = 1; i <= 3; ++i)
-        route.append(at(i, i));
-    CMapEventHandler& h = start();
-    ui.waypointChoice = EWaypointMenuChoice::Upload;
-    h.handle("6001;2,100,50,");
-    h.handle("6001;3,100,50,"); // outside the route: no menu, nothing
-    EXPECT_EQ(ui.uploads, std::vector<int>{2});
-
-    ui.waypointChoice = EWaypointMenuChoice::Edit;
-    ui.editOk = true;
-    h.handle("6001;1,0,0,");
-    EXPECT_EQ(page.take(), "updatewaypoint(2.000000,2.000000,500,0,1)");
-
-    ui.waypointChoice = EWaypointMenuChoice::Delete;
-    h.handle("6001;0,0,0,");
-    EXPECT_EQ(describe(route), "2,2/500 3,3/500");
-    EXPECT_EQ(page.take(), "delskywaypt(0)");
     // The route shrank while the menu was open: the stale index is not used.
+    route.append(at(1, 1));
+    route.append(at(2, 2));
+    ui.waypointChoice = EWaypointMenuChoice::Delete;
     ui.duringMenu = [&] { route.clear(); };
     h.handle("6001;1,0,0,");
     EXPECT_EQ(page.take(), "");
@@ -338,18 +339,17 @@ TEST_F(MapEventHandlerTest, PlaceMarksStoredAddedRenamedDeleted)
     h.handle("3001;30.5,114.5,800.0,0,0,15,0,");
     EXPECT_EQ(sinkMode, 0);
     EXPECT_EQ(h.placeMarks().size(), 3u);
-    EXPECT_EQ(page.take(), "AddPlaceMaktToMap(30.5,114.5,丙) setfuncode(0)");
+    EXPECT_EQ(page.take(), "ask() AddPlaceMaktToMap(30.5,114.5,丙) setfuncode(0)");
     h.handle("3001;1,1,1,1,1,1,1,"); // cancelled: nothing added
-    EXPECT_EQ(page.take(), "");
+    EXPECT_EQ(page.take(), "ask()");
 
     // Renamed from its menu: the dialog shows the name without the leading ".".
     ui.placeMarkChoice = EPlaceMarkMenuChoice::Edit;
     ui.names.push_back(std::string("丁"));
     h.handle("6002;.乙,10,20,");
-    EXPECT_EQ(ui.nameInitials.back(), "乙");
     ui.placeMarkChoice = EPlaceMarkMenuChoice::Delete;
     h.handle("6002;.甲,10,20,");
-    EXPECT_EQ(page.take(), "EditPlaceMaktToMap(.乙,丁) DelPlaceMaktToMap(.甲)");
+    EXPECT_EQ(page.take(), "ask(乙) EditPlaceMaktToMap(.乙,丁) DelPlaceMaktToMap(.甲)");
     EXPECT_EQ(settings().getText(keys::kPlaceMark), "8,9,3,4,5,6,7,```丁~`~30.5,114.5,800.0,0,0,15,0,```丙~`~");
 
     h.activatePlaceMark(1); // double click in the panel: the placemark's camera
@@ -381,8 +381,6 @@ TEST_F(MapEventHandlerTest, SearchHistoryAndOfflineSearch)
     h.activateHistory(1); // deleted: nothing
     h.search("  武汉 ");
     EXPECT_EQ(page.take(), "gotoaddress(武汉)");
-    h.handle("8002;某地,"); // the page found nothing
-    EXPECT_EQ(ui.status, std::vector<std::string>{"未找到：某地"});
     h.setOffline();
     const struct {
         const char* typed;
@@ -391,15 +389,14 @@ TEST_F(MapEventHandlerTest, SearchHistoryAndOfflineSearch)
         {"武汉", "gotopoint(31,115)"},
         {"22.6200,113.8500", "gotopoint(22.620000,113.850000)"},
         {" -33.5 , 151 ", "gotopoint(-33.500000,151.000000)"},
-        {"91,10", "未找到：91,10"},
-        {"10,181", "未找到：10,181"},
-        {"22.6x,113", "未找到：22.6x,113"},
+        {"91,10", "status(未找到：91,10)"},
+        {"10,181", "status(未找到：10,181)"},
+        {"22.6x,113", "status(未找到：22.6x,113)"},
     };
     for (const auto& c : searches) {
         SCOPED_TRACE(c.typed);
-        ui.status.clear();
         h.search(c.typed);
-        EXPECT_EQ(page.take() + (ui.status.empty() ? "" : ui.status.back()), c.shown);
+        EXPECT_EQ(page.take(), c.shown);
     }
     h.activateHistory(0);
     EXPECT_EQ(page.take(), "gotopoint(1,2)");
