@@ -13,18 +13,11 @@ namespace orvex::configtest {
 
 using Bytes = std::vector<uint8_t>;
 
-// `length` zero bytes beginning with the ASCII head.
-inline Bytes frameOf(const char* head, std::size_t length = 30)
-{
-    Bytes f(length, 0);
-    std::memcpy(f.data(), head, std::strlen(head));
-    return f;
-}
-
 // "$PAR": 45 bytes with the given frame bytes set, the sum of bytes 0-43 at 44.
 inline Bytes parFrame(std::initializer_list<std::pair<int, int>> bytes)
 {
-    Bytes f = frameOf("$PAR", 45);
+    Bytes f(45, 0);
+    std::memcpy(f.data(), "$PAR", 4);
     for (auto [at, v] : bytes)
         f[static_cast<std::size_t>(at)] = static_cast<uint8_t>(v);
     f[44] = static_cast<uint8_t>(std::accumulate(f.begin(), f.begin() + 44, 0u));
@@ -36,7 +29,8 @@ inline Bytes parFrame(std::initializer_list<std::pair<int, int>> bytes)
 inline Bytes mgFrame(const char* keyword, std::initializer_list<float> values, bool goodSum = true)
 {
     const std::size_t end = 4 + 4 * values.size();
-    Bytes f = frameOf(keyword, end + 1);
+    Bytes f(end + 1, 0);
+    std::memcpy(f.data(), keyword, 4);
     std::size_t at = 4;
     for (float v : values)
         putLeF32(&f[std::exchange(at, at + 4)], v);

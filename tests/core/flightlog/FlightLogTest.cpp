@@ -7,6 +7,7 @@
 #include "support/TempDir.h"
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <filesystem>
 #include <vector>
 
@@ -31,15 +32,10 @@ std::vector<std::uint16_t> tagsIn(const std::string& file)
     return tags;
 }
 
-std::tm at(int y, int mo, int d, int h, int mi, int s)
+std::tm at(const char* localTime)
 {
     std::tm t{};
-    t.tm_year = y - 1900;
-    t.tm_mon = mo - 1;
-    t.tm_mday = d;
-    t.tm_hour = h;
-    t.tm_min = mi;
-    t.tm_sec = s;
+    strptime(localTime, "%Y-%m-%d %H:%M:%S", &t);
     return t;
 }
 
@@ -111,7 +107,7 @@ TEST(RecordStore, AppendsAtFixedPlacesAcrossRegionsAndKeepsTrackAngles)
 
 TEST_F(FlightLog, FlushCatchesUpWritesEachRecordOnceRewritesAPartialRecordAndKeepsALogReopened)
 {
-    EXPECT_EQ(flightLogFileName(at(2026, 3, 7, 9, 5, 2)), "20260307090502.hj");
+    EXPECT_EQ(flightLogFileName(at("2026-03-07 09:05:02")), "20260307090502.hj");
     // "Hj" is taken by a plain file, so the directory can be neither created nor written
     // (whoever runs the test, root included). Once it is gone the next flush catches up.
     CRecordStore store;
@@ -120,7 +116,7 @@ TEST_F(FlightLog, FlushCatchesUpWritesEachRecordOnceRewritesAPartialRecordAndKee
     const fs::path hj = dir / "Hj";
     file("Hj", "xyz");
     writer.setDirectory(hj.string());
-    writer.startLog(at(2026, 12, 31, 23, 59, 59));
+    writer.startLog(at("2026-12-31 23:59:59"));
     for (std::uint16_t i = 0; i < 3; ++i)
         store.append(stpRecord(1, 2, i).data());
     const auto failed = writer.flush(store);
@@ -145,7 +141,7 @@ TEST_F(FlightLog, FlushCatchesUpWritesEachRecordOnceRewritesAPartialRecordAndKee
     // The next link opens within the same second.
     CRecordStore second;
     ASSERT_TRUE(second.create());
-    writer.startLog(at(2026, 12, 31, 23, 59, 59));
+    writer.startLog(at("2026-12-31 23:59:59"));
     for (std::uint16_t i = 10; i < 15; ++i)
         second.append(stpRecord(1, 2, i).data());
     EXPECT_EQ(writer.flush(second).recordsWritten, 5u);
