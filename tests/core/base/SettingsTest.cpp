@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "support/TempDir.h"
-#include "base/IniFile.h"
 #include "base/Settings.h"
 
 #include <cctype>
@@ -101,7 +100,6 @@ TEST(SettingsFile, LookupIgnoresCaseAndKeepsOtherLinesOnRewrite)
               "x=1\r\n"
               "[Settings]\r\n"
               "COMPORT=/dev/ttyUSB0\r\n");
-    EXPECT_EQ(settings.getInt(keys::kSpeed), 77);
 }
 
 TEST(SettingsFile, ReadsLfAndGb18030FilesKeepsTheirLineEndsAndRewritesAsUtf8)
