@@ -6,7 +6,6 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -170,7 +169,6 @@ TEST_F(RouteEditorTest, FieldsShowWhatTheRouteHoldsAndOutOfRangeIsRefused)
     QTest::keyClicks(dlg->altitudeEdit(), QStringLiteral("10000"));
     EXPECT_EQ(station.route()[1].altitude, 10000);
     EXPECT_EQ(dlg->list()->topLevelItem(1)->text(3), QStringLiteral("10000"));
-    EXPECT_TRUE(boxes.texts.empty());
     // Above 10,000 m: refused as the options page refuses it, and the field shows the route again.
     dlg->altitudeEdit()->setText(QStringLiteral("1000"));
     QTest::keyClicks(dlg->altitudeEdit(), QStringLiteral("1"));

@@ -2,7 +2,6 @@
 // the load/save/edit commands and the waypoint menu with answered dialogs.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QGroupBox>
