@@ -212,9 +212,11 @@ TEST_F(MapPageTest, OnlinePageDefinesTheCatalogueRestoresTheCameraAndGoesOffline
 
     // No view stored: the stored placemark is drawn, and the first aircraft position with a fix
     // (not 0,0) centres the map on the aircraft, once.
-    checkPage({{"window.startZoom = orvexMap.getZoom()", "[s.offline, s.placemarks, s.zoom < 10]", "false,旧标注,true"},
+    checkPage({{"window.startZoom = orvexMap.getZoom()", "[s.offline, s.placemarks, s.zoom < 10]",
+                "false,旧标注,true"},
                {"setplane(0, 0, 0, 0, 0)", "s.zoom === startZoom", "true"},
-               {"setplane(22.61, 113.84, 30, 0, 10)", "[s.zoom >= 14, s.center[0].toFixed(4)]", "true,22.6100"},
+               {"setplane(22.61, 113.84, 30, 0, 10)", "[s.zoom >= 14, s.center[0].toFixed(4)]",
+                "true,22.6100"},
                {"setplane(22.70, 113.90, 30, 0, 10)", "s.center[0].toFixed(4)", "22.6100"}});
 
     // A view stored meanwhile (zoom 16 on the placemark) is restored on the offline page, and the
@@ -227,16 +229,16 @@ TEST_F(MapPageTest, OnlinePageDefinesTheCatalogueRestoresTheCameraAndGoesOffline
     ASSERT_TRUE(evalJs(QString::fromLatin1(kMouseHelper)).toBool());
     ASSERT_TRUE(waitFor([] { return pageState().value("zoom").toInt() == 16; }));
     // The offline page got the stored placemark too; the panel lists it once.
-    checkPage({{"setplane(-33.95, 151.18, 12, 0, 0)", "[s.offline, s.center.map((v) => v.toFixed(2)), s.placemarks]",
-                "true,31.00,121.00,旧标注"}});
+    checkPage({{"setplane(-33.95, 151.18, 12, 0, 0)",
+                "[s.offline, s.center.map((v) => v.toFixed(2)), s.placemarks]", "true,31.00,121.00,旧标注"}});
     EXPECT_EQ(g->dlg->positionPanel()->placeMarkRoot()->childCount(), 1);
 }
 
 TEST_F(MapPageTest, ScriptCallsChangeThePage)
 {
     checkPage({
-        {"clearlineStringplane(); delskyway(); setskyway(30, 114, 500, 1, 0); setskyway(30.1, 114.1, 600, 1, 1);"
-         "setskyway(30.2, 114.2, 700, 1, 2)",
+        {"clearlineStringplane(); delskyway(); setskyway(30, 114, 500, 1, 0);"
+         "setskyway(30.1, 114.1, 600, 1, 1); setskyway(30.2, 114.2, 700, 1, 2)",
          "[s.waypoints.length, s.track]", "3,0"},
         {"updatewaypoint(30.15, 114.15, 650, 2, 2)", "s.waypoints[2]", "30.15,114.15,650,2,0"},
         {"setSkyWayPTcolor(1, 1)", "s.waypoints.map(function (w) { return w[4]; })", "0,1,0"},
@@ -244,7 +246,8 @@ TEST_F(MapPageTest, ScriptCallsChangeThePage)
         {"", "document.querySelector('.plane').style.transform", "rotate(90deg)"},
         {"setPic(30.05, 114.05)", "s.pics", "1"},
         {"setclickpttomap(30.3, 114.3, 200)", "s.flyTarget", "30.3,114.3"},
-        {"AddPlaceMaktToMap('30.4', '114.4', '新点'); EditPlaceMaktToMap('.新点', '改名')", "s.placemarks", "改名,旧标注"},
+        {"AddPlaceMaktToMap('30.4', '114.4', '新点'); EditPlaceMaktToMap('.新点', '改名')", "s.placemarks",
+         "改名,旧标注"},
         {"setplanetrud()", "s.showAltitudes", "true"},
         // The aircraft flies to waypoint 3 (target 2, counted from 0): the dashed line ends there.
         {"setplanetrud3d()", "s.extensionTo[1]", "30.15,114.15"},
@@ -253,14 +256,14 @@ TEST_F(MapPageTest, ScriptCallsChangeThePage)
         {"DelPlaceMaktToMap('.改名')", "s.placemarks", "旧标注"},
         {"setLookAt('40.0', '116.0', '1000', '0', '0', '9', '1')", "s.zoom", "9"},
         // A long flight: the track keeps at most 20000 positions (the oldest go a piece at a time).
-        {"for (var i = 0; i < 20700; ++i) setplane(30 + i * 1e-5, 114, 100, 0, 0)", "s.track > 19000 && s.track <= 20000",
-         "true"},
+        {"for (var i = 0; i < 20700; ++i) setplane(30 + i * 1e-5, 114, 100, 0, 0)",
+         "s.track > 19000 && s.track <= 20000", "true"},
         {"clearlineStringplane()", "s.track", "0"},
         // Locating the aircraft from a far zoom comes in to the working zoom, a near one stays.
         {"setplane(30.01, 114.01, 125, 2, 90); setLookAt(40, 116, 0, 0, 0, 5, 1); setplanetomap()",
          "[s.zoom, s.center[0].toFixed(4)]", "17,30.0100"},
-        {"setLookAt(40, 116, 0, 0, 0, 18, 1); setplanetomap(); clearlineStringplane()", "[s.zoom, s.center[0].toFixed(4)]",
-         "18,30.0100"},
+        {"setLookAt(40, 116, 0, 0, 0, 18, 1); setplanetomap(); clearlineStringplane()",
+         "[s.zoom, s.center[0].toFixed(4)]", "18,30.0100"},
         {"gotopoint('35.5', '100.5')", "s.center.map((v) => v.toFixed(2))", "35.50,100.50"},
         {"setpttomap(31, 101)", "s.center.map((v) => v.toFixed(2))", "31.00,101.00"},
         {"delskyway()", "s.waypoints.length", "0"},
@@ -320,7 +323,8 @@ TEST_F(MapPageTest, PlanRouteByClicksThenUndoRedo)
     mouse("click", 30.05, 114.00);
     // One click with the real mouse on the browser's input widget.
     const QPoint p = [] {
-        const QJsonArray a = evalJs("var p = orvexMap.latLngToContainerPoint([29.95, 114.10]); [p.x, p.y]").toJsonArray();
+        const QJsonArray a =
+            evalJs("var p = orvexMap.latLngToContainerPoint([29.95, 114.10]); [p.x, p.y]").toJsonArray();
         return QPoint(a[0].toInt(), a[1].toInt());
     }();
     QWidget* input = g->dlg->browser()->focusProxy();

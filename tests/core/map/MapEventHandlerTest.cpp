@@ -125,11 +125,13 @@ TEST_F(MapEventHandlerTest, RouteEventsFromThePage)
         size_t steps;     // undo steps taken
     } cases[] = {
         // Only a point sent with altitude 0 is told the route's altitude (the settings').
-        {{"1001;30.5,114.3,0,0,;"}, "1,1/321 2,2/500 30.5,114.3/650", "updatewaypoint(30.500000,114.300000,650,0,2)", 1},
+        {{"1001;30.5,114.3,0,0,;"}, "1,1/321 2,2/500 30.5,114.3/650",
+         "updatewaypoint(30.500000,114.300000,650,0,2)", 1},
         // Several records in one event are one step.
         {{"1001;31,115,120,4,;32,116,80.9,5,;"}, "1,1/321 2,2/500 31,115/120#4 32,116/80#5", "", 1},
         // An insert past the end fills with new points, one inside goes before the index.
-        {{"1010;6,7,0,9,4,;"}, "1,1/321 2,2/500 0,0/650 0,0/650 6,7/650#9", "updatewaypoint(6.000000,7.000000,650,9,4)", 1},
+        {{"1010;6,7,0,9,4,;"}, "1,1/321 2,2/500 0,0/650 0,0/650 6,7/650#9",
+         "updatewaypoint(6.000000,7.000000,650,9,4)", 1},
         {{"1010;1.5,2.5,200,0,1,;"}, "1,1/321 1.5,2.5/200 2,2/500", "", 1},
         {{"1010;5,5,0,0,2000000000,;5,5,0,0,-1,;5,5,0,0,10001,;"}, "1,1/321 2,2/500", "", 1},
         // A drag keeps the altitude and is one step when it ends ("1005;").
@@ -250,7 +252,8 @@ TEST_F(MapEventHandlerTest, UndoAndRedoRedrawTheRoute)
     h.handle("1001;3,3,300,0,;");
     h.undo();
     EXPECT_TRUE(h.history().edited());
-    EXPECT_EQ(page.take(), "delskyway() setskyway(1.000000,1.000000,100,7,0) setskyway(2.000000,2.000000,200,0,1)");
+    EXPECT_EQ(page.take(),
+              "delskyway() setskyway(1.000000,1.000000,100,7,0) setskyway(2.000000,2.000000,200,0,1)");
     h.redo();
     EXPECT_EQ(page.calls.size(), 4u);
     h.handle("1001;3,3,100,0,;");
@@ -268,9 +271,11 @@ TEST_F(MapEventHandlerTest, EventKindsOnARouteOfThreePoints)
     } cases[] = {
         {"5001;30.5,114.25,12,", "status(Mouse [114.25000, 30.50000, 12.00000])"},
         {"5002;0,1,0,0,0,0,", "status(Mouse [1.00000, 0.00000, 0.00000]距离 111.319 千米)"},
-        {"5003;0,0,0,0,1,0,", "status(Mouse [0.00000, 0.00000, 0.00000]Distance 111.319 Km) "
-                              "message(Start Point: 0.00000, 0.00000\nEnd   Point: 1.00000, 0.00000\nDistance:  111.319 Km)"},
-        {"5005;0,3,0,", "status(Mouse [3.00000, 0.00000, 0.00000] From Pre Point 111.319 Km ,Path Length 333.958Km)"},
+        {"5003;0,0,0,0,1,0,",
+         "status(Mouse [0.00000, 0.00000, 0.00000]Distance 111.319 Km) "
+         "message(Start Point: 0.00000, 0.00000\nEnd   Point: 1.00000, 0.00000\nDistance:  111.319 Km)"},
+        {"5005;0,3,0,",
+         "status(Mouse [3.00000, 0.00000, 0.00000] From Pre Point 111.319 Km ,Path Length 333.958Km)"},
         {"7001;", "offline()"},
         {"8002;某地,", "status(未找到：某地)"}, // the page found nothing for a search
         // The double-clicked waypoint's row; none or one outside the route gives row #01.
