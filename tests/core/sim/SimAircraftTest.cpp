@@ -145,6 +145,8 @@ TEST(SimAircraft, EchoesAWaypointAndCountsTheRouteOnlyWhenTold)
     f.up(uplink::waypointCount(2));
     f.run(300);
     EXPECT_EQ(f.last().storedWaypointCount(), 2);
+    f.run(CSimAircraft::kDemoTakeoffDelayMs + 1000); // not the demonstration: the route waits
+    EXPECT_EQ(f.sim.mode(), kSimLanded);
 }
 
 TEST(SimAircraft, FliesTheRoutePhotographingTheLanesThenReturnsHomeAndLands)
