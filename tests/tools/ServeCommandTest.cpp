@@ -71,6 +71,10 @@ class ServeCommand : public ::testing::Test {
             const std::size_t at = out.find(" on port ");
             if (at != std::string::npos && out.find('\n', at) != std::string::npos)
                 return std::atoi(out.c_str() + at + 9);
+            if (::waitpid(pid, nullptr, WNOHANG) == pid) {
+                pid = -1; // gone without serving
+                return 0;
+            }
         }
         return 0;
     }
