@@ -62,16 +62,6 @@ class LinkStateTest : public ::testing::Test {
 
 } // namespace
 
-TEST_F(LinkStateTest, SerialOpenFailureLeavesIdle)
-{
-    EXPECT_FALSE(state.openSerial([] { return false; }));
-    EXPECT_EQ(state.mode(), ELinkMode::Idle);
-    EXPECT_FALSE(state.store().isHeld());
-    EXPECT_FALSE(state.storeRecord(record(1).data()).has_value()) << "no link, nothing stored";
-    EXPECT_TRUE(state.canOpenLink());
-    EXPECT_FALSE(state.canCloseLink());
-}
-
 TEST_F(LinkStateTest, CloseLinkWritesTheLastRecordsBeforeReleasingTheStore)
 {
     ASSERT_TRUE(state.openSerial([] { return true; }));
@@ -143,8 +133,15 @@ TEST_F(LinkStateTest, StartingAReplayAndShutdownFlushToo)
     EXPECT_EQ(state.mode(), ELinkMode::Idle);
 }
 
-TEST_F(LinkStateTest, FailedReplayLoadIsIdleAndCloseLinkOrReplayReleasesAReplay)
+TEST_F(LinkStateTest, FailedOpenOrReplayLoadLeavesIdleAndCloseLinkOrReplayReleasesAReplay)
 {
+    EXPECT_FALSE(state.openSerial([] { return false; }));
+    EXPECT_EQ(state.mode(), ELinkMode::Idle);
+    EXPECT_FALSE(state.store().isHeld());
+    EXPECT_FALSE(state.storeRecord(record(1).data()).has_value()) << "no link, nothing stored";
+    EXPECT_TRUE(state.canOpenLink());
+    EXPECT_FALSE(state.canCloseLink());
+
     auto failed = state.startReplay((dir / "missing.hj").string());
     EXPECT_FALSE(failed.ok);
     EXPECT_FALSE(failed.error.empty());
