@@ -153,10 +153,7 @@ public:
     std::vector<std::string> messages;
     std::vector<SParameterValues> parameters;
     std::vector<SCompassPoint> compassPoints;
-    std::vector<SCompassCalibration> calibrations;
-    std::vector<SWaypointEcho> echoes;
     std::vector<SWaypointIndexEcho> indexEchoes;
-    std::vector<SRouteSummary> summaries;
     std::vector<SServoChannels> servos;
     std::vector<SDrop> drops;
 
@@ -167,14 +164,14 @@ public:
     void onAlignmentQuestion(const SAcknowledgement& ack) override { events.push_back(std::string(ack.keyword) + "?"); messages.push_back(std::string(ack.message)); }
     void onParameterValues(const SParameterValues& v, EDownlinkLink) override { events.push_back("$PAR"); parameters.push_back(v); }
     void onCompassPoint(const SCompassPoint& p, EDownlinkLink) override { events.push_back(p.plane == ECompassPlane::XY ? "$MG2" : "$MG3"); compassPoints.push_back(p); }
-    void onCompassCalibration(const SCompassCalibration& c) override { events.push_back("$MG1"); calibrations.push_back(c); }
+    void onCompassCalibration(const SCompassCalibration&) override { events.push_back("$MG1"); }
     void onCustomParameters(const SCustomParameters&, EDownlinkLink) override { events.push_back("$PUR"); }
-    void onWaypointEcho(const SWaypointEcho& e, EDownlinkLink) override { events.push_back("$SETD"); echoes.push_back(e); }
+    void onWaypointEcho(const SWaypointEcho&, EDownlinkLink) override { events.push_back("$SETD"); }
     void onParameterSnapshot(const SParameterSnapshot&) override { events.push_back("$P2T"); }
     void onPhotoReport(const SPhotoReport&) override { events.push_back("$QUZA"); }
     void onPhotoMark(const SPhotoMark&) override { events.push_back("$PAED"); }
     void onWaypointIndexEcho(const SWaypointIndexEcho& e) override { events.push_back("$PAI"); indexEchoes.push_back(e); }
-    void onRouteSummary(const SRouteSummary& s) override { events.push_back("$PASUM"); summaries.push_back(s); }
+    void onRouteSummary(const SRouteSummary&) override { events.push_back("$PASUM"); }
     void onServoChannels(const SServoChannels& s) override { events.push_back("$DJSJ"); servos.push_back(s); }
     void onOpaqueFrame(std::string_view keyword, std::span<const uint8_t>) override { events.push_back(std::string(keyword)); }
     void onDropped(const SDrop& d) override { drops.push_back(d); }

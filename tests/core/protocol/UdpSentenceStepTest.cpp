@@ -78,7 +78,7 @@ TEST_F(UdpSentenceStepTest, BadSumFrameIsConsumedWhole)
     datagram(cat({bad, badSetd, stpFrame(3.0f, 4.0f)}));
     ASSERT_EQ(sink.records.size(), 1u);
     EXPECT_EQ(sink.records[0].latitude(), 3.0f);
-    EXPECT_TRUE(sink.echoes.empty());
+    EXPECT_EQ(sink.events, std::vector<std::string>{"$STP"});
     EXPECT_EQ(sink.droppedFor(EDropReason::BadChecksum), 99u + 31u);
     EXPECT_EQ(sink.droppedFor(EDropReason::UnknownKeyword), 0u);
 }

@@ -55,11 +55,7 @@ class CFlight : public ISimOutput {
     CTelemetryRecord last(ESimLink link = ESimLink::Serial) const
     {
         const auto stp = with("$STP", link);
-        EXPECT_FALSE(stp.empty());
-        CTelemetryRecord::Bytes b{};
-        if (!stp.empty())
-            std::copy(stp.back().begin(), stp.back().end(), b.begin());
-        return CTelemetryRecord(b);
+        return stp.empty() ? CTelemetryRecord{} : *CTelemetryRecord::fromBytes(stp.back());
     }
     double metresTo(double lat, double lon) const
     {
