@@ -168,7 +168,7 @@ protected:
         ASSERT_TRUE(g->home.isValid());
         const std::string ini = g->home.filePath(QStringLiteral("Korva.ini")).toStdString();
         CTempDir::write(ini, "[Options]\r\nPlaceMark=31.0,121.0,800.0,0,0,12,0,```旧标注~`~\r\n"
-                             "AddressName=北京,39.9,116.4,~`~\r\n[WayPoint]\r\nAltitude=300\r\n");
+                             "AddressName=北京,39.9,116.4,~`~\r\n");
         g->settings = std::make_unique<CSettings>(ini);
         g->dlg = std::make_unique<CMapDlg>(g->route, *g->settings, QStringLiteral(ORVEX_BIN_DIR));
         SMapDlgHooks hooks;
