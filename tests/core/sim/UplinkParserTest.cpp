@@ -45,6 +45,7 @@ TEST(UplinkParser, BrokenSumsAndRedundancyAreRefusedAndTheNextFrameIsFound)
         hb,                                         // sum missing
         frame30("$WIFI", "8B 8B 8B 01"),            // data not repeated
         frame30("$WIFIjj", "B0 04 B0 04 B1 04"),    // altitude copies disagree
+        Bytes(29, 0),                               // one zero short of an idle heartbeat
     };
     for (const Bytes& b : bad) {
         SCOPED_TRACE(std::string(b.begin(), b.begin() + 8));
