@@ -29,7 +29,7 @@ TEST_F(UdpSentenceStepTest, EveryUdpKeywordIsDecoded)
     // Noise, a GPS line and $T2POK (not known on this link) go without an event.
     datagram(cat({ascii("xx"), sampleFrame("$GPGGA"), sampleFrame("$T2POK"), sampleFrame("$STP"), sampleFrame("$SETD"),
                   sampleFrame("$DOCAP"), par, sampleFrame("$MG2"), mg3, sampleFrame("$MG1"), sampleFrame("$PUR")}));
-    EXPECT_EQ(sink.events,
+    ASSERT_EQ(sink.events,
               (std::vector<std::string>{"$STP", "$SETD", "$DOCAP", "$PAR", "$MG2", "$MG3", "$MG1", "$PUR"}));
     EXPECT_EQ(sink.messages, std::vector<std::string>{" 中位捕获成功"});
     EXPECT_FALSE(sink.compassPoints[1].sumOk) << "handed on with its sum marked bad";
