@@ -23,17 +23,6 @@ class LogCommand : public ::testing::Test {
 
     SOrvexRun run(const std::string& args) { return runOrvex(args, dir); }
 
-    // A record of a flight: time 10:00:00 + s, altitude (dm) at 48, motor 1 pulses at 44, the
-    // supply voltage (raw) at 70 and the consumed capacity at 76.
-    static StpBytes flying(float lat, int s, int altitudeDm, int pulses, int voltageRaw, int mah)
-    {
-        StpBytes r = stp(lat, 113.0f, std::int16_t(altitudeDm), 10, s / 60, s % 60);
-        r[44] = std::uint8_t(pulses);
-        putLeU16(&r[70], voltageRaw);
-        putLeU16(&r[76], mah);
-        sealStp(r);
-        return r;
-    }
     // One $STP record written from the layout: latitude 4, longitude 8, time 28-30,
     // ekfVelocityX high byte first at 40-41, altitude (0.1 m) 48-49, pitch i32 at 62, sum at 98.
     static StpBytes stp(float lat, float lon, std::int16_t altitude, int h, int m, int s, bool goodSum = true)
@@ -180,13 +169,18 @@ TEST_F(LogCommand, InfoSummarisesTheFlight)
 {
     // On the ground (0-2), motors idling on the ground (3), airborne 4-16 climbing to 90 m at 10
     // while flying 6 steps of 1/1024 degree north and back, on the ground from 17. The clock
-    // jumps 5 s after record 14.
-    const int altitude[] = {0, 0, 0, 0, 30, 150, 300, 450, 600, 750, 900, 800, 600, 400, 200, 100, 30, 0, 0, 0};
+    // jumps 5 s after record 14. Motor 1 pulses at 44, the supply voltage (raw) at 70 and the
+    // consumed capacity at 76.
+    const std::int16_t altitude[] = {0, 0, 0, 0, 30, 150, 300, 450, 600, 750, 900, 800, 600, 400, 200, 100, 30, 0, 0, 0};
     std::vector<StpBytes> records;
     for (int i = 0; i < 20; ++i) {
         const int steps = i < 4 ? 0 : i <= 10 ? i - 4 : std::max(0, 16 - i);
-        records.push_back(flying(1.0f + steps / 1024.0f, i + (i > 14 ? 4 : 0), altitude[i], i >= 3 && i <= 16 ? 60 : 0,
-                                 i == 12 ? 1900 : 2048, 10 * i));
+        StpBytes& r =
+            records.emplace_back(stp(1.0f + steps / 1024.0f, 113.0f, altitude[i], 10, 0, i + (i > 14 ? 4 : 0)));
+        r[44] = i >= 3 && i <= 16 ? 60 : 0;
+        putLeU16(&r[70], i == 12 ? 1900 : 2048);
+        putLeU16(&r[76], 10 * i);
+        sealStp(r);
     }
     const SOrvexRun r = run("log info " + writeLog("flight.hj", records));
     ASSERT_EQ(r.status, 0) << r.err;

@@ -21,14 +21,7 @@ protected:
     CTempDir tmp{"orvex-proto"};
     fs::path dir = tmp.dir();
 
-    // Runs orvex with the arguments; `input` (if any) goes in as standard input.
-    SOrvexRun run(const std::string& args, const Bytes* input = nullptr)
-    {
-        if (!input)
-            return runOrvex(args, dir);
-        const std::string bytes(input->begin(), input->end());
-        return runOrvex(args, dir, &bytes);
-    }
+    SOrvexRun run(const std::string& args) { return runOrvex(args, dir); }
     std::string write(const Bytes& b)
     {
         CTempDir::write((dir / "in.bin").string(), std::string(b.begin(), b.end()));
@@ -76,7 +69,8 @@ TEST_F(ProtocolTool, DecodeAcknowledgementsGpsAndOtherSentences)
     zeros(pur, 37 - pur.size());
     const Bytes input = cat({ascii("$T2POK"), ascii("$GPGGA,123519.00,4807.0380,N,01131.0000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n"),
                              ascii("$GPGGA,123519.00,4807.0380\r\n"), withSum(setd), pur, ascii("$SATEL!")});
-    const SOrvexRun r = run("decode -", &input);
+    const std::string standardInput(input.begin(), input.end());
+    const SOrvexRun r = runOrvex("decode -", dir, &standardInput);
     ASSERT_EQ(r.status, 0) << r.err;
     const auto l = lines(r.out);
     ASSERT_EQ(l.size(), 6u) << r.out;

@@ -18,8 +18,6 @@ TEST(HttpServerParse, RequestLineHeadersAndBody)
     EXPECT_EQ(r.version, "http/1.1");
     EXPECT_EQ(r.query, "a=1&B=2");
     EXPECT_EQ(r.directory, "/Sub.Dir/");
-    EXPECT_EQ(r.fileName, "Page.CGI");
-    EXPECT_EQ(r.extension, "cgi");
     EXPECT_EQ(r.host, "localhost:8001");
     EXPECT_EQ(r.referer, "http://x/earth.htm");
     EXPECT_EQ(r.contentLength, 7);
