@@ -72,7 +72,8 @@ public:
             return;
         uint8_t buf[2048];
         socklen_t len = sizeof m_peer;
-        for (ssize_t n; (n = ::recvfrom(m_fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&m_peer), &len)) > 0;) {
+        ssize_t n;
+        while ((n = ::recvfrom(m_fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&m_peer), &len)) > 0) {
             m_step.append(std::span<const uint8_t>(buf, static_cast<std::size_t>(n)));
             m_step.run(true);
         }
@@ -113,8 +114,8 @@ TEST(SimEndToEnd, RecordsArriveAndARouteIsUploadedOverUdp)
         const std::string bin = std::string(ORVEX_BIN_DIR) + "/orvex", gcs = ground.address();
         ::dup2(::open("/dev/null", O_WRONLY), 1);
         ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT, 0600), 2);
-        ::execl(bin.c_str(), bin.c_str(), "sim", "--udp", "--listen", "0", "--gcs", gcs.c_str(), "--rate", "20",
-                "--seed", "7", nullptr);
+        ::execl(bin.c_str(), bin.c_str(), "sim", "--udp", "--listen", "0", "--gcs", gcs.c_str(), "--rate",
+                "20", "--seed", "7", nullptr);
         ::_exit(127);
     }
     struct SKill { // a simulator still running when the test ends early

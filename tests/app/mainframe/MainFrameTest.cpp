@@ -353,7 +353,7 @@ TEST_F(MainFrameTest, FileDialogsKeepToTheirFoldersAndALiveLinkMakesReplayAndClo
 TEST_F(MainFrameTest, PlacementFromStoredPositionAndExitWithASavedRouteAsksNothing)
 {
     BoxRecorder boxes;
-    // left 20, top 30, right 780, bottom 700 as four i32, low byte first; two letters per byte, low nibble first.
+    // left 20, top 30, right 780, bottom 700: four i32 low byte first, two letters a byte, low nibble first.
     CTempDir::write(ini(), "[Options]\r\nPosition=EBAAAAAAOBAAAAAAMADAAAAAMLCAAAAA\r\n");
     startApp();
     EXPECT_EQ(frame->geometry(), QRect(20, 30, 760, 670));

@@ -39,7 +39,7 @@ int freePort(int type)
 }
 
 // Starts `program` (orvex-gcs or orvex) with `args` and the environment settings given ("NAME=value";
-// they come first, so they win over the inherited ones); the descriptor `fd` goes to `path` when one is given.
+// they come first, so they win over the inherited ones); descriptor `fd` goes to `path` when given.
 pid_t spawn(const std::string& program, const std::vector<std::string>& args, std::vector<std::string> env,
             const std::string& path = {}, int fd = 2)
 {
@@ -135,8 +135,8 @@ TEST(StartupProcess, TermAndIntCloseLikeTheCloseSequenceEvenDuringTheSplash)
         CTempDir home;
         const std::string err = home.path() + "stderr.txt";
         const pid_t pid = spawn("orvex-gcs", {"--home", home.path(), splash, "--frobnicate", "--udp-port",
-                                    std::to_string(freePort(SOCK_DGRAM)), "--http-port", std::to_string(freePort(SOCK_STREAM))},
-                                   {"QT_QPA_PLATFORM=offscreen", "QTWEBENGINE_DISABLE_SANDBOX=1"}, err);
+                                              std::to_string(freePort(SOCK_DGRAM)), "--http-port", std::to_string(freePort(SOCK_STREAM))},
+                                {"QT_QPA_PLATFORM=offscreen", "QTWEBENGINE_DISABLE_SANDBOX=1"}, err);
         ASSERT_GT(pid, 0);
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (!catches(pid, sig) && std::chrono::steady_clock::now() < end)
@@ -177,8 +177,8 @@ TEST(StartupProcess, WifiStartedAgainstASendingAircraftReceivesEveryTime)
         ASSERT_GT(sim.pid, 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(500)); // the aircraft is sending first
         const pid_t gcs = spawn("orvex-gcs", {"--home", home.path(), "--no-splash", "--connect", "wifi:127.0.0.1", "--udp-port",
-                                    gcsPort, "--wifi-port", simPort, "--http-port", std::to_string(freePort(SOCK_STREAM))},
-                                   {"QT_QPA_PLATFORM=offscreen", "QTWEBENGINE_DISABLE_SANDBOX=1"});
+                                              gcsPort, "--wifi-port", simPort, "--http-port", std::to_string(freePort(SOCK_STREAM))},
+                                {"QT_QPA_PLATFORM=offscreen", "QTWEBENGINE_DISABLE_SANDBOX=1"});
         ASSERT_GT(gcs, 0);
         // The flight log is written every five seconds: a record in it proves the telemetry arrived.
         auto logged = [&] {
