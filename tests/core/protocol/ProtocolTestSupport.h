@@ -110,16 +110,18 @@ inline std::vector<SSample> sampleFrames()
     s.push_back({"$GPRMC", b});
     b = ascii("$PAI"); le16(b, 3); f32(b, 22.5f); f32(b, 113.25f); s.push_back({"$PAI", withSum(b)});
     b = ascii("$PAED"); zeros(b, 2); f32(b, 1.5f); f32(b, -2.0f); s.push_back({"$PAED", withSum(b)});
-    b = ascii("$PASUM"); le16(b, 12); le16(b, 12); s.push_back({"$PASUM", b});
+    b = ascii("$PASUM"); le16(b, 0x0102); le16(b, 0x0304); s.push_back({"$PASUM", b});
     s.push_back({"$STP", stpFrame(22.5f, 113.5f)});
     b = ascii("$PAR"); for (int i = 0; i < 40; ++i) u8(b, i + 1); s.push_back({"$PAR", withSum(b)});
     b = ascii("$MG2"); f32(b, 1.0f); f32(b, 2.0f); u8(b, sumOf(b, 4)); s.push_back({"$MG2", b});
-    b = ascii("$MG3"); f32(b, 3.0f); f32(b, 4.0f); u8(b, sumOf(b, 4)); s.push_back({"$MG3", b});
+    b = ascii("$MG3"); f32(b, 0.5f); f32(b, -0.25f); u8(b, sumOf(b, 4)); s.push_back({"$MG3", b});
     b = ascii("$PUR"); for (int i = 0; i < 32; ++i) u8(b, 250 + i); u8(b, 0x77); s.push_back({"$PUR", b});
-    b = ascii("$P2T"); for (int i = 0; i < 78; ++i) u8(b, i); s.push_back({"$P2T", withSum(b)});
+    b = ascii("$P2T"); for (int i = 0; i < 78; ++i) u8(b, 255 - i); s.push_back({"$P2T", withSum(b)});
     b = ascii("$POR"); zeros(b, 40); s.push_back({"$POR", withSum(b)});
-    b = ascii("$SETD"); u8(b, 2); f32(b, 22.5f); f32(b, 113.5f); le32(b, 120); le32(b, 1); zeros(b, 2);
-    u8(b, 1); u8(b, 0x01); u8(b, 0x2C); zeros(b, 3); s.push_back({"$SETD", withSum(b)});
+    // "$SETD": number, latitude, longitude, altitude (signed), photo mode, 2 spare, circle flag,
+    // circle time high byte first, 3 spare.
+    b = ascii("$SETD"); u8(b, 3); f32(b, 22.5f); f32(b, 113.75f); le32(b, uint32_t(-20)); le32(b, 2); zeros(b, 2);
+    u8(b, 1); u8(b, 0x12); u8(b, 0x34); zeros(b, 3); s.push_back({"$SETD", withSum(b)});
     b = ascii("$DJSJ"); for (int i = 0; i < 9; ++i) { u8(b, 100 + i); u8(b, i & 1); } s.push_back({"$DJSJ", withSum(b)});
     for (const char* ack : {"$DOYMM", "$DOYMA", "$DOYMS", "$DOCAP", "$DOCUT", "$DOCNC", "$DOCAG", "$DOCKA", "$DOCS1",
                             "$DOCS2", "$DOCS3", "$T2POK", "$STSAT"})

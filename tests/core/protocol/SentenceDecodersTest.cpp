@@ -101,17 +101,7 @@ TEST(SentenceDecoders, CustomParametersAreSignedExceptThat128Stays128)
 
 TEST(SentenceDecoders, WaypointEchoFields)
 {
-    Bytes b = ascii("$SETD");
-    u8(b, 3);
-    f32(b, 22.5f);
-    f32(b, 113.75f);
-    le32(b, static_cast<uint32_t>(-20));
-    le32(b, 2);
-    zeros(b, 2); // spare
-    u8(b, 1);                 // circle flag
-    u8(b, 0x12); u8(b, 0x34); // circle time high, low
-    zeros(b, 3);
-    withSum(b);
+    const Bytes b = sampleFrame("$SETD");
     const auto e = decode::waypointEcho(b);
     ASSERT_TRUE(e);
     EXPECT_EQ(std::tie(e->number, e->latitude, e->longitude, e->altitude, e->photoMode, e->circleFlag, e->circleTime),
@@ -121,10 +111,7 @@ TEST(SentenceDecoders, WaypointEchoFields)
 
 TEST(SentenceDecoders, CompassPointsAndCalibrationCheckTheirInnerSums)
 {
-    Bytes mg3 = ascii("$MG3");
-    f32(mg3, 0.5f);   // 00 00 00 3F
-    f32(mg3, -0.25f); // 00 00 80 BE
-    u8(mg3, 0x3F + 0x80 + 0xBE); // sum of bytes 4-11, modulo 256 = 0x7D
+    Bytes mg3 = sampleFrame("$MG3"); // 0.5 (00 00 00 3F), -0.25 (00 00 80 BE), sum of bytes 4-11
     auto p = decode::compassPoint(mg3);
     ASSERT_TRUE(p);
     EXPECT_EQ(std::tie(p->plane, p->first, p->second, p->sumOk), std::make_tuple(ECompassPlane::ZY, 0.5f, -0.25f, true));
@@ -135,10 +122,7 @@ TEST(SentenceDecoders, CompassPointsAndCalibrationCheckTheirInnerSums)
     mg3[12] = sumOf(mg3, 0, 12);
     EXPECT_FALSE(decode::compassPoint(mg3)->sumOk);
 
-    Bytes mg1 = ascii("$MG1");
-    for (float v : {1.0f, 2.0f, 3.0f, 4.0f, 5.0f})
-        f32(mg1, v);
-    u8(mg1, sumOf(mg1, 4));
+    Bytes mg1 = sampleFrame("$MG1"); // 1.0 to 5.0, sum of bytes 4-23
     auto c = decode::compassCalibration(mg1);
     ASSERT_TRUE(c);
     EXPECT_TRUE(c->sumOk);
@@ -186,30 +170,19 @@ TEST(SentenceDecoders, PhotoReportLinesAreRightAlignedColumns)
     }
 }
 
-TEST(SentenceDecoders, SnapshotServoAndSummaryLayouts)
+TEST(SentenceDecoders, SnapshotAndSummaryLayouts)
 {
-    Bytes p2t = ascii("$P2T");
-    for (int i = 0; i < 78; ++i)
-        u8(p2t, 255 - i);
-    withSum(p2t);
-    const auto s = decode::parameterSnapshot(p2t);
+    const auto s = decode::parameterSnapshot(sampleFrame("$P2T"));
     ASSERT_TRUE(s);
     EXPECT_EQ(s->values[0], 255);
     EXPECT_EQ(s->values[77], 255 - 77);
-
-    Bytes pasum = ascii("$PASUM");
-    le16(pasum, 0x0102);
-    le16(pasum, 0x0304);
-    EXPECT_EQ(decode::routeSummary(pasum)->first, 0x0102);
-    EXPECT_EQ(decode::routeSummary(pasum)->second, 0x0304);
-
-    Bytes paed = ascii("$PAED");
-    u8(paed, 0x11); u8(paed, 0x22);
-    f32(paed, 22.5f);
-    f32(paed, 113.5f);
-    withSum(paed);
-    EXPECT_EQ(decode::photoMark(paed)->first, 22.5f);
-    EXPECT_EQ(decode::photoMark(paed)->second, 113.5f);
+    const auto sum = decode::routeSummary(sampleFrame("$PASUM"));
+    ASSERT_TRUE(sum);
+    EXPECT_EQ(std::tie(sum->first, sum->second), std::make_tuple(0x0102, 0x0304));
+    const Bytes paed = sampleFrame("$PAED");
+    const auto mark = decode::photoMark(paed);
+    ASSERT_TRUE(mark);
+    EXPECT_EQ(std::tie(mark->first, mark->second), std::make_tuple(1.5f, -2.0f));
     EXPECT_FALSE(decode::photoMark(Bytes(paed.begin(), paed.end() - 1)));
 }
 
