@@ -236,25 +236,6 @@ TEST_F(SerialLink, AModalBoxInsideTheParserDoesNotReenterItAndLosesNothing)
     EXPECT_EQ(sink.tags, expected);
 }
 
-TEST_F(LinkCommands, WifiOnlyDatagramsReceivedWhileActiveAreHandedOver)
-{
-    startWifi();
-    QSignalSpy received(&links.udp(), &CMyUDP::datagramReceived);
-    sendFromAircraft(bytesOf(stp(10)));
-    sendFromAircraft(QByteArray()); // an empty datagram is read and reported like any other
-    ASSERT_TRUE(waitFor([&] { return received.count() == 2; }));
-    EXPECT_FALSE(received.at(0).at(1).toBool());
-    EXPECT_EQ(received.at(1).at(0).toInt(), 0);
-    EXPECT_EQ(links.udp().droppedDatagrams(), 2u);
-
-    ASSERT_TRUE(commands.execute(cmd::kOpenWifi));
-    sendFromAircraft(QByteArray());
-    sendFromAircraft(bytesOf(stp(12)));
-    ASSERT_TRUE(waitFor([&] { return station.linkState().store().count() == 1; }));
-    EXPECT_EQ(station.linkState().store().record(0)[42], 12) << "nothing received while inactive surfaces later";
-    EXPECT_TRUE(received.at(2).at(1).toBool()) << "the empty datagram did not stop the next one";
-}
-
 TEST_F(LinkCommands, WifiDatagramsKeepComingInOrderWhileTheUserInterfaceIsBusy)
 {
     startWifi();
@@ -281,18 +262,6 @@ TEST_F(LinkCommands, WifiDatagramsKeepComingInOrderWhileTheUserInterfaceIsBusy)
     EXPECT_EQ(records.tags, expected);
     sendFromAircraft(bytesOf(stp(41)));
     ASSERT_TRUE(waitFor([&] { return records.tags.size() == 41; }));
-}
-
-TEST_F(LinkCommands, WifiStopReleasesThePortAtOnce)
-{
-    const quint16 port = startWifi();
-    links.udp().setActive(true);
-    links.udp().stop();
-    EXPECT_FALSE(links.udp().isRunning());
-    QUdpSocket other;
-    EXPECT_TRUE(other.bind(QHostAddress::AnyIPv4, port)) << "the port is free right after stop";
-    CMyUDP second;
-    EXPECT_FALSE(second.start(port, QHostAddress::LocalHost, 1)) << "a taken port is reported";
 }
 
 TEST_F(LinkCommands, SerialFailureClosesTheLinkAndTheSameDeviceReopensWithTheSameLog)
@@ -353,23 +322,31 @@ TEST_F(LinkCommands, OpenFailureIsReported)
     EXPECT_EQ(boxes, std::vector<std::string>{"Failed to Open COM Port (stop)"});
 }
 
-TEST_F(LinkCommands, WifiLinkReceivesSendsAndWritesItsLogOnClose)
+TEST_F(LinkCommands, WifiLinkHandsOverOnlyWhileActiveSendsWritesItsLogAndReleasesThePort)
 {
     const quint16 port = startWifi();
+    QSignalSpy received(&links.udp(), &CMyUDP::datagramReceived);
+    sendFromAircraft(bytesOf(stp(10)));
+    sendFromAircraft(QByteArray()); // an empty datagram is read and reported like any other
+    ASSERT_TRUE(waitFor([&] { return received.count() == 2; }));
+    EXPECT_FALSE(received.at(0).at(1).toBool());
+    EXPECT_EQ(received.at(1).at(0).toInt(), 0);
+    EXPECT_EQ(links.udp().droppedDatagrams(), 2u);
+
     ASSERT_TRUE(commands.execute(cmd::kOpenWifi));
+    sendFromAircraft(QByteArray());
     sendFromAircraft(bytesOf(stp(2)) + bytesOf(stp(3)));
     ASSERT_TRUE(waitFor([&] { return station.linkState().store().count() == 2; }));
+    EXPECT_EQ(station.linkState().store().record(0)[42], 2) << "nothing received while inactive surfaces later";
+    EXPECT_TRUE(received.at(2).at(1).toBool()) << "the empty datagram did not stop the next one";
 
     station.heartbeatTick();
     ASSERT_TRUE(waitFor([&] { return aircraft.hasPendingDatagrams(); }));
-    const QNetworkDatagram heartbeat = aircraft.receiveDatagram();
-    EXPECT_EQ(heartbeat.data().size(), 30);
-    EXPECT_EQ(heartbeat.senderPort(), port) << "sent from the receiving socket: the module answers there";
+    EXPECT_EQ(aircraft.receiveDatagram().senderPort(), port) << "sent from the receiving socket: the module answers there";
 
     // Half a frame is left over when the link closes; the next session starts clean.
-    QSignalSpy datagrams(&links.udp(), &CMyUDP::datagramReceived);
     sendFromAircraft(bytesOf(stp(4), 50));
-    ASSERT_TRUE(waitFor([&] { return datagrams.count() == 1; }));
+    ASSERT_TRUE(waitFor([&] { return received.count() == 5; }));
     ASSERT_TRUE(commands.execute(cmd::kCloseLink));
     EXPECT_FALSE(station.wifiActive());
     EXPECT_FALSE(links.udp().isActive());
@@ -379,6 +356,13 @@ TEST_F(LinkCommands, WifiLinkReceivesSendsAndWritesItsLogOnClose)
     sendFromAircraft(bytesOf(stp(5)));
     ASSERT_TRUE(waitFor([&] { return station.linkState().store().count() == 1; }));
     EXPECT_EQ(station.linkState().store().record(0)[42], 5) << "the first frame of the new session arrives sound";
+
+    links.udp().stop();
+    EXPECT_FALSE(links.udp().isRunning());
+    QUdpSocket other;
+    EXPECT_TRUE(other.bind(QHostAddress::AnyIPv4, port)) << "the port is free right after stop";
+    CMyUDP second;
+    EXPECT_FALSE(second.start(port, QHostAddress::LocalHost, 1)) << "a taken port is reported";
 }
 
 // The playback bar and the plot bar over a replayed log: the speed slider sets the running timer,

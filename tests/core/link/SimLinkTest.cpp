@@ -6,6 +6,7 @@
 #include "voice/VoiceAnnouncer.h"
 #include "station/VoiceHookup.h"
 
+#include "support/FakeUi.h"
 #include "support/TempDir.h"
 #include <gtest/gtest.h>
 
@@ -13,13 +14,9 @@ using namespace orvex;
 
 namespace {
 
-struct SUi : IGroundStationUi {
-    int records = 0;
+struct SUi : SFakeUi {
     std::string outage, rate, planeStale;
     bool lost = false;
-    void showMessage(const std::string&) override {}
-    bool askYesNo(const std::string&, const std::string&, bool) override { return false; }
-    void telemetryNotify(std::span<const std::uint8_t>, const SAircraftMarker&) override { ++records; }
     void callMapScript(const std::string& fn, const std::vector<std::string>& args) override
     {
         if (fn == "setPlaneStale")
@@ -57,7 +54,7 @@ TEST_P(SimLinkStation, RecordsComeInAndTheUplinkReachesTheAircraft)
     }
     clock.advance(1000); // 5 records a second, the first at once: 6 by the end of the second
     EXPECT_EQ(station.linkState().store().count(), 6u);
-    EXPECT_EQ(ui.records, 6);
+    EXPECT_EQ(ui.records.size(), 6u);
     EXPECT_NEAR(station.currentRecord().latitude(), SSimConfig{}.homeLatitude, 1e-4);
 
     const std::size_t before = link.aircraft().counters().framesReceived;
