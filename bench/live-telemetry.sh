@@ -10,6 +10,7 @@
 #   slow     the same at SLOW_RATE records a second for SLOW_DURATION s
 #   replay   a new orvex-gcs replays the recorded flight log REPEAT times over at the fastest speed
 #            (the speed slider is set with xdotool); records a second and CPU until it has ended
+#   ended    the same orvex-gcs for IDLE seconds after the replay's last record
 # The resident memory of orvex-gcs and of its browser processes is read at the end of the live
 # phases. The ground station is then stopped with SIGTERM (it writes the rest of its flight log)
 # and the records in the flight log are counted against the simulator's records_sent.
@@ -192,6 +193,13 @@ t1="$end_t"
 snapshot "$gcs_pid" "$work/replay.1.json"
 figure replay "$gcs_pid" "$work/replay.0.json" "$work/replay.1.json" "$t0" "$t1"
 load_replay1="$(cut -d' ' -f1-3 /proc/loadavg)"
+# After the last record, with the fastest speed still set, for IDLE seconds.
+snapshot "$gcs_pid" "$work/ended.0.json"
+t0="$(date +%s.%N)"
+sleep "$idle"
+t1="$(date +%s.%N)"
+snapshot "$gcs_pid" "$work/ended.1.json"
+figure ended "$gcs_pid" "$work/ended.0.json" "$work/ended.1.json" "$t0" "$t1"
 stop_gcs
 
 python3 - "$ticks" "$gcs_pid_seen" "$work/cpu0.json" "$work/cpu1.json" "$work/figures" \
@@ -240,6 +248,7 @@ else:
     print("  replay fastest        not ended after %.0f s (%d records left): under %.0f records a second, "
           "%.1f %% of one core together" % (span, left, left / max(span, 1), 100 * (own + web) / max(span, 1)))
 print("  load average          %s before the replay, %s after" % (a[15], a[16]))
+line("replay ended", "ended", "  (fastest speed still set; goal: under 1 %)")
 
 def used(kind, pid):
     after = c1[kind].get(pid)

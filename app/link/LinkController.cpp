@@ -41,8 +41,12 @@ CLinkController::CLinkController(CGroundStation& station, CCommandTable& command
         if (m_replayTimer.isActive()) m_replayTimer.start(ms);
     });
     connect(&m_frame, &CMainFrame::replaySeekRequested, this, [this](int position) {
-        if (const std::optional<int> progress = m_station.replaySeek(position))
+        if (const std::optional<int> progress = m_station.replaySeek(position)) {
             m_frame.progressSlider()->setValue(*progress);
+            // A seek back from the end plays on.
+            if (!m_replayTimer.isActive() && !m_station.replayAtEnd())
+                m_replayTimer.start(m_station.replayIntervalMs());
+        }
         showReplayClock();
     });
     m_frame.setWifiStopHook([this] { m_udp.stop(); });
@@ -192,6 +196,10 @@ void CLinkController::onReplayTick()
     if (const std::optional<int> progress = m_station.replayTick())
         m_frame.progressSlider()->setValue(*progress);
     showReplayClock();
+    // At the last record the timer rests (at the fastest speed it would keep the program busy
+    // with nothing to show); a seek back starts it again.
+    if (m_station.replayAtEnd())
+        m_replayTimer.stop();
 }
 
 void CLinkController::closeSerialPort()

@@ -138,6 +138,12 @@ CReplay::SSeekResult CReplay::seek(int sliderPosition)
     return result;
 }
 
+bool CReplay::atEnd() const
+{
+    const std::size_t count = m_store.isHeld() ? m_store.count() : 0;
+    return count == 0 || m_store.displayIndex() + 1 >= count;
+}
+
 std::string CReplay::clockText() const
 {
     const std::size_t count = m_store.isHeld() ? m_store.count() : 0;

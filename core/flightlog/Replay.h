@@ -65,6 +65,8 @@ class CReplay {
 
     // replayClockText() for the replay position; empty when no record is loaded.
     std::string clockText() const;
+    // The last record is shown (or there is none): ticks change nothing until a seek goes back.
+    bool atEnd() const;
 
 
   private:

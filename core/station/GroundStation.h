@@ -311,6 +311,8 @@ public:
     std::optional<int> replaySeek(int sliderPosition);
     // The playback bar's time beside the progress slider (CReplay::clockText()).
     std::string replayClockText() { return m_linkState.replay().clockText(); }
+    // The replay has shown its last record (CReplay::atEnd()): the timer can rest until a seek.
+    bool replayAtEnd() { return m_linkState.replay().atEnd(); }
     // Program end or a serial failure that ends it: the flight log is written, the link closed.
     void shutdownLinks();
     // A "$STP" on a live link: appended to the store with its track angle (onTelemetryRecord).
