@@ -47,10 +47,11 @@ class ServeCommand : public ::testing::Test {
         }
     }
 
-    // Starts `orvex serve <args>` with its standard output in `outPath`.
-    void start(std::vector<std::string> args)
+    // `orvex serve` of the directory on a free port, its standard output in `outPath`; the port it
+    // reports, 0 when it reports none.
+    int serve()
     {
-        args.insert(args.begin(), {std::string(ORVEX_BIN_DIR) + "/orvex", "serve"});
+        std::vector<std::string> args{std::string(ORVEX_BIN_DIR) + "/orvex", "serve", "--root", dir.string(), "--port", "0"};
         std::vector<char*> argv;
         for (auto& a : args)
             argv.push_back(a.data());
@@ -58,14 +59,10 @@ class ServeCommand : public ::testing::Test {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ASSERT_EQ(::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+        const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
-    }
-
-    // Serves the directory on a free port; the port it reports, 0 when it reports none.
-    int serve()
-    {
-        start({"--root", dir.string(), "--port", "0"});
+        if (spawned != 0)
+            return 0;
         for (auto deadline = Clock::now() + kBound; Clock::now() < deadline; ::usleep(20000)) {
             const std::string out = CTempDir::read(outPath);
             const std::size_t at = out.find(" on port ");

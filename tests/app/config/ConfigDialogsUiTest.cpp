@@ -217,8 +217,6 @@ TEST_F(ConfigUi, CompassStatusCountsAndPlotFollowTheDownlink)
 {
     m_station.compassDialogOpen = true;
     CCompassCalibDlg dlg(m_station);
-    receive(parFrame({{13, 'X'}}));
-    EXPECT_EQ(dlg.statusEdit()->text(), QStringLiteral("垂直校准模式"));
     receive(mgFrame("$MG2", {1, 2}));
     receive(mgFrame("$MG3", {7, 8}));
     EXPECT_EQ(dlg.statusEdit()->text(), QStringLiteral("XY=1  ZY=1"));

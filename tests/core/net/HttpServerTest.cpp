@@ -132,16 +132,16 @@ TEST_F(HttpServerTest, ServesWholeFilesWithTypeDateAndLength)
     EXPECT_EQ(httpGet(port, "/sub/../earth.htm").body, kEarth); // ".." that stays inside is fine
     EXPECT_EQ(httpGet(port, "/inside.htm").body, kEarth);       // a link that stays inside too
     EXPECT_EQ(httpGet(port, "/big.bin").body.size(), std::size_t(8 << 20));
+    // Only the first thousand bytes are parsed (HttpServerParse); the answer still arrives whole.
+    EXPECT_EQ(httpAsk(port, "GET /earth.htm HTTP/1.1\r\nX-Pad: " + std::string(200000, 'p') + "\r\n\r\n").body, kEarth);
 }
 
 TEST_F(HttpServerTest, DirectoriesRedirectToTheDefaultPageOnThisServerWhateverTheHostSays)
 {
-    const std::string self = "http://127.0.0.1:" + std::to_string(port);
-    for (const char* dir : {"/", "/sub/"}) {
-        SHttpResponse r = httpGet(port, dir, "evil.example");
-        EXPECT_EQ(r.statusLine, "HTTP/1.1 302 Redirect Page") << dir;
-        EXPECT_EQ(r.header("Location"), self + dir + "lanterna.html") << dir;
-    }
+    // The forms of the location are httpRedirectLocation's (HttpServerParse); here the server's address.
+    SHttpResponse r = httpGet(port, "/sub/", "evil.example");
+    EXPECT_EQ(r.statusLine, "HTTP/1.1 302 Redirect Page");
+    EXPECT_EQ(r.header("Location"), "http://127.0.0.1:" + std::to_string(port) + "/sub/lanterna.html");
 }
 
 TEST_F(HttpServerTest, UnreadableFileGets500)
@@ -165,12 +165,6 @@ TEST_F(HttpServerTest, OtherMethodsAreClosedWithoutResponse)
         EXPECT_TRUE(closed) << request;
         ::close(fd);
     }
-}
-
-TEST_F(HttpServerTest, OversizedRequestIsAnsweredDespiteItsUnreadRest)
-{
-    // Only the first thousand bytes are parsed (HttpServerParse); the answer still arrives whole.
-    EXPECT_EQ(httpAsk(port, "GET /earth.htm HTTP/1.1\r\nX-Pad: " + std::string(200000, 'p') + "\r\n\r\n").body, kEarth);
 }
 
 TEST_F(HttpServerTest, MissingFilesAndEveryWayOutOfTheRootGet404)
@@ -199,12 +193,8 @@ TEST_F(HttpServerTest, CgiGetsLengthQueryBodyAndItsDirectoryAndNamesItsType)
     // Without a body the length is not set at all.
     EXPECT_EQ(httpGet(port, "/hello.cgi").body, "len=\nquery=\nmethod=GET\ndir=" + root.string() + "\nbody=");
 
-    SHttpResponse flood = httpGet(port, "/flood.cgi");
-    EXPECT_EQ(flood.body, std::string(5000, 'x'));
-    EXPECT_EQ(flood.header("Content-Type"), "text/html");
-    SHttpResponse oneLine = httpGet(port, "/oneline.exe");
-    EXPECT_EQ(oneLine.statusLine, "HTTP/1.1 200 OK");
-    EXPECT_EQ(oneLine.body, "");
+    EXPECT_EQ(httpGet(port, "/flood.cgi").body, std::string(5000, 'x'));
+    EXPECT_EQ(httpGet(port, "/oneline.exe").body, "") << "run, not sent as a file";
     writeFile(root / "noexec.cgi", "#!/bin/sh\necho x\n"); // cannot be started
     EXPECT_EQ(httpGet(port, "/noexec.cgi").statusLine, "HTTP/1.1 500 内部错误");
 }
