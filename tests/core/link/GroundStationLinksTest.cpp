@@ -126,23 +126,12 @@ TEST_F(StationLinks, ReplayFeedsTheRecordUpdateAndSeekMovesTheMarker)
 
 TEST_F(StationLinks, ParameterAndPhotoReportsWriteTheirFiles)
 {
-    // $P2T: head, 78 values, sum at 82. $QUZA: 35 bytes, no checksum, number at 5, longitude at 7,
-    // latitude at 11.
-    Bytes p2t = ascii("$P2T");
-    for (int i = 0; i < 78; ++i)
-        u8(p2t, i);
-    withSum(p2t);
-    Bytes quza = ascii("$QUZA");
-    le16(quza, 7);
-    f32(quza, 113.5f);
-    f32(quza, 22.25f);
-    zeros(quza, 20);
     ASSERT_TRUE(station->openSerialLink([] { return true; }));
-    station->receiveBytes(EFraming::ByteStream, p2t);
+    station->receiveBytes(EFraming::ByteStream, sampleFrame("$P2T"));
     EXPECT_EQ(ui.messages, std::vector<std::string>{"Parameter is successfuly Saved!"});
     EXPECT_TRUE(fs::exists(home / "ParameterSet.txt"));
 
-    station->receiveBytes(EFraming::ByteStream, quza);
+    station->receiveBytes(EFraming::ByteStream, sampleFrame("$QUZA")); // picture 7 at 113.5, 22.25
     station->receiveBytes(EFraming::ByteStream, ascii("$"));
     station->shutdownLinks();
     EXPECT_FALSE(station->photoDataFile().isOpen()) << "closed at program end";

@@ -96,16 +96,10 @@ TEST_F(GroundStationState, TelemetryNotificationKeepsReceiverAndCountAndMovesThe
 
 TEST_F(GroundStationState, PhotoMarkCallsSetPicWithTheTwoFloatsAndZero)
 {
-    // "$PAED": head 0-4, bytes 5-6 not read, f32 at 7 and 11, sum at 15.
-    Bytes f = ascii("$PAED");
-    zeros(f, 2);
-    f32(f, 22.5f);
-    f32(f, 113.0f);
-    withSum(f);
-    station.receiveBytes(EFraming::ByteStream, f);
+    station.receiveBytes(EFraming::ByteStream, sampleFrame("$PAED")); // the two floats 1.5 and -2
     ASSERT_EQ(ui.scripts.size(), 1u);
     EXPECT_EQ(ui.scripts[0].first, "setPic");
-    EXPECT_THAT(ui.scripts[0].second, ElementsAre("22.500000", "113.000000", "0.000000"));
+    EXPECT_THAT(ui.scripts[0].second, ElementsAre("1.500000", "-2.000000", "0.000000"));
 }
 
 TEST_F(GroundStationState, DownlinkBoxesOpenOneByOneAfterTheParserWhileRecordsGoOn)
