@@ -4,7 +4,6 @@
 
 #include <QString>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -19,16 +18,11 @@ namespace orvex::routetest {
 // The shared fake user interface; questions are answered yes.
 struct RecordingUi : SFakeUi {
     RecordingUi() { answer = true; }
-    int count(const std::string& fn) const
-    {
-        return static_cast<int>(std::count_if(scripts.begin(), scripts.end(), [&](const auto& c) { return c.first == fn; }));
-    }
 };
 
 // A station in a fresh home whose windows are the fake UI.
 struct StationFixture {
     StationFixture() { station.setUi(&ui); }
-    void write(const std::string& name, const std::string& text) const { CTempDir::write(home.file(name), text); }
 
     CTempDir home{"orvex-route-ui"};
     RecordingUi ui;

@@ -209,8 +209,7 @@ TEST_F(MapEventHandlerTest, EveryChangeIsOneUndoStepAndANewEditClearsRedo)
         {"A1 A2 U", "1,1/500"},
         {"A1 A2 U U R", "1,1/500"},
         {"A1 A2 A3 U A4 R", "1,1/500 2,2/500 4,4/500"}, // the new point stays, 3 does not come back
-        {"A1 A2 X U A3 R R", "1,1/500 2,2/500 3,3/500"}, // nor the empty route of "删除航线"
-        {"A1 A2 X U", "1,1/500 2,2/500"},
+        {"A1 A2 X U A3 R R", "1,1/500 2,2/500 3,3/500"}, // "删除航线" undone; its empty route does not come back
         {"A1 A2 E0:700 D1 U", "1,1/700 2,2/500"}, // the delete alone is undone
         {"A1 A2 E0:700 D1 U U", "1,1/500 2,2/500"},
         {"A1 A2 I1:5 T0:600 T1:700 U", "1,1/600 5,0/500 2,2/500"},
