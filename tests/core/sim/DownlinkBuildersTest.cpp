@@ -1,42 +1,40 @@
-// Sentences of the aircraft's side that the decoder tests do not pin byte by byte, read by the ground
-// station's serial receiver.
+// The aircraft side's record and GPS line, which the decoder tests do not pin byte by byte (the
+// other sentences are built back from their decoded values there).
+#include "support/StpRecord.h"
 #include <gtest/gtest.h>
 
-#include "core/protocol/ProtocolTestSupport.h"
+#include <algorithm>
+#include <string>
+
 #include "protocol/DownlinkBuilders.h"
-#include "protocol/SerialParser.h"
 
 using namespace orvex;
-using namespace orvex::test;
 
 namespace {
 
-TEST(DownlinkBuilders, TheGroundStationReceiverAcceptsThem)
+TEST(DownlinkBuilders, RecordIsSentWithItsHeadAndSumWritten)
 {
-    CTelemetryRecord rec;
-    rec.setLatitude(22.6f);
-    rec.setLongitude(113.8f);
-    rec.bytes()[98] = 0; // the builder must set the checksum
-    const Bytes stream = cat({downlink::telemetry(rec), downlink::customParameters(std::array<uint8_t, 32>{}),
-                              downlink::acknowledgement(EAcknowledgement::STSAT),
-                              downlink::gpgga(22.6142, 113.8431, 12, 34, 56, 9, 30.0)});
-    CRecordingSink serial;
-    CSerialParser parser(serial);
-    parser.feed(stream);
-    EXPECT_EQ(serial.events, (std::vector<std::string>{"$STP", "$PUR", "$STSAT", "$GPGGA"}));
-    EXPECT_TRUE(serial.drops.empty());
-    ASSERT_EQ(serial.nmeaLines.size(), 1u);
-    EXPECT_NEAR(serial.nmeaLines[0].record.latitude(), 22.6142, 1e-4);
-    EXPECT_NEAR(serial.nmeaLines[0].record.longitude(), 113.8431, 1e-4);
+    StpBytes blank = stpRecord(22.5f, 113.5f);
+    blank[0] = blank[98] = 0;
+    const auto sent = downlink::telemetry(CTelemetryRecord(blank));
+    const StpBytes expected = stpRecord(22.5f, 113.5f);
+    EXPECT_TRUE(std::equal(sent.begin(), sent.end(), expected.begin(), expected.end()));
 }
 
-TEST(DownlinkBuilders, GpsLineColumnsForSouthWestAndRounding)
+TEST(DownlinkBuilders, GpsLineColumnsHemispheresAndSum)
 {
     // 33.9999999 degrees would print minutes as 60.0000 without the carry.
-    const auto line = downlink::gpgga(-33.9999999, -70.5, 1, 2, 3, 12, 5.0);
-    const std::string text(line.begin(), line.end());
-    EXPECT_EQ(text.substr(0, 41), "$GPGGA,010203.00,3400.0000,S,07030.0000,W");
-    EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+    const struct {
+        double latitude, longitude;
+        std::string text;
+    } cases[] = {
+        {22.6142, 113.8431, "$GPGGA,123456.00,2236.8520,N,11350.5860,E,1,09,0.9,30.0,M,0.0,M,,*6F\r\n"},
+        {-33.9999999, -70.5, "$GPGGA,123456.00,3400.0000,S,07030.0000,W,1,09,0.9,30.0,M,0.0,M,,*64\r\n"},
+    };
+    for (const auto& c : cases) {
+        const auto line = downlink::gpgga(c.latitude, c.longitude, 12, 34, 56, 9, 30.0);
+        EXPECT_EQ(std::string(line.begin(), line.end()), c.text);
+    }
 }
 
 } // namespace
