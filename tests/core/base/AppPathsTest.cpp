@@ -63,10 +63,7 @@ TEST(AppPaths, EachFileDialogOpensInItsOwnFolderThenWhereItWasLastUsed)
 
 TEST(AppPaths, RunningExecutableDirectoryHoldsThisTest)
 {
-    const std::string dir = CAppPaths::runningExecutableDir();
-    ASSERT_FALSE(dir.empty());
-    EXPECT_EQ(dir.back(), '/');
-    EXPECT_EQ(dir, std::string(ORVEX_BIN_DIR) + "/");
+    EXPECT_EQ(CAppPaths::runningExecutableDir(), std::string(ORVEX_BIN_DIR) + "/");
 }
 
 TEST(AppPaths, HomeOptionIsTakenOutOfTheArguments)
