@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "station/GroundStation.h"
-#include "base/Settings.h"
 #include "protocol/TelemetryRecord.h"
 #include "voice/VoiceAnnouncer.h"
 #include "station/VoiceHookup.h"
@@ -244,26 +243,15 @@ TEST_F(VoiceAnnouncerTest, NoEngineMeansNoSoundAndNoState)
     EXPECT_EQ(announcer.tickCounter(), 0);
 }
 
-TEST(VoiceSettingsTest, ReadFromTheSettingsFileAndAFenPinOfZeroNeverReachesTheDivision)
-{
-    CTempDir dir("orvex-voice"); // the defaults: SettingsFile.MissingFileGivesEveryDefault...
-    CTempDir::write(dir.file("Korva.ini"),
-                    "[Voice]\r\nRate=-3\r\nHigh=4\r\nZhuanSu=5\r\nFeiKong=6\r\nRCState=1\r\nUmState=1\r\n"
-                    "ZhuanSuState=1\r\nGpsStarState=1\r\nHighState=1\r\nLowVolt=4.75\r\n[WayPoint]\r\nFenPin=0\r\n");
-    const SVoiceSettings s = loadVoiceSettings(CSettings(dir.file("Korva.ini")));
-    EXPECT_EQ(std::vector<int>({s.rate, s.high, s.zhuanSu, s.feiKong, s.rcState, s.umState, s.zhuanSuState,
-                                s.gpsStarState, s.highState, s.fenPin}),
-              std::vector<int>({-3, 4, 5, 6, 1, 1, 1, 1, 1, 1}));
-    EXPECT_DOUBLE_EQ(s.lowVoltageV, 4.75);
-}
-
-// On the station: its settings reach the engine, serial bytes in, the station's FenPin, records
+// On the station: its settings file read into the announcer and the engine (an alert is on only
+// at 1, so the others have values of their own), serial bytes in, the station's FenPin, records
 // failing validation not heard, the station's voice tick driving the intervals.
 TEST(VoiceStation, RecordsAndTicksReachTheAnnouncerWithTheStationsSettings)
 {
     CTempDir dir("orvex-voice-station");
-    CTempDir::write(dir.file("Korva.ini"), "[Voice]\r\nSpeech=2\r\nFormat=35\r\nRate=-3\r\nVolume=90\r\n"
-                                           "GpsStarState=1\r\nZhuanSuState=1\r\nHigh=1\r\n[WayPoint]\r\nFenPin=2\r\n");
+    CTempDir::write(dir.file("Korva.ini"), "[Voice]\r\nSpeech=2\r\nFormat=35\r\nRate=-3\r\nVolume=90\r\nHigh=2\r\n"
+                                           "ZhuanSu=5\r\nFeiKong=6\r\nRCState=3\r\nUmState=4\r\nZhuanSuState=1\r\n"
+                                           "GpsStarState=1\r\nHighState=7\r\nLowVolt=4.75\r\n[WayPoint]\r\nFenPin=2\r\n");
     CGroundStation station(CAppPaths(dir.path(), dir.path()));
     station.loadStartupSettings();
     CRecordingEngine engine;
@@ -272,6 +260,10 @@ TEST(VoiceStation, RecordsAndTicksReachTheAnnouncerWithTheStationsSettings)
     ASSERT_EQ(engine.configs.size(), 1u);
     const SSpeechConfig& c = engine.configs[0];
     EXPECT_EQ(std::vector<int>({c.voiceIndex, c.format, c.rate, c.volume}), std::vector<int>({2, 35, -3, 90}));
+    const SVoiceSettings& s = announcer.settings();
+    EXPECT_EQ(std::vector<int>({s.high, s.zhuanSu, s.feiKong, s.rcState, s.umState, s.highState, s.fenPin}),
+              std::vector<int>({2, 5, 6, 3, 4, 7, 2}));
+    EXPECT_DOUBLE_EQ(s.lowVoltageV, 4.75);
     const auto receive = [&](const SValues& v, float latitude = 22.5f) {
         station.receiveBytes(EFraming::ByteStream, stp(v, latitude));
         station.receiveBytes(EFraming::ByteStream, std::vector<std::uint8_t>{'$'});
@@ -284,11 +276,11 @@ TEST(VoiceStation, RecordsAndTicksReachTheAnnouncerWithTheStationsSettings)
     receive({.satellites = 3, .pulses = 0});
     EXPECT_EQ(engine.take(), (Phrases{kBeep, ",GPS Satellites is 3", kBeep, ",Engine Off", ",Engine Off",
                                       ",Engine Off"}));
-    for (int t = 0; t < 15; ++t) { // one record a second
+    for (int t = 0; t < 15; ++t) { // one record a second; the two alerts set the counter back to -10
         receive({.satellites = 3, .altitude = -7});
         station.voiceTick();
     }
-    EXPECT_EQ(engine.take(), (Phrases{", Altitude is Minus 7", ", Altitude is Minus 7"}));
+    EXPECT_EQ(engine.take(), (Phrases{", Altitude is Minus 7", ",RPM is 0"})) << "due together at 0 only";
 }
 
 } // namespace
