@@ -1,6 +1,6 @@
 // The ground station's core against one `orvex sim` process over real UDP on 127.0.0.1: the
-// records arrive, a 20-waypoint route is uploaded through the echo check, and the simulator stops
-// cleanly on SIGTERM with its summary. The simulated aircraft's own behaviour (rates, faults,
+// records arrive, a route sent over the same socket is stored, and the simulator stops cleanly on
+// SIGTERM with its summary. The simulated aircraft's own behaviour (rates, faults, echoes,
 // read-back, parameters) and the upload machine are tested in the core, in process.
 #include "support/OrvexRun.h"
 #include "support/TempDir.h"
@@ -18,7 +18,7 @@
 
 #include "protocol/DownlinkSink.h"
 #include "protocol/UdpSentenceStep.h"
-#include "route/RouteUpload.h"
+#include "protocol/Uplink.h"
 
 using namespace orvex;
 
@@ -30,18 +30,17 @@ long long summaryInt(const std::string& text, const std::string& key)
     return at == std::string::npos ? -1 : std::strtoll(text.c_str() + at + key.size() + 3, nullptr, 10);
 }
 
-// The ground end: counts the "$STP" records, hands every "$SETD" to the upload's echo check.
+// The ground end: counts the "$STP" records and "$SETD" echoes, keeps the stored waypoint count.
 struct SGroundSink : IDownlinkSink {
     long long records = 0;
-    int storedWaypointCount = -1;
-    CRouteUpload* upload = nullptr;
+    int storedWaypointCount = -1, echoes = 0;
     void onTelemetryRecord(const CTelemetryRecord& r, EDownlinkLink) override
     {
         ++records;
         if (r.isValidForUpdate())
             storedWaypointCount = r.storedWaypointCount();
     }
-    void onWaypointEcho(const SWaypointEcho& e, EDownlinkLink) override { upload->onEcho(e); }
+    void onWaypointEcho(const SWaypointEcho&, EDownlinkLink) override { ++echoes; }
 };
 
 // The WiFi end on 127.0.0.1 (a free port); the simulator's port is learnt from its first datagram.
@@ -88,26 +87,11 @@ private:
 
 } // namespace
 
-TEST(SimEndToEnd, RecordsArriveAndARouteIsUploadedOverUdp)
+TEST(SimEndToEnd, RecordsArriveAndARouteIsStoredOverUdp)
 {
     CTempDir dir("orvex-sim");
     SGroundSink sink;
     CGroundUdp ground(sink);
-
-    CSkyWay route;
-    for (int i = 0; i < 20; ++i) {
-        CWayPoint w;
-        w.latitude = 22.6142 + 0.0004 * (i / 5);
-        w.longitude = 113.8431 + 0.0004 * (i % 5);
-        w.altitude = 30 + i;
-        w.photoMode = (i % 3 == 0) ? kPhotoEqualDistance1 : kPhotoKeep;
-        w.circleFlag = 100;
-        w.circleTime = static_cast<uint16_t>(10 * i);
-        route.append(w);
-    }
-    CRouteUpload upload(route, [&](std::span<const uint8_t> f) { ground.send(f); }, [](int, int) {});
-    sink.upload = &upload;
-
     const std::string err = dir.file("stderr.txt");
     const pid_t sim = ::fork();
     if (sim == 0) {
@@ -129,13 +113,13 @@ TEST(SimEndToEnd, RecordsArriveAndARouteIsUploadedOverUdp)
         ground.pump(100);
     ASSERT_TRUE(ground.knowsPeer()) << "no record from the simulator";
 
-    ASSERT_FALSE(upload.start().has_value());
-    for (int i = 0; i < 300 && upload.active(); ++i) { // ticked faster than the program's 600 ms
-        upload.tick(sink.storedWaypointCount);
+    for (uint8_t n = 1; n <= 3; ++n)
+        ground.send(uplink::waypoint(n, 22.6142f + 0.0004f * n, 113.8431f, 30, 0, 100, 100));
+    ground.send(uplink::waypointCount(3));
+    for (int i = 0; i < 100 && sink.storedWaypointCount != 3; ++i)
         ground.pump(100);
-    }
-    EXPECT_FALSE(upload.active()) << "the upload did not finish";
-    EXPECT_EQ(sink.storedWaypointCount, 20);
+    EXPECT_EQ(sink.storedWaypointCount, 3);
+    EXPECT_EQ(sink.echoes, 3) << "answered on the link asked";
 
     ::kill(sim, SIGTERM);
     int status = -1;
@@ -146,7 +130,7 @@ TEST(SimEndToEnd, RecordsArriveAndARouteIsUploadedOverUdp)
     ground.pump(300);
     const std::string summary = CTempDir::read(err);
     EXPECT_NE(summary.find("\"stopped_by\":\"SIGTERM\""), std::string::npos) << summary;
-    EXPECT_EQ(summaryInt(summary, "stored_waypoints"), 20);
+    EXPECT_EQ(summaryInt(summary, "stored_waypoints"), 3);
     EXPECT_EQ(sink.records, summaryInt(summary, "records_udp")) << "every record sent arrived once";
 }
 
