@@ -134,11 +134,9 @@ TEST(SentenceDecoders, CompassPointsAndCalibrationCheckTheirInnerSums)
 
 TEST(SentenceDecoders, ParameterValuesCarryTheCompassState)
 {
-    Bytes b = ascii("$PAR");
-    zeros(b, 40);
+    Bytes b = sampleFrame("$PAR"); // values 1 to 40
     b[13] = 'W';
-    b[43] = 200;
-    withSum(b);
+    b.back() = sumOf(b, 0, b.size() - 1);
     const auto v = decode::parameterValues(b);
     ASSERT_TRUE(v);
     EXPECT_EQ(v->compassCalibrationState(), 'W');
