@@ -170,6 +170,9 @@ TEST(LogExport, KmlAndGpxCarryTheValidTrackInMetres)
     const std::string none = CLog({}).exported(ELogExportFormat::Kml);
     EXPECT_EQ(none.find("<Placemark>"), std::string::npos);
     EXPECT_NE(none.find("</kml>"), std::string::npos);
+    std::FILE* readOnly = std::fopen("/dev/null", "r");
+    EXPECT_FALSE(exportLog(CLog(kSample).store, ELogExportFormat::Csv, "flight", readOnly)) << "a failed write is told";
+    std::fclose(readOnly);
 }
 
 TEST(LogExport, TracksCarryUtcTimesFromTheFileNameAndTheRecordClock)
