@@ -389,10 +389,12 @@ TEST_F(LinkCommands, ReplayDrivesThePlaybackBarAndThePlotBar)
     frame.speedSlider()->setSliderPosition(32); // as dragged: the slider reports the move itself
     EXPECT_EQ(links.replayTimer().interval(), 0) << "the running timer takes the new speed";
     EXPECT_EQ(station.replayIntervalMs(), 0);
-    links.replayTimer().stop(); // the test moves the replay itself
+    links.replayTimer().stop();
     QSignalSpy seeks(&frame, &CMainFrame::replaySeekRequested);
     frame.progressSlider()->setSliderPosition(16384); // record 300
     EXPECT_EQ(station.linkState().store().displayIndex(), 300u);
+    EXPECT_TRUE(links.replayTimer().isActive()) << "a seek short of the end plays on";
+    links.replayTimer().stop(); // the test moves the replay itself
     EXPECT_EQ(frame.replayClock()->text(), QStringLiteral("10:05:00  05:00 / 09:59"));
     frame.progressSlider()->setValue(100);
     EXPECT_EQ(seeks.count(), 1) << "the replay moving the slider itself asks for no seek";
