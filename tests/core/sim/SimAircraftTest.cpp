@@ -265,8 +265,8 @@ TEST(SimAircraft, RequestsAreAnsweredOnTheAskingLinkOnly)
     }
 }
 
-// The parameter positions are checked against the dialog's reading of "$PAR" in the app's
-// against-the-simulator test; here writes land, reset restores and the mixing column is kept.
+// Writes land where the configuration dialog reads them back, reset restores, and the mixing
+// column is kept.
 TEST(SimAircraft, ParametersAndMixingTableWrittenAndRestored)
 {
     CFlight f;
@@ -276,11 +276,13 @@ TEST(SimAircraft, ParametersAndMixingTableWrittenAndRestored)
         return Bytes(par.begin() + 4, par.end() - 1);
     };
     const auto defaults = CSimAircraft::defaultParameters();
+    // "$PAR" byte of each of the 20 data bytes of the write.
+    const int at[20] = {7, 33, 38, 12, 4, 6, 5, 42, 27, 34, 26, 24, 17, 23, 22, 32, 25, 28, 43, 9};
     std::array<uint8_t, 20> values;
     Bytes written(defaults.begin(), defaults.end());
     for (int k = 0; k < 20; ++k) {
         values[k] = uint8_t(100 + k);
-        written[CSimAircraft::parameterWritePositions()[k] - 4] = uint8_t(100 + k);
+        written[at[k] - 4] = uint8_t(100 + k);
     }
     f.up(uplink::parameterWrite(values));
     EXPECT_EQ(parameters(), written);
