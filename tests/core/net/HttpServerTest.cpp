@@ -132,8 +132,10 @@ TEST_F(HttpServerTest, ServesWholeFilesWithTypeDateAndLength)
     EXPECT_EQ(httpGet(port, "/sub/../earth.htm").body, kEarth); // ".." that stays inside is fine
     EXPECT_EQ(httpGet(port, "/inside.htm").body, kEarth);       // a link that stays inside too
     EXPECT_EQ(httpGet(port, "/big.bin").body.size(), std::size_t(8 << 20));
-    // Only the first thousand bytes are parsed (HttpServerParse); the answer still arrives whole.
-    EXPECT_EQ(httpAsk(port, "GET /earth.htm HTTP/1.1\r\nX-Pad: " + std::string(200000, 'p') + "\r\n\r\n").body, kEarth);
+    // Only the first thousand bytes are parsed (HttpServerParse); the rest left unread must not turn
+    // the close into a reset that drops the answer still being sent.
+    const std::string oversized = "GET /big.bin HTTP/1.1\r\nX-Pad: " + std::string(200000, 'p') + "\r\n\r\n";
+    EXPECT_EQ(httpAsk(port, oversized).body.size(), std::size_t(8 << 20));
 }
 
 TEST_F(HttpServerTest, DirectoriesRedirectToTheDefaultPageOnThisServerWhateverTheHostSays)
