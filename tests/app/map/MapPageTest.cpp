@@ -453,14 +453,11 @@ TEST_F(MapPageTest, PositionSearchOffline)
 // The navigation check and the script text, without a page.
 TEST(MapHostText, AppAddressesInAnyCaseArePercentDecoded)
 {
-    EXPECT_EQ(CMapPage::eventText(QUrl(QStringLiteral("app:1001%3B30.5%2C114.3%2C0%2C0%2C%3B"))),
-              QStringLiteral("1001;30.5,114.3,0,0,;"));
     EXPECT_EQ(CMapPage::eventText(QUrl(QStringLiteral("APP:8001;%E6%AD%A6%E6%B1%89,30,114,"))),
               QStringLiteral("8001;武汉,30,114,"));
     EXPECT_EQ(CMapPage::eventText(QUrl(QStringLiteral("App:1000;"))), QStringLiteral("1000;"));
     EXPECT_TRUE(CMapPage::eventText(QUrl(QStringLiteral("app"))).isNull());
     EXPECT_TRUE(CMapPage::eventText(QUrl(QStringLiteral("file:///tmp/app:1000;"))).isNull());
-    EXPECT_TRUE(CMapPage::eventText(QUrl(QStringLiteral("https://example.org/"))).isNull());
 }
 
 TEST(MapHostText, ScriptArgumentsAreEscaped)
