@@ -37,10 +37,10 @@ StpBytes stp(float lat, float lon, std::int16_t altitude, int h, int m, int s, b
     return r;
 }
 
-// Empty, first valid, bad sum, impossible latitude, last valid.
-const std::vector<StpBytes> kSample = {stp(0, 0, 0, 0, 0, 0), stp(22.5f, 113.25f, 1234, 10, 0, 5),
-                                       stp(22.75f, 113.5f, 1500, 10, 1, 0, false), stp(95.0f, 113.5f, 1500, 10, 2, 0),
-                                       stp(23.0f, 114.0f, -25, 10, 3, 5)};
+// Empty, first valid, bad sum, impossible latitude, last valid; the clock passes midnight.
+const std::vector<StpBytes> kSample = {stp(0, 0, 0, 0, 0, 0), stp(22.5f, 113.25f, 1234, 23, 59, 58),
+                                       stp(22.75f, 113.5f, 1500, 23, 59, 59, false), stp(95.0f, 113.5f, 1500, 0, 0, 1),
+                                       stp(23.0f, 114.0f, -25, 0, 0, 2)};
 
 class CLog {
   public:
@@ -76,7 +76,7 @@ TEST(LogSummary, CountsRecordsPositionsAndDuration)
         {kSample, 5 * 99 + 7,
          "{\"records\": 5, \"tailBytes\": 7, \"emptyRecords\": 1, \"badChecksum\": 1, "
          "\"first\": {\"latitude\": 22.5, \"longitude\": 113.25}, "
-         "\"last\": {\"latitude\": 23, \"longitude\": 114}, \"durationSeconds\": 180, "},
+         "\"last\": {\"latitude\": 23, \"longitude\": 114}, \"durationSeconds\": 4, "},
         {{}, 0,
          "{\"records\": 0, \"tailBytes\": 0, \"emptyRecords\": 0, \"badChecksum\": 0, \"first\": null, \"last\": null, "
          "\"durationSeconds\": null, \"summary\": {\"takeoff\": null, \"landing\": null, \"flightSeconds\": null, "
@@ -86,10 +86,6 @@ TEST(LogSummary, CountsRecordsPositionsAndDuration)
          "{\"records\": 1, \"tailBytes\": 98, \"emptyRecords\": 0, \"badChecksum\": 0, "
          "\"first\": {\"latitude\": 1, \"longitude\": 2}, \"last\": {\"latitude\": 1, \"longitude\": 2}, "
          "\"durationSeconds\": null, "},
-        {{stp(1, 2, 0, 23, 59, 50), stp(1, 2, 0, 0, 0, 10)}, 2 * 99, // across midnight
-         "{\"records\": 2, \"tailBytes\": 0, \"emptyRecords\": 0, \"badChecksum\": 0, "
-         "\"first\": {\"latitude\": 1, \"longitude\": 2}, \"last\": {\"latitude\": 1, \"longitude\": 2}, "
-         "\"durationSeconds\": 20, "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.json);
@@ -135,7 +131,7 @@ TEST(LogExport, CsvHasEveryRecordAsStoredThenThePlotFields)
     while (std::getline(lines, line))
         rows.push_back(line);
     ASSERT_EQ(rows.size(), 5u) << "empty and bad records are rows too";
-    EXPECT_EQ(rows[1].rfind("22.5,113.25,0,0,0,10,0,5,", 0), 0u) << rows[1];
+    EXPECT_EQ(rows[1].rfind("22.5,113.25,0,0,0,23,59,58,", 0), 0u) << rows[1];
     const auto column = [&](const std::string& row, const std::string& name) {
         std::istringstream h(header), v(row);
         for (std::string n, x; std::getline(h, n, ',') && std::getline(v, x, ',');)
@@ -154,60 +150,52 @@ TEST(LogExport, CsvHasEveryRecordAsStoredThenThePlotFields)
         EXPECT_EQ(std::count(row.begin(), row.end(), ','), std::count(header.begin(), header.end(), ','));
 }
 
-TEST(LogExport, KmlAndGpxCarryTheValidTrackInMetres)
+// The track leaves out the bad sum (22.75) and the impossible latitude (95). With a clock from a
+// live log's name (opened 2026-03-07 23:59:50 on a machine at UTC+8) each point carries its UTC
+// time, the day rolling over with the record clock.
+TEST(LogExport, KmlAndGpxCarryTheValidTrackInMetresAndItsUtcTimes)
 {
-    // The bad sum (22.75) and the impossible latitude (95) are left out.
-    const std::string kml = CLog(kSample).exported(ELogExportFormat::Kml);
-    EXPECT_NE(kml.find("<kml xmlns=\"http://www.opengis.net/kml/2.2\""), std::string::npos);
-    EXPECT_NE(kml.find("<LineString>"), std::string::npos);
-    EXPECT_NE(kml.find("<coordinates>\n113.25,22.5,123.4\n114,23,-2.5\n</coordinates>"), std::string::npos) << kml;
-    const std::string gpx = CLog(kSample).exported(ELogExportFormat::Gpx);
-    EXPECT_NE(gpx.find("xmlns=\"http://www.topografix.com/GPX/1/1\""), std::string::npos);
-    EXPECT_NE(gpx.find("<trkseg>\n<trkpt lat=\"22.5\" lon=\"113.25\"><ele>123.4</ele></trkpt>\n"
-                       "<trkpt lat=\"23\" lon=\"114\"><ele>-2.5</ele></trkpt>\n</trkseg>"),
-              std::string::npos)
-        << gpx;
-    const std::string none = CLog({}).exported(ELogExportFormat::Kml);
-    EXPECT_EQ(none.find("<Placemark>"), std::string::npos);
-    EXPECT_NE(none.find("</kml>"), std::string::npos);
-    std::FILE* readOnly = std::fopen("/dev/null", "r");
-    EXPECT_FALSE(exportLog(CLog(kSample).store, ELogExportFormat::Csv, "flight", readOnly)) << "a failed write is told";
-    std::fclose(readOnly);
-}
-
-TEST(LogExport, TracksCarryUtcTimesFromTheFileNameAndTheRecordClock)
-{
-    ::setenv("TZ", "CST-8", 1); // this machine keeps UTC+8
+    ::setenv("TZ", "CST-8", 1);
     ::tzset();
     EXPECT_FALSE(logClockFromName("flight.hj", std::nullopt));
     EXPECT_FALSE(logClockFromName("20261307235950.hj", std::nullopt)) << "month 13";
-    // Opened 2026-03-07 23:59:50 local; the clock passes midnight between the two records.
-    const CLog log({stp(22, 113, 0, 23, 59, 58), stp(22.5f, 113, 0, 0, 0, 2)});
-    const struct {
-        std::optional<double> offsetHours;
-        std::string first, second;
-    } cases[] = {
-        {std::nullopt, "2026-03-07T15:59:58Z", "2026-03-07T16:00:02Z"}, // records keep local time
-        {0.0, "2026-03-07T23:59:58Z", "2026-03-08T00:00:02Z"},          // records keep UTC
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.first);
-        const auto clock = logClockFromName("/logs/20260307235950.hj", c.offsetHours);
-        ASSERT_TRUE(clock);
-        EXPECT_EQ(utcTimeText(clock->opened), "2026-03-07T15:59:50Z");
-        const std::string gpx = log.exported(ELogExportFormat::Gpx, clock);
-        EXPECT_NE(gpx.find("<ele>0.0</ele><time>" + c.first + "</time></trkpt>\n<trkpt lat=\"22.5\" lon=\"113\">"
-                           "<ele>0.0</ele><time>" + c.second + "</time>"),
-                  std::string::npos)
-            << gpx;
-        const std::string kml = log.exported(ELogExportFormat::Kml, clock);
-        EXPECT_NE(kml.find("<gx:Track>\n<altitudeMode>absolute</altitudeMode>\n<when>" + c.first + "</when>\n<when>" +
-                           c.second + "</when>\n<gx:coord>113 22 0.0</gx:coord>\n<gx:coord>113 22.5 0.0</gx:coord>"),
-                  std::string::npos)
-            << kml;
-    }
+    const auto local = logClockFromName("/logs/20260307235950.hj", std::nullopt); // records keep local time
+    const auto utc = logClockFromName("20260307235950.hj", 0.0);
+    ASSERT_TRUE(local && utc);
+    EXPECT_EQ(utcTimeText(local->opened), "2026-03-07T15:59:50Z");
+    EXPECT_EQ(utc->opened, local->opened);
     ::unsetenv("TZ");
     ::tzset();
+    const auto kml = ELogExportFormat::Kml, gpx = ELogExportFormat::Gpx;
+    const std::string gpxPoint = "<trkpt lat=\"22.5\" lon=\"113.25\"><ele>123.4</ele>";
+    const std::string gpxNext = "</trkpt>\n<trkpt lat=\"23\" lon=\"114\"><ele>-2.5</ele>";
+    const std::string whens = "<gx:Track>\n<altitudeMode>absolute</altitudeMode>\n<when>";
+    const std::string coords = "</when>\n<gx:coord>113.25 22.5 123.4</gx:coord>\n<gx:coord>114 23 -2.5</gx:coord>";
+    const struct {
+        ELogExportFormat format;
+        std::optional<SLogClock> clock;
+        std::string part;
+    } cases[] = {
+        {kml, std::nullopt, "<kml xmlns=\"http://www.opengis.net/kml/2.2\""},
+        {kml, std::nullopt, "<LineString>\n<tessellate>1</tessellate>\n<altitudeMode>absolute</altitudeMode>\n"
+                            "<coordinates>\n113.25,22.5,123.4\n114,23,-2.5\n</coordinates>"},
+        {gpx, std::nullopt, "<trkseg>\n" + gpxPoint + gpxNext + "</trkpt>\n</trkseg>"},
+        {gpx, local, gpxPoint + "<time>2026-03-07T15:59:58Z</time>" + gpxNext + "<time>2026-03-07T16:00:02Z</time>"},
+        {gpx, utc, gpxPoint + "<time>2026-03-07T23:59:58Z</time>" + gpxNext + "<time>2026-03-08T00:00:02Z</time>"},
+        {kml, local, whens + "2026-03-07T15:59:58Z</when>\n<when>2026-03-07T16:00:02Z" + coords},
+        {kml, utc, whens + "2026-03-07T23:59:58Z</when>\n<when>2026-03-08T00:00:02Z" + coords},
+    };
+    const CLog log(kSample);
+    for (const auto& c : cases) {
+        const std::string text = log.exported(c.format, c.clock);
+        EXPECT_NE(text.find(c.part), std::string::npos) << c.part << "\nin\n" << text;
+    }
+    const std::string none = CLog({}).exported(kml);
+    EXPECT_EQ(none.find("<Placemark>"), std::string::npos);
+    EXPECT_NE(none.find("</kml>"), std::string::npos);
+    std::FILE* readOnly = std::fopen("/dev/null", "r");
+    EXPECT_FALSE(exportLog(log.store, ELogExportFormat::Csv, "flight", readOnly)) << "a failed write is told";
+    std::fclose(readOnly);
 }
 
 TEST(PlotSvg, OneDecimatedPanelPerFieldOverTheTimeAxis)
