@@ -53,8 +53,6 @@ public:
         socklen_t len = sizeof a;
         ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
         m_port = ntohs(a.sin_port);
-        const int big = 1 << 20;
-        ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &big, sizeof big);
     }
     ~CGroundUdp() { ::close(m_fd); }
     std::string address() const { return "127.0.0.1:" + std::to_string(m_port); }
