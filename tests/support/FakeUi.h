@@ -1,6 +1,6 @@
 #pragma once
-// The ground station's windows as a test sees them: every box, question, telemetry notification,
-// map script call and status word is written down; a question is answered with `answer`.
+// The ground station's windows as a test sees them: every box, telemetry notification and map
+// script call is written down; a question is answered with `answer`.
 
 #include <cstdint>
 #include <span>
@@ -14,8 +14,6 @@ namespace orvex {
 
 struct SFakeUi : IGroundStationUi {
     std::vector<std::string> messages;
-    std::vector<std::string> questions;
-    std::vector<std::string> statuses;
     bool answer = false;
     std::vector<SAircraftMarker> markers;
     std::vector<std::vector<std::uint8_t>> records;
@@ -25,11 +23,7 @@ struct SFakeUi : IGroundStationUi {
     {
         messages.push_back(text);
     }
-    bool askYesNo(const std::string& text, const std::string&, bool) override
-    {
-        questions.push_back(text);
-        return answer;
-    }
+    bool askYesNo(const std::string&, const std::string&, bool) override { return answer; }
     void telemetryNotify(std::span<const std::uint8_t> record, const SAircraftMarker& marker) override
     {
         records.emplace_back(record.begin(), record.end());
@@ -39,7 +33,6 @@ struct SFakeUi : IGroundStationUi {
     {
         scripts.emplace_back(fn, args);
     }
-    void showStatus(const std::string& text) override { statuses.push_back(text); }
 };
 
 // An outgoing link: every send() written down.
