@@ -15,7 +15,6 @@
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
 extern char** environ;
 
@@ -26,16 +25,6 @@ namespace {
 
 // Generous bounds: the machine running the tests may be busy (sanitizer builds, two cores).
 constexpr auto kBound = std::chrono::seconds(60);
-
-// Waits for `pid` to end; its status as waitpid gives it, -1 when it did not end in time.
-int waitExit(pid_t pid)
-{
-    const auto deadline = Clock::now() + kBound;
-    for (int status = 0; Clock::now() < deadline; ::usleep(20000))
-        if (::waitpid(pid, &status, WNOHANG) == pid)
-            return status;
-    return -1;
-}
 
 class ServeCommand : public ::testing::Test {
   protected:
@@ -51,15 +40,12 @@ class ServeCommand : public ::testing::Test {
     // reports, 0 when it reports none.
     int serve()
     {
-        std::vector<std::string> args{std::string(ORVEX_BIN_DIR) + "/orvex", "serve", "--root", dir.string(), "--port", "0"};
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
+        std::string args[] = {std::string(ORVEX_BIN_DIR) + "/orvex", "serve", "--root", dir.string(), "--port", "0"};
+        char* argv[] = {args[0].data(), args[1].data(), args[2].data(), args[3].data(), args[4].data(), args[5].data(), nullptr};
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+        const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv, environ);
         posix_spawn_file_actions_destroy(&actions);
         if (spawned != 0)
             return 0;
@@ -90,8 +76,11 @@ TEST_F(ServeCommand, ServesItsRootOnTheReportedPortAndStopsOnSigterm)
     EXPECT_EQ(httpGet(port, "/a.htm").body, "bytes of a 地图\n");
 
     ASSERT_EQ(::kill(pid, SIGTERM), 0);
-    const int status = waitExit(pid);
-    ASSERT_NE(status, -1) << "orvex serve did not stop after SIGTERM";
+    int status = 0;
+    bool ended = false;
+    for (auto deadline = Clock::now() + kBound; !ended && Clock::now() < deadline; ::usleep(20000))
+        ended = ::waitpid(pid, &status, WNOHANG) == pid;
+    ASSERT_TRUE(ended) << "orvex serve did not stop after SIGTERM";
     pid = -1;
     ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
     EXPECT_EQ(WEXITSTATUS(status), 0);
