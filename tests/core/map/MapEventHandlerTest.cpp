@@ -1,5 +1,5 @@
 // The map event handler on recorded event texts, with a recording page, a scripted user and a
-// real settings file in a temporary directory.
+// real settings file in a temporary directory; the script-call catalogue's argument formats.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +14,7 @@
 
 #include "base/Settings.h"
 #include "map/MapEventHandler.h"
+#include "map/MapScript.h"
 #include "route/SkyWay.h"
 #include "support/TempDir.h"
 
@@ -114,6 +115,30 @@ std::string describe(const CSkyWay& route)
 }
 
 } // namespace
+
+TEST(MapScriptCatalogue, ArgumentFormats)
+{
+    CRecordingScript host;
+    CMapScript s(host);
+    s.setplane(30.123456789, -114.5, 612.0, 3, 359.5);
+    s.setSkyWayPTcolor(4, 1);
+    s.setPic(22.5, 113.25);
+    s.getLookAt();
+    EXPECT_EQ(host.take(), "setplane(30.123457,-114.500000,612.000000,3,359.500000) setSkyWayPTcolor(4,1) "
+                           "setPic(22.500000,113.250000,0.000000) getLookAt()");
+}
+
+TEST(MapScriptCatalogue, LookAtOnlyFromA2001Text)
+{
+    CRecordingScript host;
+    CMapScript s(host);
+    for (const char* refused : {"", "2002;1,2,3,4,5,6,7,", "2001"})
+        EXPECT_FALSE(s.restoreLookAt(refused)) << refused;
+    EXPECT_TRUE(s.restoreLookAt("2001;30.1,114.2,5000.0,0,0,12,0,extra,"));
+    // Fewer than seven fields: the missing ones are empty, still seven arguments.
+    EXPECT_TRUE(s.restoreLookAt("2001;1,2,"));
+    EXPECT_EQ(host.take(), "setLookAt(30.1,114.2,5000.0,0,0,12,0) setLookAt(1,2,,,,,)");
+}
 
 TEST_F(MapEventHandlerTest, RouteEventsFromThePage)
 {

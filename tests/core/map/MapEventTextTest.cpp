@@ -1,5 +1,4 @@
-// Map event texts: codes, comma-terminated fields, numbers by their longest valid prefix, and
-// the script-call catalogue's argument formats.
+// Map event texts: codes, comma-terminated fields, numbers by their longest valid prefix.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -8,7 +7,6 @@
 #include <vector>
 
 #include "map/MapEvent.h"
-#include "map/MapScript.h"
 
 using namespace orvex;
 
@@ -44,41 +42,4 @@ TEST(MapEventText, NumbersByLongestValidPrefix)
     // 0.1 is not exact in either precision; the single-precision value is kept.
     EXPECT_EQ(parseMapFloat("0.1"), 0.1f);
     EXPECT_TRUE(std::isfinite(parseMapFloat("1e300")));
-}
-
-namespace {
-
-struct CRecordingScript : IMapScript {
-    std::vector<std::pair<std::string, std::vector<std::string>>> calls;
-    void call(const std::string& fn, const std::vector<std::string>& args) override { calls.emplace_back(fn, args); }
-};
-
-} // namespace
-
-TEST(MapScriptCatalogue, ArgumentFormats)
-{
-    CRecordingScript host;
-    CMapScript s(host);
-    s.setplane(30.123456789, -114.5, 612.0, 3, 359.5);
-    s.setSkyWayPTcolor(4, 1);
-    s.setPic(22.5, 113.25);
-    s.getLookAt();
-    EXPECT_EQ(host.calls, (decltype(host.calls){
-                              {"setplane", {"30.123457", "-114.500000", "612.000000", "3", "359.500000"}},
-                              {"setSkyWayPTcolor", {"4", "1"}},
-                              {"setPic", {"22.500000", "113.250000", "0.000000"}},
-                              {"getLookAt", {}}}));
-}
-
-TEST(MapScriptCatalogue, LookAtOnlyFromA2001Text)
-{
-    CRecordingScript host;
-    CMapScript s(host);
-    for (const char* refused : {"", "2002;1,2,3,4,5,6,7,", "2001"})
-        EXPECT_FALSE(s.restoreLookAt(refused)) << refused;
-    EXPECT_TRUE(s.restoreLookAt("2001;30.1,114.2,5000.0,0,0,12,0,extra,"));
-    // Fewer than seven fields: the missing ones are empty, still seven arguments.
-    EXPECT_TRUE(s.restoreLookAt("2001;1,2,"));
-    EXPECT_EQ(host.calls, (decltype(host.calls){{"setLookAt", {"30.1", "114.2", "5000.0", "0", "0", "12", "0"}},
-                                                {"setLookAt", {"1", "2", "", "", "", "", ""}}}));
 }
