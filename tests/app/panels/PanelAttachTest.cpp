@@ -101,9 +101,6 @@ class PanelAttach : public ::testing::Test {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A record with only its head: every value zero.
-StpBytes baseRecord() { return StpBytes{'$', 'S', 'T', 'P'}; }
-
 class PanelButtons : public ::testing::Test {
   protected:
     void SetUp() override
@@ -189,7 +186,7 @@ TEST_F(PanelAttach, WidestValuesFitTheirBoxesAndButtonsAreNotCutOff)
 TEST(DataPageWidgets, BoxesShowTheRecordInTheirColoursAndTheSerialStays)
 {
     CFlightDataPage page;
-    StpBytes r = baseRecord();
+    StpBytes r = stpRecord(0, 0);
     r[56] = 215; // vibration
     r[24] = 3;   // satellites: red
     page.refresh(r);
@@ -208,7 +205,7 @@ TEST(DataPageWidgets, BoxesShowTheRecordInTheirColoursAndTheSerialStays)
 
 TEST_F(PanelButtons, RefreshFillsLabelsComboAndInstruments)
 {
-    StpBytes r = baseRecord();
+    StpBytes r = stpRecord(0, 0);
     putLeU16(&r[48], 1234); // 123 m
     r[75] = 11;
     m_panel.refresh(r);
@@ -251,7 +248,7 @@ TEST_F(PanelButtons, TypedAltitudeAndTargetGoOutAndTheTargetIsBoundByTheRecord)
     m_panel.altitudeInput()->setText(QStringLiteral("120"));
     m_panel.button(kButtonChangeAltitude)->click();
     // The record says the flight controller holds 6 waypoints: 7 is refused, 6 goes out.
-    StpBytes r = baseRecord();
+    StpBytes r = stpRecord(0, 0);
     r[31] = 6;
     ASSERT_TRUE(m_station.recordUpdate(*CTelemetryRecord::fromBytes(r)));
     for (const char* target : {"7", "6"}) {
