@@ -342,7 +342,9 @@ TEST_F(LinkCommands, WifiLinkHandsOverOnlyWhileActiveSendsWritesItsLogAndRelease
 
     station.heartbeatTick();
     ASSERT_TRUE(waitFor([&] { return aircraft.hasPendingDatagrams(); }));
-    EXPECT_EQ(aircraft.receiveDatagram().senderPort(), port) << "sent from the receiving socket: the module answers there";
+    const QNetworkDatagram heartbeat = aircraft.receiveDatagram();
+    EXPECT_EQ(heartbeat.data().size(), 30) << "the whole frame";
+    EXPECT_EQ(heartbeat.senderPort(), port) << "sent from the receiving socket: the module answers there";
 
     // Half a frame is left over when the link closes; the next session starts clean.
     sendFromAircraft(bytesOf(stp(4), 50));
