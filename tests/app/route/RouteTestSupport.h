@@ -29,18 +29,21 @@ struct StationFixture {
     CGroundStation station{CAppPaths(home.path())};
 };
 
-// Records every message box (OK boxes; questions are answered yes).
+// Records every message box; questions are answered with `answer`.
 class BoxRecorder {
 public:
     BoxRecorder()
     {
         setMessageBoxInterceptor([this](const SMessageBoxCall& call) {
             texts.push_back(call.text);
-            return true;
+            defaultYes.push_back(call.defaultYes);
+            return answer;
         });
     }
     ~BoxRecorder() { setMessageBoxInterceptor({}); }
     std::vector<QString> texts;
+    std::vector<bool> defaultYes;
+    bool answer = true;
 };
 
 inline CWayPoint point(double lon, double lat, int altitude = 500)

@@ -155,20 +155,14 @@ TEST_F(RouteCommandsTest, WaypointMenuEditAndUpload)
     SSentBytes serial;
     station.attachSerialOutput(&serial);
     station.openSerialLink([] { return true; });
-    std::vector<SMessageBoxCall> asked;
-    bool answer = false;
-    setMessageBoxInterceptor([&](const SMessageBoxCall& c) {
-        asked.push_back(c);
-        return answer;
-    });
+    BoxRecorder boxes;
+    boxes.answer = false;
     hooks.uploadWaypoint(2);
-    ASSERT_EQ(asked.size(), 1u);
-    EXPECT_EQ(asked[0].text, QStringLiteral("上传航点 3 到飞控？"));
-    EXPECT_FALSE(asked[0].defaultYes);
+    EXPECT_EQ(boxes.texts, std::vector<QString>{QStringLiteral("上传航点 3 到飞控？")});
+    EXPECT_EQ(boxes.defaultYes, std::vector<bool>{false});
     EXPECT_TRUE(serial.sent.empty());
-    answer = true;
+    boxes.answer = true;
     hooks.uploadWaypoint(2);
-    setMessageBoxInterceptor({});
     ASSERT_EQ(serial.sent.size(), 3u);
     EXPECT_EQ(serial.sent[0][6], 3); // waypoint number from 1
     station.attachSerialOutput(nullptr);
