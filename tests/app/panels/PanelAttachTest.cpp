@@ -88,7 +88,8 @@ class PanelAttach : public ::testing::Test {
         r.setLongitude(120.0f);
         r.bytes()[24] = satellites;
         r.bytes()[92] = current;
-        r.bytes()[75] = 2;
+        r.bytes()[75] = 11; // the last flight mode
+        bytes::writeU16(&r.bytes()[48], 1234); // 123 m
         return r;
     }
 
@@ -138,6 +139,9 @@ TEST_F(PanelAttach, EveryRecordRefreshesTheControlPanelAndTheSelectedPageOnly)
     EXPECT_EQ(m_panels.control->refreshCount(), 1);
     EXPECT_EQ(m_panels.otherData->refreshCount(), 0);
     EXPECT_EQ(m_panels.flightData->box(1042)->text(), QStringLiteral("7 "));
+    EXPECT_EQ(m_panels.control->altitudeLabel()->text(), QStringLiteral("高度 123 米"));
+    EXPECT_EQ(m_panels.control->flightModeCombo()->currentText(), QStringLiteral("返航降落"));
+    EXPECT_DOUBLE_EQ(m_panels.control->altimeter()->angles().value, 123);
 
     // Selecting the other page shows the current record at once, then follows the records.
     m_frame.flightDataTabs()->setCurrentIndex(1);
@@ -201,17 +205,6 @@ TEST(DataPageWidgets, BoxesShowTheRecordInTheirColoursAndTheSerialStays)
     putLeU16(&r[42], 9000);
     other.refresh(r);
     EXPECT_EQ(other.box(1024)->text(), QStringLiteral("12345")) << "kept at or below ten thousand";
-}
-
-TEST_F(PanelButtons, RefreshFillsLabelsComboAndInstruments)
-{
-    StpBytes r = stpRecord(0, 0);
-    putLeU16(&r[48], 1234); // 123 m
-    r[75] = 11;
-    m_panel.refresh(r);
-    EXPECT_EQ(m_panel.altitudeLabel()->text(), QStringLiteral("高度 123 米"));
-    EXPECT_EQ(m_panel.flightModeCombo()->currentText(), QStringLiteral("返航降落"));
-    EXPECT_DOUBLE_EQ(m_panel.altimeter()->angles().value, 123);
 }
 
 TEST_F(PanelButtons, RealQuestionBoxHasNoAsDefaultAndNoSendsNothing)
