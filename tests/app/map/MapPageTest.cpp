@@ -451,11 +451,10 @@ TEST_F(MapPageTest, PositionSearchOffline)
 }
 
 // The navigation check and the script text, without a page.
-TEST(MapHostText, AppAddressesInAnyCaseArePercentDecoded)
+TEST(MapHostText, AppAddressesArePercentDecoded)
 {
-    EXPECT_EQ(CMapPage::eventText(QUrl(QStringLiteral("APP:8001;%E6%AD%A6%E6%B1%89,30,114,"))),
+    EXPECT_EQ(CMapPage::eventText(QUrl(QStringLiteral("app:8001;%E6%AD%A6%E6%B1%89,30,114,"))),
               QStringLiteral("8001;武汉,30,114,"));
-    EXPECT_EQ(CMapPage::eventText(QUrl(QStringLiteral("App:1000;"))), QStringLiteral("1000;"));
     EXPECT_TRUE(CMapPage::eventText(QUrl(QStringLiteral("app"))).isNull());
     EXPECT_TRUE(CMapPage::eventText(QUrl(QStringLiteral("file:///tmp/app:1000;"))).isNull());
 }

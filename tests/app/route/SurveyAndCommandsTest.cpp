@@ -97,8 +97,6 @@ TEST_F(SurveyDialogTest, EditorSplicesThePatternWhereTheCornersStoodAndCloses)
         EXPECT_EQ(r[i].altitude, 321) << i;
 }
 
-// ------------------------------------------------------------------ commands
-
 class RouteCommandsTest : public ::testing::Test, public StationFixture {
 protected:
     CRouteCommands commands{station, nullptr};
