@@ -141,6 +141,8 @@ TEST(SimAircraft, EchoesAWaypointAndCountsTheRouteOnlyWhenTold)
     f.up(uplink::waypointCount(2));
     f.run(300);
     EXPECT_EQ(f.last().storedWaypointCount(), 2);
+    f.up(uplink::readbackRequest()); // read back as echoed
+    EXPECT_EQ(f.with("$SETD").back(), f.with("$SETD").at(1));
     f.run(CSimAircraft::kDemoTakeoffDelayMs + 1000); // not the demonstration: the route waits
     EXPECT_EQ(f.sim.mode(), kSimLanded);
 }
