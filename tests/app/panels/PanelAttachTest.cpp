@@ -191,8 +191,7 @@ TEST(DataPageWidgets, BoxesShowTheRecordInTheirColoursAndTheSerialStays)
 {
     CFlightDataPage page;
     StpBytes r = stpRecord(0, 0);
-    r[56] = 215; // vibration
-    r[24] = 3;   // satellites: red
+    r[56] = 215; // vibration 15 up and down: red
     page.refresh(r);
     EXPECT_EQ(page.box(1020)->text(), QStringLiteral("上下15"));
     EXPECT_EQ(page.box(1020)->fillColour(), QColor(255, 0, 0));
