@@ -2,10 +2,12 @@
 // records arrive, a route sent over the same socket is stored, and the simulator stops cleanly on
 // SIGTERM with its summary. The simulated aircraft's own behaviour (rates, faults, echoes,
 // read-back, parameters) and the upload machine are tested in the core, in process.
+#include "core/protocol/ProtocolTestSupport.h"
 #include "support/OrvexRun.h"
 #include "support/TempDir.h"
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <csignal>
 #include <cstdlib>
@@ -16,11 +18,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "protocol/DownlinkSink.h"
 #include "protocol/UdpSentenceStep.h"
 #include "protocol/Uplink.h"
 
 using namespace orvex;
+using namespace orvex::test;
 
 namespace {
 
@@ -29,19 +31,6 @@ long long summaryInt(const std::string& text, const std::string& key)
     const auto at = text.rfind("\"" + key + "\":");
     return at == std::string::npos ? -1 : std::strtoll(text.c_str() + at + key.size() + 3, nullptr, 10);
 }
-
-// The ground end: counts the "$STP" records and "$SETD" echoes, keeps the stored waypoint count.
-struct SGroundSink : IDownlinkSink {
-    long long records = 0;
-    int storedWaypointCount = -1, echoes = 0;
-    void onTelemetryRecord(const CTelemetryRecord& r, EDownlinkLink) override
-    {
-        ++records;
-        if (r.isValidForUpdate())
-            storedWaypointCount = r.storedWaypointCount();
-    }
-    void onWaypointEcho(const SWaypointEcho&, EDownlinkLink) override { ++echoes; }
-};
 
 // The WiFi end on 127.0.0.1 (a free port); the simulator's port is learnt from its first datagram.
 class CGroundUdp {
@@ -88,7 +77,7 @@ private:
 TEST(SimEndToEnd, RecordsArriveAndARouteIsStoredOverUdp)
 {
     CTempDir dir("orvex-sim");
-    SGroundSink sink;
+    CRecordingSink sink;
     CGroundUdp ground(sink);
     const std::string err = dir.file("stderr.txt");
     const pid_t sim = ::fork();
@@ -114,10 +103,11 @@ TEST(SimEndToEnd, RecordsArriveAndARouteIsStoredOverUdp)
     for (uint8_t n = 1; n <= 3; ++n)
         ground.send(uplink::waypoint(n, 22.6142f + 0.0004f * n, 113.8431f, 30, 0, 100, 100));
     ground.send(uplink::waypointCount(3));
-    for (int i = 0; i < 100 && sink.storedWaypointCount != 3; ++i)
+    const auto stored = [&sink] { return sink.records.empty() ? -1 : sink.records.back().storedWaypointCount(); };
+    for (int i = 0; i < 100 && stored() != 3; ++i)
         ground.pump(100);
-    EXPECT_EQ(sink.storedWaypointCount, 3);
-    EXPECT_EQ(sink.echoes, 3) << "answered on the link asked";
+    EXPECT_EQ(stored(), 3);
+    EXPECT_EQ(std::count(sink.events.begin(), sink.events.end(), "$SETD"), 3) << "answered on the link asked";
 
     ::kill(sim, SIGTERM);
     int status = -1;
@@ -129,7 +119,7 @@ TEST(SimEndToEnd, RecordsArriveAndARouteIsStoredOverUdp)
     const std::string summary = CTempDir::read(err);
     EXPECT_NE(summary.find("\"stopped_by\":\"SIGTERM\""), std::string::npos) << summary;
     EXPECT_EQ(summaryInt(summary, "stored_waypoints"), 3);
-    EXPECT_EQ(sink.records, summaryInt(summary, "records_udp")) << "every record sent arrived once";
+    EXPECT_EQ(static_cast<long long>(sink.records.size()), summaryInt(summary, "records_udp")) << "every record sent arrived once";
 }
 
 TEST(SimEndToEnd, UsageErrorsEndWithStatusTwo)
