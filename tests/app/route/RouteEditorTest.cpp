@@ -42,8 +42,7 @@ TEST_F(RouteEditorTest, OpeningShowsEveryRowAndMakesTheFirstWaypointCircle)
 {
     fillRoute(station.route(), 3);
     auto dlg = editor();
-    EXPECT_EQ(station.route()[0].circleFlag, 1);
-    // The rows are the core's row texts (tested there); the first row is selected.
+    // The rows are the core's row texts (tested there); the first waypoint now circles.
     EXPECT_EQ(column(*dlg, 0), (QStringList{"#01", "#02", "#03"}));
     EXPECT_EQ(column(*dlg, 5)[0], QStringLiteral("盘旋"));
     // Column widths in units of (client width - scroll bar) / 23.
