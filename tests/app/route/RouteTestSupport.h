@@ -4,7 +4,6 @@
 
 #include <QString>
 
-#include <string>
 #include <vector>
 
 #include "station/GroundStation.h"
