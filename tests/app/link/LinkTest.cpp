@@ -391,7 +391,9 @@ TEST_F(LinkCommands, ReplayDrivesThePlaybackBarAndThePlotBar)
     frame.speedSlider()->setSliderPosition(32); // as dragged: the slider reports the move itself
     EXPECT_EQ(links.replayTimer().interval(), 0) << "the running timer takes the new speed";
     EXPECT_EQ(station.replayIntervalMs(), 0);
-    links.replayTimer().stop();
+    frame.progressSlider()->setSliderPosition(32659); // record 598, one before the last
+    EXPECT_TRUE(waitFor([&] { return !links.replayTimer().isActive(); })) << "the timer rests at the last record";
+    EXPECT_EQ(station.linkState().store().displayIndex(), 599u);
     QSignalSpy seeks(&frame, &CMainFrame::replaySeekRequested);
     frame.progressSlider()->setSliderPosition(16384); // record 300
     EXPECT_EQ(station.linkState().store().displayIndex(), 300u);

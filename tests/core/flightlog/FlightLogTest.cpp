@@ -194,9 +194,12 @@ TEST_F(FlightLog, ReplayCountsWholeRecordsIgnoresTheTailAndStartsAfterLeadingEmp
             if (tick.show)
                 shown.push_back(*tick.show);
             ASSERT_TRUE(tick.progress.has_value());
+            EXPECT_EQ(replay.atEnd(), t >= 5) << "the last record is shown at tick " << t;
         }
         EXPECT_EQ(shown, (std::vector<std::size_t>{4, 6, 7, 8, 9})) << "record 5 has a bad sum";
         EXPECT_EQ(replay.tick().progress, replayProgress(9, 10)) << "ticks after the end refresh the progress";
+        replay.seek(replayProgress(8, 10));
+        EXPECT_FALSE(replay.atEnd()) << "a seek back plays on";
     }
 }
 
@@ -210,6 +213,7 @@ TEST_F(FlightLog, ReplayOfEmptyShortMissingAndAllEmptyFiles)
         EXPECT_TRUE(replay.isRunning());
         const auto tick = replay.tick();
         EXPECT_FALSE(tick.show.has_value() || tick.progress.has_value());
+        EXPECT_TRUE(replay.atEnd());
         EXPECT_EQ(replay.seek(20000).position, 0u);
     }
     CRecordStore store;
