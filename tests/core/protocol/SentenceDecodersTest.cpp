@@ -35,8 +35,6 @@ TEST(NmeaLine, ColumnsAndLocalTime)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         const auto l = line(c.text);
-        EXPECT_EQ(l.keyword, c.text.substr(0, 6));
-        ASSERT_TRUE(l.dispatched);
         EXPECT_EQ(std::make_tuple(l.record.timeHour(), l.record.timeMinute(), l.record.timeSecond()),
                   std::make_tuple(c.hour, c.minute, c.second));
         EXPECT_FLOAT_EQ(l.record.latitude(), c.latitude);
@@ -47,29 +45,25 @@ TEST(NmeaLine, ColumnsAndLocalTime)
 
 TEST(NmeaLine, LengthLimitsDecideHowMuchIsDecoded)
 {
-    // $GPGGA: 17 or less consume only; up to 27 time; up to 40 latitude; up to 42 longitude; then dispatch.
+    // Lengths up to the LF: 17 or less consume only; past the next limits the time, the latitude
+    // and the longitude are decoded ($GPGGA 27, 40, 42; $GPRMC 29, 42, 44), past the last dispatched.
     const std::string gga = "$GPGGA,123519.00,4807.0380,N,01131.0000,E,1,08";
-    struct {
+    const std::string rmc = "$GPRMC,235959.00,A,2232.1200,N,11356.4000,E,0.0";
+    const bool n = false, y = true;
+    const struct {
+        const std::string& text;
         std::size_t length;
         bool time, lat, lon, dispatched;
-    } cases[] = {{17, false, false, false, false}, {18, true, false, false, false}, {27, true, false, false, false},
-                 {28, true, true, false, false},   {40, true, true, false, false},   {41, true, true, true, false},
-                 {42, true, true, true, false},    {43, true, true, true, true}};
+    } cases[] = {{gga, 17, n, n, n, n}, {gga, 18, y, n, n, n}, {gga, 27, y, n, n, n}, {gga, 28, y, y, n, n},
+                 {gga, 40, y, y, n, n}, {gga, 41, y, y, y, n}, {gga, 42, y, y, y, n}, {gga, 43, y, y, y, y},
+                 {rmc, 17, n, n, n, n}, {rmc, 29, y, n, n, n}, {rmc, 30, y, y, n, n}, {rmc, 42, y, y, n, n},
+                 {rmc, 44, y, y, y, n}, {rmc, 45, y, y, y, y}};
     for (const auto& c : cases) {
-        const auto l = line(gga.substr(0, c.length - 1) + "\n");
-        EXPECT_EQ(l.length, c.length);
-        EXPECT_EQ(l.timeDecoded, c.time) << c.length;
-        EXPECT_EQ(l.latitudeDecoded, c.lat) << c.length;
-        EXPECT_EQ(l.longitudeDecoded, c.lon) << c.length;
-        EXPECT_EQ(l.dispatched, c.dispatched) << c.length;
+        const auto l = line(c.text.substr(0, c.length - 1) + "\n");
+        EXPECT_EQ(std::make_tuple(l.timeDecoded, l.latitudeDecoded, l.longitudeDecoded, l.dispatched),
+                  std::make_tuple(c.time, c.lat, c.lon, c.dispatched))
+            << c.text.substr(0, 6) << " " << c.length;
     }
-    // $GPRMC: limits 17, 29, 42, 44.
-    const std::string rmc = "$GPRMC,235959.00,A,2232.1200,N,11356.4000,E,0.0";
-    EXPECT_FALSE(line(rmc.substr(0, 29 - 1) + "\n").latitudeDecoded);
-    EXPECT_TRUE(line(rmc.substr(0, 30 - 1) + "\n").latitudeDecoded);
-    EXPECT_FALSE(line(rmc.substr(0, 42 - 1) + "\n").longitudeDecoded);
-    EXPECT_FALSE(line(rmc.substr(0, 44 - 1) + "\n").dispatched);
-    EXPECT_TRUE(line(rmc.substr(0, 45 - 1) + "\n").dispatched);
 }
 
 TEST(NmeaLine, OddTextInTheColumnsReadsAsTheCLibraryWould)
@@ -83,7 +77,7 @@ TEST(NmeaLine, OddTextInTheColumnsReadsAsTheCLibraryWould)
     EXPECT_LT(neg.record.latitude(), 0.0f);
 }
 
-TEST(SentenceDecoders, CustomParametersAreSignedExceptThat128Stays128)
+TEST(SentenceDecoders, CustomParametersAreSignedExceptThat128AndParameterValuesCarryTheCompassState)
 {
     Bytes b = ascii("$PUR");
     for (unsigned v : {0u, 1u, 127u, 128u, 129u, 200u, 255u})
@@ -94,19 +88,20 @@ TEST(SentenceDecoders, CustomParametersAreSignedExceptThat128Stays128)
     const auto p = decode::customParameters(b);
     ASSERT_TRUE(p);
     EXPECT_EQ(std::vector<int>(p->values.begin(), p->values.begin() + 7), (std::vector<int>{0, 1, 127, 128, -127, -56, -1}));
-    EXPECT_EQ(p->raw[6], 255);
     EXPECT_EQ(downlink::customParameters(p->raw), b);
     EXPECT_FALSE(decode::customParameters(Bytes(b.begin(), b.end() - 1)));
-}
 
-TEST(SentenceDecoders, WaypointEchoFields)
-{
-    const Bytes b = sampleFrame("$SETD");
-    const auto e = decode::waypointEcho(b);
-    ASSERT_TRUE(e);
-    EXPECT_EQ(std::tie(e->number, e->latitude, e->longitude, e->altitude, e->photoMode, e->circleFlag, e->circleTime),
-              std::make_tuple(3, 22.5f, 113.75f, -20, 2, 1, 0x1234));
-    EXPECT_EQ(downlink::waypointEcho(*e), b);
+    Bytes par = sampleFrame("$PAR"); // values 1 to 40
+    par[13] = 'W';
+    par.back() = sumOf(par, 0, par.size() - 1);
+    const auto v = decode::parameterValues(par);
+    ASSERT_TRUE(v);
+    EXPECT_EQ(v->compassCalibrationState(), 'W');
+    EXPECT_EQ(downlink::parameterValues(v->values), par);
+    EXPECT_EQ(compassCalibrationStateText('W'), "水平校准模式");
+    EXPECT_EQ(compassCalibrationStateText('X'), "垂直校准模式");
+    EXPECT_EQ(compassCalibrationStateText(0), "保存成功");
+    EXPECT_EQ(compassCalibrationStateText('Q'), "");
 }
 
 TEST(SentenceDecoders, CompassPointsAndCalibrationCheckTheirInnerSums)
@@ -126,25 +121,9 @@ TEST(SentenceDecoders, CompassPointsAndCalibrationCheckTheirInnerSums)
     auto c = decode::compassCalibration(mg1);
     ASSERT_TRUE(c);
     EXPECT_TRUE(c->sumOk);
-    EXPECT_EQ(c->values[4], 5.0f);
     EXPECT_EQ(downlink::compassCalibration(c->values), mg1);
     mg1[24] ^= 1;
     EXPECT_FALSE(decode::compassCalibration(mg1)->sumOk);
-}
-
-TEST(SentenceDecoders, ParameterValuesCarryTheCompassState)
-{
-    Bytes b = sampleFrame("$PAR"); // values 1 to 40
-    b[13] = 'W';
-    b.back() = sumOf(b, 0, b.size() - 1);
-    const auto v = decode::parameterValues(b);
-    ASSERT_TRUE(v);
-    EXPECT_EQ(v->compassCalibrationState(), 'W');
-    EXPECT_EQ(downlink::parameterValues(v->values), b);
-    EXPECT_EQ(compassCalibrationStateText('W'), "水平校准模式");
-    EXPECT_EQ(compassCalibrationStateText('X'), "垂直校准模式");
-    EXPECT_EQ(compassCalibrationStateText(0), "保存成功");
-    EXPECT_EQ(compassCalibrationStateText('Q'), "");
 }
 
 TEST(SentenceDecoders, PhotoReportLinesAreRightAlignedColumns)
@@ -168,8 +147,14 @@ TEST(SentenceDecoders, PhotoReportLinesAreRightAlignedColumns)
     }
 }
 
-TEST(SentenceDecoders, SnapshotAndSummaryLayouts)
+TEST(SentenceDecoders, WaypointEchoSnapshotAndSummaryLayouts)
 {
+    const Bytes setd = sampleFrame("$SETD");
+    const auto e = decode::waypointEcho(setd);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(std::tie(e->number, e->latitude, e->longitude, e->altitude, e->photoMode, e->circleFlag, e->circleTime),
+              std::make_tuple(3, 22.5f, 113.75f, -20, 2, 1, 0x1234));
+    EXPECT_EQ(downlink::waypointEcho(*e), setd);
     const auto s = decode::parameterSnapshot(sampleFrame("$P2T"));
     ASSERT_TRUE(s);
     EXPECT_EQ(s->values[0], 255);
@@ -184,15 +169,13 @@ TEST(SentenceDecoders, SnapshotAndSummaryLayouts)
     EXPECT_FALSE(decode::photoMark(Bytes(paed.begin(), paed.end() - 1)));
 }
 
-TEST(Acknowledgements, TextsPerLink)
+TEST(Acknowledgements, SerialTextsAndTheFrame)
 {
     EXPECT_EQ(acknowledgementMessage(EAcknowledgement::DOCAP, EDownlinkLink::Serial),
               " Neutral Position captured successfully");
-    EXPECT_EQ(acknowledgementMessage(EAcknowledgement::DOCAP, EDownlinkLink::Udp), " 中位捕获成功");
     EXPECT_EQ(acknowledgementMessage(EAcknowledgement::DOCKA, EDownlinkLink::Serial),
               "Parachute open  position captured successfully");
     EXPECT_EQ(acknowledgementMessage(EAcknowledgement::DOYMM, EDownlinkLink::Serial), "小斯采集俯仰成功！");
-    EXPECT_EQ(acknowledgementKeyword(EAcknowledgement::STSAT), "$STSAT");
     EXPECT_EQ(downlink::acknowledgement(EAcknowledgement::T2POK), ascii("$T2POK"));
     EXPECT_EQ(acknowledgementMessage(EAcknowledgement::STSAT, EDownlinkLink::Serial),
               "姿态对准已经启动，请保持飞机加速度不动，并保持到姿态角显示出来为止，整个过程大约10秒");
