@@ -81,12 +81,9 @@ class CFlight : public ISimOutput {
     int64_t now = 0;
 };
 
-TEST(SimAircraft, RecordsAtTheRateOnEveryActiveLinkAndGpsComesUp)
+TEST(SimAircraft, RecordsAtTheRateOnEveryActiveLinkGpsComesUpAndAHeldUpClockGivesNoBurst)
 {
-    SSimConfig config;
-    config.rateHz = 20;
-    config.nmea = true;
-    CFlight f(config, true, true);
+    CFlight f({.rateHz = 20, .nmea = true}, true, true);
     f.sim.setTimeOfDay(20, 15, 30);
     f.sim.setUtcTimeOfDay(12, 15, 30);
     f.run(2000);
@@ -98,36 +95,26 @@ TEST(SimAircraft, RecordsAtTheRateOnEveryActiveLinkAndGpsComesUp)
     f.run(8000);
     EXPECT_EQ(f.with("$SATEL").size(), 1u);
     const auto lines = f.with("$GPGGA");
-    EXPECT_GE(lines.size(), 5u);
-    EXPECT_LE(lines.size(), 8u);
+    EXPECT_NEAR(double(lines.size()), 6.5, 1.5);
     EXPECT_TRUE(f.with("$GPGGA", ESimLink::Udp).empty());
     const SNmeaLine line = decode::nmeaLine(lines.back());
     ASSERT_TRUE(line.dispatched);
     EXPECT_EQ(line.record.timeHour(), (12 + 16) % 24); // the line carries UTC
+
+    // The clock held up for 2.5 s: one of each is sent, no burst, and the next deadline lies ahead.
+    f.up(uplink::compassStep(kCompassHorizontal));
+    f.run(500);
+    const std::size_t records = f.with("$STP").size(), points = f.with("$MG2").size(), gga = f.with("$GPGGA").size();
+    f.now += 2500;
+    f.sim.advance(f.now);
+    f.sim.advance(f.now); // the same instant again: nothing more is due
+    EXPECT_EQ(f.with("$STP").size(), records + 1);
+    EXPECT_EQ(f.with("$MG2").size(), points + 1);
+    EXPECT_EQ(f.with("$GPGGA").size(), gga + 1);
+    EXPECT_GT(f.sim.nextDeadlineMs(), f.now);
 }
 
-TEST(SimAircraft, TakesOffHoversNearHomeAndClimbsToANewAltitude)
-{
-    CFlight f;
-    f.up(uplink::commandCode(kCommandAutoTakeoff));
-    f.run(3000);
-    EXPECT_EQ(f.sim.mode(), kSimTakingOff);
-    EXPECT_EQ(f.last().controlMode(), 1); // "自动悬停"
-    EXPECT_GT(f.last().motorPulses1(), 100);
-    f.run(15000);
-    const CTelemetryRecord r = f.last();
-    EXPECT_EQ(f.sim.mode(), kSimHover);
-    EXPECT_EQ(r.altitude(), 300); // 30 m in 0.1 m
-    EXPECT_EQ(r.altitudeReference(), 300);
-    f.run(30000); // it drifts, but stays within a few metres
-    EXPECT_LT(f.metresTo(f.sim.homeLatitude(), f.sim.homeLongitude()), 5.0);
-    EXPECT_NE(f.last().latitude(), r.latitude());
-    f.up(uplink::altitude(50));
-    f.run(10000);
-    EXPECT_EQ(f.last().altitude(), 500);
-}
-
-TEST(SimAircraft, EchoesAWaypointAndCountsTheRouteOnlyWhenTold)
+TEST(SimAircraft, EchoesAWaypointCountsTheRouteOnlyWhenToldAndPassesOverPointsNowhereOnEarth)
 {
     CFlight f;
     f.up(uplink::waypoint(1, 22.615f, 113.844f, 40, 0, 1, 2));
@@ -145,6 +132,16 @@ TEST(SimAircraft, EchoesAWaypointAndCountsTheRouteOnlyWhenTold)
     EXPECT_EQ(f.with("$SETD").back(), f.with("$SETD").at(1));
     f.run(CSimAircraft::kDemoTakeoffDelayMs + 1000); // not the demonstration: the route waits
     EXPECT_EQ(f.sim.mode(), kSimLanded);
+
+    const double lat0 = f.sim.homeLatitude(), lon0 = f.sim.homeLongitude();
+    f.storeRoute({{NAN, lon0}, {lat0 + 0.0003, lon0}, {95.0, INFINITY}}, 30);
+    f.up(uplink::commandCode(kCommandOpenRoute));
+    for (int i = 0; i < 60; ++i) {
+        f.run(1000);
+        ASSERT_TRUE(f.last().isValidForUpdate());
+    }
+    EXPECT_EQ(f.sim.mode(), kSimHover);
+    EXPECT_LT(f.metresTo(lat0 + 0.0003, lon0), 3.0);
 }
 
 TEST(SimAircraft, FliesTheRoutePhotographingTheLanesThenReturnsHomeAndLands)
@@ -167,8 +164,7 @@ TEST(SimAircraft, FliesTheRoutePhotographingTheLanesThenReturnsHomeAndLands)
     EXPECT_NEAR(f.sim.altitudeMetres(), 25.0, 0.1);
     // About 200 m of lanes at 20 m: around ten pictures, numbered 1, 2, 3...
     const auto photos = f.with("$QUZA");
-    EXPECT_GE(photos.size(), 9u);
-    EXPECT_LE(photos.size(), 13u);
+    EXPECT_NEAR(double(photos.size()), 11, 2);
     const auto lastPhoto = decode::photoReport(photos.back());
     ASSERT_TRUE(lastPhoto);
     EXPECT_EQ(lastPhoto->pictureNumber, photos.size());
@@ -176,35 +172,32 @@ TEST(SimAircraft, FliesTheRoutePhotographingTheLanesThenReturnsHomeAndLands)
     f.run(1000);
     EXPECT_EQ(f.last().controlMode(), 11); // "返航降落"
     f.runUntil(kSimLanded, 120);
-    EXPECT_EQ(f.sim.mode(), kSimLanded);
     EXPECT_FALSE(f.sim.engineOn());
     EXPECT_LT(f.metresTo(lat0, lon0), 3.0);
 }
 
-TEST(SimAircraft, WaypointsNowhereOnEarthArePassedOver)
-{
-    CFlight f;
-    const double lat0 = f.sim.homeLatitude(), lon0 = f.sim.homeLongitude();
-    f.up(uplink::waypoint(1, NAN, float(lon0), 30, 0, 100, 100));
-    f.up(uplink::waypoint(2, float(lat0 + 0.0003), float(lon0), 30, 0, 100, 100));
-    f.up(uplink::waypoint(3, 95.0f, INFINITY, 30, 0, 100, 100));
-    f.up(uplink::waypointCount(3));
-    f.up(uplink::commandCode(kCommandOpenRoute));
-    for (int i = 0; i < 60; ++i) {
-        f.run(1000);
-        ASSERT_TRUE(f.last().isValidForUpdate());
-    }
-    EXPECT_EQ(f.sim.mode(), kSimHover);
-    EXPECT_LT(f.metresTo(lat0 + 0.0003, lon0), 3.0);
-}
-
-TEST(SimAircraft, TargetChangeCloseRouteClickToFlyReceiverAndEngineOff)
+TEST(SimAircraft, TakesOffHoversClimbsThenTargetChangeCloseRouteClickToFlyAndEngineOff)
 {
     CFlight f;
     const double lat0 = f.sim.homeLatitude(), lon0 = f.sim.homeLongitude();
     f.storeRoute({{lat0 + 0.002, lon0}, {lat0, lon0 + 0.002}, {lat0 - 0.002, lon0}}, 30);
-    f.up(uplink::commandCode(kCommandAutoTakeoff));
+    f.up(uplink::commandCode(kCommandAutoTakeoff)); // a stored route alone is not flown
+    f.run(3000);
+    EXPECT_EQ(f.sim.mode(), kSimTakingOff);
+    EXPECT_EQ(f.last().controlMode(), 1); // "自动悬停"
+    EXPECT_GT(f.last().motorPulses1(), 100);
     f.run(15000);
+    const CTelemetryRecord r = f.last();
+    EXPECT_EQ(f.sim.mode(), kSimHover);
+    EXPECT_EQ(r.altitude(), 300); // 30 m in 0.1 m
+    EXPECT_EQ(r.altitudeReference(), 300);
+    f.run(30000); // it drifts, but stays within a few metres
+    EXPECT_LT(f.metresTo(lat0, lon0), 5.0);
+    EXPECT_NE(f.last().latitude(), r.latitude());
+    f.up(uplink::altitude(50));
+    f.run(10000);
+    EXPECT_EQ(f.last().altitude(), 500);
+
     f.up(uplink::targetWaypoint(3));
     f.up(uplink::targetWaypoint(4)); // beyond the stored route: ignored
     EXPECT_EQ(f.sim.targetWaypoint(), 2);
@@ -267,11 +260,11 @@ TEST(SimAircraft, RequestsAreAnsweredOnTheAskingLinkOnly)
     }
 }
 
-// Writes land where the configuration dialog reads them back, reset restores, and the mixing
-// column is kept.
-TEST(SimAircraft, ParametersAndMixingTableWrittenAndRestored)
+// Writes land where the configuration dialog reads them back, reset restores, the mixing column is
+// kept; the compass calibration shows in the parameters and streams until saved.
+TEST(SimAircraft, ParametersMixingTableCompassCalibrationAndAlignment)
 {
-    CFlight f;
+    CFlight f({}, true, true);
     const auto parameters = [&f] {
         f.up(uplink::parameterRequest());
         const Bytes par = f.with("$PAR").back();
@@ -298,17 +291,11 @@ TEST(SimAircraft, ParametersAndMixingTableWrittenAndRestored)
     EXPECT_TRUE(std::equal(column.begin(), column.end(), pur.begin() + 20)); // third column at 20-27
     EXPECT_EQ(pur[4], 100);                                                  // M1 throttle kept
     EXPECT_EQ(pur[28], 156);                                                 // M2 yaw -100 kept
-}
 
-TEST(SimAircraft, CompassCalibrationStreamsAndAlignmentAnswersOncePerBurst)
-{
-    CFlight f({}, true, true);
     f.up(uplink::compassStep(kCompassHorizontal), ESimLink::Udp);
     f.run(3000);
-    EXPECT_EQ(f.sim.parameters()[13 - 4], 'W');
-    const auto xy = f.with("$MG2");
-    EXPECT_GE(xy.size(), 25u);
-    EXPECT_LE(xy.size(), 35u);
+    EXPECT_EQ(parameters()[13 - 4], 'W'); // the calibration step is shown in "$PAR" byte 13
+    EXPECT_NEAR(double(f.with("$MG2").size()), 30, 5);
     ASSERT_FALSE(f.with("$MG1", ESimLink::Udp).empty()); // the estimate goes to the WiFi link only
     EXPECT_TRUE(f.with("$MG1").empty());
     f.up(uplink::compassStep(kCompassVertical), ESimLink::Udp);
@@ -329,47 +316,25 @@ TEST(SimAircraft, CompassCalibrationStreamsAndAlignmentAnswersOncePerBurst)
     EXPECT_EQ(f.with("$STSAT").size(), 2u);
 }
 
-TEST(SimAircraft, HeldUpClockGivesNoBurstAndTheNextDeadlineLiesAhead)
-{
-    SSimConfig config;
-    config.nmea = true;
-    CFlight f(config);
-    f.run(30000); // GPS good
-    f.up(uplink::compassStep(kCompassHorizontal));
-    f.run(500);
-    const std::size_t points = f.with("$MG2").size(), lines = f.with("$GPGGA").size();
-    f.now += 2500;
-    f.sim.advance(f.now);
-    f.sim.advance(f.now); // the same instant again: nothing more is due
-    EXPECT_EQ(f.with("$MG2").size(), points + 1);
-    EXPECT_EQ(f.with("$GPGGA").size(), lines + 1);
-    EXPECT_GT(f.sim.nextDeadlineMs(), f.now);
-}
-
 TEST(SimAircraft, HeartbeatLossIsNoticedAfterThreeSecondsAndItsReturn)
 {
     CFlight f;
-    f.run(5000);
-    EXPECT_TRUE(f.notices.empty()); // never heard: nothing lost
+    f.run(5000); // never heard: nothing lost
     f.up(uplink::heartbeat(1));
     f.run(2990);
     EXPECT_TRUE(f.notices.empty());
     f.run(20);
-    ASSERT_EQ(f.notices.size(), 1u);
-    EXPECT_NE(f.notices[0].find("lost"), std::string::npos);
-    f.run(10000);
-    EXPECT_EQ(f.notices.size(), 1u); // reported once
+    EXPECT_EQ(f.notices.size(), 1u);
+    f.run(10000); // reported once
     f.up(uplink::heartbeat(0));
     ASSERT_EQ(f.notices.size(), 2u);
+    EXPECT_NE(f.notices[0].find("lost"), std::string::npos);
     EXPECT_NE(f.notices[1].find("back"), std::string::npos);
 }
 
 TEST(SimAircraft, DemoFliesTheLoopAroundHomeOverAndOverUnlessAlreadyFlown)
 {
-    SSimConfig config;
-    config.demo = true;
-    config.homeLatitude = -33.95; // somewhere else than the default field
-    config.homeLongitude = 151.18;
+    const SSimConfig config{.homeLatitude = -33.95, .homeLongitude = 151.18, .demo = true}; // not the default field
     CFlight f(config, false, true);
     f.run(CSimAircraft::kDemoTakeoffDelayMs - 100);
     EXPECT_EQ(f.sim.mode(), kSimLanded);
@@ -424,10 +389,7 @@ TEST(FaultInjector, LossCorruptionSplitSilenceAndSeed)
     EXPECT_EQ(changed, faults.bytesCorrupted()); // every flip changes its byte
     EXPECT_NEAR(double(changed), kept * 99 * 0.05, kept * 99 * 0.005);
     // Split in two pieces that join up again; silent from the given second on, or for a while.
-    SFaultConfig splitting;
-    splitting.split = true;
-    splitting.silentAfterSeconds = 2;
-    CFaultInjector split(splitting);
+    CFaultInjector split(SFaultConfig{.split = true, .silentAfterSeconds = 2});
     const auto pieces = split.apply(s, 1999);
     ASSERT_EQ(pieces.size(), 2u);
     EXPECT_FALSE(pieces[0].empty() || pieces[1].empty());
@@ -435,8 +397,7 @@ TEST(FaultInjector, LossCorruptionSplitSilenceAndSeed)
     joined.insert(joined.end(), pieces[1].begin(), pieces[1].end());
     EXPECT_EQ(joined, s);
     EXPECT_TRUE(split.apply(s, 2000).empty());
-    splitting.silentForSeconds = 1.5;
-    const CFaultInjector pause(splitting);
+    const CFaultInjector pause(SFaultConfig{.silentAfterSeconds = 2, .silentForSeconds = 1.5});
     for (const auto& [ms, silent] : {std::pair{1999, false}, {2000, true}, {3499, true}, {3500, false}})
         EXPECT_EQ(pause.silent(ms), silent) << ms;
 }
