@@ -14,8 +14,7 @@ CSkyWay fivePoints()
     for (int i = 0; i < 5; ++i) {
         CWayPoint w;
         w.altitude = 100 * (i + 1);
-        w.circleFlag = 0;
-        w.circleTime = 30;
+        w.circleTime = 30; // the circle flag stays 100: not circling
         route.append(w);
     }
     route.forceFirstWaypointCircle();
@@ -41,7 +40,7 @@ TEST(RouteEditing, MovingTheSecondWaypointUpHandsOverTheCircling)
 
     // Moves away from the first place leave circling alone.
     EXPECT_EQ(moveWaypointDown(route, 2), 3u);
-    EXPECT_EQ(act(route[3]), std::make_tuple(300, 0, 30));
+    EXPECT_EQ(act(route[3]), std::make_tuple(300, 100, 30));
     EXPECT_EQ(moveWaypointUp(route, 0), 0u);
     EXPECT_EQ(moveWaypointDown(route, 4), 4u);
     EXPECT_EQ(moveWaypointDown(route, 9), 9u);
@@ -62,21 +61,16 @@ TEST(RouteEditing, AllAltitudesSetsEveryWaypoint)
     EXPECT_FALSE(storeFields(route, 5, f, true));
 }
 
-TEST(RouteEditing, RowTextsAndLabelsAfterDeletingRow2)
+TEST(RouteEditing, RowTexts)
 {
     CSkyWay route = fivePoints();
-    route[1].photoMode = 3;
-    route[2].photoMode = 7;
     route[0].longitude = 116.397128;
+    route[0].photoMode = 7; // past the listed modes: "保持状态不变"
+    route[1].photoMode = 3;
     EXPECT_EQ(routeRowTexts(route[0], 0),
               (std::array<std::string, 7>{"#01", "116.397128", "0.000000", "100", "保持状态不变", "盘旋", "0"}));
-    EXPECT_EQ(routeRowTexts(route[1], 1)[4], "等距拍照2");
-    EXPECT_EQ(routeRowTexts(route[2], 2)[4], "保持状态不变");
-    EXPECT_EQ(routeRowTexts(route[2], 2)[5], "不盘旋");
-    // After a delete a refill numbers the rows from #01 again.
-    ASSERT_TRUE(route.removeAt(1));
-    EXPECT_EQ(route[1].altitude, 300);
-    EXPECT_EQ(routeRowTexts(route[1], 1)[0], "#02");
+    EXPECT_EQ(routeRowTexts(route[1], 1),
+              (std::array<std::string, 7>{"#02", "0.000000", "0.000000", "200", "等距拍照2", "不盘旋", "30"}));
 }
 
 TEST(RouteEditing, FieldsRoundTripAndEditDialogMapsItem5To100)
