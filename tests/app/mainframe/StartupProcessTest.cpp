@@ -7,6 +7,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -62,16 +63,21 @@ pid_t spawn(const std::string& program, const std::vector<std::string>& args, st
     return rc == 0 ? pid : -1;
 }
 
-// Waits for the process to end; -1 after the time-out (the process is then killed).
-int waitExit(pid_t pid, std::chrono::milliseconds timeout)
+// Polls `done` until it holds or the time is up; its last answer.
+bool within(std::chrono::seconds timeout, const std::function<bool()>& done)
 {
     const auto end = std::chrono::steady_clock::now() + timeout;
+    for (; std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(std::chrono::milliseconds(20)))
+        if (done()) return true;
+    return false;
+}
+
+// Waits for the process to end; -1 after the time-out (the process is then killed).
+int waitExit(pid_t pid, std::chrono::seconds timeout)
+{
     int status = 0;
-    while (std::chrono::steady_clock::now() < end) {
-        if (::waitpid(pid, &status, WNOHANG) == pid)
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    if (within(timeout, [&] { return ::waitpid(pid, &status, WNOHANG) == pid; }))
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     ::kill(pid, SIGKILL);
     ::waitpid(pid, &status, 0);
     return -1;
@@ -138,10 +144,7 @@ TEST(StartupProcess, TermAndIntCloseLikeTheCloseSequenceEvenDuringTheSplash)
                                               std::to_string(freePort(SOCK_DGRAM)), "--http-port", std::to_string(freePort(SOCK_STREAM))},
                                 {"QT_QPA_PLATFORM=offscreen", "QTWEBENGINE_DISABLE_SANDBOX=1"}, err);
         ASSERT_GT(pid, 0);
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (!catches(pid, sig) && std::chrono::steady_clock::now() < end)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        ASSERT_TRUE(catches(pid, sig)) << "the program never installed its handler";
+        ASSERT_TRUE(within(std::chrono::seconds(60), [&] { return catches(pid, sig); })) << "no handler installed";
         ::kill(pid, sig);
         EXPECT_EQ(waitExit(pid, std::chrono::seconds(30)), 0) << "signal " << sig;
         EXPECT_NE(CTempDir::read(home.path() + "Korva.ini").find("Position=" + std::string(32, 'P')), std::string::npos)
@@ -187,10 +190,7 @@ TEST(StartupProcess, WifiStartedAgainstASendingAircraftReceivesEveryTime)
                 if (entry.file_size(ec) >= 99) return true;
             return false;
         };
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (!logged() && std::chrono::steady_clock::now() < end)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        const bool received = logged();
+        const bool received = within(std::chrono::seconds(30), logged);
         ::kill(gcs, SIGTERM);
         EXPECT_EQ(waitExit(gcs, std::chrono::seconds(30)), 0);
         EXPECT_TRUE(received) << "start " << start << ": no record reached the flight log";
