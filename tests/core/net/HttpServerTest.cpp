@@ -131,29 +131,16 @@ TEST_F(HttpServerTest, ServesWholeFilesWithTypeDateAndLength)
     EXPECT_EQ(httpAsk(port, "post /sub/page.htm HTTP/1.1\r\nContent-Length: 3\r\n\r\nabc").body, "sub page");
     EXPECT_EQ(httpGet(port, "/sub/../earth.htm").body, kEarth); // ".." that stays inside is fine
     EXPECT_EQ(httpGet(port, "/inside.htm").body, kEarth);       // a link that stays inside too
-    EXPECT_EQ(httpGet(port, "/big.bin").body.size(), std::size_t(8 << 20));
     // Only the first thousand bytes are parsed (HttpServerParse); the rest left unread must not turn
     // the close into a reset that drops the answer still being sent.
     const std::string oversized = "GET /big.bin HTTP/1.1\r\nX-Pad: " + std::string(200000, 'p') + "\r\n\r\n";
     EXPECT_EQ(httpAsk(port, oversized).body.size(), std::size_t(8 << 20));
-}
 
-TEST_F(HttpServerTest, DirectoriesRedirectToTheDefaultPageOnThisServerWhateverTheHostSays)
-{
-    // The forms of the location are httpRedirectLocation's (HttpServerParse); here the server's address.
-    SHttpResponse r = httpGet(port, "/sub/", "evil.example");
+    // A folder redirects to its default page on this server whatever the host says (the forms of
+    // the location are httpRedirectLocation's, HttpServerParse).
+    r = httpGet(port, "/sub/", "evil.example");
     EXPECT_EQ(r.statusLine, "HTTP/1.1 302 Redirect Page");
     EXPECT_EQ(r.header("Location"), "http://127.0.0.1:" + std::to_string(port) + "/sub/lanterna.html");
-}
-
-TEST_F(HttpServerTest, UnreadableFileGets500)
-{
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root reads every file";
-    writeFile(root / "locked.htm", "x", fs::perms::none);
-    SHttpResponse r = httpGet(port, "/locked.htm");
-    EXPECT_EQ(r.statusLine, "HTTP/1.1 500 内部错误");
-    EXPECT_EQ(r.body, httpErrorPage(500, "内部错误", "内部服务器错误！"));
 }
 
 TEST_F(HttpServerTest, OtherMethodsAreClosedWithoutResponse)
@@ -188,7 +175,6 @@ TEST_F(HttpServerTest, MissingFilesAndEveryWayOutOfTheRootGet404)
 TEST_F(HttpServerTest, CgiGetsLengthQueryBodyAndItsDirectoryAndNamesItsType)
 {
     SHttpResponse r = httpAsk(port, "POST /hello.cgi?x=1&y=2 HTTP/1.1\r\nHost: h\r\nContent-Length: 7\r\n\r\na=1&b=2");
-    EXPECT_EQ(r.statusLine, "HTTP/1.1 200 OK");
     EXPECT_EQ(r.body, "len=7\nquery=x=1&y=2\nmethod=POST\ndir=" + root.string() + "\nbody=a=1&b=2");
     EXPECT_EQ(r.header("Content-Length"), std::to_string(r.body.size()));
     EXPECT_EQ(r.header("Content-Type"), "text/plain"); // as its first line says
@@ -197,8 +183,14 @@ TEST_F(HttpServerTest, CgiGetsLengthQueryBodyAndItsDirectoryAndNamesItsType)
 
     EXPECT_EQ(httpGet(port, "/flood.cgi").body, std::string(5000, 'x'));
     EXPECT_EQ(httpGet(port, "/oneline.exe").body, "") << "run, not sent as a file";
-    writeFile(root / "noexec.cgi", "#!/bin/sh\necho x\n"); // cannot be started
-    EXPECT_EQ(httpGet(port, "/noexec.cgi").statusLine, "HTTP/1.1 500 内部错误");
+    // A program that cannot be started and a file that cannot be read (root reads every file).
+    writeFile(root / "noexec.cgi", "#!/bin/sh\necho x\n");
+    writeFile(root / "locked.htm", "x", fs::perms::none);
+    for (const char* path : {"/noexec.cgi", ::geteuid() == 0 ? "/noexec.cgi" /* again */ : "/locked.htm"}) {
+        r = httpGet(port, path);
+        EXPECT_EQ(r.statusLine, "HTTP/1.1 500 内部错误") << path;
+        EXPECT_EQ(r.body, httpErrorPage(500, "内部错误", "内部服务器错误！")) << path;
+    }
 }
 
 TEST_F(HttpServerTest, HungCgiIsKilledAndReaped)
@@ -238,7 +230,7 @@ TEST_F(HttpServerTest, IdleConnectionsAreClosedAfterTheTimeOutAndAShortBodyIsSer
     EXPECT_NE(r.body.find("body=abc"), std::string::npos) << r.raw;
 }
 
-TEST_F(HttpServerTest, ConnectionsBeyondTheLimitAreClosedAtOnce)
+TEST_F(HttpServerTest, ConnectionsBeyondTheLimitAreClosedAtOnceAndVanishingClientsAreDropped)
 {
     std::vector<int> fds(150);
     for (int& fd : fds)
@@ -266,12 +258,9 @@ TEST_F(HttpServerTest, ConnectionsBeyondTheLimitAreClosedAtOnce)
     }
     EXPECT_EQ(served, 100);
     EXPECT_EQ(refused, 50);
-    EXPECT_TRUE(waitForActive(*server, 0));
-}
 
-TEST_F(HttpServerTest, ClientVanishingMidTransferDoesNotHurtTheServer)
-{
-    // The test process keeps the default SIGPIPE action: a send without MSG_NOSIGNAL would kill it.
+    // Clients vanishing mid-transfer do not hurt the server. The test process keeps the default
+    // SIGPIPE action: a send without MSG_NOSIGNAL would kill it.
     ASSERT_EQ(::signal(SIGPIPE, SIG_DFL), SIG_DFL);
     for (int i = 0; i < 5; ++i) {
         int fd = httpConnect(port);
@@ -286,7 +275,7 @@ TEST_F(HttpServerTest, ClientVanishingMidTransferDoesNotHurtTheServer)
     EXPECT_TRUE(waitForActive(*server, 0));
 }
 
-TEST_F(HttpServerTest, StopDoesNotWaitForIdleConnectionsAndRestartWorks)
+TEST_F(HttpServerTest, StopDoesNotWaitForIdleConnectionsRestartWorksAndABusyPortThrows)
 {
     CHttpServer patient(root.string(), CHttpServer::kDefaultPage, 3600 * 1000);
     patient.start(0);
@@ -305,10 +294,7 @@ TEST_F(HttpServerTest, StopDoesNotWaitForIdleConnectionsAndRestartWorks)
 
     patient.start(patientPort);
     EXPECT_EQ(httpGet(patientPort, "/earth.htm").body, kEarth);
-}
 
-TEST_F(HttpServerTest, BusyPortThrowsBindException)
-{
     CHttpServer second(root.string());
     try {
         second.start(port);
