@@ -61,10 +61,11 @@ protected:
 
 } // namespace
 
-TEST_F(ConfigUi, ParameterSendNeedsAFullFormInRangeAndAYes)
+TEST_F(ConfigUi, ParameterSendNeedsAFullFormInRangeAndAYesAndRestoringDefaultsAsksThenResetsAndReads)
 {
     CParamSetDlg dlg(m_station);
     dlg.show();
+    dlg.restoreButton()->click(); // answered No
     dlg.fetchButton()->click();
     EXPECT_EQ(sent(), std::vector<Bytes>{uplink::parameterRequest()});
     dlg.combo(EParamCombo::MaxSpeed)->setCurrentIndex(kMaxSpeedCustomItem);
@@ -77,30 +78,21 @@ TEST_F(ConfigUi, ParameterSendNeedsAFullFormInRangeAndAYes)
     EXPECT_TRUE(dlg.sendButton()->isEnabled());
     dlg.edit(EParamEdit::YawP)->setText(QStringLiteral("300"));
     dlg.sendButton()->click();
-    ASSERT_EQ(m_boxes.size(), 1u);
-    EXPECT_EQ(m_boxes[0].text, QStringLiteral("“旋转 P”须为 0 到 255 之间的整数"));
-
     dlg.edit(EParamEdit::YawP)->setText(QStringLiteral("77"));
     dlg.sendButton()->click(); // answered No
-    ASSERT_EQ(m_boxes.size(), 2u);
-    EXPECT_EQ(m_boxes[1].text, QStringLiteral("确定将参数写入飞控？"));
-    EXPECT_FALSE(m_boxes[1].defaultYes);
+    ASSERT_EQ(m_boxes.size(), 3u);
+    EXPECT_EQ(m_boxes[0].text, QStringLiteral("恢复默认参数?"));
+    EXPECT_EQ(m_boxes[1].text, QStringLiteral("“旋转 P”须为 0 到 255 之间的整数"));
+    EXPECT_EQ(m_boxes[2].text, QStringLiteral("确定将参数写入飞控？"));
+    EXPECT_FALSE(m_boxes[2].defaultYes);
     EXPECT_EQ(sent().size(), 1u);
     m_answer = true;
     dlg.sendButton()->click();
     ASSERT_EQ(sent().size(), 2u);
     EXPECT_EQ(sent()[1][7 + 4], 77);
     EXPECT_EQ(sent()[1][7 + 15], 175) << "the custom speed edit";
-}
 
-TEST_F(ConfigUi, RestoreDefaultsAsksThenSendsTheResetAndLaterTheRequest)
-{
-    CParamSetDlg dlg(m_station);
-    dlg.restoreButton()->click(); // answered No
-    ASSERT_EQ(m_boxes.size(), 1u);
-    EXPECT_EQ(m_boxes[0].text, QStringLiteral("恢复默认参数?"));
-    EXPECT_TRUE(sent().empty());
-    m_answer = true;
+    m_serial.sent.clear();
     dlg.restoreButton()->click();
     ASSERT_EQ(sent(), std::vector<Bytes>{uplink::defaultParameterReset()}) << "the request waits for the timer";
     EXPECT_TRUE(sentLater(uplink::parameterRequest()));
@@ -209,10 +201,18 @@ TEST_F(ConfigUi, DialogsRunModallyWithTheirOpenFlags)
 
 // ------------------------------------------------------------------ "校准磁罗盘"
 
-TEST_F(ConfigUi, CompassStatusCountsAndPlotFollowTheDownlink)
+TEST_F(ConfigUi, CompassStatusCountsAndPlotFollowTheDownlinkAndItsButtonsSendTheStepThenTheRequest)
 {
     m_station.compassDialogOpen = true;
     CCompassCalibDlg dlg(m_station);
+    const std::pair<QPushButton*, uint8_t> steps[] = {
+        {dlg.horizontalButton(), 87}, {dlg.verticalButton(), 88}, {dlg.saveButton(), 89}};
+    for (auto [button, code] : steps) {
+        m_serial.sent.clear();
+        button->click();
+        ASSERT_EQ(sent(), std::vector<Bytes>{uplink::compassStep(code)}) << "the request waits for the timer";
+        EXPECT_TRUE(sentLater(uplink::parameterRequest()));
+    }
     receive(mgFrame("$MG2", {1, 2}));
     receive(mgFrame("$MG3", {7, 8}));
     EXPECT_EQ(dlg.statusEdit()->text(), QStringLiteral("XY=1  ZY=1"));
@@ -224,17 +224,4 @@ TEST_F(ConfigUi, CompassStatusCountsAndPlotFollowTheDownlink)
 
     CCompassCalibDlg again(m_station);
     EXPECT_EQ(again.plot()->xyPoints().size(), 1u) << "the points stay for the whole run";
-}
-
-TEST_F(ConfigUi, CompassButtonsSendTheStepThenTheRequest)
-{
-    CCompassCalibDlg dlg(m_station);
-    const std::pair<QPushButton*, uint8_t> steps[] = {
-        {dlg.horizontalButton(), 87}, {dlg.verticalButton(), 88}, {dlg.saveButton(), 89}};
-    for (auto [button, code] : steps) {
-        m_serial.sent.clear();
-        button->click();
-        ASSERT_EQ(sent(), std::vector<Bytes>{uplink::compassStep(code)}) << "the request waits for the timer";
-        EXPECT_TRUE(sentLater(uplink::parameterRequest()));
-    }
 }
