@@ -172,7 +172,7 @@ TEST_F(HttpServerTest, MissingFilesAndEveryWayOutOfTheRootGet404)
     expectNotFound(httpGet(noRoot.port(), "/etc/ld.so.conf"), "missing root");
 }
 
-TEST_F(HttpServerTest, CgiGetsLengthQueryBodyAndItsDirectoryAndNamesItsType)
+TEST_F(HttpServerTest, CgiGetsLengthQueryBodyAndItsDirectoryNamesItsTypeAndIsKilledWhenItHangs)
 {
     SHttpResponse r = httpAsk(port, "POST /hello.cgi?x=1&y=2 HTTP/1.1\r\nHost: h\r\nContent-Length: 7\r\n\r\na=1&b=2");
     EXPECT_EQ(r.body, "len=7\nquery=x=1&y=2\nmethod=POST\ndir=" + root.string() + "\nbody=a=1&b=2");
@@ -191,11 +191,9 @@ TEST_F(HttpServerTest, CgiGetsLengthQueryBodyAndItsDirectoryAndNamesItsType)
         EXPECT_EQ(r.statusLine, "HTTP/1.1 500 内部错误") << path;
         EXPECT_EQ(r.body, httpErrorPage(500, "内部错误", "内部服务器错误！")) << path;
     }
-}
 
-TEST_F(HttpServerTest, HungCgiIsKilledAndReaped)
-{
-    SHttpResponse r = httpAsk(port, "GET /hang.cgi HTTP/1.1\r\n\r\n", 15000); // it would run 30 s
+    // A hung program is killed and reaped.
+    r = httpAsk(port, "GET /hang.cgi HTTP/1.1\r\n\r\n", 15000); // it would run 30 s
     EXPECT_EQ(r.statusLine, "HTTP/1.1 500 内部错误");
     EXPECT_EQ(r.body.find("started"), std::string::npos);
     pid_t program = std::atoi(CTempDir::read((base / "hang.pid").string()).c_str());
