@@ -184,13 +184,12 @@ TEST(StartupProcess, WifiStartedAgainstASendingAircraftReceivesEveryTime)
                                 {"QT_QPA_PLATFORM=offscreen", "QTWEBENGINE_DISABLE_SANDBOX=1"});
         ASSERT_GT(gcs, 0);
         // The flight log is written every five seconds: a record in it proves the telemetry arrived.
-        auto logged = [&] {
+        const bool received = within(std::chrono::seconds(30), [&] {
             std::error_code ec;
             for (const auto& entry : std::filesystem::directory_iterator(home.path() + "Hj", ec))
                 if (entry.file_size(ec) >= 99) return true;
             return false;
-        };
-        const bool received = within(std::chrono::seconds(30), logged);
+        });
         ::kill(gcs, SIGTERM);
         EXPECT_EQ(waitExit(gcs, std::chrono::seconds(30)), 0);
         EXPECT_TRUE(received) << "start " << start << ": no record reached the flight log";
