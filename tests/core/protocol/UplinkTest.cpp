@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <tuple>
 
 #include "ProtocolTestSupport.h"
@@ -16,9 +17,8 @@ namespace {
 TEST(UplinkFrames, BytesOfEveryFrameAndTheirReading)
 {
     const std::array<uint8_t, 8> data{1, 2, 3, 0xFF, 0x80, 6, 7, 8};
-    std::array<uint8_t, 20> values{};
-    for (int i = 0; i < 20; ++i)
-        values[i] = uint8_t(100 + i);
+    std::array<uint8_t, 20> values;
+    std::iota(values.begin(), values.end(), uint8_t{100});
     using K = EUplinkKind;
     const struct {
         const char* what;
@@ -63,19 +63,15 @@ TEST(UplinkFrames, BytesOfEveryFrameAndTheirReading)
         expected.resize(30, 0);
         EXPECT_EQ(c.frame, expected);
         parser.feed(c.frame);
+        ASSERT_EQ(read.size(), std::size_t(&c - cases) + 1);
+        EXPECT_EQ(read.back().kind, c.kind);
+        EXPECT_EQ(read.back().code, c.code);
     }
     EXPECT_EQ(uplink::attitudeAlignment(), ascii("$SAHRS"));
     parser.feed(uplink::attitudeAlignment());
     ASSERT_EQ(read.size(), std::size(cases) + 1);
     EXPECT_EQ(read.back().kind, EUplinkKind::AttitudeAlignment);
     EXPECT_EQ(parser.bytesDropped(), 0u);
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        SCOPED_TRACE(cases[i].what);
-        EXPECT_EQ(read[i].kind, cases[i].kind);
-        if (cases[i].code) {
-            EXPECT_EQ(read[i].code, cases[i].code);
-        }
-    }
     EXPECT_EQ(read[2].data, data);
     EXPECT_EQ(read[4].altitudeDecimetres, 1200);
     EXPECT_EQ(std::tie(read[5].a, read[5].b), std::make_tuple(22.5f, 113.5f));
@@ -96,23 +92,18 @@ TEST(UplinkRouter, SendsOnEachOpenLink)
 {
     CRecordingOutput serial, wifi;
     CUplinkRouter router(serial, wifi);
-    const Bytes frame = uplink::commandCode(kCommandReturnHome);
-    router.sendOnBothLinks(frame);
-    EXPECT_TRUE(serial.sent.empty() && wifi.sent.empty());
+    const Bytes frame = uplink::commandCode(kCommandReturnHome), alignment = uplink::attitudeAlignment();
+    router.sendOnBothLinks(frame); // neither link open: nowhere
     router.setSerialOpen(true);
     router.setWifiActive(true);
     router.sendOnBothLinks(frame);
-    EXPECT_EQ(serial.sent, std::vector<Bytes>{frame});
-    EXPECT_EQ(wifi.sent, std::vector<Bytes>{frame});
     router.setSerialOpen(false);
     router.sendOnBothLinks(frame);
-    router.sendOnSerial(uplink::attitudeAlignment());
-    EXPECT_EQ(serial.sent.size(), 1u);
-    EXPECT_EQ(wifi.sent.size(), 2u);
+    router.sendOnSerial(alignment); // serial closed: nowhere
     router.setSerialOpen(true);
-    router.sendOnSerial(uplink::attitudeAlignment());
-    EXPECT_EQ(serial.sent.back(), ascii("$SAHRS"));
-    EXPECT_EQ(wifi.sent.size(), 2u);
+    router.sendOnSerial(alignment);
+    EXPECT_EQ(serial.sent, (std::vector<Bytes>{frame, alignment}));
+    EXPECT_EQ(wifi.sent, (std::vector<Bytes>{frame, frame}));
 }
 
 } // namespace
