@@ -96,7 +96,6 @@ TEST_F(OptionsSheetTest, ConfigureStartsFromTheStoredRecordAndStoresTheConfirmed
     EXPECT_EQ(seenPort, QStringLiteral("COM5"));
     ASSERT_TRUE(seen.has_value());
     EXPECT_EQ(seen->bytes()[0], 0x10);
-    EXPECT_EQ(seen->bytes()[2], 0x02);
     const auto stored = station.settings().getBinary(keys::kComConf);
     ASSERT_TRUE(stored.has_value());
     EXPECT_EQ(CComConfig::fromSaved(*stored).baudRate(), 57600u);
