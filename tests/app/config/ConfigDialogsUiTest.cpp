@@ -61,7 +61,7 @@ protected:
 
 } // namespace
 
-TEST_F(ConfigUi, ParameterSendNeedsAFullFormInRangeAndAYesAndRestoringDefaultsAsksThenResetsAndReads)
+TEST_F(ConfigUi, ParameterDialogSendsAFullFormInRangeAfterAYesRestoresDefaultsAndShowsTheReadback)
 {
     CParamSetDlg dlg(m_station);
     dlg.show();
@@ -96,9 +96,18 @@ TEST_F(ConfigUi, ParameterSendNeedsAFullFormInRangeAndAYesAndRestoringDefaultsAs
     dlg.restoreButton()->click();
     ASSERT_EQ(sent(), std::vector<Bytes>{uplink::defaultParameterReset()}) << "the request waits for the timer";
     EXPECT_TRUE(sentLater(uplink::parameterRequest()));
+
+    // A readback fills every control: the filled form writes the frame's bytes back.
+    m_station.parameterDialogOpen = true;
+    receive(parFrame({{4, 5}, {6, 6}, {7, 1}, {9, 20}, {12, 4}, {22, 15}, {24, 12}, {25, 17}, {26, 11}, {28, 18},
+                      {33, 2}, {34, 10}, {38, 3}, {17, 243}, {23, 128}, {5, 0x36}, {42, 0x22}, {43, 0x97}, {32, 175},
+                      {27, 141}}));
+    EXPECT_EQ(parameterWriteBytes(dlg.form()),
+              (std::array<uint8_t, 20>{1, 2, 3, 4, 5, 6, 0x36, 0x22, 141, 10, 11, 12, 243, 128, 15, 175, 17, 18, 0x97, 20}));
+    EXPECT_EQ(dlg.edit(EParamEdit::Declination)->text(), QStringLiteral("-15.0"));
 }
 
-TEST_F(ConfigUi, CustomMixingDialog)
+TEST_F(ConfigUi, CustomMixingDialogSendsAFullFormInRangeAfterAYesAndShowsTheReadback)
 {
     CCustomParamDlg dlg(m_station);
     dlg.fetchButton()->click();
@@ -121,28 +130,14 @@ TEST_F(ConfigUi, CustomMixingDialog)
     EXPECT_FALSE(m_boxes[1].defaultYes);
     ASSERT_EQ(sent().size(), 5u);
     EXPECT_EQ(sent()[1][8 + 4], 236);
-}
 
-// Every control of the parameter dialog is filled: the filled form writes the frame's bytes back.
-TEST_F(ConfigUi, ReadbacksFillTheOpenDialogs)
-{
-    m_station.parameterDialogOpen = true;
     m_station.customParameterDialogOpen = true;
-    CParamSetDlg params(m_station);
-    CCustomParamDlg mixing(m_station);
-    receive(parFrame({{4, 5}, {6, 6}, {7, 1}, {9, 20}, {12, 4}, {22, 15}, {24, 12}, {25, 17}, {26, 11}, {28, 18},
-                      {33, 2}, {34, 10}, {38, 3}, {17, 243}, {23, 128}, {5, 0x36}, {42, 0x22}, {43, 0x97}, {32, 175},
-                      {27, 141}}));
-    EXPECT_EQ(parameterWriteBytes(params.form()),
-              (std::array<uint8_t, 20>{1, 2, 3, 4, 5, 6, 0x36, 0x22, 141, 10, 11, 12, 243, 128, 15, 175, 17, 18, 0x97, 20}));
-    EXPECT_EQ(params.edit(EParamEdit::Declination)->text(), QStringLiteral("-15.0"));
-
     std::array<uint8_t, 32> pur{};
     pur[0] = 236;
     pur[31] = 100;
     receive(downlink::customParameters(pur));
-    EXPECT_EQ(mixing.cell(0, 0)->text(), QStringLiteral("-20"));
-    EXPECT_EQ(mixing.cell(3, 7)->text(), QStringLiteral("100"));
+    EXPECT_EQ(dlg.cell(0, 0)->text(), QStringLiteral("-20"));
+    EXPECT_EQ(dlg.cell(3, 7)->text(), QStringLiteral("100"));
 }
 
 TEST_F(ConfigUi, CalibrationCommandsSendAndAskFirstWhileAirborne)

@@ -78,41 +78,35 @@ TEST_F(OptionsSheetTest, PortAndWayPointPagesShowTheStoredValuesAndStoreTheSelec
     EXPECT_EQ(again.comPage()->portBox()->currentText(), QStringLiteral("/dev/pts/7"));
 }
 
-TEST_F(OptionsSheetTest, ConfigureStartsFromTheStoredRecordAndStoresTheConfirmedOne)
+TEST_F(OptionsSheetTest, ConfigureNeedsAPortStartsFromTheStoredRecordAndStoresTheConfirmedOne)
 {
     // Four stored bytes 0x10 0x00 0x02 0x00 ("AB AA CA AA") over the defaults.
     writeIni("[Settings]\r\nCOMPORT=COM5\r\nCOMCONF=ABAACAAA\r\n");
-    COptions sheet(station, threePorts);
     QString seenPort;
     std::optional<CComConfig> seen;
-    sheet.comPage()->setConfigurator([&](QWidget*, const QString& port, const CComConfig& c) -> std::optional<CComConfig> {
+    const auto configurator = [&](QWidget*, const QString& port, const CComConfig& c) -> std::optional<CComConfig> {
         seenPort = port;
         seen = c;
         CComConfig changed = c;
         changed.setBaudRate(57600);
         return changed;
-    });
+    };
+    COptions none(station, [] { return std::vector<SSerialPortEntry>{}; });
+    none.comPage()->setConfigurator(configurator);
+    none.comPage()->configure();
+    none.accept();
+    EXPECT_FALSE(seen.has_value()) << "no port to configure";
+    EXPECT_EQ(station.settings().getText(keys::kComPort), "COM5") << "no port, nothing stored";
+
+    COptions sheet(station, threePorts);
+    sheet.comPage()->setConfigurator(configurator);
     sheet.comPage()->configure();
     EXPECT_EQ(seenPort, QStringLiteral("COM5"));
     ASSERT_TRUE(seen.has_value());
-    EXPECT_EQ(seen->bytes()[0], 0x10);
+    EXPECT_EQ(seen->bytes()[0], 0x10) << "a record stored with no port would start from the defaults";
     const auto stored = station.settings().getBinary(keys::kComConf);
     ASSERT_TRUE(stored.has_value());
     EXPECT_EQ(CComConfig::fromSaved(*stored).baudRate(), 57600u);
-}
-
-TEST_F(OptionsSheetTest, NoPortsNothingToConfigureAndNothingStored)
-{
-    writeIni("[Settings]\r\nCOMPORT=COM9\r\n");
-    COptions sheet(station, [] { return std::vector<SSerialPortEntry>{}; });
-    sheet.comPage()->setConfigurator([](QWidget*, const QString&, const CComConfig& c) -> std::optional<CComConfig> {
-        ADD_FAILURE() << "no port to configure";
-        return c;
-    });
-    sheet.comPage()->configure();
-    sheet.accept();
-    EXPECT_EQ(station.settings().getText(keys::kComPort), "COM9");
-    EXPECT_FALSE(station.settings().getBinary(keys::kComConf).has_value());
 }
 
 TEST_F(OptionsSheetTest, PortConfigDialogEditsTheLineSettingsAndRefusesAnOddBaudRate)
