@@ -240,7 +240,6 @@ TEST_F(FlightLog, ReplayClockShowsTheTimeOfDayAndElapsedOverTotal)
     CRecordStore store;
     CReplay replay(store);
     ASSERT_TRUE(replay.load(file("c.hj", bytes)).ok);
-    EXPECT_EQ(replay.clockText(), "12:00:00  00:00 / 00:08");
     replay.tick();
     replay.tick();
     EXPECT_EQ(replay.clockText(), "12:00:04  00:04 / 00:08");

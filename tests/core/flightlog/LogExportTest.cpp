@@ -126,6 +126,7 @@ TEST(LogExport, CsvHasEveryRecordAsStoredThenThePlotFields)
     std::getline(lines, header);
     EXPECT_EQ(header.rfind("latitude,longitude,positionAux,heading,satelliteCount,timeHour,", 0), 0u) << header;
     EXPECT_NE(header.find(",firmwareVersion,altitudeMetres,groundSpeed,climbRate,"), std::string::npos) << header;
+    EXPECT_EQ(header.substr(header.size() - 41), "takeoffDistanceMetres,targetWaypointIndex");
     std::vector<std::string> rows;
     while (std::getline(lines, line))
         rows.push_back(line);
