@@ -121,7 +121,7 @@ TEST(SimAircraft, HeartbeatWatchThenWaypointsEchoedCountedWhenToldAndPassedOverW
     f.up(uplink::heartbeat(1));
     f.run(2990);
     EXPECT_TRUE(f.notices.empty());
-    f.run(20);
+    f.run(10); // lost at three seconds exactly
     EXPECT_EQ(f.notices.size(), 1u);
     f.run(10000); // reported once
     f.up(uplink::heartbeat(0));
