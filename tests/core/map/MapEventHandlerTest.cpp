@@ -39,16 +39,15 @@ struct CRecordingScript : IMapScript {
     }
 };
 
-// The user: answers of the name dialog and the menus as set. What is shown or asked goes into
-// the page's journal, in order with the page calls: status(text), message(text), ask(initial),
-// editor(row), edit(i), upload(i), offline().
+// The user: answers of the name dialog and the menus as set, the edit dialog confirmed. What is
+// shown or asked goes into the page's journal, in order with the page calls: status(text),
+// message(text), ask(initial), editor(row), edit(i), upload(i), offline().
 struct CScriptedUi : IMapUi {
     explicit CScriptedUi(CRecordingScript& journal) : journal(journal) {}
     CRecordingScript& journal;
     std::deque<std::optional<std::string>> names;
     EWaypointMenuChoice waypointChoice = EWaypointMenuChoice::None;
     EPlaceMarkMenuChoice placeMarkChoice = EPlaceMarkMenuChoice::None;
-    bool editOk = true;
     std::function<void()> duringMenu = [] {}, duringEdit = [] {}; // changes while the menu or dialog is open
 
     void setStatusText(const std::string& t) override { journal.call("status", {t}); }
@@ -64,7 +63,7 @@ struct CScriptedUi : IMapUi {
     void openRouteEditor(int row) override { journal.call("editor", {std::to_string(row)}); }
     EWaypointMenuChoice waypointMenu(int, int) override { duringMenu(); return waypointChoice; }
     EPlaceMarkMenuChoice placeMarkMenu(int, int) override { return placeMarkChoice; }
-    bool editWaypoint(int i) override { duringEdit(); journal.call("edit", {std::to_string(i)}); return editOk; }
+    bool editWaypoint(int i) override { duringEdit(); journal.call("edit", {std::to_string(i)}); return true; }
     void uploadWaypoint(int index) override { journal.call("upload", {std::to_string(index)}); }
     void requestOfflinePage() override { journal.call("offline", {}); }
     void placeMarksChanged() override {}
@@ -224,6 +223,7 @@ TEST_F(MapEventHandlerTest, EveryChangeIsOneUndoStepAndUndoRedraws)
         {"A1 A2 M0:1 U", "1,1/500"}, // a drag that moved nothing is no step: undo takes back the click
         {"A1 L U", "1,1/500"},       // an unrecorded change is undone as one step
         {"A1 L U R", "7,7/500 8,8/500"},
+        {"A1 A2 U L R", "7,7/500 8,8/500"}, // ...and clears what redo would have brought back
         {"A1 A2 V0 U", "1,1/500"}, // the upload's marks are no step
     };
     for (const auto& c : cases) {

@@ -43,7 +43,7 @@ TEST(RouteEditing, MovingTheSecondWaypointUpHandsOverTheCircling)
     EXPECT_EQ(act(route[3]), std::make_tuple(300, 100, 30));
     EXPECT_EQ(moveWaypointUp(route, 0), 0u);
     EXPECT_EQ(moveWaypointDown(route, 4), 4u);
-    EXPECT_EQ(moveWaypointDown(route, 9), 9u);
+    EXPECT_EQ(moveWaypointUp(route, 5), 5u);
 }
 
 TEST(RouteEditing, AllAltitudesSetsEveryWaypoint)
