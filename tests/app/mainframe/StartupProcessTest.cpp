@@ -144,7 +144,7 @@ TEST(StartupProcess, TermAndIntCloseLikeTheCloseSequenceEvenDuringTheSplash)
                                               std::to_string(freePort(SOCK_DGRAM)), "--http-port", std::to_string(freePort(SOCK_STREAM))},
                                 {"QT_QPA_PLATFORM=offscreen", "QTWEBENGINE_DISABLE_SANDBOX=1"}, err);
         ASSERT_GT(pid, 0);
-        ASSERT_TRUE(within(std::chrono::seconds(60), [&] { return catches(pid, sig); })) << "no handler installed";
+        EXPECT_TRUE(within(std::chrono::seconds(60), [&] { return catches(pid, sig); })) << "no handler: killed below";
         ::kill(pid, sig);
         EXPECT_EQ(waitExit(pid, std::chrono::seconds(30)), 0) << "signal " << sig;
         EXPECT_NE(CTempDir::read(home.path() + "Korva.ini").find("Position=" + std::string(32, 'P')), std::string::npos)
