@@ -104,9 +104,8 @@ TEST(TileService, ACancelledDownloadResumesFetchingEachTileOnce)
     EXPECT_EQ(resume.fetched(), int(tiles.size()) - first);
     resume.cancel(); // as the progress dialog does when it closes: nothing is left to cancel
     EXPECT_FALSE(resume.cancelled());
-    const std::string log = server.log();
     for (const STileId& t : tiles) {
         const std::string path = "/" + std::to_string(t.z) + "/" + std::to_string(t.x) + "/" + std::to_string(t.y) + ".png ";
-        EXPECT_NE(log.find(path), std::string::npos) << path;
+        EXPECT_NE(server.log().find(path), std::string::npos) << path;
     }
 }
