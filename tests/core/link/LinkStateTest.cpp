@@ -56,48 +56,40 @@ class LinkStateTest : public ::testing::Test {
 
 } // namespace
 
-TEST_F(LinkStateTest, CloseLinkWritesTheLastRecordsBeforeReleasingTheStore)
+TEST_F(LinkStateTest, ClosingOrOpeningAnotherLinkWritesTheLastRecordsBeforeReleasingTheStore)
 {
     ASSERT_TRUE(state.openSerial([] { return true; }));
     EXPECT_TRUE(state.serialOpen());
     EXPECT_FALSE(state.canOpenLink());
-    const std::string log = state.logWriter().fileName();
-    EXPECT_EQ(log, "20260701100000.hj");
+    const std::string serialLog = state.logWriter().fileName();
+    EXPECT_EQ(serialLog, "20260701100000.hj");
     feed(7);
     EXPECT_EQ(state.store().displayIndex(), 6u);
     state.flush();
-    EXPECT_EQ(recordsInLog(log), 7u);
+    EXPECT_EQ(recordsInLog(serialLog), 7u);
     feed(3); // arrive after the last timer flush
     state.closeLink();
-    EXPECT_EQ(recordsInLog(log), 10u);
+    EXPECT_EQ(recordsInLog(serialLog), 10u);
     EXPECT_EQ(hooks.portsClosed, 1);
     EXPECT_EQ(hooks.barHides, 1);
     EXPECT_EQ(state.mode(), ELinkMode::Idle);
     EXPECT_FALSE(state.store().isHeld());
     EXPECT_EQ(state.flush().recordsWritten, 0u) << "timer 4 does nothing while idle";
-}
 
-TEST_F(LinkStateTest, OpeningAnotherLinkFlushesTheFirst)
-{
     state.activateWifi();
     EXPECT_TRUE(state.wifiActive());
     const std::string wifiLog = state.logWriter().fileName();
     feed(5);
-    ASSERT_TRUE(state.openSerial([] { return true; }));
-    EXPECT_EQ(recordsInLog(wifiLog), 5u);
-    EXPECT_EQ(hooks.barHides, 1);
-    EXPECT_GE(hooks.tracksCleared, 1);
-    const std::string serialLog = state.logWriter().fileName();
-    feed(2); // into a new store and a new log: the serial log gets these two only
-    state.activateWifi();
-    EXPECT_EQ(recordsInLog(serialLog), 2u);
-    EXPECT_EQ(hooks.portsClosed, 1);
     // A serial link reopened after a failure goes on in the serial link's log, seconds later.
     ASSERT_TRUE(state.reopenSerial([] { return true; }));
+    EXPECT_EQ(recordsInLog(wifiLog), 5u);
+    EXPECT_EQ(hooks.barHides, 2);
+    EXPECT_EQ(hooks.tracksCleared, 2); // the close above and the switch
     EXPECT_EQ(state.logWriter().fileName(), serialLog);
-    feed(3);
-    state.closeLink();
-    EXPECT_EQ(recordsInLog(serialLog), 5u);
+    feed(2); // into a new store: the serial log gets these two more
+    state.activateWifi();
+    EXPECT_EQ(recordsInLog(serialLog), 12u);
+    EXPECT_EQ(hooks.portsClosed, 2);
 }
 
 TEST_F(LinkStateTest, StartingAReplayAndShutdownFlushTooAndOnlyCloseLinkOrReplayReleasesAReplay)
