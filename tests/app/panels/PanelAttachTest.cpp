@@ -1,8 +1,5 @@
-// The three panels as widgets wired to the core's rules and placed in the main frame: a box and its
-// colour after a record, the control panel's labels and instruments, the command buttons with their
-// questions and the bytes that reach the link; records of the telemetry notification reach the
-// control panel and the selected bottom page only; closing the link greys them; in the shown frame
-// the widest texts a record can give fit their boxes and the control panel's buttons are not cut off.
+// The three panels wired to the core's rules and placed in the main frame. The rules themselves
+// are the core's tests; here one case each shows the wiring, plus what only the widgets decide.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -138,7 +135,6 @@ TEST_F(PanelAttach, EveryRecordRefreshesTheControlPanelAndTheSelectedPageOnly)
     ASSERT_TRUE(m_station.recordUpdate(record(7, 3)));
     EXPECT_EQ(m_panels.control->refreshCount(), 1);
     EXPECT_EQ(m_panels.otherData->refreshCount(), 0);
-    EXPECT_EQ(m_panels.flightData->box(1042)->text(), QStringLiteral("7 "));
     EXPECT_EQ(m_panels.control->altitudeLabel()->text(), QStringLiteral("高度 123 米"));
     EXPECT_EQ(m_panels.control->flightModeCombo()->currentText(), QStringLiteral("返航降落"));
     EXPECT_DOUBLE_EQ(m_panels.control->altimeter()->angles().value, 123);
