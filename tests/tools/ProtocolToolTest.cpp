@@ -117,7 +117,6 @@ TEST_F(ProtocolTool, FrameParsesItsArgumentsIntoEveryKind)
 {
     const std::pair<std::string, std::string> cases[] = {
         {"command -1", "24 57 49 46 49 ff ff ff"},
-        {"command 300", "24 57 49 46 49 2c 2c 2c"},
         {"command-data 138 1 2 3 4 5 6 7 -8", "24 57 49 46 49 8a 8a 8a 01 02 03 04 05 06 07 f8 01 02 03 04 05 06 07 f8"},
         {"gimbal-lock -1 2", "24 57 49 46 49 5c 00 00 80 bf 00 00 00 40 00 00 80 bf 00 00 00 40 5c"},
         {"waypoint 3 22.5 113.5 150 258 1 2", "24 57 49 46 49 53 03 00 00 b4 41 00 00 e3 42 96 00 00 00 01 02 01 02 0c"},

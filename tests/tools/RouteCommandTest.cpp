@@ -63,6 +63,12 @@ TEST_F(RouteCommand, SurveyWritesTheSplicedRouteToTheFileOrStandardOutput)
     EXPECT_NE(r.out.find("{\"pairs\":2,\"generated\":18,\"insertedAt\":1,\"count\":18"), std::string::npos) << r.out;
     EXPECT_EQ(run("survey " + in + corners).out, text);
     EXPECT_EQ(readWholeFile(dir / "sq.skw"), square); // the input stays as it was
+
+    // Without --altitude the survey takes the editor's field, which starts at WayPoint/Altitude.
+    fs::create_directories(dir / "home");
+    std::ofstream(dir / "home" / "Korva.ini") << "[WayPoint]\nAltitude=777\n";
+    const SOrvexRun home = run("survey " + in + " --p1 1 --p2 2 --p3 3 --p4 4 --home " + shellQuote(dir / "home"));
+    EXPECT_NE(home.out.find(" 777 0 1 0 0\r\n"), std::string::npos) << home.err;
 }
 
 // The survey's own checks are the generator's (tested in the core); here their texts reach standard
@@ -81,18 +87,6 @@ TEST_F(RouteCommand, ErrorsGoToStandardErrorWithStatusOneOrTwo)
     EXPECT_NE(r.err.find("加载数据失败"), std::string::npos);
     for (const char* args : {"survey x --p1 one", "survey x --bogus 3", "info", "frobnicate x", "info x --home"})
         EXPECT_EQ(run(args).status, 2) << args;
-}
-
-TEST_F(RouteCommand, HomeSettingsGiveTheDefaultsOfReadWaypoints)
-{
-    const fs::path home = dir / "home";
-    fs::create_directories(home);
-    std::ofstream(home / "Korva.ini") << "[WayPoint]\nAltitude=777\n";
-    // The survey altitude defaults to the editor's field, which starts at WayPoint/Altitude.
-    const SOrvexRun r = run("survey " + file("sq.skw", square) + " --p1 1 --p2 2 --p3 3 --p4 4 --home " +
-                            shellQuote(home.string()));
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find(" 777 0 1 0 0\r\n"), std::string::npos) << r.out;
 }
 
 // Camera mode plans the spacing (the figures are the core's) and hands the generator exactly what a
