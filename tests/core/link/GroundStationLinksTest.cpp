@@ -66,7 +66,7 @@ class StationLinks : public ::testing::Test {
 
 } // namespace
 
-TEST_F(StationLinks, SerialRecordsAreStoredShownAndWrittenByTimer4)
+TEST_F(StationLinks, SerialRecordsAreStoredShownAndWrittenByTimer4AndReportsReachTheirFiles)
 {
     ASSERT_TRUE(station->openSerialLink([] { return true; }));
     EXPECT_TRUE(station->serialOpen()) << "uplink flag follows the link state";
@@ -85,6 +85,12 @@ TEST_F(StationLinks, SerialRecordsAreStoredShownAndWrittenByTimer4)
     EXPECT_EQ(logRecords(), 4u) << "timer 4";
     station->receiveBytes(EFraming::Datagrams, stp(22.0f, 113.05f, 9));
     EXPECT_EQ(store.count(), 4u) << "datagrams count only while the WiFi link is on";
+    // The parameter and photo reports reach their files.
+    station->receiveBytes(EFraming::ByteStream, sampleFrame("$P2T"));
+    EXPECT_EQ(ui.messages, std::vector<std::string>{"Parameter is successfuly Saved!"});
+    EXPECT_TRUE(fs::exists(home / "ParameterSet.txt"));
+    station->receiveBytes(EFraming::ByteStream, sampleFrame("$QUZA")); // picture 7 at 113.5, 22.25
+    station->receiveBytes(EFraming::ByteStream, ascii("$"));
 
     station->closeLink();
     EXPECT_EQ(hooks.portCloses, 1);
@@ -92,6 +98,12 @@ TEST_F(StationLinks, SerialRecordsAreStoredShownAndWrittenByTimer4)
     ASSERT_GE(ui.scripts.size(), 2u);
     EXPECT_EQ(ui.scripts.end()[-2].first, "clearlineStringplane");
     EXPECT_EQ(ui.scripts.back(), (std::pair<std::string, std::vector<std::string>>{"setPlaneStale", {"1"}}));
+    station->shutdownLinks();
+    EXPECT_FALSE(station->photoDataFile().isOpen()) << "closed at program end";
+    std::ifstream in(home / "PhotoData.txt");
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "  7  113.500000  22.250000   0 0.0 0.0  0.0   0.0");
 }
 
 // Where the replay starts and how a position maps to a record: FlightLogTest.
@@ -122,23 +134,6 @@ TEST_F(StationLinks, ReplayFeedsTheRecordUpdateAndSeekMovesTheMarker)
     EXPECT_EQ(ui.records.size(), 1u) << "a seek shows nothing";
     EXPECT_EQ(station->replayTick(), std::optional<int>(7 * 32768 / 8));
     EXPECT_EQ(shown().back(), 7);
-}
-
-TEST_F(StationLinks, ParameterAndPhotoReportsWriteTheirFiles)
-{
-    ASSERT_TRUE(station->openSerialLink([] { return true; }));
-    station->receiveBytes(EFraming::ByteStream, sampleFrame("$P2T"));
-    EXPECT_EQ(ui.messages, std::vector<std::string>{"Parameter is successfuly Saved!"});
-    EXPECT_TRUE(fs::exists(home / "ParameterSet.txt"));
-
-    station->receiveBytes(EFraming::ByteStream, sampleFrame("$QUZA")); // picture 7 at 113.5, 22.25
-    station->receiveBytes(EFraming::ByteStream, ascii("$"));
-    station->shutdownLinks();
-    EXPECT_FALSE(station->photoDataFile().isOpen()) << "closed at program end";
-    std::ifstream in(home / "PhotoData.txt");
-    std::string line;
-    std::getline(in, line);
-    EXPECT_EQ(line, "  7  113.500000  22.250000   0 0.0 0.0  0.0   0.0");
 }
 
 TEST_F(StationLinks, VerificationUsesTheOpenLiveLinkAndOpensTheSerialLinkOnlyWhenNoneIs)

@@ -26,15 +26,21 @@ TEST_F(UdpSentenceStepTest, EveryUdpKeywordIsDecoded)
     par.back() ^= 0xFF;
     Bytes mg3 = sampleFrame("$MG3");
     mg3.back() ^= 0xFF;
+    // A "$STP" or "$SETD" with a bad sum is consumed whole and counted.
+    Bytes badStp = stpFrame(1.0f, 2.0f);
+    badStp[98] ^= 0x55;
+    Bytes badSetd = sampleFrame("$SETD");
+    badSetd[30] ^= 1;
     // Noise, a GPS line and $T2POK (not known on this link) go without an event.
-    datagram(cat({ascii("xx"), sampleFrame("$GPGGA"), sampleFrame("$T2POK"), sampleFrame("$STP"), sampleFrame("$SETD"),
-                  sampleFrame("$DOCAP"), par, sampleFrame("$MG2"), mg3, sampleFrame("$MG1"), sampleFrame("$PUR")}));
+    datagram(cat({ascii("xx"), sampleFrame("$GPGGA"), sampleFrame("$T2POK"), badStp, badSetd, sampleFrame("$STP"),
+                  sampleFrame("$SETD"), sampleFrame("$DOCAP"), par, sampleFrame("$MG2"), mg3, sampleFrame("$MG1"),
+                  sampleFrame("$PUR")}));
     ASSERT_EQ(sink.events,
               (std::vector<std::string>{"$STP", "$SETD", "$DOCAP", "$PAR", "$MG2", "$MG3", "$MG1", "$PUR"}));
     EXPECT_EQ(sink.messages, std::vector<std::string>{" 中位捕获成功"});
     EXPECT_FALSE(sink.compassPoints[1].sumOk) << "handed on with its sum marked bad";
     EXPECT_EQ(udp.size(), 0u);
-    EXPECT_EQ(sink.droppedFor(EDropReason::BadChecksum), 0u);
+    EXPECT_EQ(sink.droppedFor(EDropReason::BadChecksum), 99u + 31u);
 }
 
 TEST_F(UdpSentenceStepTest, FrameSplitAcrossDatagramsAtEveryPoint)
@@ -67,20 +73,6 @@ TEST_F(UdpSentenceStepTest, StepReturnsOneForANoiseByteAndZeroWhenWaiting)
     EXPECT_EQ(udp.step(true), 0); // "T2POK" is noise, dropped up to the empty end
     EXPECT_EQ(udp.size(), 0u);
     EXPECT_TRUE(sink.events.empty());
-}
-
-TEST_F(UdpSentenceStepTest, BadSumFrameIsConsumedWhole)
-{
-    Bytes bad = stpFrame(1.0f, 2.0f);
-    bad[98] ^= 0x55;
-    Bytes badSetd = sampleFrame("$SETD");
-    badSetd[30] ^= 1;
-    datagram(cat({bad, badSetd, stpFrame(3.0f, 4.0f)}));
-    ASSERT_EQ(sink.records.size(), 1u);
-    EXPECT_EQ(sink.records[0].latitude(), 3.0f);
-    EXPECT_EQ(sink.events, std::vector<std::string>{"$STP"});
-    EXPECT_EQ(sink.droppedFor(EDropReason::BadChecksum), 99u + 31u);
-    EXPECT_EQ(sink.droppedFor(EDropReason::UnknownKeyword), 0u);
 }
 
 TEST_F(UdpSentenceStepTest, InactiveWifiDiscardsAndNothingSurfacesLater)
