@@ -110,17 +110,14 @@ TEST_F(RouteAttachTest, MapToolsShowTheirStateAndDeletingTheRouteIsOneUndoStep)
     route.append(point(116.5, 39.8, 510));
     const CSkyWay before = route;
     app->m_routeCommands->setDialogRunner([&](QDialog& dialog) {
-        auto* editor = qobject_cast<CSkyWayEditDlg*>(&dialog);
-        EXPECT_NE(editor, nullptr);
-        if (!editor)
-            return 0;
-        editor->selectRow(1);
-        editor->altitudeEdit()->selectAll();
-        QTest::keyClicks(editor->altitudeEdit(), QStringLiteral("700"));
-        emit editor->altitudeEdit()->editingFinished();
+        auto& editor = dynamic_cast<CSkyWayEditDlg&>(dialog);
+        editor.selectRow(1);
+        editor.altitudeEdit()->selectAll();
+        QTest::keyClicks(editor.altitudeEdit(), QStringLiteral("700"));
+        emit editor.altitudeEdit()->editingFinished();
         EXPECT_EQ(route[1].altitude, 700);
         emit app->mainFrame()->undoRequested();
-        EXPECT_EQ(editor->list()->topLevelItem(1)->text(3), QStringLiteral("510"));
+        EXPECT_EQ(editor.list()->topLevelItem(1)->text(3), QStringLiteral("510"));
         return static_cast<int>(QDialog::Accepted);
     });
     app->m_routeCommands->editRoute(1);

@@ -1,6 +1,5 @@
 #pragma once
-// What the route dialog tests share: a ground station whose windows are the shared fake UI, message
-// boxes answered and recorded, route helpers.
+// What the route dialog tests share: a station on the fake UI, recorded message boxes, route helpers.
 
 #include <QString>
 
@@ -14,17 +13,12 @@
 
 namespace orvex::routetest {
 
-// The shared fake user interface; questions are answered yes.
-struct RecordingUi : SFakeUi {
-    RecordingUi() { answer = true; }
-};
-
 // A station in a fresh home whose windows are the fake UI.
 struct StationFixture {
     StationFixture() { station.setUi(&ui); }
 
     CTempDir home{"orvex-route-ui"};
-    RecordingUi ui;
+    SFakeUi ui;
     CGroundStation station{CAppPaths(home.path())};
 };
 
