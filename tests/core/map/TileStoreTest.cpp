@@ -33,7 +33,6 @@ TEST(TileStore, TilesAreStoredInTmsRowOrderWithTheirMetadata)
     CTempDir dir;
     {
         CTileStore store(dir.file("maps/"));
-        ASSERT_TRUE(store.hasCache());
         ASSERT_TRUE(store.store({3, 5, 1}, kPng));
         ASSERT_TRUE(store.store({3, 6, 2}, kPng));
         EXPECT_EQ(store.tile({3, 5, 1}), kPng);

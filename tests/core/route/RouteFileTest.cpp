@@ -105,16 +105,10 @@ TEST(RouteFile, PointDecimalSeparatorWhateverTheProcessLocale)
     const std::string cmd = "localedef -i de_DE -f UTF-8 " + dir.file("de_DE.UTF-8") + " >/dev/null 2>&1";
     if (std::system(cmd.c_str()) != 0)
         GTEST_SKIP() << "localedef cannot build de_DE here";
-    const char* oldLocPath = std::getenv("LOCPATH");
-    const std::string saved = oldLocPath ? oldLocPath : "";
-    ::setenv("LOCPATH", dir.path().c_str(), 1);
+    ::setenv("LOCPATH", dir.path().c_str(), 1); // no later test loads a named locale
     ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
     const std::string text = routeFileText(parse("skw", "116.25 39.5 1 2 3 4 5\n"));
     std::setlocale(LC_ALL, "C");
-    if (oldLocPath)
-        ::setenv("LOCPATH", saved.c_str(), 1);
-    else
-        ::unsetenv("LOCPATH");
     EXPECT_EQ(text, "116.250000 39.500000 1 2 3 4 5\r\n");
 }
 
