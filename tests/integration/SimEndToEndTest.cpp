@@ -32,90 +32,74 @@ long long summaryInt(const std::string& text, const std::string& key)
     return at == std::string::npos ? -1 : std::strtoll(text.c_str() + at + key.size() + 3, nullptr, 10);
 }
 
-// The WiFi end on 127.0.0.1 (a free port); the simulator's port is learnt from its first datagram.
-class CGroundUdp {
-public:
-    explicit CGroundUdp(IDownlinkSink& sink) : m_step(sink)
-    {
-        sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-        EXPECT_EQ(::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-        socklen_t len = sizeof a;
-        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
-        m_port = ntohs(a.sin_port);
-    }
-    ~CGroundUdp() { ::close(m_fd); }
-    std::string address() const { return "127.0.0.1:" + std::to_string(m_port); }
-    bool knowsPeer() const { return m_peer.sin_port != 0; }
-    void send(std::span<const uint8_t> frame)
-    {
-        ::sendto(m_fd, frame.data(), frame.size(), 0, reinterpret_cast<const sockaddr*>(&m_peer), sizeof m_peer);
-    }
-    // Takes in what arrives within `ms` milliseconds.
-    void pump(int ms)
-    {
-        pollfd p{m_fd, POLLIN, 0};
-        if (::poll(&p, 1, ms) <= 0)
-            return;
-        uint8_t buf[2048];
-        socklen_t len = sizeof m_peer;
-        ssize_t n;
-        while ((n = ::recvfrom(m_fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&m_peer), &len)) > 0) {
-            m_step.append(std::span<const uint8_t>(buf, static_cast<std::size_t>(n)));
-            m_step.run(true);
-        }
-    }
-
-private:
-    int m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    uint16_t m_port = 0;
-    sockaddr_in m_peer{};
-    CUdpSentenceStep m_step;
-};
-
 } // namespace
 
 TEST(SimEndToEnd, RecordsArriveAndARouteIsStoredOverUdp)
 {
     CTempDir dir("orvex-sim");
     CRecordingSink sink;
-    CGroundUdp ground(sink);
+    CUdpSentenceStep step(sink);
+    // The WiFi end on 127.0.0.1 (a free port); the simulator's port is learnt from its first datagram.
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    sockaddr_in self{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}}, peer{};
+    socklen_t len = sizeof self;
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&self), sizeof self), 0);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&self), &len);
+    // Takes in what arrives within `ms` milliseconds.
+    const auto pump = [&](int ms) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, ms) <= 0)
+            return;
+        uint8_t buf[2048];
+        ssize_t n;
+        while ((n = ::recvfrom(fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&peer), &len)) > 0) {
+            step.append(std::span<const uint8_t>(buf, static_cast<std::size_t>(n)));
+            step.run(true);
+        }
+    };
+    const auto send = [&](std::span<const uint8_t> frame) {
+        ::sendto(fd, frame.data(), frame.size(), 0, reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
+    };
     const std::string err = dir.file("stderr.txt");
     const pid_t sim = ::fork();
     if (sim == 0) {
-        const std::string bin = std::string(ORVEX_BIN_DIR) + "/orvex", gcs = ground.address();
+        const std::string bin = std::string(ORVEX_BIN_DIR) + "/orvex";
+        const std::string gcs = "127.0.0.1:" + std::to_string(ntohs(self.sin_port));
         ::dup2(::open("/dev/null", O_WRONLY), 1);
         ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT, 0600), 2);
         ::execl(bin.c_str(), bin.c_str(), "sim", "--udp", "--listen", "0", "--gcs", gcs.c_str(), "--rate",
                 "20", "--seed", "7", nullptr);
         ::_exit(127);
     }
-    struct SKill { // a simulator still running when the test ends early
+    struct SCleanup { // the socket, and a simulator still running when the test ends early
+        int fd;
         pid_t pid;
-        ~SKill()
+        ~SCleanup()
         {
+            ::close(fd);
             if (pid > 0) ::kill(pid, SIGKILL), ::waitpid(pid, nullptr, 0);
         }
-    } running{sim};
-    for (int i = 0; i < 100 && !ground.knowsPeer(); ++i)
-        ground.pump(100);
-    ASSERT_TRUE(ground.knowsPeer()) << "no record from the simulator";
+    } running{fd, sim};
+    for (int i = 0; i < 100 && peer.sin_port == 0; ++i)
+        pump(100);
+    ASSERT_NE(peer.sin_port, 0) << "no record from the simulator";
 
     for (uint8_t n = 1; n <= 3; ++n)
-        ground.send(uplink::waypoint(n, 22.6142f + 0.0004f * n, 113.8431f, 30, 0, 100, 100));
-    ground.send(uplink::waypointCount(3));
+        send(uplink::waypoint(n, 22.6142f + 0.0004f * n, 113.8431f, 30, 0, 100, 100));
+    send(uplink::waypointCount(3));
     const auto stored = [&sink] { return sink.records.empty() ? -1 : sink.records.back().storedWaypointCount(); };
     for (int i = 0; i < 100 && stored() != 3; ++i)
-        ground.pump(100);
+        pump(100);
     EXPECT_EQ(stored(), 3);
     EXPECT_EQ(std::count(sink.events.begin(), sink.events.end(), "$SETD"), 3) << "answered on the link asked";
 
     ::kill(sim, SIGTERM);
     int status = -1;
-    for (int i = 0; i < 100 && running.pid > 0; ++i, ground.pump(100))
+    for (int i = 0; i < 100 && running.pid > 0; ++i, pump(100))
         if (::waitpid(sim, &status, WNOHANG) == sim)
             running.pid = -1;
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    ground.pump(300);
+    pump(300);
     const std::string summary = CTempDir::read(err);
     EXPECT_NE(summary.find("\"stopped_by\":\"SIGTERM\""), std::string::npos) << summary;
     EXPECT_EQ(summaryInt(summary, "stored_waypoints"), 3);
