@@ -43,41 +43,34 @@ protected:
     std::unique_ptr<COrvexApp> app;
 };
 
-TEST_F(RouteAttachTest, CommandsHaveHandlersAndFollowTheRoute)
+TEST_F(RouteAttachTest, CommandsFollowTheRouteTimerFiveUploadsAndTheMapUndoes)
 {
     CCommandTable& c = app->commands();
+    CGroundStation& s = app->station();
     for (int id : {cmd::kLoadRoute, cmd::kSaveRoute, cmd::kDeleteRoute, cmd::kEditRoute, cmd::kUploadRoute,
                    cmd::kVerifyRoute, cmd::kEraseRouteMarks})
         EXPECT_TRUE(c.hasHandler(id)) << id;
     EXPECT_FALSE(c.isEnabled(cmd::kEditRoute));
     EXPECT_FALSE(c.isEnabled(cmd::kUploadRoute));
     EXPECT_TRUE(c.isEnabled(cmd::kLoadRoute));
-    app->station().route().append(point(116.4, 39.9));
+    s.route().append(point(116.4, 39.9));
     EXPECT_TRUE(c.isEnabled(cmd::kEditRoute));
     EXPECT_TRUE(c.isEnabled(cmd::kUploadRoute));
-}
 
-TEST_F(RouteAttachTest, TimerFiveSendsTheWaypointsOneATick)
-{
     SSentBytes serial;
-    CGroundStation& s = app->station();
     fillRoute(s.route(), 2);
     s.attachSerialOutput(&serial);
     s.openSerialLink([] { return true; });
-    ASSERT_TRUE(app->commands().execute(cmd::kUploadRoute));
+    ASSERT_TRUE(c.execute(cmd::kUploadRoute));
     auto waypointFrames = [&] {
         return std::count_if(serial.sent.begin(), serial.sent.end(), [](const auto& f) { return f.size() == 30; });
     };
     EXPECT_TRUE(waitFor([&] { return waypointFrames() == 2; }));
     s.closeLink();
     s.attachSerialOutput(nullptr);
-}
 
-// The map's tools show which is on (checked menu item, pressed toolbar button), and "删除航线"
-// reaches the map's undo as one step.
-TEST_F(RouteAttachTest, MapToolsShowTheirStateAndDeletingTheRouteIsOneUndoStep)
-{
-    CCommandTable& c = app->commands();
+    // The map's tools show which is on (checked menu item, pressed toolbar button), and "删除航线"
+    // reaches the map's undo as one step.
     const int tools[] = {cmd::kToolMeasure, cmd::kToolPlanRoute, cmd::kToolPlaceMark, cmd::kMoveRoute};
     for (int on : tools) {
         c.execute(on);
@@ -94,9 +87,7 @@ TEST_F(RouteAttachTest, MapToolsShowTheirStateAndDeletingTheRouteIsOneUndoStep)
         EXPECT_FALSE(c.action(toggle)->isChecked()) << toggle;
     }
 
-    CSkyWay& route = app->station().route();
-    route.append(point(116.4, 39.9));
-    route.append(point(116.5, 39.8));
+    CSkyWay& route = s.route();
     c.execute(cmd::kDeleteRoute);
     ASSERT_TRUE(route.empty());
     emit app->mainFrame()->undoRequested();

@@ -38,9 +38,10 @@ protected:
     }
 };
 
-TEST_F(RouteEditorTest, OpeningShowsEveryRowAndMakesTheFirstWaypointCircle)
+TEST_F(RouteEditorTest, OpeningShowsTheRowsAndOutOfRangeFieldsAreRefused)
 {
     fillRoute(station.route(), 3);
+    BoxRecorder boxes;
     auto dlg = editor();
     // The rows are the core's row texts (tested there); the first waypoint now circles.
     EXPECT_EQ(column(*dlg, 0), (QStringList{"#01", "#02", "#03"}));
@@ -53,8 +54,30 @@ TEST_F(RouteEditorTest, OpeningShowsEveryRowAndMakesTheFirstWaypointCircle)
     EXPECT_GT(number, 40);
     EXPECT_NEAR(dlg->list()->columnWidth(1), number * 3 / 2, 2);
     EXPECT_NEAR(dlg->list()->columnWidth(5), static_cast<int>(number * 1.1), 2);
-}
 
+    dlg->selectRow(1);
+    dlg->altitudeEdit()->selectAll();
+    QTest::keyClicks(dlg->altitudeEdit(), QStringLiteral("10000")); // stored at each key release
+    // Above 10,000 m: refused as the options page refuses it, and the field shows the route again.
+    dlg->altitudeEdit()->setText(QStringLiteral("1000"));
+    QTest::keyClicks(dlg->altitudeEdit(), QStringLiteral("1"));
+    EXPECT_EQ(boxes.texts, std::vector<QString>{QStringLiteral("请输入一个介于 0 和 10000 之间的整数。")});
+    EXPECT_EQ(station.route()[1].altitude, 10000);
+    EXPECT_EQ(dlg->altitudeEdit()->text(), QStringLiteral("10000"));
+
+    // "确定" with a bad field stays open and stores nothing; with good fields it stores and closes.
+    dlg->altitudeEdit()->setText(QStringLiteral("300"));
+    dlg->longitudeEdit()->setText(QStringLiteral("181"));
+    dlg->button(QStringLiteral("确定"))->click();
+    ASSERT_EQ(boxes.texts.size(), 2u);
+    EXPECT_EQ(boxes.texts[1], QStringLiteral("请输入一个介于 -180 和 180 之间的数字。"));
+    EXPECT_EQ(dlg->result(), 0);
+    EXPECT_EQ(station.route()[1].altitude, 10000);
+    dlg->longitudeEdit()->setText(QStringLiteral("120.5"));
+    dlg->button(QStringLiteral("确定"))->click();
+    EXPECT_EQ(dlg->result(), QDialog::Accepted);
+    EXPECT_EQ(station.route()[1].altitude, 300);
+}
 // The rules themselves (first waypoint, "全部高度", labels) are the core's; here the buttons and
 // fields reach them, and every accepted change is reported once as an undo step. "加载" refills the
 // list from row one; "上传" starts the upload and shows the first waypoint circling.
@@ -143,35 +166,6 @@ TEST(NumericKeyRule, OnlyCharactersThatMakeANonNumberAreSwallowed)
         EXPECT_EQ(edit.text(), QString::fromLatin1(c.text)) << c.keys;
         EXPECT_FALSE(edit.testAttribute(Qt::WA_InputMethodEnabled)); // input-method text would pass by
     }
-}
-
-TEST_F(RouteEditorTest, FieldsShowWhatTheRouteHoldsAndOutOfRangeIsRefused)
-{
-    fillRoute(station.route(), 2);
-    BoxRecorder boxes;
-    auto dlg = editor();
-    dlg->selectRow(1);
-    dlg->altitudeEdit()->selectAll();
-    QTest::keyClicks(dlg->altitudeEdit(), QStringLiteral("10000")); // stored at each key release
-    // Above 10,000 m: refused as the options page refuses it, and the field shows the route again.
-    dlg->altitudeEdit()->setText(QStringLiteral("1000"));
-    QTest::keyClicks(dlg->altitudeEdit(), QStringLiteral("1"));
-    EXPECT_EQ(boxes.texts, std::vector<QString>{QStringLiteral("请输入一个介于 0 和 10000 之间的整数。")});
-    EXPECT_EQ(station.route()[1].altitude, 10000);
-    EXPECT_EQ(dlg->altitudeEdit()->text(), QStringLiteral("10000"));
-
-    // "确定" with a bad field stays open and stores nothing; with good fields it stores and closes.
-    dlg->altitudeEdit()->setText(QStringLiteral("300"));
-    dlg->longitudeEdit()->setText(QStringLiteral("181"));
-    dlg->button(QStringLiteral("确定"))->click();
-    ASSERT_EQ(boxes.texts.size(), 2u);
-    EXPECT_EQ(boxes.texts[1], QStringLiteral("请输入一个介于 -180 和 180 之间的数字。"));
-    EXPECT_EQ(dlg->result(), 0);
-    EXPECT_EQ(station.route()[1].altitude, 10000);
-    dlg->longitudeEdit()->setText(QStringLiteral("120.5"));
-    dlg->button(QStringLiteral("确定"))->click();
-    EXPECT_EQ(dlg->result(), QDialog::Accepted);
-    EXPECT_EQ(station.route()[1].altitude, 300);
 }
 
 TEST_F(RouteEditorTest, EditWaypointDialogStoresOnOkOnly)

@@ -45,9 +45,7 @@ inline CWayPoint point(double lon, double lat, int altitude = 500)
     w.longitude = lon;
     w.latitude = lat;
     w.altitude = altitude;
-    w.photoMode = 100;
     w.circleFlag = 0;
-    w.circleTime = 100;
     return w;
 }
 

@@ -121,7 +121,7 @@ protected:
 
 // What the commands do is the route controller's; here the file dialogs and the undo steps reach it.
 // Loading through the chooser: RouteEditorTest's "加载".
-TEST_F(RouteCommandsTest, EditClearsTheSavedFlagAndRedrawsAfterClosingAndSavingSetsIt)
+TEST_F(RouteCommandsTest, EditSaveAndTheWaypointMenu)
 {
     fillRoute(station.route(), 2);
     station.setRouteSaved(true);
@@ -148,16 +148,13 @@ TEST_F(RouteCommandsTest, EditClearsTheSavedFlagAndRedrawsAfterClosingAndSavingS
     EXPECT_TRUE(commands.saveRoute());
     EXPECT_EQ(CTempDir::read(home.file("new.skw")).substr(0, 20), "116.010000 39.010000");
     EXPECT_TRUE(station.routeSaved());
-}
 
-TEST_F(RouteCommandsTest, WaypointMenuEditAndUpload)
-{
-    fillRoute(station.route(), 3);
+    // The waypoint menu.
     SRouteMapHooks hooks = commands.routeMapHooks();
     int dialogs = 0;
     commands.setDialogRunner([&](QDialog&) { return ++dialogs, static_cast<int>(QDialog::Accepted); });
     EXPECT_TRUE(hooks.editWaypoint(1));
-    EXPECT_FALSE(hooks.editWaypoint(3)); // outside the route: no dialog
+    EXPECT_FALSE(hooks.editWaypoint(2)); // outside the route: no dialog
     EXPECT_EQ(dialogs, 1);
 
     // The single-waypoint upload asks first, No by default; No sends nothing, Yes sends it thrice.
@@ -166,14 +163,14 @@ TEST_F(RouteCommandsTest, WaypointMenuEditAndUpload)
     station.openSerialLink([] { return true; });
     BoxRecorder boxes;
     boxes.answer = false;
-    hooks.uploadWaypoint(2);
-    EXPECT_EQ(boxes.texts, std::vector<QString>{QStringLiteral("上传航点 3 到飞控？")});
+    hooks.uploadWaypoint(1);
+    EXPECT_EQ(boxes.texts, std::vector<QString>{QStringLiteral("上传航点 2 到飞控？")});
     EXPECT_EQ(boxes.defaultYes, std::vector<bool>{false});
     EXPECT_TRUE(serial.sent.empty());
     boxes.answer = true;
-    hooks.uploadWaypoint(2);
+    hooks.uploadWaypoint(1);
     ASSERT_EQ(serial.sent.size(), 3u);
-    EXPECT_EQ(serial.sent[0][6], 3); // waypoint number from 1
+    EXPECT_EQ(serial.sent[0][6], 2); // waypoint number from 1
     station.attachSerialOutput(nullptr);
 }
 

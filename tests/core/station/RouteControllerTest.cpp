@@ -39,7 +39,7 @@ protected:
 
 } // namespace
 
-TEST_F(RouteController, LoadRedrawsAndFitsTheMapWhateverTheOutcome)
+TEST_F(RouteController, LoadRedrawsAndFitsTheMapWhateverTheOutcomeAndReadsTheSettingsNow)
 {
     const std::string path = dir + "a.skw";
     CTempDir::write(path, "114.3 30.5 120 0 0 0 4\n114.4 30.6 130 0 0 0 5\n");
@@ -58,11 +58,8 @@ TEST_F(RouteController, LoadRedrawsAndFitsTheMapWhateverTheOutcome)
     calls.clear();
     EXPECT_FALSE(ctl.loadCommand(std::nullopt)); // cancelled
     EXPECT_EQ(calls, expected);
-}
 
-// The settings are read at each use, not when the controller is made.
-TEST_F(RouteController, NewAndLoadedWaypointsReadTheSettingsNow)
-{
+    // The settings are read at each use, not when the controller is made.
     ASSERT_TRUE(settings.setInt(keys::kAltitude, 250));
     ASSERT_TRUE(settings.setInt(keys::kDelayTime, 7));
     EXPECT_EQ(ctl.newWayPoint().altitude, 250);
