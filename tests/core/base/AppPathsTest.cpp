@@ -33,32 +33,26 @@ TEST(AppPaths, WrittenFilesStayBesideAWritableProgramElseGoToTheUserDataDirector
     }
 }
 
-TEST(AppPaths, HomeMovesOnlyTheWrittenFiles)
-{
-    CTempDir dir;
-    CAppPaths paths("/opt/orvex/bin/", dir.path() + "deep/home");
-    EXPECT_EQ(paths.settingsPath(), dir.path() + "deep/home/Korva.ini");
-    EXPECT_TRUE(paths.ensureHomeDir());
-    EXPECT_TRUE(std::filesystem::is_directory(dir.path() + "deep/home"));
-}
-
-TEST(AppPaths, EachFileDialogOpensInItsOwnFolderThenWhereItWasLastUsed)
+TEST(AppPaths, HomeHoldsTheWrittenFilesAndEachFileDialogOpensInItsOwnFolderThenWhereItWasLastUsed)
 {
     using namespace orvex;
-    CTempDir dir;
-    const CAppPaths paths("/opt/orvex/bin/", dir.path());
+    CTempDir top;
+    const std::string home = top.path() + "deep/home/";
+    const CAppPaths paths("/opt/orvex/bin/", top.path() + "deep/home");
+    EXPECT_EQ(paths.settingsPath(), home + "Korva.ini");
+    EXPECT_TRUE(paths.ensureHomeDir());
     CSettings settings(paths.settingsPath());
-    std::filesystem::create_directory(dir.path() + "elsewhere");
+    std::filesystem::create_directory(home + "elsewhere");
     struct SCase { EFileDialog dialog; const char* own; const char* key; };
     for (const SCase c : {SCase{EFileDialog::Route, "routes/", "RouteFolder"}, SCase{EFileDialog::Replay, "Hj/", "ReplayFolder"}}) {
-        EXPECT_EQ(fileDialogFolder(paths, settings, c.dialog), dir.path() + c.own);
-        EXPECT_TRUE(std::filesystem::is_directory(dir.path() + c.own)) << "created when needed";
-        rememberFileDialogChoice(settings, c.dialog, dir.path() + "elsewhere/a.file");
-        EXPECT_EQ(fileDialogFolder(paths, settings, c.dialog), dir.path() + "elsewhere/");
+        EXPECT_EQ(fileDialogFolder(paths, settings, c.dialog), home + c.own);
+        EXPECT_TRUE(std::filesystem::is_directory(home + c.own)) << "created when needed";
+        rememberFileDialogChoice(settings, c.dialog, home + "elsewhere/a.file");
+        EXPECT_EQ(fileDialogFolder(paths, settings, c.dialog), home + "elsewhere/");
         EXPECT_NE(CTempDir::read(paths.settingsPath()).find(std::string(c.key) + "="), std::string::npos);
     }
-    std::filesystem::remove(dir.path() + "elsewhere");
-    EXPECT_EQ(fileDialogFolder(paths, settings, EFileDialog::Route), dir.path() + "routes/") << "a folder gone";
+    std::filesystem::remove(home + "elsewhere");
+    EXPECT_EQ(fileDialogFolder(paths, settings, EFileDialog::Route), home + "routes/") << "a folder gone";
 }
 
 TEST(AppPaths, RunningExecutableDirectoryHoldsThisTest)

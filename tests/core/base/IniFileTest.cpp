@@ -56,8 +56,4 @@ TEST(IniFile, ByteOrderMarkIsKeptSoARewriteReadsBackTheSame)
     again.parse(ini.text());
     EXPECT_EQ(again.value("Options", "LastMap"), std::optional<std::string>("x"));
     EXPECT_FALSE(again.value("Options", "Position"));
-
-    CIniFile plain("unused");
-    plain.parse("[Options]\nLastMap=y\n");
-    EXPECT_EQ(plain.text(), "[Options]\nLastMap=y\n"); // no mark added to a file without one
 }

