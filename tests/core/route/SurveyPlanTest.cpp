@@ -28,8 +28,6 @@ TEST(SurveyPlan, CameraFiguresFromTheSensorLensAndAltitude)
     // 13.2 mm x 100 m / 8.8 mm = 150 m; 8.8 mm x 100 m / 8.8 mm = 100 m; 150 m / 5472 px = 2.741 cm/px.
     const SSurveyCameraPlan landscape = planSurveyCamera(kOneInch, 100, 80, 70, ECameraOrientation::Landscape);
     EXPECT_NEAR(landscape.gsdCm, 2.7412, 1e-4);
-    EXPECT_NEAR(landscape.footprintAcrossM, 150.0, 1e-9);
-    EXPECT_NEAR(landscape.footprintAlongM, 100.0, 1e-9);
     EXPECT_NEAR(landscape.laneSpacingM, 45.0, 1e-9); // 150 m x (1 - 70 %)
     EXPECT_NEAR(landscape.photoDistanceM, 20.0, 1e-9); // 100 m x (1 - 80 %)
 
