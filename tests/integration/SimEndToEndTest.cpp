@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <csignal>
-#include <cstdlib>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -23,16 +22,6 @@
 
 using namespace orvex;
 using namespace orvex::test;
-
-namespace {
-
-long long summaryInt(const std::string& text, const std::string& key)
-{
-    const auto at = text.rfind("\"" + key + "\":");
-    return at == std::string::npos ? -1 : std::strtoll(text.c_str() + at + key.size() + 3, nullptr, 10);
-}
-
-} // namespace
 
 TEST(SimEndToEnd, RecordsArriveAndARouteIsStoredOverUdp)
 {
@@ -102,8 +91,9 @@ TEST(SimEndToEnd, RecordsArriveAndARouteIsStoredOverUdp)
     pump(300);
     const std::string summary = CTempDir::read(err);
     EXPECT_NE(summary.find("\"stopped_by\":\"SIGTERM\""), std::string::npos) << summary;
-    EXPECT_EQ(summaryInt(summary, "stored_waypoints"), 3);
-    EXPECT_EQ(static_cast<long long>(sink.records.size()), summaryInt(summary, "records_udp")) << "every record sent arrived once";
+    EXPECT_NE(summary.find("\"stored_waypoints\":3,"), std::string::npos);
+    EXPECT_NE(summary.find("\"records_udp\":" + std::to_string(sink.records.size()) + ","), std::string::npos)
+        << "every record sent arrived once";
 }
 
 TEST(SimEndToEnd, UsageErrorsEndWithStatusTwo)

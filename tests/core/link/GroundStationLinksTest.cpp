@@ -56,6 +56,7 @@ class StationLinks : public ::testing::Test {
     fs::path home = tmp.dir();
     SFakeUi ui;
     SHooks hooks;
+    SSentBytes serialOut, wifiOut;
     std::unique_ptr<CGroundStation> station;
 };
 
@@ -133,7 +134,6 @@ TEST_F(StationLinks, ReplayFeedsTheRecordUpdateAndSeekMovesTheMarker)
 
 TEST_F(StationLinks, VerificationUsesTheOpenLiveLinkAndOpensTheSerialLinkOnlyWhenNoneIs)
 {
-    SSentBytes serialOut, wifiOut;
     station->attachSerialOutput(&serialOut);
     station->attachWifiOutput(&wifiOut);
     int opens = 0;
@@ -153,6 +153,4 @@ TEST_F(StationLinks, VerificationUsesTheOpenLiveLinkAndOpensTheSerialLinkOnlyWhe
         EXPECT_EQ(wifiOut.sent.size(), c.wifiFrames) << c.link;
         EXPECT_EQ(station->wifiActive(), c.wifiAfter) << c.link;
     }
-    station->attachSerialOutput(nullptr);
-    station->attachWifiOutput(nullptr);
 }

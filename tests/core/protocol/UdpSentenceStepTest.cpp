@@ -39,7 +39,6 @@ TEST_F(UdpSentenceStepTest, EveryUdpKeywordIsDecoded)
               (std::vector<std::string>{"$STP", "$SETD", "$DOCAP", "$PAR", "$MG2", "$MG3", "$MG1", "$PUR"}));
     EXPECT_EQ(sink.messages, std::vector<std::string>{" 中位捕获成功"});
     EXPECT_FALSE(sink.compassPoints[1].sumOk) << "handed on with its sum marked bad";
-    EXPECT_EQ(udp.size(), 0u);
     EXPECT_EQ(sink.droppedFor(EDropReason::BadChecksum), 99u + 31u);
 }
 
