@@ -24,13 +24,13 @@ struct SHooks : ILinkHooks {
 
 // $STP from the layout: latitude 4, longitude 8, positionAux 12, tag 42-43, target waypoint 74,
 // sum at 98.
-StpBytes stp(float lat, float lon, std::uint16_t tag, float aux = 0, bool goodSum = true)
+Bytes stp(float lat, float lon, std::uint16_t tag, float aux = 0, bool goodSum = true)
 {
     StpBytes f = stpRecord(lat, lon, tag);
     putLeF32(&f[12], aux);
     f[74] = 3;
     sealStp(f, goodSum);
-    return f;
+    return Bytes(f.begin(), f.end());
 }
 
 class StationLinks : public ::testing::Test {
@@ -68,10 +68,8 @@ TEST_F(StationLinks, SerialRecordsAreStoredShownAndWrittenByTimer4AndReportsReac
     EXPECT_TRUE(station->serialOpen()) << "uplink flag follows the link state";
     // One record with a bad sum (dropped by the parser), one with an invalid latitude (stored but
     // not shown).
-    Bytes bytes;
-    for (const auto& f : {stp(22.0f, 113.00f, 0), stp(22.0f, 113.01f, 1), stp(22.0f, 113.02f, 2, 0, false),
-                          stp(95.0f, 113.03f, 3), stp(22.0f, 113.04f, 4)})
-        bytes.insert(bytes.end(), f.begin(), f.end());
+    const Bytes bytes = cat({stp(22.0f, 113.00f, 0), stp(22.0f, 113.01f, 1), stp(22.0f, 113.02f, 2, 0, false),
+                             stp(95.0f, 113.03f, 3), stp(22.0f, 113.04f, 4)});
     station->receiveBytes(EFraming::ByteStream, bytes);
     const CRecordStore& store = station->linkState().store();
     ASSERT_EQ(store.count(), 4u);

@@ -21,9 +21,6 @@ TEST(LinkWatch, SilenceOfTheLostAfterTimeLosesTheLinkOnceAndARecordRestoresIt)
     EXPECT_EQ(w.tick(13199), ELinkChange::None) << "silence timed from the last record";
     EXPECT_EQ(w.tick(13200), ELinkChange::Lost);
     EXPECT_EQ(w.recordReceived(14200), ELinkChange::Restored);
-    EXPECT_EQ(w.stats().outages, 2u);
-    EXPECT_EQ(w.stats().longestOutageMs, 9000);
-    EXPECT_EQ(w.stats().records, 3u);
     const auto rows = linkStatsRows(w.stats());
     EXPECT_EQ(rows.front(), (std::pair<std::string, std::string>{"记录", "3"}));
     EXPECT_EQ(rows.at(4), (std::pair<std::string, std::string>{"中断次数", "2"}));
@@ -44,7 +41,6 @@ TEST(LinkWatch, StoppedOrNeverStartedRaisesNothingStartCountsFromZeroAndRateCoun
     w.stop();
     EXPECT_EQ(w.tick(100000), ELinkChange::None);
     EXPECT_EQ(w.stats().sentences.at("$STP"), 2u) << "readable after the close";
-    EXPECT_EQ(w.stats().sentences.at("$PAR"), 1u);
     w.start(200000);
     EXPECT_EQ(w.stats().records, 0u);
     EXPECT_TRUE(w.stats().sentences.empty());
