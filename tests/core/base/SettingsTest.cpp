@@ -3,6 +3,7 @@
 #include "support/TempDir.h"
 #include "base/Settings.h"
 
+#include <algorithm>
 #include <cctype>
 #include <csignal>
 #include <set>
@@ -62,8 +63,7 @@ TEST(SettingsFile, EveryKeyHasItsOwnSlot)
     std::set<std::string> seen;
     for (const SettingKey* k : keys::kAll) {
         std::string id = std::string(k->section) + "/" + k->key;
-        for (char& c : id)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        std::ranges::transform(id, id.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
         EXPECT_TRUE(seen.insert(id).second) << id;
     }
 }

@@ -82,9 +82,9 @@ SParamSetForm filledForm()
 
 } // namespace
 
-TEST(ParameterReadbackAndWrite, EveryControlIsFilledAndTheWriteGivesEveryByteBackWithItsSums)
+TEST(ParameterReadbackAndWrite, EveryControlIsFilledTheWriteGivesEveryByteBackWithItsSumsAndPackedFieldsOutOfRangeKeepTheSelection)
 {
-    const SParamSetForm f = filledForm();
+    SParamSetForm f = filledForm();
     EXPECT_EQ(f.edit(EParamEdit::GimbalRollGain), "-13");
     EXPECT_EQ(f.edit(EParamEdit::Declination), "-15.0");
     EXPECT_EQ(f.combo(EParamCombo::Overload), 2);
@@ -99,6 +99,20 @@ TEST(ParameterReadbackAndWrite, EveryControlIsFilledAndTheWriteGivesEveryByteBac
                 ElementsAre(1, 2, 3, 4, 5, 6, 0x36, 0x22, 141, 10, 11, 12, 243, 128, 15, 175, 17, 18, 0x97, 20));
     // 1+2+3+4+5+6+54 = 75; 34+141+10+11+12+243+128 = 579 -> 67; 15+175+17+18+151+20 = 396 -> 140
     EXPECT_THAT(std::vector<uint8_t>(frame.begin() + 27, frame.end()), ElementsAre(75, 67, 140));
+
+    // A second readback over the filled form. Radio byte: remote 2, voltage 3, ESC 2, servo rate 1
+    // (each two-bit field has its high bit set here or in the filled form).
+    applyParameterValues(parValues({{42, 0x35}, {32, 120}, {23, 200}, {43, 0x6E}}), f);
+    EXPECT_EQ(f.combo(EParamCombo::Overload), 2) << "high nibble 3 leaves the selection";
+    EXPECT_EQ(f.edit(EParamEdit::ControlType), "5");
+    EXPECT_EQ(f.combo(EParamCombo::MaxSpeed), 1);
+    EXPECT_FALSE(f.customSpeedShown());
+    EXPECT_EQ(f.edit(EParamEdit::GimbalPitchGain), "-56");
+    EXPECT_EQ(std::vector<int>({f.combo(EParamCombo::RemoteMode), f.combo(EParamCombo::VoltageAlarm),
+                                f.combo(EParamCombo::EscType), f.combo(EParamCombo::ServoRate)}),
+              std::vector<int>({2, 3, 2, 1}));
+    applyParameterValues(parValues({{42, 0x05}}), f);
+    EXPECT_EQ(f.combo(EParamCombo::Overload), 0);
 }
 
 TEST(ParameterChecks, AFieldBeyondItsByteOrNotANumberIsRefusedNamingTheRangeAndFilledMeansEveryShownEditHoldsText)
@@ -152,27 +166,6 @@ TEST(ParameterChecks, AFieldBeyondItsByteOrNotANumberIsRefusedNamingTheRangeAndF
     EXPECT_FALSE(mixingTextsFilled(t));
 }
 
-TEST(ParameterReadback, OverloadAboveItsItemsKeepsTheSelectionAndFixedSpeedHidesCustom)
-{
-    SParamSetForm f;
-    f.combo(EParamCombo::Overload) = 1;
-    f.combo(EParamCombo::MaxSpeed) = kMaxSpeedCustomItem;
-    f.customSpeed = "9.9";
-    // Radio byte: remote 2, voltage 3, ESC 2, servo rate 1 (each two-bit field has its high bit set
-    // here or in the filled form).
-    applyParameterValues(parValues({{42, 0x35}, {32, 120}, {23, 200}, {43, 0x6E}}), f);
-    EXPECT_EQ(f.combo(EParamCombo::Overload), 1) << "high nibble 3 leaves the selection";
-    EXPECT_EQ(f.edit(EParamEdit::ControlType), "5");
-    EXPECT_EQ(f.combo(EParamCombo::MaxSpeed), 1);
-    EXPECT_FALSE(f.customSpeedShown());
-    EXPECT_EQ(f.edit(EParamEdit::GimbalPitchGain), "-56");
-    EXPECT_EQ(std::vector<int>({f.combo(EParamCombo::RemoteMode), f.combo(EParamCombo::VoltageAlarm),
-                                f.combo(EParamCombo::EscType), f.combo(EParamCombo::ServoRate)}),
-              std::vector<int>({2, 3, 2, 1}));
-    applyParameterValues(parValues({{42, 0x05}}), f);
-    EXPECT_EQ(f.combo(EParamCombo::Overload), 0);
-}
-
 TEST(CustomMixing, ColumnsGoOutAsFourFramesWithTheirCodesAndComeBackSigned)
 {
     MixingTexts t;
@@ -195,12 +188,10 @@ TEST(CustomMixing, ColumnsGoOutAsFourFramesWithTheirCodesAndComeBackSigned)
         EXPECT_THAT(std::vector<uint8_t>(f.begin() + 16, f.begin() + 24), ElementsAreArray(data[c])) << c;
     }
 
+    // The readback of the same bytes gives the texts back, the blank cell as 0.
     SCustomParameters p;
-    p.raw[0] = 236;
-    p.raw[9] = 128;
-    p.raw[31] = 100;
-    const MixingTexts back = mixingTexts(p);
-    EXPECT_EQ(back[mixingIndex(0, 0)], "-20");
-    EXPECT_EQ(back[mixingIndex(1, 1)], "128");
-    EXPECT_EQ(back[mixingIndex(3, 7)], "100");
+    for (std::size_t i = 0; i < p.raw.size(); ++i)
+        p.raw[i] = data[i / 8][i % 8];
+    t[mixingIndex(2, 5)] = "0";
+    EXPECT_EQ(mixingTexts(p), t);
 }

@@ -15,12 +15,7 @@ namespace {
 
 SPhotoReport report(std::uint16_t picture, float angleRadians = 0)
 {
-    SPhotoReport r;
-    r.pictureNumber = picture;
-    r.longitude = 113.5f;
-    r.latitude = 22.25f;
-    r.angleRadians = angleRadians;
-    return r;
+    return {picture, 113.5f, 22.25f, 0, 0, 0, angleRadians};
 }
 
 class PhotoFiles : public ::testing::Test {
