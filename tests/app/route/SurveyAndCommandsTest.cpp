@@ -23,7 +23,7 @@ using namespace orvex::routetest;
 
 namespace {
 
-class SurveyDialogTest : public ::testing::Test, public StationFixture {
+class RouteDialogTest : public ::testing::Test, public StationFixture {
 protected:
     BoxRecorder boxes;
 };
@@ -42,7 +42,7 @@ void fillSurveyRoute(CSkyWay& route)
 
 // The corner rules, the order of the checks and the camera figures are the core's; here the
 // buttons and fields reach them.
-TEST_F(SurveyDialogTest, CornerButtonsChecksAndCameraModeReachTheCore)
+TEST_F(RouteDialogTest, CornerButtonsChecksAndCameraModeReachTheCore)
 {
     fillSurveyRoute(station.route());
     CSurveyDlg dlg(station.route(), CWayPointDefaults{}, 500);
@@ -68,8 +68,7 @@ TEST_F(SurveyDialogTest, CornerButtonsChecksAndCameraModeReachTheCore)
     dlg.cameraBox()->setCurrentIndex(0); // 13.2 x 8.8 mm, 8.8 mm, 5472 x 3648 px
     dlg.altitudeBox()->setValue(100);
     EXPECT_NEAR(dlg.resolutionBox()->value(), 2.74, 0.005);
-    // The altitude follows (200.3 m, rounded down) and the spacing becomes 90 m; the pattern
-    // below is generated from both.
+    // The altitude follows (200.3 m, rounded down), the spacing becomes 90 m: the pattern shows both.
     dlg.resolutionBox()->setValue(5.49);
     EXPECT_TRUE(dlg.statsLabel()->text().contains(QStringLiteral("张照片"))) << dlg.statsLabel()->text().toStdString();
 
@@ -83,7 +82,7 @@ TEST_F(SurveyDialogTest, CornerButtonsChecksAndCameraModeReachTheCore)
 
 // A cancelled survey leaves the route and the editor open; a generated one is spliced in where the
 // corners stood (the splice itself is the core's), at the typed altitude, and closes the editor.
-TEST_F(SurveyDialogTest, EditorSplicesThePatternWhereTheCornersStoodAndCloses)
+TEST_F(RouteDialogTest, EditorSplicesThePatternWhereTheCornersStoodAndCloses)
 {
     fillSurveyRoute(station.route());
     CSkyWayEditDlg editor(station.route(), station.settings(), {});
@@ -114,15 +113,11 @@ TEST_F(SurveyDialogTest, EditorSplicesThePatternWhereTheCornersStoodAndCloses)
         EXPECT_EQ(r[i].altitude, 321) << i;
 }
 
-class RouteCommandsTest : public ::testing::Test, public StationFixture {
-protected:
-    CRouteCommands commands{station, nullptr};
-};
-
 // What the commands do is the route controller's; here the file dialogs and the undo steps reach it.
 // Loading through the chooser: RouteEditorTest's "加载".
-TEST_F(RouteCommandsTest, EditSaveAndTheWaypointMenu)
+TEST_F(RouteDialogTest, EditSaveAndTheWaypointMenu)
 {
+    CRouteCommands commands(station, nullptr);
     fillRoute(station.route(), 2);
     station.setRouteSaved(true);
     bool savedWhileOpen = true;
@@ -149,7 +144,6 @@ TEST_F(RouteCommandsTest, EditSaveAndTheWaypointMenu)
     EXPECT_EQ(CTempDir::read(home.file("new.skw")).substr(0, 20), "116.010000 39.010000");
     EXPECT_TRUE(station.routeSaved());
 
-    // The waypoint menu.
     SRouteMapHooks hooks = commands.routeMapHooks();
     int dialogs = 0;
     commands.setDialogRunner([&](QDialog&) { return ++dialogs, static_cast<int>(QDialog::Accepted); });
@@ -161,7 +155,6 @@ TEST_F(RouteCommandsTest, EditSaveAndTheWaypointMenu)
     SSentBytes serial;
     station.attachSerialOutput(&serial);
     station.openSerialLink([] { return true; });
-    BoxRecorder boxes;
     boxes.answer = false;
     hooks.uploadWaypoint(1);
     EXPECT_EQ(boxes.texts, std::vector<QString>{QStringLiteral("上传航点 2 到飞控？")});

@@ -41,9 +41,8 @@ protected:
 
 TEST_F(RouteController, LoadRedrawsAndFitsTheMapWhateverTheOutcomeAndReadsTheSettingsNow)
 {
-    const std::string path = dir + "a.skw";
-    CTempDir::write(path, "114.3 30.5 120 0 0 0 4\n114.4 30.6 130 0 0 0 5\n");
-    EXPECT_TRUE(ctl.loadCommand(path));
+    CTempDir::write(dir + "a.skw", "114.3 30.5 120 0 0 0 4\n114.4 30.6 130 0 0 0 5\n");
+    EXPECT_TRUE(ctl.loadCommand(dir + "a.skw"));
     const std::string expected = "delskyway() setskyway(30.500000,114.300000,120,4,0) "
                                  "setskyway(30.600000,114.400000,130,5,1) setpttomap(30.500000,114.300000)";
     EXPECT_EQ(calls, expected);
