@@ -11,7 +11,18 @@
 
 using namespace orvex;
 
-TEST(SettingsBinary, EncodesLowNibbleFirstWithCapitalLettersRefusesAnythingElseAndRoundTrips)
+namespace {
+
+class SettingsFile : public ::testing::Test {
+protected:
+    CTempDir dir;
+    const std::string path = dir.file("Korva.ini");
+    CSettings settings{path};
+};
+
+} // namespace
+
+TEST_F(SettingsFile, BinaryEncodesLowNibbleFirstWithCapitalLettersRefusesAnythingElseAndRoundTrips)
 {
     const uint8_t bytes[] = {0x3C, 0x00, 0xFF, 0x10};
     EXPECT_EQ(CSettings::encodeBinary(bytes), "MDAAPPAB");
@@ -20,9 +31,7 @@ TEST(SettingsBinary, EncodesLowNibbleFirstWithCapitalLettersRefusesAnythingElseA
     for (const char* bad : {"MDA", "MDAQ", "mdAA", "MD A", ""})
         EXPECT_FALSE(CSettings::decodeBinary(bad)) << bad;
 
-    CTempDir dir; // through the file; a missing or broken value is none
-    CSettings settings(dir.file("Korva.ini"));
-    EXPECT_FALSE(settings.getBinary(keys::kPosition));
+    EXPECT_FALSE(settings.getBinary(keys::kPosition)); // through the file; a missing value is none
     std::vector<uint8_t> rect(16, 0xFF);
     ASSERT_TRUE(settings.setBinary(keys::kPosition, rect));
     EXPECT_NE(CTempDir::read(settings.path()).find("Position=" + std::string(32, 'P')), std::string::npos);
@@ -37,10 +46,8 @@ TEST(SettingsInt, ReadsLikeTheProfileIntegerFunction)
         EXPECT_EQ(CSettings::parseProfileInt(text, 7), value) << '"' << text << '"';
 }
 
-TEST(SettingsFile, MissingFileGivesEveryDefaultIsCreatedAtFirstWriteAndValuesKeepToTheirLine)
+TEST_F(SettingsFile, MissingFileGivesEveryDefaultIsCreatedAtFirstWriteAndValuesKeepToTheirLine)
 {
-    CTempDir dir;
-    CSettings settings(dir.file("Korva.ini"));
     for (const auto& [key, value] : std::vector<std::pair<const SettingKey*, const char*>>{
              {&keys::kComPort, "COM1"}, {&keys::kAltitude, "500"}, {&keys::kFenPin, "1"}, {&keys::kVolume, "50"},
              {&keys::kRcState, "0"}, {&keys::kHigh, "0"}, {&keys::kWifiAddress, "192.168.4.1"}, {&keys::kAltitudeGps, "100"}})
@@ -58,7 +65,7 @@ TEST(SettingsFile, MissingFileGivesEveryDefaultIsCreatedAtFirstWriteAndValuesKee
     EXPECT_EQ(settings.getText(keys::kLastMap), "a  [Settings] COMPORT=evil");
 }
 
-TEST(SettingsFile, EveryKeyHasItsOwnSlot)
+TEST(SettingsKeys, EveryKeyHasItsOwnSlot)
 {
     std::set<std::string> seen;
     for (const SettingKey* k : keys::kAll) {
@@ -68,16 +75,13 @@ TEST(SettingsFile, EveryKeyHasItsOwnSlot)
     }
 }
 
-TEST(SettingsFile, LookupIgnoresCaseAndKeepsOtherLinesOnRewrite)
+TEST_F(SettingsFile, LookupIgnoresCaseAndKeepsOtherLinesOnRewrite)
 {
-    CTempDir dir;
-    const std::string path = dir.file("Korva.ini");
     CTempDir::write(path,
                     "; written by hand\r\n"
                     "[waypoint]\r\n"
                     "  altitude = 320 \r\n"
                     "Unknown=keep me\r\n");
-    CSettings settings(path);
     EXPECT_EQ(settings.getInt(keys::kAltitude), 320);
     ASSERT_TRUE(settings.setInt(keys::kAltitude, 450));
     ASSERT_TRUE(settings.setInt(keys::kSpeed, 77));
@@ -92,26 +96,20 @@ TEST(SettingsFile, LookupIgnoresCaseAndKeepsOtherLinesOnRewrite)
               "COMPORT=/dev/ttyUSB0\r\n");
 }
 
-TEST(SettingsFile, ReadsLfAndGb18030FilesKeepsTheirLineEndsAndRewritesAsUtf8)
+TEST_F(SettingsFile, ReadsLfAndGb18030FilesKeepsTheirLineEndsAndRewritesAsUtf8)
 {
-    CTempDir dir;
-    const std::string path = dir.file("Korva.ini");
     // "北京" in GB18030 is B1 B1 BE A9; the last line has no line end.
     CTempDir::write(path, "[Voice]\nVolume=80\n[Options]\nAddressName=\xB1\xB1\xBE\xA9,1,2,3~`~");
-    CSettings settings(path);
     EXPECT_EQ(settings.getInt(keys::kVolume), 80);
     EXPECT_EQ(settings.getText(keys::kAddressName), "北京,1,2,3~`~");
     ASSERT_TRUE(settings.setText(keys::kLastMap, "地图"));
     EXPECT_EQ(CTempDir::read(path), "[Voice]\nVolume=80\n[Options]\nAddressName=北京,1,2,3~`~\nLastMap=地图\n");
 }
 
-TEST(SettingsFile, FailedWritesLeaveTheOldFileIntactNoTemporaryBehindAndReportFailure)
+TEST_F(SettingsFile, FailedWritesLeaveTheOldFileIntactNoTemporaryBehindAndReportFailure)
 {
-    CTempDir dir;
-    const std::string path = dir.file("Korva.ini");
     const std::string old = "[WayPoint]\r\nAltitude=300\r\n";
     CTempDir::write(path, old);
-    CSettings settings(path);
 
     // Files may not grow beyond 8 bytes: the temporary file cannot be written.
     struct rlimit saved {};

@@ -47,13 +47,12 @@ protected:
 
 TEST_F(ConfigRouting, ParameterReadbackReachesOnlyAnOpenDialog)
 {
-    const Bytes par = parFrame({{4, 7}, {13, 'X'}});
+    const Bytes par = parFrame({{4, 7}, {13, 'X'}}); // 'X': the compass calibration state
     serial(par); // both dialogs closed: the counts below show nothing arrived
     m_station.parameterDialogOpen = true;
     serial(par);
     ASSERT_EQ(m_views.parameters.size(), 1u);
     EXPECT_EQ(m_views.parameters[0].values[0], 7);
-    EXPECT_EQ(m_views.parameters[0].values[9], 'X');
     m_station.parameterDialogOpen = false;
     m_station.compassDialogOpen = true;
     serial(par);

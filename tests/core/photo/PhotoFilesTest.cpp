@@ -32,9 +32,7 @@ TEST_F(PhotoFiles, LinesAreAppendedAcrossRunsAndReachTheDiskAtOnce)
     const fs::path path = dir / "PhotoData.txt";
     {
         CPhotoDataFile run1(path.string());
-        const auto r = run1.write(report(1));
-        EXPECT_TRUE(r.written);
-        EXPECT_TRUE(r.message.empty());
+        EXPECT_EQ(run1.write(report(1)).message, "");
         // Unbuffered: visible to a reader while the file is still open.
         EXPECT_EQ(read("PhotoData.txt"), "  1  113.500000  22.250000   0 0.0 0.0  0.0   0.0\n");
         EXPECT_TRUE(run1.isOpen());
