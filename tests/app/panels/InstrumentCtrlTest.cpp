@@ -79,8 +79,9 @@ TEST(InstrumentCtrl, AttitudeSkyAndGroundFollowPitchAndRoll)
         QColor colour;
     };
     for (const SPixel& p : {SPixel{0, 0, -30, -12, kSky}, SPixel{0, 0, 30, 12, kGround}, SPixel{20, 0, 25, 10, kSky},
-                            SPixel{20, 0, 25, 20, kGround}, SPixel{0, -30, -32, -8, kGround},
-                            SPixel{0, -30, 32, 8, kSky}, SPixel{2147483647.0f, 0, 25, 30, kSky}}) {
+                            SPixel{20, 0, 25, 20, kGround}, SPixel{-20, 0, 25, -10, kGround},
+                            SPixel{0, -30, -32, -8, kGround}, SPixel{0, -30, 32, 8, kSky},
+                            SPixel{2147483647.0f, 0, 25, 30, kSky}}) {
         att.setValues(p.pitch, p.roll);
         EXPECT_TRUE(near(att.renderImage().pixelColor(cx + p.dx, cy + p.dy), p.colour))
             << "pitch " << p.pitch << " roll " << p.roll << " at " << p.dx << "," << p.dy;
