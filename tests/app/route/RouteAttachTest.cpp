@@ -61,6 +61,7 @@ TEST_F(RouteAttachTest, CommandsFollowTheRouteTimerFiveUploadsAndTheMapUndoes)
     s.attachSerialOutput(&serial);
     s.openSerialLink([] { return true; });
     ASSERT_TRUE(c.execute(cmd::kUploadRoute));
+    EXPECT_TRUE(s.routeController().upload().active());
     EXPECT_TRUE(waitFor([&] {
         return std::count_if(serial.sent.begin(), serial.sent.end(), [](const auto& f) { return f.size() == 30; }) == 2;
     }));
