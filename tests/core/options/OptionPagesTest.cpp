@@ -19,6 +19,7 @@ TEST(PortChoice, ListedInReverseWithTheStoredOneSelectedElseTheBottomEntryOrAsTy
     CPortChoice c(kPorts, "COM3");
     ASSERT_EQ(c.entries().size(), 3u);
     EXPECT_EQ(c.entries()[0].deviceName, "/dev/ttyS4");
+    EXPECT_EQ(c.entries()[2].portName, "COM1");
     EXPECT_EQ(c.selectedPort(), "COM3");
     c.select(0);
     c.select(7); // out of the list: ignored
