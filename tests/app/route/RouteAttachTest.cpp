@@ -96,8 +96,7 @@ TEST_F(RouteAttachTest, CommandsFollowTheRouteTimerFiveUploadsAndTheMapUndoes)
 
     // Undo while the editor is open takes back its last accepted change and shows the route
     // again; after closing, the route is exactly as before the editor.
-    route.append(point(116.4, 39.9));
-    route.append(point(116.5, 39.8, 510));
+    fillRoute(route, 2); // the second at 510 m
     const CSkyWay before = route;
     app->m_routeCommands->setDialogRunner([&](QDialog& dialog) {
         auto& editor = dynamic_cast<CSkyWayEditDlg&>(dialog);
