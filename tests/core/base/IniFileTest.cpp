@@ -33,9 +33,8 @@ TEST(IniFile, DecodesOnlyInvalidUtf8AsGb18030)
     EXPECT_EQ(CIniFile::decodeText("\xEF\xBB\xBF" "abc"), "abc");
     EXPECT_EQ(CIniFile::decodeText("航线"), "航线");
     EXPECT_EQ(CIniFile::decodeText("\xBA\xBD\xCF\xDF"), "航线"); // GB18030 bytes
-    EXPECT_FALSE(CIniFile::isValidUtf8("\xC0\x80"));            // overlong
-    EXPECT_FALSE(CIniFile::isValidUtf8("\xED\xA0\x80"));        // surrogate
-    EXPECT_FALSE(CIniFile::isValidUtf8("\xE8\x88"));            // truncated
+    for (const char* bad : {"\xC0\x80", "\xED\xA0\x80", "\xE8\x88"}) // overlong, surrogate, truncated
+        EXPECT_FALSE(CIniFile::isValidUtf8(bad)) << bad;
     // Bytes that are neither: decoded as far as possible, never dropped silently.
     const std::string mixed = CIniFile::decodeText("a\xFF" "b");
     EXPECT_EQ(mixed.front(), 'a');
