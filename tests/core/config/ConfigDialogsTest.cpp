@@ -1,6 +1,5 @@
-// The configuration dialogs' side of the downlink: frames laid out by hand go through the ground
-// station's receivers and reach a dialog only while its open flag is set; the compass
-// calibration's lists; the airborne rule and the calibration commands with their questions.
+// The configuration dialogs: frames laid out by hand go through the ground station's receivers and
+// reach a dialog only while its open flag is set; the airborne rule and the calibration commands.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 

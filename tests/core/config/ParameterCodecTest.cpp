@@ -1,6 +1,5 @@
-// The numbers of the two parameter dialogs: the field checks, the declination and maximum speed
-// codes, the 20 bytes of the parameter write, the "$PAR" readback into the controls and the
-// custom mixing table. Expected bytes are written out from the field tables by hand.
+// The numbers of the two parameter dialogs and the custom mixing table. Expected bytes are written
+// out from the field tables by hand.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
