@@ -23,6 +23,25 @@ SParameterValues parValues(std::initializer_list<std::pair<int, int>> frameBytes
     return v;
 }
 
+// A "$PAR" readback whose every field has a value of its own, so a byte taken from the wrong place
+// shows, and the form it fills.
+SParamSetForm filledForm()
+{
+    const SParameterValues v = parValues({
+        {4, 5}, {6, 6}, {7, 1}, {9, 20}, {12, 4}, {22, 15}, {24, 12}, {25, 17}, {26, 11}, {28, 18}, {33, 2},
+        {34, 10}, {38, 3},
+        {17, 243}, {23, 128},   // signed: -13; 128 stays 128
+        {5, 0x36},              // cells 6, start protection 1, stick enable 1
+        {42, 0x22},             // control type 2, overload 2
+        {43, 0x97},             // remote 3, voltage 1, ESC 1, servo rate 2
+        {32, 175},              // custom 7.0
+        {27, 141},              // -15.0
+    });
+    SParamSetForm f;
+    applyParameterValues(v, f);
+    return f;
+}
+
 } // namespace
 
 TEST(Declination, TenthsBelowTenWholeDegreesAboveHeldAtTheByteEdges)
@@ -57,29 +76,6 @@ TEST(MaxSpeed, CodesBothWaysAndTheCustomSpeedHeldToOneByte)
     EXPECT_THAT(paramComboItems(EParamCombo::MaxSpeed),
                 ElementsAre("3.6 米/秒", "4.8 米/秒", "6.0 米/秒", "8.0 米/秒", "10.2 米/秒", "自定义"));
 }
-
-namespace {
-
-// A "$PAR" readback whose every field has a value of its own, so a byte taken from the wrong place
-// shows, and the form it fills.
-SParamSetForm filledForm()
-{
-    const SParameterValues v = parValues({
-        {4, 5}, {6, 6}, {7, 1}, {9, 20}, {12, 4}, {22, 15}, {24, 12}, {25, 17}, {26, 11}, {28, 18}, {33, 2},
-        {34, 10}, {38, 3},
-        {17, 243}, {23, 128},   // signed: -13; 128 stays 128
-        {5, 0x36},              // cells 6, start protection 1, stick enable 1
-        {42, 0x22},             // control type 2, overload 2
-        {43, 0x97},             // remote 3, voltage 1, ESC 1, servo rate 2
-        {32, 175},              // custom 7.0
-        {27, 141},              // -15.0
-    });
-    SParamSetForm f;
-    applyParameterValues(v, f);
-    return f;
-}
-
-} // namespace
 
 TEST(ParameterReadbackAndWrite, EveryControlIsFilledTheWriteGivesEveryByteBackWithItsSumsAndPackedFieldsOutOfRangeKeepTheSelection)
 {

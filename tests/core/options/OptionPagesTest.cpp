@@ -8,15 +8,10 @@
 
 using namespace orvex;
 
-namespace {
-
-const std::vector<SSerialPortEntry> kPorts{{"COM1", "/dev/ttyS0"}, {"COM3", "/dev/ttyS2"}, {"COM5", "/dev/ttyS4"}};
-
-} // namespace
-
 TEST(PortChoice, ListedInReverseWithTheStoredOneSelectedElseTheBottomEntryOrAsTyped)
 {
-    CPortChoice c(kPorts, "COM3");
+    const std::vector<SSerialPortEntry> ports{{"COM1", "/dev/ttyS0"}, {"COM3", "/dev/ttyS2"}, {"COM5", "/dev/ttyS4"}};
+    CPortChoice c(ports, "COM3");
     ASSERT_EQ(c.entries().size(), 3u);
     EXPECT_EQ(c.entries()[0].deviceName, "/dev/ttyS4");
     EXPECT_EQ(c.entries()[2].portName, "COM1");
@@ -25,7 +20,7 @@ TEST(PortChoice, ListedInReverseWithTheStoredOneSelectedElseTheBottomEntryOrAsTy
     c.select(7); // out of the list: ignored
     EXPECT_EQ(c.selectedPort(), "COM5");
     for (const char* stored : {"COM9", "COM1"})
-        EXPECT_EQ(CPortChoice(kPorts, stored).selectedIndex(), 2) << stored;
+        EXPECT_EQ(CPortChoice(ports, stored).selectedIndex(), 2) << stored;
     CPortChoice none({}, "COM1");
     EXPECT_EQ(none.selectedIndex(), -1);
     EXPECT_EQ(none.selectedPort(), "");
@@ -36,7 +31,7 @@ TEST(PortChoice, ListedInReverseWithTheStoredOneSelectedElseTheBottomEntryOrAsTy
     c.type("COM5"); // a listed name selects its entry
     EXPECT_EQ(c.selectedIndex(), 0);
     EXPECT_EQ(c.typedPort(), "");
-    EXPECT_EQ(CPortChoice(kPorts, "/dev/pts/3").selectedPort(), "/dev/pts/3");
+    EXPECT_EQ(CPortChoice(ports, "/dev/pts/3").selectedPort(), "/dev/pts/3");
 }
 
 TEST(PortChoice, OnlyStandardBaudRates)
