@@ -79,20 +79,21 @@ TEST(WayPointOptionValues, DefaultsRangesAtTheirEdgesInFieldOrderAndTheStoredTim
     EXPECT_EQ(w.firstInvalid(), EWayPointField::Altitude);
     EXPECT_EQ(CWayPointOptionValues::rangeMessage(EWayPointField::Altitude), "请输入一个介于 5 和 10000 之间的整数。");
 
-    CTempDir::write(ini, "[WayPoint]\r\nZhiShiShiJian=300\r\nFenPin=4\r\nAltitude=800\r\n");
+    CTempDir::write(ini, "[WayPoint]\r\nZhiShiShiJian=300\r\nFenPin=8\r\nAltitude=800\r\n");
     CSettings settings(ini);
     CWayPointOptionValues v = CWayPointOptionValues::load(settings);
     EXPECT_EQ(v.value(EWayPointField::ZhiShiShiJian), 0);
     EXPECT_EQ(v.value(EWayPointField::Altitude), 800);
-    EXPECT_EQ(v.fenPinSelection(), 3);
     ASSERT_TRUE(v.save(settings));
     EXPECT_EQ(settings.getInt(keys::kZhiShiShiJian), 0);
-    EXPECT_EQ(settings.getInt(keys::kFenPin), 4);
+    EXPECT_EQ(settings.getInt(keys::kFenPin), 8);
     const std::string text = CTempDir::read(ini);
     for (const char* key : {"Altitude=", "AltitudeGPS=", "Speed=", "ZhuanWanLiang=", "ZhiShiHangXian=", "ZhiShiShiJian=",
                             "ZhiXingDuoJi=", "DelayTime=", "RepeatTime=", "FenPin="})
         EXPECT_NE(text.find(key), std::string::npos) << key;
 
-    CTempDir::write(ini, "[WayPoint]\r\nFenPin=12\r\n");
-    EXPECT_EQ(CWayPointOptionValues::load(CSettings(ini)).fenPinSelection(), 0) << "outside the list shows as 1";
+    for (const char* outside : {"0", "9"}) { // outside the list of 1 to 8: shows as 1
+        CTempDir::write(ini, std::string("[WayPoint]\r\nFenPin=") + outside + "\r\n");
+        EXPECT_EQ(CWayPointOptionValues::load(CSettings(ini)).fenPinSelection(), 0) << outside;
+    }
 }
