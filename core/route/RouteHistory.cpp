@@ -34,25 +34,22 @@ void CRouteHistory::snapshot(const CSkyWay& route)
 
 bool CRouteHistory::undo(CSkyWay& route)
 {
-    snapshot(route);
-    if (m_undo.empty())
-        return false;
-    m_redo.push_back(route);
-    route.assignPoints(m_undo.back());
-    m_undo.pop_back();
-    m_working = route;
-    m_edited = true;
-    return true;
+    return step(route, m_undo, m_redo);
 }
 
 bool CRouteHistory::redo(CSkyWay& route)
 {
-    snapshot(route);
-    if (m_redo.empty())
+    return step(route, m_redo, m_undo);
+}
+
+bool CRouteHistory::step(CSkyWay& route, std::vector<CSkyWay>& from, std::vector<CSkyWay>& to)
+{
+    snapshot(route); // an edit nobody recorded is kept before the route moves
+    if (from.empty())
         return false;
-    m_undo.push_back(route);
-    route.assignPoints(m_redo.back());
-    m_redo.pop_back();
+    to.push_back(route);
+    route.assignPoints(from.back());
+    from.pop_back();
     m_working = route;
     m_edited = true;
     return true;

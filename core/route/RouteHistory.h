@@ -30,6 +30,8 @@ public:
     size_t redoCount() const { return m_redo.size(); }
 
 private:
+    // Undo and redo: the route takes the last of `from`, and its present plan goes onto `to`.
+    bool step(CSkyWay& route, std::vector<CSkyWay>& from, std::vector<CSkyWay>& to);
     CSkyWay m_working;
     std::vector<CSkyWay> m_undo;
     std::vector<CSkyWay> m_redo;
